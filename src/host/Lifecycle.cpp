@@ -1,0 +1,92 @@
+// Brings the library up on the first selector of a load and down again at its end, so that a
+// selector that fails leaves nothing behind and the next one starts fresh.
+#include "host/Lifecycle.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "host/HostState.h"
+#include "host/HostSuites.h"
+#include "support/DataFolders.h"
+#include "support/DebugLog.h"
+#include "support/ErrorReport.h"
+#include "support/UserMessage.h"
+
+namespace {
+
+constexpr const char kProductName[] = "Halvorn Pro 3";
+
+HMODULE gRichEditLibrary = nullptr;
+HCURSOR gHandCursor = nullptr;
+
+bool LoadCommonControls() {
+  gRichEditLibrary = LoadLibraryW(L"riched20.dll");
+  if (gRichEditLibrary == nullptr) {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "LoadLibrary() failed to load 'riched20.dll'.");
+    return false;
+  }
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  if (!InitCommonControlsEx(&controls)) {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "InitCommonControlsEx() failed.");
+    return false;
+  }
+  gHandCursor = LoadCursorW(nullptr, IDC_HAND);
+  return true;
+}
+
+}  // namespace
+
+void InitializeGlobals(int16 selector, HWND owner) {
+  if (selector != filterSelectorAbout) AcquireHostSuites();
+  gHost.userInterfaceThreadId = GetCurrentThreadId();
+  gHost.ownerWindow = owner;
+  InitializeUserMessages(owner, gHost.userInterfaceThreadId);
+  if (!InitializeLogQueue(kProductName)) {
+    ErrorReport(__LINE__, DebugMessage)
+        .Report(kStyleError, kTitleUnexpectedError, "Can't open the debug logging queue for debug event messages.");
+  }
+  MakeUserDataFolder();
+  if (!OpenDebugLog(LogModeThreaded)) {
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Can't open debug log file");
+  }
+  gHost.initialized = true;
+}
+
+// COM may already be initialised by the host in another apartment mode; that is accepted, but
+// only an initialisation made here is balanced by CoUninitialize.
+bool InitUI() {
+  if (gHost.comInitialized) return true;
+  HRESULT result = CoInitialize(nullptr);
+  if (FAILED(result) && result != RPC_E_CHANGED_MODE) {
+    ErrorReport(__LINE__, DebugMessage)
+        .Report(kStyleError, kTitleUnexpectedError, "Error:  CoInitialize returned 0x%X.", unsigned(result));
+    return false;
+  }
+  gHost.comNeedsUninitialize = SUCCEEDED(result);
+  if (!LoadCommonControls()) {
+    if (gHost.comNeedsUninitialize) CoUninitialize();
+    gHost.comNeedsUninitialize = false;
+    return false;
+  }
+  gHost.comInitialized = true;
+  return true;
+}
+
+void ShutDown() {
+  if (gHost.comNeedsUninitialize) CoUninitialize();
+  gHost.comNeedsUninitialize = false;
+  gHost.comInitialized = false;
+  TearDown();
+}
+
+void TearDown() {
+  if (!gHost.initialized) return;
+  if (gRichEditLibrary != nullptr) FreeLibrary(gRichEditLibrary);
+  gRichEditLibrary = nullptr;
+  ReleaseHostSuites();
+  CloseDebugLog();
+  ResetDataFolders();
+  gHost.initialized = false;
+}

@@ -1,0 +1,105 @@
+// The selector handlers. Each step runs only while the result is 0; a selector that ends with a
+// non-zero result shuts the library down, so the next selector starts from a fresh load state.
+#include "host/Selectors.h"
+
+#include <objbase.h>
+
+#include "host/HostHandles.h"
+#include "host/HostState.h"
+#include "host/HostSuites.h"
+#include "host/Lifecycle.h"
+#include "host/MemoryNegotiation.h"
+#include "support/ErrorReport.h"
+
+namespace {
+
+VRect FilterRectangle() {
+  const BigDocumentStruct* big = gFilterRecord->bigDocumentData;
+  if (big != nullptr && big->PluginUsing32BitCoordinates) return big->filterRect32;
+  const Rect& r = gFilterRecord->filterRect;
+  return VRect{r.top, r.left, r.bottom, r.right};
+}
+
+void NegotiateMemory() {
+  VRect rect = FilterRectangle();
+  int64_t width = int64_t(rect.right) - rect.left;
+  int64_t height = int64_t(rect.bottom) - rect.top;
+  gFilterRecord->bufferSpace = RequiredBufferSpace(gFilterRecord->imageMode, width, height);
+  int64_t allowance = TileSpaceAllowance(width, height, gFilterRecord->planes, gFilterRecord->haveMask != 0);
+  if (gFilterRecord->maxSpace > allowance) gFilterRecord->maxSpace = int32(allowance);
+}
+
+void ShutDownIfFailed() {
+  if (!ResultIsOk()) ShutDown();
+}
+
+// Releases of the run, whatever the result; each arrives with the step that acquires it.
+void ReleaseRun() {}
+
+}  // namespace
+
+void DoAbout() {
+  if (InitUI()) {
+    // The About box itself is not part of this build yet; the selector still balances COM.
+  }
+  ShutDown();
+}
+
+void DoParameters() {
+  if (!ResultIsOk()) {
+    ShutDown();
+    UnlockHandles();
+    return;
+  }
+  CreateMissingHandles();
+  if (ResultIsOk()) ResetParametersAndRequestDialog();
+  if (!InitUI() && ResultIsOk()) SetResult(memFullErr);
+  ShutDownIfFailed();
+  UnlockHandles();
+}
+
+void DoPrepare() {
+  if (BothHandlesExist()) {
+    LockHandles();
+  } else {
+    CreateMissingHandles();
+    if (ResultIsOk()) ResetParametersAndRequestDialog();
+  }
+  if (!InitUI()) {
+    ShutDown();
+    SetResult(memFullErr);
+    ErrorReport(__LINE__, TraceMessage).Report("InitUI failed in DoPrepare(), *gResult set to %d.", memFullErr);
+    UnlockHandles();
+    return;
+  }
+  if (ResultIsOk()) NegotiateMemory();
+  ShutDownIfFailed();
+  UnlockHandles();
+}
+
+void DoStart() {
+  LockHandles();
+  if (ResultIsOk()) SuspendHostWatch();
+  bool showDialog = ResultIsOk() && gHost.showDialogFlag != nullptr && *gHost.showDialogFlag != 0;
+  if (ResultIsOk() && showDialog) *gHost.showDialogFlag = 0;
+  ReleaseRun();
+  ShutDownIfFailed();
+  UnlockHandles();
+}
+
+void DoContinue() {
+  BigDocumentStruct* big = gFilterRecord->bigDocumentData;
+  if (big != nullptr && big->PluginUsing32BitCoordinates) {
+    big->inRect32 = big->outRect32 = big->maskRect32 = VRect{0, 0, 0, 0};
+  } else {
+    gFilterRecord->inRect = gFilterRecord->outRect = gFilterRecord->maskRect = Rect{0, 0, 0, 0};
+  }
+  ShutDownIfFailed();
+  UnlockHandles();
+}
+
+void DoFinish() {
+  LockHandles();
+  ShutDown();
+  UnlockHandles();
+}

@@ -1,0 +1,109 @@
+// Rotation of the debug logs: HalvornPro3_00.log is the newest; the logs of the last ten runs
+// remain, and anything else matching the pattern is deleted.
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "support/DataFolders.h"
+#include "support/DebugLog.h"
+#include "support/ErrorReport.h"
+#include "support/TextConversion.h"
+
+namespace {
+
+constexpr wchar_t kLogBaseName[] = L"HalvornPro3";
+constexpr wchar_t kLogExtension[] = L"log";
+
+struct KeptLog {
+  std::wstring name;
+  unsigned number;
+};
+
+// Single-digit names ("_1.log") match the pattern too; they are kept with their number unless a
+// two-digit name already holds it.
+bool ClassifyLogName(const wchar_t* name, unsigned* number) {
+  const wchar_t* underscore = wcsrchr(name, L'_');
+  if (underscore == nullptr) return false;
+  wchar_t* end = nullptr;
+  unsigned long value = wcstoul(underscore + 1, &end, 10);
+  if (end == underscore + 1 || *end != L'.' || value >= 9) return false;
+  *number = unsigned(value);
+  return true;
+}
+
+std::wstring LogPath(const wchar_t* folder, const std::wstring& name) { return std::wstring(folder) + L"\\" + name; }
+
+std::wstring NumberedLogPath(const wchar_t* folder, unsigned number) {
+  wchar_t path[kMaxDataPath];
+  _snwprintf_s(path, kMaxDataPath, _TRUNCATE, L"%ls\\%ls_%02u.%ls", folder, kLogBaseName, number, kLogExtension);
+  return path;
+}
+
+bool DeleteLog(const std::wstring& path) {
+  if (_wremove(path.c_str()) == 0) return true;
+  ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(errno))
+      .Report(kStyleError, kTitleUnexpectedError, "_tremove() failed with error = '%d'. File to be deleted was '%s'",
+              errno, NarrowText(path.c_str()).c_str());
+  return false;
+}
+
+bool ListLogs(const wchar_t* folder, std::vector<KeptLog>* kept) {
+  wchar_t pattern[kMaxDataPath];
+  _snwprintf_s(pattern, kMaxDataPath, _TRUNCATE, L"%ls\\%ls_??.%ls", folder, kLogBaseName, kLogExtension);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern, &found);
+  bool deletedAll = true;
+  if (search == INVALID_HANDLE_VALUE) return true;
+  do {
+    unsigned number = 0;
+    if (ClassifyLogName(found.cFileName, &number)) kept->push_back({found.cFileName, number});
+    else deletedAll = DeleteLog(LogPath(folder, found.cFileName)) && deletedAll;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return deletedAll;
+}
+
+}  // namespace
+
+bool GetDebugLogFolder(wchar_t* pathOut) {
+  pathOut[0] = 0;
+  const wchar_t* folder = GetLogsFolder();
+  wchar_t logs[kMaxDataPath];
+  if (folder == nullptr || wcscpy_s(logs, kMaxDataPath, folder) != 0) {
+    ErrorReport(__LINE__, RuntimeLibraryError, EINVAL)
+        .Report(kStyleError, kTitleUnexpectedError, "_tcscpy_s() failed with Debug Log directory = '%s'",
+                NarrowText(folder).c_str());
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "GetDebugLogFolder() failed.");
+    return false;
+  }
+  std::vector<KeptLog> kept;
+  bool rotated = ListLogs(logs, &kept);
+  // Highest number first, so that every rename goes to a free name; the listing order of the file
+  // system is not to be trusted for that.
+  std::sort(kept.begin(), kept.end(), [](const KeptLog& a, const KeptLog& b) {
+    return a.number != b.number ? a.number > b.number : a.name.size() > b.name.size();
+  });
+  for (size_t i = 0; i < kept.size(); ++i) {
+    std::wstring from = LogPath(logs, kept[i].name);
+    if (i + 1 < kept.size() && kept[i + 1].number == kept[i].number) {
+      rotated = DeleteLog(LogPath(logs, kept[i + 1].name)) && rotated;
+      kept.erase(kept.begin() + long(i) + 1);
+    }
+    std::wstring to = NumberedLogPath(logs, kept[i].number + 1);
+    if (_wrename(from.c_str(), to.c_str()) != 0) {
+      ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(errno))
+          .Report(kStyleError, kTitleUnexpectedError,
+                  "_trename() failed with error = '%d'. Original Name was '%s', New Name is '%s'", errno,
+                  NarrowText(from.c_str()).c_str(), NarrowText(to.c_str()).c_str());
+      return false;
+    }
+  }
+  if (!rotated) return false;
+  wcscpy_s(pathOut, kMaxDataPath, NumberedLogPath(logs, 0).c_str());
+  return true;
+}

@@ -1,0 +1,147 @@
+// Helpers shared by the tests. The build passes Unix paths of the built plug-in and host through
+// the environment; Wine maps the Unix root to drive Z:.
+#include "TestSupport.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+
+#include "support/ErrorReport.h"
+#include "support/UserMessage.h"
+
+namespace {
+
+std::mutex gCaptureMutex;
+std::vector<CapturedReport> gReports;
+std::vector<CapturedBox> gBoxes;
+
+std::wstring WindowsPathFromEnvironment(const wchar_t* variable) {
+  wchar_t value[2048] = {};
+  GetEnvironmentVariableW(variable, value, 2048);
+  std::wstring path = value;
+  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+void CaptureReport(uint32_t kind, uint32_t style, const char* title, const char* text) {
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  gReports.push_back({kind, style, title != nullptr ? title : "(null)", text});
+}
+
+void CaptureBox(HWND owner, const char* text, const char* title, UINT style) {
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  gBoxes.push_back({owner, text, title != nullptr ? title : "", style});
+}
+
+}  // namespace
+
+std::wstring BuiltPluginPath() { return WindowsPathFromEnvironment(L"PLUGIN_PATH"); }
+std::wstring BuiltFilterHostPath() { return WindowsPathFromEnvironment(L"FILTERHOST_PATH"); }
+
+std::wstring MakeScratchFolder(const wchar_t* name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + L"halvorn-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+  RemoveFolderTree(folder);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+void RemoveFolderTree(const std::wstring& folder) {
+  std::wstring from = folder + L'\0';
+  SHFILEOPSTRUCTW operation{};
+  operation.wFunc = FO_DELETE;
+  operation.pFrom = from.c_str();
+  operation.fFlags = FOF_NO_UI;
+  SHFileOperationW(&operation);
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::wstring& path) {
+  std::vector<uint8_t> bytes;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (file == nullptr) return bytes;
+  uint8_t buffer[65536];
+  size_t read = 0;
+  while ((read = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + read);
+  fclose(file);
+  return bytes;
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+}
+
+ReportCapture::ReportCapture() {
+  Clear();
+  SetReportObserver(CaptureReport);
+  SetUserMessageSink(CaptureBox);
+}
+
+ReportCapture::~ReportCapture() {
+  SetReportObserver(nullptr);
+  SetUserMessageSink(nullptr);
+}
+
+std::vector<CapturedReport> ReportCapture::Reports() const {
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  return gReports;
+}
+
+std::vector<CapturedBox> ReportCapture::Boxes() const {
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  return gBoxes;
+}
+
+bool ReportCapture::HasReport(const std::string& text) const {
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  return std::any_of(gReports.begin(), gReports.end(), [&](const CapturedReport& r) { return r.text == text; });
+}
+
+void ReportCapture::Clear() {
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  gReports.clear();
+  gBoxes.clear();
+}
+
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
+  ProcessResult result;
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = writeEnd;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION process{};
+  std::wstring mutableLine = commandLine;
+  BOOL started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    return result;
+  }
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) result.output.append(buffer, read);
+  CloseHandle(readEnd);
+  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result.exitCode = int(code);
+  } else {
+    TerminateProcess(process.hProcess, 99);
+  }
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return result;
+}

@@ -1,0 +1,45 @@
+// Helpers shared by the tests: where the built plug-in and host are, scratch folders, capture of
+// reports and message boxes, and running the reference host as a separate process.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+std::wstring BuiltPluginPath();
+std::wstring BuiltFilterHostPath();
+std::wstring MakeScratchFolder(const wchar_t* name);
+void RemoveFolderTree(const std::wstring& folder);
+std::vector<uint8_t> ReadWholeFile(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+void WriteWholeFile(const std::wstring& path, const std::string& bytes);
+
+struct CapturedReport {
+  uint32_t kind;
+  uint32_t style;
+  std::string title;
+  std::string text;
+};
+struct CapturedBox {
+  HWND owner;
+  std::string text;
+  std::string title;
+  UINT style;
+};
+
+// Installs capturing sinks for reports and boxes for its lifetime; reports are kept in order.
+class ReportCapture {
+ public:
+  ReportCapture();
+  ~ReportCapture();
+  std::vector<CapturedReport> Reports() const;
+  std::vector<CapturedBox> Boxes() const;
+  bool HasReport(const std::string& text) const;
+  void Clear();
+};
+
+struct ProcessResult {
+  int exitCode = -1;
+  std::string output;
+};
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 120000);

@@ -1,0 +1,138 @@
+// filterhost: the reference host. Loads a .8bf, checks that it enables the document, and drives
+// a first run (with --dialog) or repeat runs through the plug-in's entry, as a host would.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "BoxWatcher.h"
+#include "HostHandleSuite.h"
+#include "HostSession.h"
+
+namespace {
+
+struct CommandLine {
+  std::wstring plugin;
+  HostDocument document;
+  HostOptions options;
+  bool dialog = false;
+  bool about = false;
+  bool interactive = false;
+  int repeat = 0;
+};
+
+void PrintUsage() {
+  fprintf(stderr,
+          "usage: filterhost PLUGIN.8bf [--dialog] [--repeat N] [--about] [--size WxH]\n"
+          "                  [--mode gray|rgb] [--depth 8|16|32] [--selection] [--transparency]\n"
+          "                  [--host-profile photoshop|pdn|pspi|affinity] [--trace] [--time]\n"
+          "                  [--cancel-at PERCENT] [--max-space BYTES] [--interactive]\n");
+}
+
+bool ParseMode(const char* mode, int depth, int16* imageMode) {
+  bool gray = strcmp(mode, "gray") == 0;
+  if (!gray && strcmp(mode, "rgb") != 0) return false;
+  switch (depth) {
+    case 8: *imageMode = gray ? plugInModeGrayScale : plugInModeRGBColor; return true;
+    case 16: *imageMode = gray ? plugInModeGray16 : plugInModeRGB48; return true;
+    case 32: *imageMode = gray ? plugInModeGray32 : plugInModeRGB96; return true;
+    default: return false;
+  }
+}
+
+bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
+  std::string mode = "rgb";
+  int depth = 8;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring wide = argv[i];
+    std::string arg(wide.begin(), wide.end());
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      std::wstring next = argv[++i];
+      *out = std::string(next.begin(), next.end());
+      return true;
+    };
+    std::string v;
+    if (arg == "--dialog") line->dialog = true;
+    else if (arg == "--about") line->about = true;
+    else if (arg == "--trace") line->options.trace = true;
+    else if (arg == "--time") line->options.time = true;
+    else if (arg == "--interactive") line->interactive = true;
+    else if (arg == "--selection") line->document.hasSelection = true;
+    else if (arg == "--transparency") line->document.hasTransparency = true;
+    else if (arg == "--repeat" && value(&v)) line->repeat = atoi(v.c_str());
+    else if (arg == "--cancel-at" && value(&v)) line->options.cancelAtPercent = atoi(v.c_str());
+    else if (arg == "--max-space" && value(&v)) line->options.maxSpace = int32(strtol(v.c_str(), nullptr, 10));
+    else if (arg == "--mode" && value(&v)) mode = v;
+    else if (arg == "--depth" && value(&v)) depth = atoi(v.c_str());
+    else if (arg == "--size" && value(&v)) {
+      if (sscanf(v.c_str(), "%dx%d", &line->document.width, &line->document.height) != 2) return false;
+    } else if (arg == "--host-profile" && value(&v)) {
+      if (!ParseHostProfile(v.c_str(), &line->options.profile)) return false;
+    } else if (arg.rfind("--", 0) != 0 && line->plugin.empty()) line->plugin = wide;
+    else {
+      fprintf(stderr, "filterhost: unknown or incomplete option '%s'\n", arg.c_str());
+      return false;
+    }
+  }
+  if (!ParseMode(mode.c_str(), depth, &line->document.imageMode)) {
+    fprintf(stderr, "filterhost: unsupported mode '%s' at depth %d\n", mode.c_str(), depth);
+    return false;
+  }
+  return !line->plugin.empty() && line->document.width > 0 && line->document.height > 0;
+}
+
+HWND CreatePlatformWindow() {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"FilterHostDocumentWindow";
+  RegisterClassW(&windowClass);
+  return CreateWindowW(L"FilterHostDocumentWindow", L"filterhost", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
+                       nullptr, windowClass.hInstance, nullptr);
+}
+
+int ExitCodeOf(int16 result) { return result == noErr ? 0 : result == userCanceledErr ? 2 : 1; }
+
+int Run(CommandLine& line) {
+  HostSession session(line.document, line.options);
+  std::string error;
+  if (!session.Load(line.plugin, &error)) {
+    fprintf(stderr, "filterhost: %s\n", error.c_str());
+    return 1;
+  }
+  if (!line.about && !session.CheckDocumentEnabled(&error)) {
+    fprintf(stderr, "filterhost: %s\n", error.c_str());
+    return 1;
+  }
+  HWND window = CreatePlatformWindow();
+  session.Record()->platformData->hwnd = reinterpret_cast<intptr_t>(window);
+  if (!line.interactive) StartBoxWatcher(stdout);
+  int16 result = noErr;
+  if (line.about) {
+    result = session.RunAbout();
+  } else {
+    result = line.dialog ? session.RunFirstRun() : session.RunRepeatRun();
+    for (int i = 0; i < line.repeat && result == noErr; ++i) result = session.RunRepeatRun();
+  }
+  StopBoxWatcher();
+  const HandleStatistics& handles = GetHandleStatistics();
+  if (handles.misuse != 0) fprintf(stderr, "filterhost: %d misuses of host handles\n", handles.misuse);
+  printf("filterhost: %s\n", result == noErr ? "done" : ("failed with " + ResultText(result)).c_str());
+  if (window != nullptr) DestroyWindow(window);
+  return handles.misuse != 0 && result == noErr ? 1 : ExitCodeOf(result);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  CommandLine line;
+  if (!ParseArguments(argc, argv, &line)) {
+    PrintUsage();
+    return 64;
+  }
+  return Run(line);
+}
