@@ -52,15 +52,27 @@ bool DeleteLog(const std::wstring& path) {
   return false;
 }
 
+// Windows lets "_??.log" match one or two characters; file systems differ in how they honour
+// that, so the listing takes every "_*.log" and keeps the one- and two-character names itself.
+bool MatchesRotationPattern(const wchar_t* name) {
+  size_t base = wcslen(kLogBaseName);
+  size_t length = wcslen(name);
+  if (length < base + 6 || _wcsnicmp(name, kLogBaseName, base) != 0 || name[base] != L'_') return false;
+  if (_wcsicmp(name + length - 4, L".log") != 0) return false;
+  size_t suffix = length - 4 - (base + 1);
+  return suffix == 1 || suffix == 2;
+}
+
 bool ListLogs(const wchar_t* folder, std::vector<KeptLog>* kept) {
   wchar_t pattern[kMaxDataPath];
-  _snwprintf_s(pattern, kMaxDataPath, _TRUNCATE, L"%ls\\%ls_??.%ls", folder, kLogBaseName, kLogExtension);
+  _snwprintf_s(pattern, kMaxDataPath, _TRUNCATE, L"%ls\\%ls_*.%ls", folder, kLogBaseName, kLogExtension);
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(pattern, &found);
   bool deletedAll = true;
   if (search == INVALID_HANDLE_VALUE) return true;
   do {
     unsigned number = 0;
+    if (!MatchesRotationPattern(found.cFileName)) continue;
     if (ClassifyLogName(found.cFileName, &number)) kept->push_back({found.cFileName, number});
     else deletedAll = DeleteLog(LogPath(folder, found.cFileName)) && deletedAll;
   } while (FindNextFileW(search, &found));

@@ -1,0 +1,49 @@
+// Rendering requests made from the current block and the preview's view state.
+#include "params/ParameterSet.h"
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "params/ParameterBlockService.h"
+
+TEST(ParameterSet, CopiesTheValuesAndTakesConsecutiveIds) {
+  ParameterBlock block = InitialParameterBlock();
+  block.angle = -900;
+  block.effectType = FourCC("efT3");
+  block.spikeSpread = 12;
+  BindCurrentParameterBlock(&block);
+  gPreviewViewState = PreviewViewState{};
+  gPreviewViewState.previewRegistered = true;
+  gPreviewViewState.previewRect = RECT{1, 2, 3, 4};
+  gPreviewViewState.marqueeRect = RECT{5, 6, 7, 8};  // no drag in progress: not copied
+  gPreviewViewState.zoom = 400.0;
+  ParameterSet* first = GetCurrentParameterSet();
+  ParameterSet* second = GetCurrentParameterSet();
+  BindCurrentParameterBlock(nullptr);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->id, first->id + 1);
+  EXPECT_EQ(first->angle, -900);
+  EXPECT_EQ(first->effectType, FourCC("efT3"));
+  EXPECT_EQ(first->spikeSpread, 12);
+  EXPECT_EQ(first->numberOfPoints, 6);
+  EXPECT_EQ(first->renderFlag, 1);
+  EXPECT_EQ(first->reserved, 0);
+  EXPECT_EQ(first->previewRect.right, 3);
+  EXPECT_EQ(first->marqueeRect.right, 0);
+  EXPECT_EQ(first->zoom, 400.0);
+  EXPECT_NE(first->monitor, nullptr);
+  FreeParameterSet(first);
+  FreeParameterSet(second);
+  gPreviewViewState = PreviewViewState{};
+}
+
+TEST(ParameterSet, TracingANullSetIsReported) {
+  ReportCapture capture;
+  TraceRenderingParameters("queue", nullptr);
+  ParameterSet set{};
+  TraceRenderingParameters("valid", &set);
+  ASSERT_EQ(capture.Reports().size(), 1u);
+  EXPECT_EQ(capture.Reports()[0].text,
+            "TraceRenderingParameters() - A NULL pointer was specified for Parameter Set argument.  Message: 'queue'");
+}
