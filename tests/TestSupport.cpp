@@ -134,6 +134,7 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
   DWORD read = 0;
   while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) result.output.append(buffer, read);
   CloseHandle(readEnd);
+  result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
   if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

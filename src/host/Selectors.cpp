@@ -10,6 +10,10 @@
 #include "host/Lifecycle.h"
 #include "host/MemoryNegotiation.h"
 #include "support/ErrorReport.h"
+#include "support/ModuleInstance.h"
+#include "support/UserMessage.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -38,9 +42,15 @@ void ReleaseRun() {}
 
 }  // namespace
 
+// A plain information box until the About dialog with its system report exists.
 void DoAbout() {
   if (InitUI()) {
-    // The About box itself is not part of this build yet; the selector still balances COM.
+    uint16_t version[4] = {};
+    GetFixedFileVersion(version);
+    char text[256];
+    snprintf(text, sizeof text, "Halvorn Pro 3\nVersion %u.%u.%u.%u (64 bit)\n\nStar and diffraction effects.\nVellbrook Software",
+             version[0], version[1], version[2], version[3]);
+    ShowUserMessage(text, "About Halvorn Pro 3", kStyleInformation);
   }
   ShutDown();
 }

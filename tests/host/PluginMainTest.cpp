@@ -1,0 +1,226 @@
+// The entry and its selectors, driven in-process by the reference host's filter record in
+// every host profile: handles, memory negotiation, rectangles, suites and failures.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "HostCallbacks.h"
+#include "HostHandleSuite.h"
+#include "HostSession.h"
+#include "TestSupport.h"
+#include "host/MemoryNegotiation.h"
+#include "params/ParameterBlock.h"
+#include "support/DataFolders.h"
+#include "support/LogTestSupport.h"
+
+extern "C" void PluginMain(int16 selector, void* record, intptr_t* data, int16* result) noexcept;
+
+class PluginEntry : public ::testing::TestWithParam<HostProfile> {
+ protected:
+  void SetUp() override {
+    m_Root = UseScratchDataFolders(L"entry");
+    ResetHostObservations();
+    GetHandleFailures() = HandleFailures{};
+    GetHandleStatistics() = HandleStatistics{};
+    m_Quiet = fopen("NUL", "w");
+  }
+  void TearDown() override {
+    m_Session.reset();
+    GetHandleFailures() = HandleFailures{};
+    if (m_Quiet != nullptr) fclose(m_Quiet);
+    SetDataFolderRoots(nullptr, nullptr);
+    RemoveFolderTree(m_Root);
+  }
+  HostSession& Session(HostDocument document = HostDocument{}, HostProfile profile = HOST_PHOTOSHOP) {
+    HostOptions options;
+    options.profile = profile;
+    options.out = m_Quiet;
+    m_Session = std::make_unique<HostSession>(document, options);
+    m_Session->Attach(PluginMain);
+    return *m_Session;
+  }
+  ParameterBlock StoredBlock() {
+    ParameterBlock block{};
+    memcpy(&block, *m_Session->Record()->parameters, sizeof block);
+    return block;
+  }
+  uint8_t ShowDialogFlag() { return uint8_t(**reinterpret_cast<Handle>(m_Session->DataCell())); }
+
+  std::wstring m_Root;
+  FILE* m_Quiet = nullptr;
+  std::unique_ptr<HostSession> m_Session;
+};
+
+TEST_P(PluginEntry, FirstRunCreatesTheHandlesAndARepeatRunKeepsTheStoredParameters) {
+  ReportCapture capture;
+  HostSession& session = Session(HostDocument{}, GetParam());
+  ASSERT_EQ(session.CallSelector(filterSelectorParameters), noErr);
+  Handle parameters = session.Record()->parameters;
+  ASSERT_TRUE(IsLiveHandle(parameters));
+  EXPECT_EQ(SizeOfHandle(parameters), 40);
+  EXPECT_EQ(SizeOfHandle(reinterpret_cast<Handle>(session.DataCell())), 1);
+  EXPECT_EQ(ShowDialogFlag(), 1);
+  ParameterBlock defaults = InitialParameterBlock();
+  EXPECT_EQ(memcmp(*parameters, &defaults, sizeof defaults), 0);
+  ASSERT_EQ(session.CallSelector(filterSelectorPrepare), noErr);
+  ASSERT_EQ(session.CallSelector(filterSelectorStart), noErr);
+  ASSERT_EQ(session.CallSelector(filterSelectorFinish), noErr);
+  EXPECT_EQ(ShowDialogFlag(), 0) << "start consumes the dialog request";
+
+  // The user's settings live in the host's handle between runs; a repeat run must not reset them.
+  reinterpret_cast<ParameterBlock*>(*parameters)->intensity = 77;
+  EXPECT_EQ(session.RunRepeatRun(), noErr);
+  EXPECT_EQ(session.Record()->parameters, parameters);
+  EXPECT_EQ(StoredBlock().intensity, 77);
+  EXPECT_EQ(ShowDialogFlag(), 0);
+  EXPECT_EQ(LockCountOf(parameters), 0);
+  EXPECT_EQ(LockCountOf(reinterpret_cast<Handle>(session.DataCell())), 0);
+  EXPECT_EQ(GetHandleStatistics().misuse, 0);
+  EXPECT_TRUE(capture.Boxes().empty());
+}
+
+TEST_P(PluginEntry, SuitesAreBalancedAndWatchSuspensionOnlyWhereTheHostOffersIt) {
+  HostSession& session = Session(HostDocument{}, GetParam());
+  ASSERT_EQ(session.RunFirstRun(), noErr);
+  const HostObservations& seen = GetHostObservations();
+  EXPECT_EQ(seen.acquisitions, seen.releases);
+  if (GetParam() == HOST_PHOTOSHOP || GetParam() == HOST_PDN) {
+    EXPECT_EQ(seen.acquisitions, 2);
+    EXPECT_EQ(seen.watchSetCalls, 1);
+    EXPECT_EQ(seen.watchValue, 1);
+  } else {
+    EXPECT_EQ(seen.watchSetCalls, 0);  // no SPBasic, or property procs reported with count 0
+  }
+}
+
+TEST_P(PluginEntry, ContinueEmptiesTheRectanglesOfTheHostsForm) {
+  HostSession& session = Session(HostDocument{}, GetParam());
+  ASSERT_EQ(session.CallSelector(filterSelectorPrepare), noErr);
+  ASSERT_EQ(session.CallSelector(filterSelectorStart), noErr);
+  FilterRecord* record = session.Record();
+  record->inRect = record->outRect = record->maskRect = Rect{1, 2, 3, 4};
+  if (BigDocumentStruct* big = session.BigDocument()) big->inRect32 = big->outRect32 = big->maskRect32 = VRect{1, 2, 3, 4};
+  ASSERT_EQ(session.CallSelector(filterSelectorContinue), noErr);
+  if (BigDocumentStruct* big = session.BigDocument()) {
+    EXPECT_EQ(big->PluginUsing32BitCoordinates, 1);
+    EXPECT_EQ(big->inRect32.right, 0);
+    EXPECT_EQ(big->outRect32.bottom, 0);
+    EXPECT_EQ(big->maskRect32.left, 0);
+    EXPECT_EQ(record->inRect.right, 4) << "the 16-bit form is the host's to ignore";
+  } else {
+    EXPECT_EQ(record->inRect.right, 0);
+    EXPECT_EQ(record->outRect.bottom, 0);
+    EXPECT_EQ(record->maskRect.left, 0);
+  }
+  ASSERT_EQ(session.CallSelector(filterSelectorFinish), noErr);
+}
+
+TEST_P(PluginEntry, PrepareAsksForMemoryByImageSizeWithoutWrapping) {
+  HostDocument small;
+  small.width = small.height = 1000;
+  HostSession& session = Session(small, GetParam());
+  session.Record()->maxSpace = 1 << 30;
+  ASSERT_EQ(session.CallSelector(filterSelectorPrepare), noErr);
+  EXPECT_EQ(session.Record()->bufferSpace, 36000000);
+  EXPECT_EQ(session.Record()->maxSpace, 2 * 1000 * 1000 * 3);
+  session.CallSelector(filterSelectorFinish);
+
+  HostDocument huge;
+  huge.width = huge.height = 30000;
+  HostSession& big = Session(huge, GetParam());
+  ASSERT_EQ(big.CallSelector(filterSelectorPrepare), noErr);
+  EXPECT_EQ(big.Record()->bufferSpace, 1000000000);
+  big.CallSelector(filterSelectorFinish);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryHost, PluginEntry,
+                         ::testing::Values(HOST_PHOTOSHOP, HOST_PDN, HOST_PSPI, HOST_AFFINITY),
+                         [](const ::testing::TestParamInfo<HostProfile>& info) { return std::string(HostProfileName(info.param)); });
+
+TEST(MemoryNegotiation, DepthsMasksAndSmallTiles) {
+  EXPECT_EQ(RequiredBufferSpace(plugInModeGray16, 1000, 1000), 16 * (2 * 1000000 + 1250000));
+  EXPECT_EQ(RequiredBufferSpace(plugInModeRGB96, 1000, 1000), 16 * (4 * 1000000 + 1250000));
+  EXPECT_EQ(RequiredBufferSpace(plugInModeRGBColor, 0, 0), 20000000);
+  EXPECT_EQ(RequiredBufferSpace(plugInModeRGB96, 32767, 32767), 1000000000);
+  EXPECT_EQ(TileSpaceAllowance(5000, 3000, 3, true), 2 * 1024 * 1024 * 4);
+  EXPECT_EQ(TileSpaceAllowance(100, 50, 1, false), 2 * 100 * 50);
+}
+
+class PluginEntryFailures : public PluginEntry {};
+
+TEST_F(PluginEntryFailures, AHostThatCannotMakeTheParametersHandleEndsTheRunWithABox) {
+  ReportCapture capture;
+  HostSession& session = Session();
+  GetHandleFailures().failNewAfter = 0;
+  EXPECT_EQ(session.CallSelector(filterSelectorParameters), memFullErr);
+  ASSERT_EQ(capture.Boxes().size(), 1u);
+  EXPECT_EQ(capture.Boxes()[0].text, "Could not access the parameters provided by the host editor.");
+  EXPECT_EQ(capture.Boxes()[0].title, "Error - Exiting Plug-in");
+  EXPECT_EQ(capture.Boxes()[0].style & 0xF0, 16u);
+}
+
+TEST_F(PluginEntryFailures, AHostThatCannotMakeTheDataHandleEndsTheRunWithABox) {
+  ReportCapture capture;
+  HostSession& session = Session();
+  GetHandleFailures().failNewAfter = 1;
+  EXPECT_EQ(session.CallSelector(filterSelectorPrepare), memFullErr);
+  ASSERT_EQ(capture.Boxes().size(), 1u);
+  EXPECT_EQ(capture.Boxes()[0].text, "Could not access the data provided by the host editor.");
+}
+
+TEST_F(PluginEntryFailures, HandlesThatCannotBeLockedEndTheRunAndTheLibraryStartsAfresh) {
+  ReportCapture capture;
+  HostSession& session = Session();
+  GetHandleFailures().failLock = true;
+  EXPECT_EQ(session.CallSelector(filterSelectorParameters), memFullErr);
+  ASSERT_FALSE(capture.Boxes().empty());
+  EXPECT_EQ(capture.Boxes().back().text, "Could not access the filter data provided by the host editor.");
+  // The failed selector shut the library down: its log is closed and complete.
+  EXPECT_NE(ReadLogText(LogPathNumber(m_Root, 0)).find("Log closed"), std::string::npos);
+  GetHandleFailures().failLock = false;
+  capture.Clear();
+  EXPECT_EQ(session.RunFirstRun(), noErr);
+  EXPECT_TRUE(capture.Boxes().empty());
+  EXPECT_EQ(GetHandleStatistics().misuse, 0);
+}
+
+TEST_F(PluginEntryFailures, StartWithoutTheHandlesIsRefused) {
+  ReportCapture capture;
+  HostSession& session = Session();
+  EXPECT_EQ(session.CallSelector(filterSelectorStart), filterBadParameters);
+  ASSERT_EQ(capture.Boxes().size(), 1u);
+  EXPECT_EQ(capture.Boxes()[0].text, "Could not access the handles provided by the host editor.");
+}
+
+TEST_F(PluginEntryFailures, AnUnknownSelectorChangesNothing) {
+  HostSession& session = Session();
+  intptr_t data = 0;
+  int16 result = 0;
+  PluginMain(6, session.Record(), &data, &result);
+  PluginMain(-1, session.Record(), &data, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(data, 0);
+  EXPECT_EQ(session.Record()->parameters, nullptr);
+  EXPECT_EQ(GetHostObservations().acquisitions, 0);
+  EXPECT_FALSE(FileExists(LogPathNumber(m_Root, 0)));
+}
+
+TEST_F(PluginEntryFailures, AResultAlreadySetBeforeParametersIsKept) {
+  HostSession& session = Session();
+  intptr_t data = 0;
+  int16 result = userCanceledErr;
+  PluginMain(filterSelectorParameters, session.Record(), &data, &result);
+  EXPECT_EQ(result, userCanceledErr);
+  EXPECT_EQ(session.Record()->parameters, nullptr);
+}
+
+TEST_F(PluginEntryFailures, AboutShowsTheVersionAndLeavesNothingRunning) {
+  ReportCapture capture;
+  HostSession& session = Session();
+  EXPECT_EQ(session.RunAbout(), noErr);
+  ASSERT_EQ(capture.Boxes().size(), 1u);
+  EXPECT_EQ(capture.Boxes()[0].title, "About Halvorn Pro 3");
+  EXPECT_NE(capture.Boxes()[0].text.find("Version 3.0.1.0"), std::string::npos);
+  EXPECT_EQ(GetHostObservations().acquisitions, 0) << "about acquires no suites";
+  EXPECT_NE(ReadLogText(LogPathNumber(m_Root, 0)).find("Log closed"), std::string::npos);
+}
