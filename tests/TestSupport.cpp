@@ -1,10 +1,11 @@
-// Helpers shared by the tests. The build passes Unix paths of the built plug-in and host through
-// the environment; Wine maps the Unix root to drive Z:.
+// Helpers shared by the tests: paths of the built plug-in and host, scratch folders, capture
+// sinks and child processes.
 #include "TestSupport.h"
 
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <mutex>
 
@@ -17,10 +18,9 @@ std::mutex gCaptureMutex;
 std::vector<CapturedReport> gReports;
 std::vector<CapturedBox> gBoxes;
 
-std::wstring WindowsPathFromEnvironment(const wchar_t* variable) {
-  wchar_t value[2048] = {};
-  GetEnvironmentVariableW(variable, value, 2048);
-  std::wstring path = value;
+// The build records Unix paths; Wine maps the Unix root to drive Z:.
+std::wstring WindowsPathOf(const char* unixPath) {
+  std::wstring path(unixPath, unixPath + strlen(unixPath));
   if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
   std::replace(path.begin(), path.end(), L'/', L'\\');
   return path;
@@ -38,8 +38,8 @@ void CaptureBox(HWND owner, const char* text, const char* title, UINT style) {
 
 }  // namespace
 
-std::wstring BuiltPluginPath() { return WindowsPathFromEnvironment(L"PLUGIN_PATH"); }
-std::wstring BuiltFilterHostPath() { return WindowsPathFromEnvironment(L"FILTERHOST_PATH"); }
+std::wstring BuiltPluginPath() { return WindowsPathOf(BUILT_PLUGIN_PATH); }
+std::wstring BuiltFilterHostPath() { return WindowsPathOf(BUILT_FILTERHOST_PATH); }
 
 std::wstring MakeScratchFolder(const wchar_t* name) {
   wchar_t temp[MAX_PATH];
