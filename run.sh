@@ -9,18 +9,21 @@ trap '"$top/scripts/winstop"' EXIT
 cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$(nproc)" --target HalvornPro3 filterhost >/dev/null
 
-args=()
-for a in "$@"; do
-  case "$a" in
-    --*) args+=("$a") ;;
-    *) args+=("$a") ;;
-  esac
+# INPUT and OUTPUT come first; everything from the first option on goes to filterhost.
+input=""; output=""
+while [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; do
+  if [ -z "$input" ]; then input=$1; elif [ -z "$output" ]; then output=$1; fi
+  shift
 done
+args=("$@")
+if [ -n "$input" ]; then
+  echo "run.sh: this build drives the plug-in on a synthetic document; '$input' is read once image traffic exists"
+fi
 
 plugin=build/bin/HalvornPro3.8bf
 echo "== first run (parameters, prepare, start, finish) =="
-./scripts/winrun build/bin/filterhost.exe "$plugin" --dialog --time "${args[@]}"
+./scripts/winrun build/bin/filterhost.exe "$plugin" --dialog --time ${args[@]+"${args[@]}"}
 echo "== repeat run with the stored parameters (prepare, start, finish) =="
-./scripts/winrun build/bin/filterhost.exe "$plugin" --time "${args[@]}"
+./scripts/winrun build/bin/filterhost.exe "$plugin" --time ${args[@]+"${args[@]}"}
 logdir="$top/.wine/prefix/drive_c/users/$(whoami)/AppData/Local/Vellbrook/HalvornPro3/Logs"
 echo "Debug log: $logdir/HalvornPro3_00.log"

@@ -32,8 +32,9 @@ class PiplBuilder {
 };
 
 std::vector<uint8_t> PascalString(const std::string& text) {
-  std::vector<uint8_t> data{uint8_t(text.size())};
-  data.insert(data.end(), text.begin(), text.end());
+  std::vector<uint8_t> data(text.size() + 1);
+  data[0] = uint8_t(text.size());
+  std::copy(text.begin(), text.end(), data.begin() + 1);
   return data;
 }
 
@@ -131,6 +132,16 @@ TEST(Registration, EnabledForGrayAndRgbAtEveryDepthUpToTheMaximumSize) {
   error.clear();
   EXPECT_FALSE(tooWide.CheckDocumentEnabled(&error));
   EXPECT_EQ(error, "the document is larger than the plug-in's maximum size");
+}
+
+TEST(Registration, AShortRecordHostFaultsOnReadsPastItsEnd) {
+  HostOptions options;
+  options.profile = HOST_PDN;
+  HostSession session(HostDocument{}, options);
+  const char* record = reinterpret_cast<const char*>(session.Record());
+  EXPECT_FALSE(IsBadReadPtr(record + kShortFilterRecordSize - 4, 4));
+  EXPECT_TRUE(IsBadReadPtr(record + kShortFilterRecordSize, 1)) << "maxSpace64 must not be readable there";
+  EXPECT_EQ(session.Record()->bigDocumentData, nullptr);
 }
 
 TEST(PiplReader, RefusesALengthThatRunsPastTheResource) {

@@ -67,7 +67,9 @@ TEST(ErrorReport, OpenGLErrorsWriteOnlyWithACode) {
   // The OpenGL line carries its own line feed: no blank line may follow it.
   std::vector<std::string> lines = SplitLines(log);
   for (size_t i = 0; i + 1 < lines.size(); ++i) {
-    if (lines[i].find("draw failed") != std::string::npos) EXPECT_NE(lines[i + 1], "");
+    if (lines[i].find("draw failed") != std::string::npos) {
+      EXPECT_NE(lines[i + 1], "");
+    }
   }
 }
 
