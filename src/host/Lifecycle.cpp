@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "core/BufferManager.h"
 #include "host/HostState.h"
 #include "host/HostSuites.h"
 #include "support/DataFolders.h"
@@ -51,6 +52,7 @@ void InitializeGlobals(int16 selector, HWND owner) {
   if (!OpenDebugLog(LogModeThreaded)) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Can't open debug log file");
   }
+  InitializeBufferManager();
   gHost.initialized = true;
 }
 
@@ -83,8 +85,10 @@ void ShutDown() {
 
 void TearDown() {
   if (!gHost.initialized) return;
+  ReportBufferUsage();
   if (gRichEditLibrary != nullptr) FreeLibrary(gRichEditLibrary);
   gRichEditLibrary = nullptr;
+  TerminateBufferManager();
   ReleaseHostSuites();
   CloseDebugLog();
   ResetDataFolders();

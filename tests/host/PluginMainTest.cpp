@@ -2,6 +2,8 @@
 // every host profile: handles, memory negotiation, rectangles, suites and failures.
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <memory>
 
 #include "HostCallbacks.h"
@@ -212,6 +214,17 @@ TEST_F(PluginEntryFailures, AResultAlreadySetBeforeParametersIsKept) {
   PluginMain(filterSelectorParameters, session.Record(), &data, &result);
   EXPECT_EQ(result, userCanceledErr);
   EXPECT_EQ(session.Record()->parameters, nullptr);
+}
+
+// A host that runs its thread in the multithreaded apartment keeps it: the filter accepts that
+// mode and must not uninitialise a COM it did not initialise.
+TEST_F(PluginEntryFailures, COMOfAnotherApartmentModeIsAcceptedAndLeftAlone) {
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+  HostSession& session = Session();
+  EXPECT_EQ(session.RunFirstRun(), noErr);
+  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE) << "the host's COM was uninitialised";
+  CoUninitialize();
+  CoUninitialize();
 }
 
 TEST_F(PluginEntryFailures, AboutShowsTheVersionAndLeavesNothingRunning) {

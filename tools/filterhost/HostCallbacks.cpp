@@ -14,6 +14,7 @@ HostCallbackSettings gSettings;
 
 Boolean TestAbort() {
   std::lock_guard<std::mutex> lock(gCallbackMutex);
+  if (gSettings.trace) fprintf(gSettings.trace, "trace: abortProc()\n");
   ++gObservations.abortCalls;
   bool cancel = gSettings.cancelAtPercent >= 0 && gObservations.lastPercent >= gSettings.cancelAtPercent;
   if (cancel && !gObservations.abortAnswered && gSettings.progress) fprintf(gSettings.progress, "filterhost: cancel requested\n");
@@ -23,6 +24,7 @@ Boolean TestAbort() {
 
 void UpdateProgress(int32 done, int32 total) {
   std::lock_guard<std::mutex> lock(gCallbackMutex);
+  if (gSettings.trace) fprintf(gSettings.trace, "trace: progressProc(%d, %d)\n", done, total);
   ++gObservations.progressCalls;
   if (total <= 0) return;
   int percent = int((int64_t(done) * 100) / total);
