@@ -5,8 +5,9 @@
 
 // Lock order, outermost first. A lock is never held across a host callback, a SendMessage or a
 // report that may show a message box.
-//   1. BufferUsageSection        buffer statistics
-//   2. LogQueueSection           debug log queue (innermost: every thread reports under any lock)
+//   1. ProgressComputationSection  progress counters (released before an APC is queued)
+//   2. BufferUsageSection          buffer statistics
+//   3. LogQueueSection             debug log queue (innermost: every thread reports under any lock)
 
 class ScopedCriticalSection {
  public:

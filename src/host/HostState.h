@@ -4,12 +4,12 @@
 #include <windows.h>
 
 #include "PISuites.h"
+#include "core/RunResult.h"
 #include "params/ParameterBlock.h"
 
 extern FilterRecord* gFilterRecord;  // null during the about selector
 extern AboutRecord* gAboutRecord;    // only during the about selector
 extern intptr_t* gDataCell;
-extern int16* gResult;
 
 struct HostGlobals {
   ParameterBlock* currentBlock = nullptr;  // locked content of the parameters handle
@@ -26,5 +26,5 @@ struct HostGlobals {
 };
 extern HostGlobals gHost;
 
-inline bool ResultIsOk() { return gResult != nullptr && *gResult == noErr; }
-void SetResult(int16 value);
+inline bool ResultIsOk() { return gResult != nullptr && RunResult() == noErr; }
+inline void SetResult(int16 value) { SetRunResult(value); }

@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include "core/BufferManager.h"
+#include "core/Progress.h"
 #include "host/HostState.h"
 #include "host/HostSuites.h"
 #include "support/DataFolders.h"
@@ -53,6 +54,7 @@ void InitializeGlobals(int16 selector, HWND owner) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Can't open debug log file");
   }
   InitializeBufferManager();
+  InitializeImageEditorProgressBar();
   gHost.initialized = true;
 }
 
@@ -85,6 +87,7 @@ void ShutDown() {
 
 void TearDown() {
   if (!gHost.initialized) return;
+  TerminateImageEditorProgressBar();
   ReportBufferUsage();
   if (gRichEditLibrary != nullptr) FreeLibrary(gRichEditLibrary);
   gRichEditLibrary = nullptr;

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "core/Progress.h"
 #include "host/HostState.h"
 #include "host/Lifecycle.h"
 #include "host/Selectors.h"
@@ -14,10 +15,6 @@ AboutRecord* gAboutRecord = nullptr;
 intptr_t* gDataCell = nullptr;
 int16* gResult = nullptr;
 HostGlobals gHost;
-
-void SetResult(int16 value) {
-  if (gResult != nullptr) *gResult = value;
-}
 
 namespace {
 
@@ -58,6 +55,7 @@ extern "C" __declspec(dllexport) void PluginMain(int16 selector, void* record, i
   SetLastError(0);
   try {
     if (!gHost.initialized) InitializeGlobals(selector, OwnerWindow(selector));
+    if (gFilterRecord != nullptr) SetImageEditorProgressProcs(gFilterRecord->progressProc, gFilterRecord->abortProc);
     if (gFilterRecord != nullptr && gFilterRecord->bigDocumentData != nullptr) {
       gFilterRecord->bigDocumentData->PluginUsing32BitCoordinates = 1;
     }
