@@ -146,7 +146,8 @@ bool LinearizeImage(ImageRecord* image) {
   GammaTables raise;
   if (!LookUpGammaTables(1.0 / image->gamma, &raise)) return false;
   if (image->pixelType == GL_UNSIGNED_BYTE_TYPE) {
-    ReplaceColourSamples<uint8_t>(image, [&](uint8_t s) { return raise.linearToEight[s * 256]; });
+    // s × 257 spans the whole table (255 → 65535); s × 256 would darken white to 253.
+    ReplaceColourSamples<uint8_t>(image, [&](uint8_t s) { return raise.linearToEight[s * 257]; });
   } else if (image->pixelType == GL_UNSIGNED_SHORT_TYPE) {
     ReplaceColourSamples<uint16_t>(image, [&](uint16_t s) { return raise.linearToSixteen[s]; });
   } else {

@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include "core/GammaTables.h"
 #include "host/HostHandles.h"
 #include "host/HostState.h"
 #include "host/HostSuites.h"
@@ -37,8 +38,16 @@ void ShutDownIfFailed() {
   if (!ResultIsOk()) ShutDown();
 }
 
-// Releases of the run, whatever the result; each arrives with the step that acquires it.
-void ReleaseRun() {}
+// Colour conversion joins the gamma tables here once it exists.
+void PrepareColorConversion() {
+  if (!CreateGammaTableMutex()) {
+    SetResult(paramErr);
+    ErrorReport(__LINE__, TraceMessage).Report("InitializeColorConversion failed in DoStart(), *gResult set to %d.", paramErr);
+  }
+}
+
+// Releases of the run, whatever the result.
+void ReleaseRun() { ReleaseGammaTables(); }
 
 }  // namespace
 
@@ -91,6 +100,7 @@ void DoStart() {
   LockHandles();
   if (ResultIsOk()) SuspendHostWatch();
   bool showDialog = ResultIsOk() && gHost.showDialogFlag != nullptr && *gHost.showDialogFlag != 0;
+  if (ResultIsOk()) PrepareColorConversion();
   if (ResultIsOk() && showDialog) *gHost.showDialogFlag = 0;
   ReleaseRun();
   ShutDownIfFailed();
