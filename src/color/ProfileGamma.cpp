@@ -41,3 +41,8 @@ double EstimateProfileGamma(ColorProfile profile) {
   if (gEstimateCount < kEstimateCacheSize) gEstimates[gEstimateCount++] = {profile, gamma};
   return gamma;
 }
+
+void ClearProfileGammaEstimates() {
+  std::lock_guard<std::mutex> lock(gEstimateMutex);
+  gEstimateCount = 0;
+}

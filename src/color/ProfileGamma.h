@@ -4,3 +4,4 @@
 typedef void* ColorProfile;  // a Little CMS profile handle
 
 double EstimateProfileGamma(ColorProfile profile);
+void ClearProfileGammaEstimates();

@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include "color/ColorProfiles.h"
 #include "core/GammaTables.h"
 #include "host/HostHandles.h"
 #include "host/HostState.h"
@@ -38,16 +39,31 @@ void ShutDownIfFailed() {
   if (!ResultIsOk()) ShutDown();
 }
 
-// Colour conversion joins the gamma tables here once it exists.
+HostProfileSource HostProfileOfRecord() {
+  HostProfileSource source;
+  source.profileHandle = gFilterRecord->iCCprofileData;
+  source.profileSize = gFilterRecord->iCCprofileSize;
+  if (gFilterRecord->handleProcs != nullptr) {
+    source.lockHandle = gFilterRecord->handleProcs->lockProc;
+    source.unlockHandle = gFilterRecord->handleProcs->unlockProc;
+  }
+  source.imageMode = gFilterRecord->imageMode;
+  return source;
+}
+
 void PrepareColorConversion() {
-  if (!CreateGammaTableMutex()) {
+  bool gammaReady = CreateGammaTableMutex();
+  if (!InitializeColorConversion(HostProfileOfRecord()) || !gammaReady) {
     SetResult(paramErr);
     ErrorReport(__LINE__, TraceMessage).Report("InitializeColorConversion failed in DoStart(), *gResult set to %d.", paramErr);
   }
 }
 
 // Releases of the run, whatever the result.
-void ReleaseRun() { ReleaseGammaTables(); }
+void ReleaseRun() {
+  TerminateColorConversion();
+  ReleaseGammaTables();
+}
 
 }  // namespace
 

@@ -1,0 +1,97 @@
+// Display profiles per monitor. A monitor without a usable profile, or one beyond the cache,
+// is shown in sRGB with gamma 2.2.
+#include "color/DisplayProfiles.h"
+
+#include <lcms2.h>
+
+#include <vector>
+
+#include "color/ColorProfiles.h"
+#include "support/ErrorReport.h"
+
+namespace {
+
+struct DisplayProfileCacheEntry {
+  HMONITOR monitor;
+  ColorProfile profile;
+  double gamma;
+};
+
+DisplayProfileCacheEntry gDisplayProfiles[kDisplayProfileCacheSize];
+HWND gPreviewWindow = nullptr;
+constexpr double kFallbackGamma = 2.2;
+
+void Report(const char* text) { ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "%s", text); }
+
+ColorProfile OpenMonitorProfile(HMONITOR monitor) {
+  MONITORINFOEXA info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(monitor, &info)) {
+    Report("Could not get information for the specified monitor.");
+    return nullptr;
+  }
+  HDC context = CreateDCA("DISPLAY", info.szDevice, nullptr, nullptr);
+  if (context == nullptr) {
+    Report("Could not get a device context for the specified monitor.");
+    return nullptr;
+  }
+  ColorProfile profile = nullptr;
+  DWORD length = 0;
+  if (GetICMProfileA(context, &length, nullptr) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || length == 0) {
+    Report("Could not get the size of the buffer to contain the profile name.");
+  } else {
+    std::vector<char> name(length + 1);
+    if (!GetICMProfileA(context, &length, name.data())) {
+      Report("Could not get color space name.");
+    } else if ((profile = cmsOpenProfileFromFile(name.data(), "r")) == nullptr) {
+      Report("Could not open monitor color profile.");
+    }
+  }
+  DeleteDC(context);
+  return profile;
+}
+
+ColorProfile Fallback(double* gamma) {
+  if (gamma != nullptr) *gamma = kFallbackGamma;
+  return StandardProfile();
+}
+
+}  // namespace
+
+void SetColorPreviewWindow(HWND window) { gPreviewWindow = window; }
+
+ColorProfile InitializeDisplayColorConversion(double* gamma) {
+  HMONITOR monitor = MonitorFromWindow(gPreviewWindow, MONITOR_DEFAULTTONEAREST);
+  if (monitor == nullptr) {
+    Report("Could not get a handle for the current monitor.");
+    return Fallback(gamma);
+  }
+  int freeSlot = -1;
+  for (int i = 0; i < kDisplayProfileCacheSize; ++i) {
+    if (gDisplayProfiles[i].monitor == monitor) {
+      if (gamma != nullptr) *gamma = gDisplayProfiles[i].gamma;
+      return gDisplayProfiles[i].profile;
+    }
+    if (gDisplayProfiles[i].monitor == nullptr && freeSlot < 0) freeSlot = i;
+  }
+  ColorProfile profile = OpenMonitorProfile(monitor);
+  if (profile == nullptr) {
+    Report("Could not get a display color profile for the current monitor.");
+    return Fallback(gamma);
+  }
+  if (freeSlot < 0) {
+    Report("The display profile cache is full.");
+    cmsCloseProfile(profile);
+    return Fallback(gamma);
+  }
+  gDisplayProfiles[freeSlot] = {monitor, profile, EstimateProfileGamma(profile)};
+  if (gamma != nullptr) *gamma = gDisplayProfiles[freeSlot].gamma;
+  return profile;
+}
+
+void CloseDisplayProfiles() {
+  for (DisplayProfileCacheEntry& entry : gDisplayProfiles) {
+    if (entry.profile != nullptr) cmsCloseProfile(entry.profile);
+    entry = DisplayProfileCacheEntry{};
+  }
+}
