@@ -6,27 +6,17 @@
 
 #include <cmath>
 
+#include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "color/ColorProfiles.h"
 #include "core/RunResult.h"
 
-class ColorConversion : public ::testing::Test {
+class ColorConversion : public ProcessingFixture {
  protected:
   void SetUp() override {
-    gResult = &m_Result;
-    InitializeBufferManager();
-    ASSERT_TRUE(CreateGammaTableMutex());
-    HostProfileSource rgb;
-    rgb.imageMode = 3;
-    ASSERT_TRUE(InitializeColorConversion(rgb));
+    ProcessingFixture::SetUp();
+    ASSERT_TRUE(OpenProfilesFor(plugInModeRGBColor));
   }
-  void TearDown() override {
-    TerminateColorConversion();
-    ReleaseGammaTables();
-    TerminateBufferManager();
-    gResult = nullptr;
-  }
-  int16_t m_Result = 0;
 };
 
 // sRGB 8-bit samples to linear light, the reference for conversions to the linear working space.

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "color/DisplayProfiles.h"
 #include "color/TransformCache.h"
@@ -32,21 +33,7 @@ void UnlockBytes(char**) {}
 
 }  // namespace
 
-class ColorRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    gResult = &m_Result;
-    InitializeBufferManager();
-    ASSERT_TRUE(CreateGammaTableMutex());
-  }
-  void TearDown() override {
-    TerminateColorConversion();
-    ReleaseGammaTables();
-    TerminateBufferManager();
-    gResult = nullptr;
-  }
-  int16_t m_Result = 0;
-};
+class ColorRun : public ProcessingFixture {};
 
 TEST(LinearGrayProfile, HeaderTagsAndCurveAreAsDescribed) {
   std::vector<uint8_t> bytes = LinearGrayProfileBytes();
@@ -81,18 +68,14 @@ TEST(LinearGrayProfile, HeaderTagsAndCurveAreAsDescribed) {
 }
 
 TEST_F(ColorRun, WithoutAHostProfileGrayGetsTheResourceAndColourGetsSrgb) {
-  HostProfileSource gray;
-  gray.imageMode = 10;
-  ASSERT_TRUE(InitializeColorConversion(gray));
+  ASSERT_TRUE(OpenProfilesFor(plugInModeGray16));
   EXPECT_EQ(cmsGetColorSpace(HostImageProfile()), cmsSigGrayData);
   EXPECT_EQ(cmsGetColorSpace(GrayscaleWorkingProfile()), cmsSigGrayData);
   EXPECT_EQ(cmsGetColorSpace(LinearWorkingProfile()), cmsSigRgbData);
   EXPECT_NEAR(EstimateProfileGamma(LinearWorkingProfile()), 1.0, 0.05);
   TerminateColorConversion();
   EXPECT_EQ(HostImageProfile(), nullptr);
-  HostProfileSource rgb;
-  rgb.imageMode = 3;
-  ASSERT_TRUE(InitializeColorConversion(rgb));
+  ASSERT_TRUE(OpenProfilesFor(plugInModeRGBColor));
   EXPECT_EQ(cmsGetColorSpace(HostImageProfile()), cmsSigRgbData);
 }
 
@@ -114,9 +97,7 @@ TEST_F(ColorRun, TheHostsProfileIsCopiedAndOpened) {
 
 TEST_F(ColorRun, TransformsAreCachedByKeyAndThe33rdIsUsedButNotKept) {
   ReportCapture capture;
-  HostProfileSource rgb;
-  rgb.imageMode = 3;
-  ASSERT_TRUE(InitializeColorConversion(rgb));
+  ASSERT_TRUE(OpenProfilesFor(plugInModeRGBColor));
   ColorTransform first = GetColorTransform(HostImageProfile(), TYPE_RGBA_8, WorkingProfile(), TYPE_RGBA_8);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(GetColorTransform(HostImageProfile(), TYPE_RGBA_8, WorkingProfile(), TYPE_RGBA_8), first);
@@ -141,9 +122,7 @@ TEST_F(ColorRun, TransformsAreCachedByKeyAndThe33rdIsUsedButNotKept) {
 }
 
 TEST_F(ColorRun, FormatsFollowTheProfilesColourSpace) {
-  HostProfileSource gray;
-  gray.imageMode = 1;
-  ASSERT_TRUE(InitializeColorConversion(gray));
+  ASSERT_TRUE(OpenProfilesFor(plugInModeGrayScale));
   EXPECT_EQ(AdjustFormatToProfile(TYPE_BGRA_8, GrayscaleWorkingProfile()), 0x30189u);
   EXPECT_EQ(AdjustFormatToProfile(TYPE_RGBA_16, GrayscaleWorkingProfile()), 0x3018Au);
   EXPECT_EQ(AdjustFormatToProfile(TYPE_RGBA_FLT, GrayscaleWorkingProfile()), 0x43018Cu);
@@ -152,9 +131,7 @@ TEST_F(ColorRun, FormatsFollowTheProfilesColourSpace) {
 }
 
 TEST_F(ColorRun, AMonitorWithoutAProfileIsShownInSrgbAtGamma22) {
-  HostProfileSource rgb;
-  rgb.imageMode = 3;
-  ASSERT_TRUE(InitializeColorConversion(rgb));
+  ASSERT_TRUE(OpenProfilesFor(plugInModeRGBColor));
   double gamma = 0;
   ColorProfile display = InitializeDisplayColorConversion(&gamma);
   ASSERT_NE(display, nullptr);

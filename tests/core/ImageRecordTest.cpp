@@ -7,6 +7,7 @@
 #include <cmath>
 #include <thread>
 
+#include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "core/RunResult.h"
 
@@ -19,23 +20,15 @@ bool IsGray(int32_t mode) { return mode == plugInModeGrayScale || mode == plugIn
 
 }  // namespace
 
-class ImageRecords : public ::testing::Test {
+class ImageRecords : public ProcessingFixture {
  protected:
-  void SetUp() override {
-    gResult = &m_Result;
-    InitializeBufferManager();
-    ASSERT_TRUE(CreateGammaTableMutex());
-  }
   void TearDown() override {
     ReleaseImage(&m_Image);
-    ReleaseGammaTables();
-    TerminateBufferManager();
-    gResult = nullptr;
+    ProcessingFixture::TearDown();
   }
   bool Create(int32_t mode, ImageRect rect, bool mask = false, bool checked = false) {
     return CreateImage(&m_Image, rect, rect, mode, nullptr, mask, checked);
   }
-  int16_t m_Result = 0;
   ImageRecord m_Image;
 };
 
