@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/Reducers.h"
 #include "core/RunResult.h"
 #include "support/ErrorReport.h"
 
@@ -54,34 +55,6 @@ void ReplaceColourSamples(ImageRecord* image, Convert convert) {
 
 bool SameRect(const ImageRect& a, const ImageRect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-// Averages each destination pixel's box of source pixels in linear light. The reducers of the
-// analysis replace this for the formats they specialise in.
-bool ReduceByBoxes(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel) {
-  double scaleX = double(source.validWidth) / double(destination->validWidth);
-  double scaleY = double(source.validHeight) / double(destination->validHeight);
-  for (int64_t dy = 0; dy < destination->validHeight; ++dy) {
-    if (cancel != nullptr && *cancel) return false;
-    int64_t y0 = int64_t(dy * scaleY), y1 = std::max(y0 + 1, int64_t((dy + 1) * scaleY));
-    for (int64_t dx = 0; dx < destination->validWidth; ++dx) {
-      int64_t x0 = int64_t(dx * scaleX), x1 = std::max(x0 + 1, int64_t((dx + 1) * scaleX));
-      uint64_t sum[5] = {};
-      for (int64_t y = y0; y < std::min(y1, source.validHeight); ++y) {
-        for (int64_t x = x0; x < std::min(x1, source.validWidth); ++x) {
-          PixelValue p;
-          source.readPixel(&source, source.rectangle.left + x, source.rectangle.top + y, &p);
-          sum[0] += p.red, sum[1] += p.green, sum[2] += p.blue, sum[3] += p.alpha, sum[4] += p.mask;
-        }
-      }
-      uint64_t count = uint64_t(std::min(y1, source.validHeight) - y0) * uint64_t(std::min(x1, source.validWidth) - x0);
-      if (count == 0) continue;
-      PixelValue average{uint32_t(sum[0] / count), uint32_t(sum[1] / count), uint32_t(sum[2] / count),
-                         uint32_t(sum[3] / count), uint32_t(sum[4] / count)};
-      destination->writePixel(destination, destination->rectangle.left + dx, destination->rectangle.top + dy, average);
-    }
-  }
-  return true;
 }
 
 bool CopyPixelByPixel(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel) {
@@ -179,7 +152,7 @@ void FillImageRect(ImageRecord* image, const PixelValue& value, const ImageRect&
 }
 
 bool CopyImage(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel) {
-  if (!SameRect(source.rectangle, destination->rectangle)) return ReduceByBoxes(source, destination, cancel);
+  if (!SameRect(source.rectangle, destination->rectangle)) return ReduceImage(source, destination, cancel);
   if (source.mode != destination->mode || !SameRect(source.allocation, destination->allocation)) {
     return CopyPixelByPixel(source, destination, cancel);
   }

@@ -5,6 +5,9 @@
 #include <lcms2.h>
 
 #include <cmath>
+#include <cstring>
+#include <thread>
+#include <vector>
 
 #include "ProcessingFixture.h"
 #include "TestSupport.h"
@@ -102,4 +105,54 @@ TEST_F(ColorConversion, EffectColoursAreWeightedTieredAndReturnedLinear) {
   EXPECT_NEAR(double(colors[0].blue), 0x100000, 0x100000 * 0.02);
   EXPECT_NEAR(double(colors[1].red), 0x20000000, 0x20000000 * 0.01) << "the top tier scales back by 256";
   EXPECT_NEAR(double(colors[1].green), 0x10000000, 0x10000000 * 0.01);
+}
+
+TEST_F(ColorConversion, SrgbRoundTripsWithinOneCodeValue) {
+  for (int32_t mode : {plugInModeRGBColor, plugInModeRGB48}) {
+    ImageRecord image;
+    ImageRect rect{0, 0, 256, 3};
+    ASSERT_TRUE(CreateImage(&image, rect, rect, mode, StandardProfile(), false, false));
+    for (int x = 0; x < 256; ++x) {
+      for (int y = 0; y < 3; ++y) {
+        uint8_t* p = image.Pixel(x, y);
+        if (mode == plugInModeRGBColor) {
+          p[0] = uint8_t(x), p[1] = uint8_t(255 - x), p[2] = uint8_t(x * 3), p[3] = 255;
+        } else {
+          uint16_t s[4] = {uint16_t(x * 257), uint16_t(65535 - x * 255), uint16_t(x * 97), 65535};
+          memcpy(p, s, sizeof s);
+        }
+      }
+    }
+    std::vector<uint8_t> before(static_cast<uint8_t*>(image.pixels.block),
+                                static_cast<uint8_t*>(image.pixels.block) + image.pixels.size);
+    // Two distinct sRGB profiles: a real transform each way, through Little CMS's pipeline.
+    ASSERT_TRUE(ConvertColorOf(&image, WorkingProfile(), true));
+    ASSERT_TRUE(ConvertColorOf(&image, StandardProfile(), true));
+    for (int x = 0; x < 256; ++x) {
+      for (int s = 0; s < 3; ++s) {
+        if (mode == plugInModeRGBColor) {
+          ASSERT_NEAR(image.Pixel(x, 1)[s], before[size_t((1 * image.allocatedWidth + x) * 4 + s)], 1) << x;
+        } else {
+          uint16_t now, was;
+          memcpy(&now, image.Pixel(x, 1) + 2 * s, 2);
+          memcpy(&was, before.data() + (1 * image.allocatedWidth + x) * 8 + 2 * s, 2);
+          ASSERT_NEAR(now, was, 1) << x;
+        }
+      }
+    }
+    ReleaseImage(&image);
+  }
+}
+
+TEST_F(ColorConversion, TransformLookupsFromEightThreadsShareOneEntryPerKey) {
+  std::vector<std::thread> threads;
+  std::vector<ColorTransform> seen(8);
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &seen] {
+      seen[size_t(t)] = GetColorTransform(StandardProfile(), TYPE_RGBA_16, LinearWorkingProfile(), TYPE_RGBA_16);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (ColorTransform transform : seen) EXPECT_EQ(transform, seen[0]);
+  EXPECT_EQ(CachedTransformCount(), 1);
 }

@@ -64,6 +64,34 @@ TEST_F(ImageRecords, EverySupportedModeWritesAndReadsBackWithinItsPrecision) {
   }
 }
 
+// An encoded sample read to linear light and written back lands on the code value it came from.
+// Linear light has 24 bits: at gamma 2.2 the darkest 16-bit codes (below about 600) share linear
+// values, so there the round trip is held to the width of one linear step instead.
+TEST_F(ImageRecords, EveryIntegerModeRoundTripsEachCodeValue) {
+  for (int32_t mode : {plugInModeRGBColor, plugInModeGrayScale, plugInModeRGB48, plugInModeGray16}) {
+    ASSERT_TRUE(Create(mode, ImageRect{0, 0, 16, 2}));
+    int maximum = m_Image.bytesPerSample == 1 ? 255 : 65535;
+    int step = m_Image.bytesPerSample == 1 ? 1 : 7;
+    for (int code = 0; code <= maximum; code += step) {
+      double linearStepInCodes = m_Image.bytesPerSample == 1 ? 0.0 : std::pow(1.0 / kLinearMaximum, 1 / 2.2) * 65535;
+      double tolerance = code < 1024 && m_Image.bytesPerSample == 2 ? linearStepInCodes : 1.0;
+      uint8_t* pixel = m_Image.Pixel(0, 0);
+      if (m_Image.bytesPerSample == 1) {
+        pixel[0] = pixel[1] = pixel[2] = uint8_t(code);
+      } else {
+        uint16_t samples[3] = {uint16_t(code), uint16_t(code), uint16_t(code)};
+        memcpy(pixel, samples, sizeof samples);
+      }
+      PixelValue value;
+      m_Image.readPixel(&m_Image, 0, 0, &value);
+      m_Image.writePixel(&m_Image, 1, 1, value);
+      const uint8_t* back = m_Image.Pixel(1, 1);
+      int written = m_Image.bytesPerSample == 1 ? back[0] : int(reinterpret_cast<const uint16_t*>(back)[0]);
+      ASSERT_NEAR(written, code, tolerance) << "mode " << mode << " code " << code;
+    }
+  }
+}
+
 TEST_F(ImageRecords, EightBitRgbIsStoredBlueGreenRedAlphaInTheRecordsGamma) {
   ASSERT_TRUE(Create(plugInModeRGBColor, ImageRect{0, 0, 4, 4}));
   m_Image.writePixel(&m_Image, 1, 1, PixelValue{0xFFFFFF, 0, 0x400000, 0xFFFFFFFE, 0xFFFFFFFE});
@@ -219,4 +247,15 @@ TEST_F(ImageRecords, FailedAllocationsSetTheResultAndSayWhy) {
   ASSERT_FALSE(capture.Boxes().empty());
   EXPECT_EQ(capture.Boxes().back().text, "Could not allocate memory for an image.");
   EXPECT_EQ(capture.Boxes().back().title, "Error - Exiting Plug-in");
+
+  // A mask that cannot be had leaves the pixels that were allocated.
+  m_Result = 0;
+  ASSERT_TRUE(Create(plugInModeRGBColor, ImageRect{0, 0, 64, 64}));
+  void* pixels = m_Image.pixels.block;
+  FailNextBufferAllocations(1);
+  EXPECT_FALSE(Create(plugInModeRGBColor, ImageRect{0, 0, 64, 64}, true));
+  EXPECT_EQ(m_Result, -108);
+  EXPECT_EQ(capture.Boxes().back().text, "Could not allocate memory for an image mask.");
+  EXPECT_EQ(m_Image.pixels.block, pixels);
+  EXPECT_EQ(m_Image.mask.size, 0u);
 }
