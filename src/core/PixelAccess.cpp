@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/FastPower.h"
 #include "core/ImageRecord.h"
 #include "core/SampleTables.h"
 #include "support/ErrorReport.h"
@@ -40,7 +41,7 @@ uint32_t ReadColour(const ImageRecord* image, const uint8_t* pixel, int sample) 
     }
     if (!(value > 0.0f)) return 0;
     if (value >= 1.0f) return kLinearMaximum;
-    return uint32_t(std::lround(std::pow(double(value), image->gamma) * kLinearMaximum));
+    return uint32_t(FastPower(double(value), image->gamma) * kLinearMaximum + 0.5);
   }
 }
 
@@ -103,11 +104,11 @@ void Store(uint8_t* pixel, int sample, Sample value) {
 template <SampleFormat F>
 void WriteColour(const ImageRecord* image, uint8_t* pixel, int sample, uint32_t value) {
   if (value == kKeepSample) return;
-  float encoded = value > 0xFFFFFE ? 1.0f : std::pow(float(value) / 16777216.0f, float(image->inverseGamma));
+  float encoded = value > 0xFFFFFE ? 1.0f : float(FastPower(double(value) / 16777216.0, image->inverseGamma));
   if constexpr (F == FORMAT_BGRA8) {
-    Store<uint8_t>(pixel, sample, value > 0xFFFFFE ? 255 : uint8_t(std::lround(encoded * 255.0f)));
+    Store<uint8_t>(pixel, sample, value > 0xFFFFFE ? 255 : uint8_t(encoded * 255.0f + 0.5f));
   } else if constexpr (F == FORMAT_RGBA16) {
-    Store<uint16_t>(pixel, sample, value > 0xFFFFFE ? 65535 : uint16_t(std::lround(encoded * 65535.0f)));
+    Store<uint16_t>(pixel, sample, value > 0xFFFFFE ? 65535 : uint16_t(encoded * 65535.0f + 0.5f));
   } else if constexpr (F == FORMAT_FLOAT) {
     Store<float>(pixel, sample, encoded);
   } else if constexpr (F == FORMAT_HALF) {
