@@ -4,10 +4,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
-./scripts/setup.sh
 trap '"$top/scripts/winstop"' EXIT
-cmake -S . -B build -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$(nproc)" --target HalvornPro3 filterhost >/dev/null
+./scripts/build.sh HalvornPro3 filterhost >/dev/null
 
 # INPUT and OUTPUT come first; everything from the first option on goes to filterhost.
 input=""; output=""
