@@ -140,3 +140,5 @@ ColorProfile HostImageProfile() { return gProfiles.hostImage; }
 ColorProfile WorkingProfile() { return gProfiles.working; }
 ColorProfile LinearWorkingProfile() { return gProfiles.linearWorking; }
 ColorProfile GrayscaleWorkingProfile() { return gProfiles.grayscaleWorking; }
+
+bool IsGrayProfile(ColorProfile profile) { return profile != nullptr && cmsGetColorSpace(profile) == cmsSigGrayData; }

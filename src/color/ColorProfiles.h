@@ -24,3 +24,5 @@ ColorProfile GrayscaleWorkingProfile();
 
 // Opens the linear grayscale profile kept in the module's resources (RCDATA 243).
 ColorProfile OpenLinearGrayProfile();
+
+bool IsGrayProfile(ColorProfile profile);

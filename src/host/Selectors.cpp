@@ -7,6 +7,8 @@
 #include "color/ColorProfiles.h"
 #include "core/GammaTables.h"
 #include "host/HostHandles.h"
+#include "host/HostImage.h"
+#include "host/HostRectangles.h"
 #include "host/HostState.h"
 #include "host/HostSuites.h"
 #include "host/Lifecycle.h"
@@ -18,13 +20,6 @@
 #include <cstdio>
 
 namespace {
-
-VRect FilterRectangle() {
-  const BigDocumentStruct* big = gFilterRecord->bigDocumentData;
-  if (big != nullptr && big->PluginUsing32BitCoordinates) return big->filterRect32;
-  const Rect& r = gFilterRecord->filterRect;
-  return VRect{r.top, r.left, r.bottom, r.right};
-}
 
 void NegotiateMemory() {
   VRect rect = FilterRectangle();
@@ -59,8 +54,16 @@ void PrepareColorConversion() {
   }
 }
 
+void ReadImageOfHost() {
+  if (!ReadHostImage()) {
+    SetResult(paramErr);
+    ErrorReport(__LINE__, TraceMessage).Report("ReadHostImage failed in DoStart(), *gResult set to %d.", paramErr);
+  }
+}
+
 // Releases of the run, whatever the result.
 void ReleaseRun() {
+  DestroyHostImage();
   TerminateColorConversion();
   ReleaseGammaTables();
 }
@@ -117,6 +120,7 @@ void DoStart() {
   if (ResultIsOk()) SuspendHostWatch();
   bool showDialog = ResultIsOk() && gHost.showDialogFlag != nullptr && *gHost.showDialogFlag != 0;
   if (ResultIsOk()) PrepareColorConversion();
+  if (ResultIsOk()) ReadImageOfHost();
   if (ResultIsOk() && showDialog) *gHost.showDialogFlag = 0;
   ReleaseRun();
   ShutDownIfFailed();
@@ -124,12 +128,9 @@ void DoStart() {
 }
 
 void DoContinue() {
-  BigDocumentStruct* big = gFilterRecord->bigDocumentData;
-  if (big != nullptr && big->PluginUsing32BitCoordinates) {
-    big->inRect32 = big->outRect32 = big->maskRect32 = VRect{0, 0, 0, 0};
-  } else {
-    gFilterRecord->inRect = gFilterRecord->outRect = gFilterRecord->maskRect = Rect{0, 0, 0, 0};
-  }
+  SetInputRectangle(kEmptyRect);
+  SetOutputRectangle(kEmptyRect);
+  SetMaskRectangle(kEmptyRect);
   ShutDownIfFailed();
   UnlockHandles();
 }

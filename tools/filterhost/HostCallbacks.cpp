@@ -35,13 +35,6 @@ void UpdateProgress(int32 done, int32 total) {
   gObservations.lastPercent = percent;
 }
 
-// Image traffic is delivered by the document's own advanceState once the host has image data;
-// a request for it without a document image is refused.
-OSErr AdvanceState() {
-  if (gSettings.trace) fprintf(gSettings.trace, "trace: advanceState()\n");
-  return errPlugInHostInsufficient;
-}
-
 OSErr GetProperty(PIType signature, PIType key, int32 index, intptr_t* simple, Handle* complex) {
   if (gSettings.trace) fprintf(gSettings.trace, "trace: getPropertyProc(%08X, %08X, %d)\n", signature, key, index);
   if (simple) *simple = 0;
@@ -134,7 +127,6 @@ void ResetHostObservations() {
 
 TestAbortProc HostAbortProc() { return TestAbort; }
 ProgressProc HostProgressProc() { return UpdateProgress; }
-AdvanceStateProc HostAdvanceStateProc() { return AdvanceState; }
 
 PropertyProcs HostPropertyProcs() {
   if (!gSettings.offerPropertyProcs) return PropertyProcs{0, 0, GetProperty, SetProperty};

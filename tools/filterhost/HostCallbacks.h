@@ -32,6 +32,5 @@ void ResetHostObservations();
 
 TestAbortProc HostAbortProc();
 ProgressProc HostProgressProc();
-AdvanceStateProc HostAdvanceStateProc();
 PropertyProcs HostPropertyProcs();
 SPBasicSuite* HostBasicSuite();

@@ -35,6 +35,7 @@ constexpr ProfileRow kProfiles[HOST_PROFILE_COUNT] = {
 // clang-format on
 
 constexpr size_t kPageSize = 4096;
+HostSession* gActiveSession = nullptr;  // the session whose selector call is in progress
 
 }  // namespace
 
@@ -79,6 +80,14 @@ std::string ResultText(int16 result) {
     case errReportString: return "-30904 (error reported by the plug-in)";
     default: return std::to_string(result);
   }
+}
+
+OSErr HostSession::AdvanceState() {
+  HostSession* session = gActiveSession;
+  if (session == nullptr) return errPlugInHostInsufficient;
+  if (session->m_Options.trace) fprintf(session->m_Options.out, "trace: advanceState()\n");
+  session->EnsureImage();
+  return ServeAdvanceState(session->m_Record, &session->m_Image, &session->m_Traffic);
 }
 
 HostSession::HostSession(const HostDocument& document, const HostOptions& options)
@@ -134,7 +143,9 @@ void HostSession::BuildRecord() {
   m_Platform.hwnd = 0;
   r->platformData = &m_Platform;
   r->handleProcs = GetHostHandleProcs();
-  r->advanceState = HostAdvanceStateProc();
+  r->advanceState = AdvanceState;
+  r->inTileWidth = r->inTileHeight = m_Options.tileSize;
+  r->outTileWidth = r->outTileHeight = m_Options.tileSize;
   m_PropertyProcs = HostPropertyProcs();
   r->propertyProcs = &m_PropertyProcs;
   r->getPropertyObsolete = m_PropertyProcs.getPropertyProc;
@@ -154,6 +165,14 @@ void HostSession::BuildRecord() {
     m_BigDocument.wholeSize32 = m_BigDocument.imageSize32;
     r->bigDocumentData = &m_BigDocument;
   }
+}
+
+// The pixels are made when first asked for: a huge document whose image is never read costs nothing.
+void HostSession::EnsureImage() {
+  if (!m_Image.planes.empty()) return;
+  const HostDocument& d = m_Document;
+  bool gray = d.imageMode == plugInModeGrayScale || d.imageMode == plugInModeGray16 || d.imageMode == plugInModeGray32;
+  m_Image = MakeTestDocument(d.width, d.height, gray ? 1 : 3, d.hasTransparency, d.Depth() / 8, d.hasSelection);
 }
 
 bool HostSession::Load(const std::wstring& path, std::string* error) {
@@ -218,6 +237,7 @@ int16 HostSession::CallSelector(int16 selector) {
   FILE* out = m_Options.out;
   if (m_Options.trace) fprintf(out, "trace: PluginMain(%s)\n", SelectorName(selector));
   auto started = std::chrono::steady_clock::now();
+  gActiveSession = this;
   if (selector == filterSelectorAbout) {
     AboutRecord about{};
     about.platformData = &m_Platform;
@@ -226,6 +246,8 @@ int16 HostSession::CallSelector(int16 selector) {
   } else {
     m_Entry(selector, m_Record, &m_Data, &result);
   }
+  CommitPendingOutput(m_Record, &m_Image, &m_Traffic);  // the host takes the last output back
+  gActiveSession = nullptr;
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   m_Outcomes.push_back({selector, result, seconds});
   if (m_Options.trace) fprintf(out, "trace: PluginMain(%s) returned %s\n", SelectorName(selector), ResultText(result).c_str());

@@ -9,6 +9,7 @@
 
 #include "PISuites.h"
 #include "PIActions.h"
+#include "DocumentImage.h"
 #include "PiplReader.h"
 
 enum HostProfile { HOST_PHOTOSHOP, HOST_PDN, HOST_PSPI, HOST_AFFINITY, HOST_PROFILE_COUNT };
@@ -30,6 +31,7 @@ struct HostOptions {
   bool trace = false;
   bool time = false;
   int cancelAtPercent = -1;  // abort answers true once progress reaches it
+  int16 tileSize = 512;      // the host's suggested tile edge; 0 suggests none
   int32 maxSpace = 1 << 30;
   FILE* out = stdout;
 };
@@ -65,6 +67,11 @@ class HostSession {
   const PiplRecord& Pipl() const { return m_Pipl; }
   void SetParametersHandle(Handle handle) { m_Record->parameters = handle; }
   HWND PlatformWindow() const { return reinterpret_cast<HWND>(m_Platform.hwnd); }
+  DocumentImage& Image() {
+    EnsureImage();
+    return m_Image;
+  }
+  const ImageTraffic& Traffic() const { return m_Traffic; }
 
  private:
   void BuildRecord();
@@ -87,6 +94,10 @@ class HostSession {
   Str255 m_ErrorString{};
   intptr_t m_Data = 0;
   std::vector<SelectorOutcome> m_Outcomes;
+  DocumentImage m_Image;
+  ImageTraffic m_Traffic;
+  static OSErr AdvanceState();
+  void EnsureImage();
 };
 
 const char* SelectorName(int16 selector);

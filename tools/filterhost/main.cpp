@@ -28,7 +28,7 @@ void PrintUsage() {
           "usage: filterhost PLUGIN.8bf [--dialog] [--repeat N] [--about] [--size WxH]\n"
           "                  [--mode gray|rgb] [--depth 8|16|32] [--selection] [--transparency]\n"
           "                  [--host-profile photoshop|pdn|pspi|affinity] [--trace] [--time]\n"
-          "                  [--cancel-at PERCENT] [--max-space BYTES] [--interactive]\n");
+          "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n");
 }
 
 bool ParseMode(const char* mode, int depth, int16* imageMode) {
@@ -64,6 +64,7 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
     else if (arg == "--transparency") line->document.hasTransparency = true;
     else if (arg == "--repeat" && value(&v)) line->repeat = atoi(v.c_str());
     else if (arg == "--cancel-at" && value(&v)) line->options.cancelAtPercent = atoi(v.c_str());
+    else if (arg == "--tile" && value(&v)) line->options.tileSize = int16(atoi(v.c_str()));
     else if (arg == "--max-space" && value(&v)) line->options.maxSpace = int32(strtol(v.c_str(), nullptr, 10));
     else if (arg == "--mode" && value(&v)) mode = v;
     else if (arg == "--depth" && value(&v)) depth = atoi(v.c_str());

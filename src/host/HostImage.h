@@ -1,0 +1,17 @@
+// The host's image, read once whole into one image record during the start selector and
+// written back plane by plane and tile by tile through the host's advanceState.
+#pragma once
+#include "core/ImageRecord.h"
+
+extern ImageRecord gHostImage;
+
+bool ReadHostImage();
+void WriteHostImage(const ImageRecord& image);
+void DestroyHostImage();
+// Truncated diagonal of the host image plus one, in pixels; the effect synthesis scales by it.
+int64_t HostImageDiagonal();
+const char* HostModeName(int32_t mode);
+// The record sample that holds a host colour plane (the transparency plane is sample 3).
+int HostPlaneSample(int plane, const ImageRecord& image);
+int HostColourPlanes();
+int HostTotalPlanes();
