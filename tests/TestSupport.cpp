@@ -12,6 +12,8 @@
 #include "support/ErrorReport.h"
 #include "support/UserMessage.h"
 
+#include <gtest/gtest.h>
+
 namespace {
 
 std::mutex gCaptureMutex;
@@ -79,15 +81,26 @@ void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   fclose(file);
 }
 
+// Outside a capture a box would wait for a click that never comes: it fails the test instead.
+void FailOnUnexpectedBox(HWND, const char* text, const char* title, UINT) {
+  ADD_FAILURE() << "unexpected message box '" << (title != nullptr ? title : "") << "': " << text;
+}
+
+class UnexpectedBoxes : public ::testing::Environment {
+ public:
+  void SetUp() override { SetUserMessageSink(FailOnUnexpectedBox); }
+};
+const ::testing::Environment* const gUnexpectedBoxes = ::testing::AddGlobalTestEnvironment(new UnexpectedBoxes);
+
 ReportCapture::ReportCapture() {
   Clear();
   SetReportObserver(CaptureReport);
-  SetUserMessageSink(CaptureBox);
+  m_PreviousSink = reinterpret_cast<void*>(SetUserMessageSink(CaptureBox));
 }
 
 ReportCapture::~ReportCapture() {
   SetReportObserver(nullptr);
-  SetUserMessageSink(nullptr);
+  SetUserMessageSink(reinterpret_cast<UserMessageSink>(m_PreviousSink));
 }
 
 std::vector<CapturedReport> ReportCapture::Reports() const {

@@ -36,6 +36,9 @@ class ReportCapture {
   std::vector<CapturedBox> Boxes() const;
   bool HasReport(const std::string& text) const;
   void Clear();
+
+ private:
+  void* m_PreviousSink = nullptr;
 };
 
 struct ProcessResult {

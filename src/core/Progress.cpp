@@ -15,8 +15,8 @@ CRITICAL_SECTION gProgressComputationSection;
 bool gSectionCreated = false;
 DWORD gUserInterfaceThreadId = 0;
 HANDLE gUserInterfaceThread = nullptr;
-HostProgressProc gHostProgress = nullptr;
-HostAbortProc gHostAbort = nullptr;
+ProgressDisplayProc gHostProgress = nullptr;
+AbortTestProc gHostAbort = nullptr;
 ProgressState gProgress{};
 
 void CALLBACK DisplayCurrentImageEditorProgress_APC(ULONG_PTR stepsDone) {
@@ -63,7 +63,7 @@ void TerminateImageEditorProgressBar() {
   gUserInterfaceThread = nullptr;
 }
 
-void SetImageEditorProgressProcs(HostProgressProc progress, HostAbortProc abort) {
+void SetImageEditorProgressProcs(ProgressDisplayProc progress, AbortTestProc abort) {
   gHostProgress = progress;
   gHostAbort = abort;
 }

@@ -3,13 +3,13 @@
 #pragma once
 #include <cstdint>
 
-typedef void (*HostProgressProc)(int32_t done, int32_t total);
-typedef unsigned char (*HostAbortProc)(void);
+typedef void (*ProgressDisplayProc)(int32_t done, int32_t total);
+typedef unsigned char (*AbortTestProc)(void);
 
 bool InitializeImageEditorProgressBar();
 void TerminateImageEditorProgressBar();
 // The host's procedures of the current selector call (either may be null).
-void SetImageEditorProgressProcs(HostProgressProc progress, HostAbortProc abort);
+void SetImageEditorProgressProcs(ProgressDisplayProc progress, AbortTestProc abort);
 
 void StartImageEditorProgress(uint64_t totalUnits);
 bool AdvanceImageEditorProgress(uint64_t units);

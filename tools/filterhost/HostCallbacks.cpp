@@ -2,6 +2,7 @@
 // test answers true once progress reaches the --cancel-at percentage.
 #include "HostCallbacks.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -16,7 +17,7 @@ Boolean TestAbort() {
   std::lock_guard<std::mutex> lock(gCallbackMutex);
   if (gSettings.trace) fprintf(gSettings.trace, "trace: abortProc()\n");
   ++gObservations.abortCalls;
-  bool cancel = gSettings.cancelAtPercent >= 0 && gObservations.lastPercent >= gSettings.cancelAtPercent;
+  bool cancel = gSettings.cancelAtPercent >= 0 && std::max(gObservations.lastPercent, 0) >= gSettings.cancelAtPercent;
   if (cancel && !gObservations.abortAnswered && gSettings.progress) fprintf(gSettings.progress, "filterhost: cancel requested\n");
   gObservations.abortAnswered = gObservations.abortAnswered || cancel;
   return cancel ? 1 : 0;

@@ -104,7 +104,10 @@ HostSession::HostSession(const HostDocument& document, const HostOptions& option
   BuildRecord();
 }
 
+void HostSession::Activate() { gActiveSession = this; }
+
 HostSession::~HostSession() {
+  if (gActiveSession == this) gActiveSession = nullptr;
   if (m_Record != nullptr && m_Record->parameters != nullptr && IsLiveHandle(m_Record->parameters)) {
     GetHostHandleProcs()->disposeProc(m_Record->parameters);
   }

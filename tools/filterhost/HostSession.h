@@ -59,6 +59,8 @@ class HostSession {
   int16 RunFirstRun();   // parameters, prepare, start, continue..., finish
   int16 RunRepeatRun();  // prepare, start, continue..., finish
   int16 RunAbout();
+  // Serves advanceState for a plug-in library driven directly (tests), as during a selector call.
+  void Activate();
 
   FilterRecord* Record() { return m_Record; }
   BigDocumentStruct* BigDocument() { return m_Record->bigDocumentData; }
