@@ -15,6 +15,7 @@
 #include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "core/Progress.h"
+#include "host/HostProxyImage.h"
 #include "host/HostState.h"
 
 class HostImageTraffic : public ProcessingFixture {
@@ -227,4 +228,55 @@ TEST_F(HostImageTraffic, AGrayLayerOfAColourDocumentWarnsOnceAndGoesOn) {
   EXPECT_EQ(m_Result, 0);
   TerminateColorConversion();
   GetHostHandleProcs()->disposeProc(profile);
+}
+
+TEST(ProxyLevels, RectanglesHalveAndNeverVanish) {
+  ImageRect r = ProxyLevelRect(ImageRect{0, 0, 301, 200}, 1);
+  EXPECT_EQ(r.right, 150);
+  EXPECT_EQ(r.bottom, 100);
+  r = ProxyLevelRect(ImageRect{0, 0, 5, 3}, 3);
+  EXPECT_EQ(r.right, 1);
+  EXPECT_EQ(r.bottom, 1);
+  r = ProxyLevelRect(ImageRect{10, 20, 11, 21}, 15);
+  EXPECT_EQ(r.right - r.left, 1);
+  EXPECT_EQ(r.bottom - r.top, 1);
+}
+
+TEST_F(HostImageTraffic, ThePyramidIsLinearAndServesTheLevelForAScale) {
+  ReportCapture capture;
+  HostDocument document;
+  document.width = 300;
+  document.height = 200;
+  Open(document);
+  ASSERT_TRUE(OpenProfiles());
+  ASSERT_TRUE(ReadHostImage());
+  ImageRecord record;
+  double sx = 0.3, sy = 0.3;
+  EXPECT_FALSE(GetHostProxyImageInfo(&record, &sx, &sy));
+  EXPECT_TRUE(capture.HasReport("GetHostProxyImageInfo() called before HostProxyImage rendered."));
+  StartImageEditorProgress(kProxyLevels - 1);
+  ASSERT_TRUE(RenderHostProxyImage(nullptr));
+  EXPECT_TRUE(IsHostProxyImageRendered());
+  ASSERT_TRUE(GetHostProxyImageInfo(&record, &sx, &sy));
+  EXPECT_DOUBLE_EQ(sx, 0.5);
+  EXPECT_EQ(record.validWidth, 150);
+  EXPECT_DOUBLE_EQ(record.gamma, 1.0);
+  sx = 0.6, sy = 0.4;
+  ASSERT_TRUE(GetHostProxyImageInfo(&record, &sx, &sy));
+  EXPECT_DOUBLE_EQ(sx, 1.0);
+  EXPECT_EQ(record.validWidth, 300);
+  // Level 0 holds linear light: a mid-gray host sample is far darker once linearised.
+  PixelValue host, proxy;
+  gHostImage.readPixel(&gHostImage, 150, 100, &host);
+  record.readPixel(&record, 150, 100, &proxy);
+  EXPECT_NEAR(double(proxy.red), double(host.red), 0.02 * kLinearMaximum);
+  EXPECT_LT(record.Pixel(150, 100)[2], gHostImage.Pixel(150, 100)[2]);
+  sx = sy = 0.0;
+  ASSERT_TRUE(GetHostProxyImageInfo(&record, &sx, &sy));
+  EXPECT_GE(record.validWidth, 1);
+  EXPECT_LT(sx, 0.01);
+  ReleaseHostProxyImage();
+  EXPECT_FALSE(IsHostProxyImageRendered());
+  volatile bool cancel = true;
+  EXPECT_FALSE(RenderHostProxyImage(&cancel));
 }
