@@ -2,6 +2,10 @@
 // host profile, the about selector, tracing, and refusals with clear errors.
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
+#include "DocumentImage.h"
+#include "ImageFiles.h"
 #include "TestSupport.h"
 
 namespace {
@@ -46,4 +50,66 @@ TEST(FilterHost, RefusesWhatThePluginDoesNotEnable) {
   EXPECT_NE(notPlugin.output.find("filterhost: the module has no PIPL resource"), std::string::npos) << notPlugin.output;
   ProcessResult badOption = RunHost(L"--host-profile gimp");
   EXPECT_EQ(badOption.exitCode, 64);
+}
+
+namespace {
+
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+}  // namespace
+
+// The imaging component is a COM server: the test thread joins an apartment to make files.
+class FilterHostFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  void TearDown() override { CoUninitialize(); }
+};
+
+TEST_F(FilterHostFiles, ImageFilesRoundTripThroughTheHostAtEveryDepth) {
+  std::wstring folder = MakeScratchFolder(L"files");
+  struct Case {
+    int colourPlanes;
+    bool alpha;
+    int bytes;
+    const wchar_t* name;
+  };
+  for (const Case& c : {Case{3, true, 1, L"rgba8.png"}, Case{1, false, 1, L"gray8.png"}, Case{3, false, 2, L"rgb16.tif"},
+                        Case{3, true, 2, L"rgba16.tif"}}) {
+    DocumentImage original = MakeTestDocument(45, 23, c.colourPlanes, c.alpha, c.bytes, false);
+    std::string error;
+    std::wstring in = folder + L"\\in-" + c.name, out = folder + L"\\out-" + c.name;
+    ASSERT_TRUE(SaveImageFile(in, original, {}, &error)) << error;
+    ProcessResult run = RunHost(L"--in " + Quoted(in) + L" --out " + Quoted(out));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    DocumentImage written;
+    ImageFileInfo info;
+    ASSERT_TRUE(LoadImageFile(out, c.bytes * 8, c.colourPlanes == 1 ? 1 : 0, &written, &info, &error)) << error;
+    EXPECT_EQ(written.width, 45);
+    if (c.bytes == 1) {
+      EXPECT_EQ(info.alpha, c.alpha);  // 16-bit colour files always carry an opaque alpha
+    }
+    for (int p = 0; p < original.Planes(); ++p) EXPECT_EQ(written.planes[size_t(p)], original.planes[size_t(p)]) << p;
+  }
+  RemoveFolderTree(folder);
+}
+
+TEST_F(FilterHostFiles, BadInputGivesOneLineAndNoOutput) {
+  std::wstring folder = MakeScratchFolder(L"badfiles");
+  std::wstring out = folder + L"\\out.png";
+  ProcessResult missing = RunHost(L"--in " + Quoted(folder + L"\\missing.png") + L" --out " + Quoted(out));
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.output.find("filterhost: cannot read the image file"), std::string::npos) << missing.output;
+  WriteWholeFile(folder + L"\\text.png", "this is not an image at all");
+  ProcessResult text = RunHost(L"--in " + Quoted(folder + L"\\text.png") + L" --out " + Quoted(out));
+  EXPECT_EQ(text.exitCode, 1);
+  DocumentImage picture = MakeTestDocument(64, 64, 3, false, 1, false);
+  std::string error;
+  ASSERT_TRUE(SaveImageFile(folder + L"\\whole.png", picture, {}, &error)) << error;
+  std::vector<uint8_t> bytes = ReadWholeFile(folder + L"\\whole.png");
+  WriteWholeFile(folder + L"\\truncated.png", std::string(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
+  ProcessResult truncated = RunHost(L"--in " + Quoted(folder + L"\\truncated.png") + L" --out " + Quoted(out));
+  EXPECT_EQ(truncated.exitCode, 1) << truncated.output;
+  EXPECT_FALSE(FileExists(out));
+  EXPECT_FALSE(FileExists(out + L".partial"));
+  RemoveFolderTree(folder);
 }

@@ -106,6 +106,17 @@ HostSession::HostSession(const HostDocument& document, const HostOptions& option
 
 void HostSession::Activate() { gActiveSession = this; }
 
+void HostSession::SetImage(DocumentImage image, const std::vector<uint8_t>& iccProfile) {
+  m_Image = std::move(image);
+  if (iccProfile.empty()) return;
+  Handle profile = GetHostHandleProcs()->newProc(int32(iccProfile.size()));
+  if (profile == nullptr) return;
+  memcpy(*profile, iccProfile.data(), iccProfile.size());
+  m_Record->iCCprofileData = profile;
+  m_Record->iCCprofileSize = int32(iccProfile.size());
+  m_Record->canUseICCProfiles = 1;
+}
+
 HostSession::~HostSession() {
   if (gActiveSession == this) gActiveSession = nullptr;
   if (m_Record != nullptr && m_Record->parameters != nullptr && IsLiveHandle(m_Record->parameters)) {
@@ -113,6 +124,9 @@ HostSession::~HostSession() {
   }
   if (m_Data != 0 && IsLiveHandle(reinterpret_cast<Handle>(m_Data))) {
     GetHostHandleProcs()->disposeProc(reinterpret_cast<Handle>(m_Data));
+  }
+  if (m_Record != nullptr && m_Record->iCCprofileData != nullptr && IsLiveHandle(m_Record->iCCprofileData)) {
+    GetHostHandleProcs()->disposeProc(m_Record->iCCprofileData);
   }
   if (m_RecordMemory != nullptr) VirtualFree(m_RecordMemory, 0, MEM_RELEASE);
   if (m_Module != nullptr) FreeLibrary(m_Module);

@@ -61,6 +61,8 @@ class HostSession {
   int16 RunAbout();
   // Serves advanceState for a plug-in library driven directly (tests), as during a selector call.
   void Activate();
+  // The document's pixels from a file, and its embedded profile handed to the plug-in.
+  void SetImage(DocumentImage image, const std::vector<uint8_t>& iccProfile);
 
   FilterRecord* Record() { return m_Record; }
   BigDocumentStruct* BigDocument() { return m_Record->bigDocumentData; }

@@ -10,11 +10,17 @@
 #include "BoxWatcher.h"
 #include "HostHandleSuite.h"
 #include "HostSession.h"
+#include "ImageFiles.h"
 
 namespace {
 
 struct CommandLine {
   std::wstring plugin;
+  std::wstring input;
+  std::wstring output;
+  bool noProfile = false;
+  bool modeGiven = false;
+  bool depthGiven = false;
   HostDocument document;
   HostOptions options;
   bool dialog = false;
@@ -28,6 +34,7 @@ void PrintUsage() {
           "usage: filterhost PLUGIN.8bf [--dialog] [--repeat N] [--about] [--size WxH]\n"
           "                  [--mode gray|rgb] [--depth 8|16|32] [--selection] [--transparency]\n"
           "                  [--host-profile photoshop|pdn|pspi|affinity] [--trace] [--time]\n"
+          "                  [--in FILE] [--out FILE] [--no-profile]\n"
           "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n");
 }
 
@@ -66,8 +73,10 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
     else if (arg == "--cancel-at" && value(&v)) line->options.cancelAtPercent = atoi(v.c_str());
     else if (arg == "--tile" && value(&v)) line->options.tileSize = int16(atoi(v.c_str()));
     else if (arg == "--max-space" && value(&v)) line->options.maxSpace = int32(strtol(v.c_str(), nullptr, 10));
-    else if (arg == "--mode" && value(&v)) mode = v;
-    else if (arg == "--depth" && value(&v)) depth = atoi(v.c_str());
+    else if (arg == "--mode" && value(&v)) mode = v, line->modeGiven = true;
+    else if (arg == "--depth" && value(&v)) depth = atoi(v.c_str()), line->depthGiven = true;
+    else if (arg == "--no-profile") line->noProfile = true;
+    else if ((arg == "--in" || arg == "--out") && i + 1 < argc) (arg == "--in" ? line->input : line->output) = argv[++i];
     else if (arg == "--size" && value(&v)) {
       if (sscanf(v.c_str(), "%dx%d", &line->document.width, &line->document.height) != 2) return false;
     } else if (arg == "--host-profile" && value(&v)) {
@@ -97,8 +106,32 @@ HWND CreatePlatformWindow() {
 
 int ExitCodeOf(int16 result) { return result == noErr ? 0 : result == userCanceledErr ? 2 : 1; }
 
+// The document of --in: its size, mode and depth (converted when --mode or --depth say so).
+bool LoadInput(CommandLine& line, DocumentImage* image, ImageFileInfo* info) {
+  std::string error;
+  bool gray = line.document.imageMode == plugInModeGrayScale || line.document.imageMode == plugInModeGray16 ||
+              line.document.imageMode == plugInModeGray32;
+  int depth = line.depthGiven ? (line.document.imageMode == plugInModeGray16 || line.document.imageMode == plugInModeRGB48 ? 16
+                                 : line.document.imageMode == plugInModeGray32 || line.document.imageMode == plugInModeRGB96 ? 32 : 8)
+                              : 0;
+  if (!LoadImageFile(line.input, depth, line.modeGiven ? int(gray) : -1, image, info, &error)) {
+    fprintf(stderr, "filterhost: %s\n", error.c_str());
+    return false;
+  }
+  ParseMode(info->gray ? "gray" : "rgb", info->depth, &line.document.imageMode);
+  line.document.width = image->width;
+  line.document.height = image->height;
+  line.document.hasTransparency = info->alpha;
+  if (line.noProfile) info->iccProfile.clear();
+  return true;
+}
+
 int Run(CommandLine& line) {
+  DocumentImage image;
+  ImageFileInfo info;
+  if (!line.input.empty() && !LoadInput(line, &image, &info)) return 1;
   HostSession session(line.document, line.options);
+  if (!line.input.empty()) session.SetImage(std::move(image), info.iccProfile);
   std::string error;
   if (!session.Load(line.plugin, &error)) {
     fprintf(stderr, "filterhost: %s\n", error.c_str());
@@ -119,6 +152,10 @@ int Run(CommandLine& line) {
     for (int i = 0; i < line.repeat && result == noErr; ++i) result = session.RunRepeatRun();
   }
   StopBoxWatcher();
+  if (result == noErr && !line.output.empty() && !SaveImageFile(line.output, session.Image(), info.iccProfile, &error)) {
+    fprintf(stderr, "filterhost: %s\n", error.c_str());
+    return 1;
+  }
   const HandleStatistics& handles = GetHandleStatistics();
   if (handles.misuse != 0) fprintf(stderr, "filterhost: %d misuses of host handles\n", handles.misuse);
   printf("filterhost: %s\n", result == noErr ? "done" : ("failed with " + ResultText(result)).c_str());
@@ -130,6 +167,7 @@ int Run(CommandLine& line) {
 
 int wmain(int argc, wchar_t** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   CommandLine line;
   if (!ParseArguments(argc, argv, &line)) {
     PrintUsage();
