@@ -15,7 +15,9 @@ while [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; do
 done
 args=("$@")
 if [ -n "$input" ]; then
-  echo "run.sh: this build drives the plug-in on a synthetic document; '$input' is read once image traffic exists"
+  [ -n "$output" ] || output="out/$(basename "${input%.*}").png"
+  mkdir -p "$(dirname "$output")"
+  args=(--in "$input" --out "$output" "${args[@]}")
 fi
 
 plugin=build/bin/HalvornPro3.8bf
@@ -25,3 +27,4 @@ echo "== repeat run with the stored parameters (prepare, start, finish) =="
 ./scripts/winrun build/bin/filterhost.exe "$plugin" --time ${args[@]+"${args[@]}"}
 logdir="$top/.wine/prefix/drive_c/users/$(whoami)/AppData/Local/Vellbrook/HalvornPro3/Logs"
 echo "Debug log: $logdir/HalvornPro3_00.log"
+[ -z "$output" ] || echo "Output: $output"
