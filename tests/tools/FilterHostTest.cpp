@@ -111,5 +111,9 @@ TEST_F(FilterHostFiles, BadInputGivesOneLineAndNoOutput) {
   EXPECT_EQ(truncated.exitCode, 1) << truncated.output;
   EXPECT_FALSE(FileExists(out));
   EXPECT_FALSE(FileExists(out + L".partial"));
+  DocumentImage deep = MakeTestDocument(8, 8, 3, false, 2, false);
+  EXPECT_FALSE(SaveImageFile(out, deep, {}, &error));
+  EXPECT_EQ(error, "16-bit documents are written as TIFF: name a .tif output");
+  EXPECT_FALSE(FileExists(out));
   RemoveFolderTree(folder);
 }

@@ -94,7 +94,7 @@ FileFormat FileFormatOf(const DocumentImage& document) {
       if (gray) return {&GUID_WICPixelFormat8bppGray, 1, false};
       return document.transparency ? FileFormat{&GUID_WICPixelFormat32bppBGRA, 4, true} : FileFormat{&GUID_WICPixelFormat24bppBGR, 3, true};
     case 2:
-      // 16-bit colour is written with an (opaque) alpha: Wine's encoder garbles 48-bit RGB rows.
+      // 16-bit colour always carries an (opaque) alpha: one layout for every 16-bit colour file.
       if (gray) return {&GUID_WICPixelFormat16bppGray, 1, false};
       return {&GUID_WICPixelFormat64bppRGBA, 4, false};
     default:
@@ -271,7 +271,10 @@ bool SaveImageFile(const std::wstring& path, const DocumentImage& document, cons
                    std::string* error) {
   bool tiff = path.size() > 4 && (_wcsicmp(path.c_str() + path.size() - 4, L".tif") == 0 ||
                                   (path.size() > 5 && _wcsicmp(path.c_str() + path.size() - 5, L".tiff") == 0));
-  if (document.bytesPerSample == 4 && !tiff) return Fail(error, "32-bit documents are written as TIFF");
+  if (document.bytesPerSample == 4 && !tiff) return Fail(error, "32-bit documents are written as TIFF: name a .tif output");
+  // Wine's PNG encoder garbles 16-bit samples (its decoder reads them right), so refuse rather
+  // than write a wrong file.
+  if (document.bytesPerSample == 2 && !tiff) return Fail(error, "16-bit documents are written as TIFF: name a .tif output");
   FileFormat file = FileFormatOf(document);
   size_t pixelBytes = size_t(file.channels) * document.bytesPerSample;
   std::vector<uint8_t> pixels(size_t(document.width) * document.height * pixelBytes);
