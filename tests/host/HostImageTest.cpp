@@ -106,6 +106,18 @@ TEST_F(HostImageTraffic, EveryModeAndDepthRoundTripsBitForBit) {
   }
 }
 
+TEST_F(HostImageTraffic, TheInputIsDescribedInTheLog) {
+  ReportCapture capture;
+  HostDocument document;
+  document.imageMode = plugInModeRGB48;
+  document.width = 45;
+  document.height = 23;
+  Open(document);
+  ASSERT_TRUE(OpenProfiles());
+  ASSERT_TRUE(ReadHostImage());
+  EXPECT_TRUE(capture.HasReport("Input Image File: Image Width = 45, Image Height = 23, Bit Depth = 16, Image Mode = plugInModeRGB48\n\n"));
+}
+
 TEST_F(HostImageTraffic, EightBitRedLivesInSampleTwoAndTransparencyInThree) {
   HostDocument document;
   document.width = document.height = 16;

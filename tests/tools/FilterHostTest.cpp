@@ -117,3 +117,17 @@ TEST_F(FilterHostFiles, BadInputGivesOneLineAndNoOutput) {
   EXPECT_FALSE(FileExists(out));
   RemoveFolderTree(folder);
 }
+
+TEST_F(FilterHostFiles, AMaskFileSelectsAndMustFitTheDocument) {
+  std::wstring folder = MakeScratchFolder(L"maskfiles");
+  std::string error;
+  ASSERT_TRUE(SaveImageFile(folder + L"\\in.png", MakeTestDocument(40, 20, 3, false, 1, false), {}, &error)) << error;
+  ASSERT_TRUE(SaveImageFile(folder + L"\\mask.png", MakeTestDocument(40, 20, 1, false, 1, false), {}, &error)) << error;
+  ASSERT_TRUE(SaveImageFile(folder + L"\\small.png", MakeTestDocument(30, 20, 1, false, 1, false), {}, &error)) << error;
+  ProcessResult fits = RunHost(L"--in " + Quoted(folder + L"\\in.png") + L" --mask " + Quoted(folder + L"\\mask.png"));
+  EXPECT_EQ(fits.exitCode, 0) << fits.output;
+  ProcessResult wrong = RunHost(L"--in " + Quoted(folder + L"\\in.png") + L" --mask " + Quoted(folder + L"\\small.png"));
+  EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_NE(wrong.output.find("filterhost: the mask is 30x20 but the document is 40x20"), std::string::npos) << wrong.output;
+  RemoveFolderTree(folder);
+}

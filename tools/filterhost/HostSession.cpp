@@ -176,6 +176,15 @@ void HostSession::BuildRecord() {
   if (row.descriptorProcs || row.profile == HOST_PSPI) r->descriptorParameters = &m_Descriptors;
   r->sSPBasic = HostBasicSuite();
   r->depth = m_Document.Depth();
+  if (row.profile == HOST_PHOTOSHOP || row.profile == HOST_AFFINITY) {
+    // The document description: version 0, mode, depth and bounds are what plug-ins read.
+    int32 mode = r->imageMode, depth = r->depth;
+    VRect bounds{0, 0, m_Document.height, m_Document.width};
+    memcpy(m_DocumentInfo + 8, &mode, 4);
+    memcpy(m_DocumentInfo + 12, &depth, 4);
+    memcpy(m_DocumentInfo + 16, &bounds, sizeof bounds);
+    r->documentInfo = m_DocumentInfo;
+  }
   if (row.bigDocument) {
     m_BigDocument.imageSize32 = VPoint{m_Document.height, m_Document.width};
     m_BigDocument.filterRect32 = VRect{0, 0, m_Document.height, m_Document.width};

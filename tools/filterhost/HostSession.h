@@ -95,6 +95,7 @@ class HostSession {
   PlatformData m_Platform{};
   PropertyProcs m_PropertyProcs{};
   PIDescriptorParameters m_Descriptors{};
+  alignas(8) uint8_t m_DocumentInfo[944] = {};  // ReadImageDocumentDesc, natural alignment
   Str255 m_ErrorString{};
   intptr_t m_Data = 0;
   std::vector<SelectorOutcome> m_Outcomes;

@@ -18,6 +18,7 @@ struct CommandLine {
   std::wstring plugin;
   std::wstring input;
   std::wstring output;
+  std::wstring mask;
   bool noProfile = false;
   bool modeGiven = false;
   bool depthGiven = false;
@@ -34,7 +35,7 @@ void PrintUsage() {
           "usage: filterhost PLUGIN.8bf [--dialog] [--repeat N] [--about] [--size WxH]\n"
           "                  [--mode gray|rgb] [--depth 8|16|32] [--selection] [--transparency]\n"
           "                  [--host-profile photoshop|pdn|pspi|affinity] [--trace] [--time]\n"
-          "                  [--in FILE] [--out FILE] [--no-profile]\n"
+          "                  [--in FILE] [--out FILE] [--mask FILE] [--no-profile]\n"
           "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n");
 }
 
@@ -76,7 +77,9 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
     else if (arg == "--mode" && value(&v)) mode = v, line->modeGiven = true;
     else if (arg == "--depth" && value(&v)) depth = atoi(v.c_str()), line->depthGiven = true;
     else if (arg == "--no-profile") line->noProfile = true;
-    else if ((arg == "--in" || arg == "--out") && i + 1 < argc) (arg == "--in" ? line->input : line->output) = argv[++i];
+    else if ((arg == "--in" || arg == "--out" || arg == "--mask") && i + 1 < argc) {
+      (arg == "--in" ? line->input : arg == "--out" ? line->output : line->mask) = argv[++i];
+    }
     else if (arg == "--size" && value(&v)) {
       if (sscanf(v.c_str(), "%dx%d", &line->document.width, &line->document.height) != 2) return false;
     } else if (arg == "--host-profile" && value(&v)) {
@@ -106,6 +109,25 @@ HWND CreatePlatformWindow() {
 
 int ExitCodeOf(int16 result) { return result == noErr ? 0 : result == userCanceledErr ? 2 : 1; }
 
+// The selection of --mask: a grayscale image of the document's size, 255 = selected.
+bool LoadMask(CommandLine& line, DocumentImage* image) {
+  DocumentImage mask;
+  ImageFileInfo info;
+  std::string error;
+  if (!LoadImageFile(line.mask, 8, 1, &mask, &info, &error)) {
+    fprintf(stderr, "filterhost: the mask: %s\n", error.c_str());
+    return false;
+  }
+  if (mask.width != image->width || mask.height != image->height) {
+    fprintf(stderr, "filterhost: the mask is %dx%d but the document is %dx%d\n", mask.width, mask.height, image->width,
+            image->height);
+    return false;
+  }
+  image->mask = std::move(mask.planes[0]);
+  line.document.hasSelection = true;
+  return true;
+}
+
 // The document of --in: its size, mode and depth (converted when --mode or --depth say so).
 bool LoadInput(CommandLine& line, DocumentImage* image, ImageFileInfo* info) {
   std::string error;
@@ -123,7 +145,7 @@ bool LoadInput(CommandLine& line, DocumentImage* image, ImageFileInfo* info) {
   line.document.height = image->height;
   line.document.hasTransparency = info->alpha;
   if (line.noProfile) info->iccProfile.clear();
-  return true;
+  return line.mask.empty() || LoadMask(line, image);
 }
 
 int Run(CommandLine& line) {
