@@ -74,7 +74,7 @@ TEST_F(FilterHostFiles, ImageFilesRoundTripThroughTheHostAtEveryDepth) {
     const wchar_t* name;
   };
   for (const Case& c : {Case{3, true, 1, L"rgba8.png"}, Case{1, false, 1, L"gray8.png"}, Case{3, false, 2, L"rgb16.tif"},
-                        Case{3, true, 2, L"rgba16.tif"}}) {
+                        Case{3, true, 2, L"rgba16.tif"}, Case{3, false, 4, L"rgb32.pfm"}, Case{1, false, 4, L"gray32.pfm"}}) {
     DocumentImage original = MakeTestDocument(45, 23, c.colourPlanes, c.alpha, c.bytes, false);
     std::string error;
     std::wstring in = folder + L"\\in-" + c.name, out = folder + L"\\out-" + c.name;

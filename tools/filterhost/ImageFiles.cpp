@@ -3,6 +3,8 @@
 // written to a scratch name and moved into place only when complete.
 #include "ImageFiles.h"
 
+#include "FloatMapFiles.h"
+
 #include <windows.h>
 #include <wincodec.h>
 
@@ -170,6 +172,14 @@ HRESULT DecodeToRgba(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, 
 
 bool LoadImageFile(const std::wstring& path, int depth, int grayOverride, DocumentImage* document, ImageFileInfo* info,
                    std::string* error) {
+  if (IsFloatMapPath(path)) {
+    if (!LoadFloatMap(path, document, error)) return false;
+    info->gray = document->colourPlanes == 1;
+    info->depth = 32;
+    info->alpha = false;
+    bool asTheyAre = (depth == 0 || depth == 32) && (grayOverride < 0 || grayOverride == int(info->gray));
+    return asTheyAre || Fail(error, "float maps are read as they are: --mode and --depth cannot convert them");
+  }
   ComPtr<IWICImagingFactory> factory;
   ComPtr<IWICBitmapDecoder> decoder;
   ComPtr<IWICBitmapFrameDecode> frame;
@@ -271,7 +281,8 @@ bool SaveImageFile(const std::wstring& path, const DocumentImage& document, cons
                    std::string* error) {
   bool tiff = path.size() > 4 && (_wcsicmp(path.c_str() + path.size() - 4, L".tif") == 0 ||
                                   (path.size() > 5 && _wcsicmp(path.c_str() + path.size() - 5, L".tiff") == 0));
-  if (document.bytesPerSample == 4 && !tiff) return Fail(error, "32-bit documents are written as TIFF: name a .tif output");
+  if (IsFloatMapPath(path)) return SaveFloatMap(path, document, error);
+  if (document.bytesPerSample == 4) return Fail(error, "32-bit documents are written as float maps: name a .pfm output");
   // Wine's PNG encoder garbles 16-bit samples (its decoder reads them right), so refuse rather
   // than write a wrong file.
   if (document.bytesPerSample == 2 && !tiff) return Fail(error, "16-bit documents are written as TIFF: name a .tif output");
