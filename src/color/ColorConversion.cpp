@@ -84,13 +84,6 @@ bool IsEmpty(const ImageRect& r) { return r.right <= r.left || r.bottom <= r.top
 
 }  // namespace
 
-bool SetImageProfile(ImageRecord* image, ColorProfile profile) {
-  image->profile = profile;
-  image->gamma = std::floor(EstimateProfileGamma(profile) * 20.0 + 0.5) / 20.0;
-  image->inverseGamma = 1.0 / image->gamma;
-  return LookUpGammaTables(image->gamma, &image->gammaTables);
-}
-
 bool ConvertColorOf(ImageRecord* image, ColorProfile target, bool multiThreaded) {
   uint32_t format = GetImageColorTransform(*image);
   ColorTransform transform = GetColorTransform(image->profile, format, target, format);
@@ -171,7 +164,7 @@ void ConvertColor(EffectColor* color, ColorTransform transform, const GammaTable
 bool ConvertColorList(EffectColor* colors, size_t count, ColorProfile source, ColorProfile target) {
   ColorTransform transform = GetColorTransform(source, TYPE_RGB_16, target, TYPE_RGB_16);
   GammaTables tables;
-  if (transform == nullptr || !LookUpGammaTables(std::floor(EstimateProfileGamma(target) * 20.0 + 0.5) / 20.0, &tables)) {
+  if (transform == nullptr || !LookUpGammaTables(QuantisedProfileGamma(target), &tables)) {
     return false;
   }
   std::vector<uint16_t> rgb(count * 3);

@@ -20,6 +20,3 @@ struct EffectColor {
 };
 bool ConvertColorList(EffectColor* colors, size_t count, ColorProfile source, ColorProfile target);
 void ConvertColor(EffectColor* color, ColorTransform transform, const GammaTables& targetTables);
-
-// The image now holds samples of this profile: its gamma and tables follow the profile.
-bool SetImageProfile(ImageRecord* image, ColorProfile profile);

@@ -11,6 +11,7 @@
 #include "color/DisplayProfiles.h"
 #include "color/TransformCache.h"
 #include "core/BufferManager.h"
+#include "core/ImageRecord.h"
 #include "resource.h"
 #include "support/ErrorReport.h"
 #include "support/ModuleInstance.h"
@@ -68,8 +69,6 @@ ColorProfile OpenHostProfile(const HostProfileSource& host) {
   return profile;
 }
 
-bool IsGrayMode(int32_t mode) { return mode == 1 || mode == 10 || mode == 17; }
-
 ColorProfile MakeLinearWorkingProfile() {
   cmsCIExyY white = {0.3127, 0.3290, 1.0};
   cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
@@ -104,7 +103,7 @@ bool InitializeColorConversion(const HostProfileSource& host) {
   gProfiles.standard = cmsCreate_sRGBProfile();
   Require(gProfiles.standard, "Could not create the standard profile.", &complete);
   gProfiles.hostImage = OpenHostProfile(host);
-  if (gProfiles.hostImage == nullptr && IsGrayMode(host.imageMode)) {
+  if (gProfiles.hostImage == nullptr && IsGrayImageMode(host.imageMode)) {
     gProfiles.hostImage = OpenLinearGrayProfile();
     Require(gProfiles.hostImage, "Host editor profile not provided and failed to create a standard grayscale profile.", &complete);
   } else if (gProfiles.hostImage == nullptr) {

@@ -4,6 +4,7 @@
 
 #include <lcms2.h>
 
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -46,3 +47,5 @@ void ClearProfileGammaEstimates() {
   std::lock_guard<std::mutex> lock(gEstimateMutex);
   gEstimateCount = 0;
 }
+
+double QuantisedProfileGamma(ColorProfile profile) { return std::floor(EstimateProfileGamma(profile) * 20.0 + 0.5) / 20.0; }

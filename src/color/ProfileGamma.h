@@ -4,4 +4,6 @@
 typedef void* ColorProfile;  // a Little CMS profile handle
 
 double EstimateProfileGamma(ColorProfile profile);
+// The estimate in steps of 0.05, so that images of similar profiles share gamma tables.
+double QuantisedProfileGamma(ColorProfile profile);
 void ClearProfileGammaEstimates();

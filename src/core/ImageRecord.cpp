@@ -34,9 +34,6 @@ bool ReportImageFailure(const char* text, int16_t result) {
   return false;
 }
 
-// The profile's gamma in steps of 0.05, so that images of similar profiles share cache entries.
-double QuantisedGamma(ColorProfile profile) { return std::floor(EstimateProfileGamma(profile) * 20.0 + 0.5) / 20.0; }
-
 bool UseGamma(ImageRecord* image, double gamma) {
   image->gamma = gamma;
   image->inverseGamma = 1.0 / gamma;
@@ -71,6 +68,11 @@ bool CopyPixelByPixel(const ImageRecord& source, ImageRecord* destination, const
 
 }  // namespace
 
+bool SetImageProfile(ImageRecord* image, ColorProfile profile) {
+  image->profile = profile;
+  return UseGamma(image, QuantisedProfileGamma(profile));
+}
+
 int32_t BytesPerSampleOfImageMode(int32_t mode) {
   if (mode >= plugInModeBitmap && mode <= plugInModeLabColor) return 1;
   if (mode >= plugInModeGray16 && mode <= plugInModeDuotone16) return 2;
@@ -91,9 +93,8 @@ bool CreateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect
   image->bytesPerSample = BytesPerSampleOfImageMode(mode);
   SetPixelFormat(image);
   image->boundsChecked = boundsChecked;
-  image->profile = profile;
   InstallPixelAccess(image);
-  if (!UseGamma(image, QuantisedGamma(profile))) return ReportImageFailure("Could not allocate memory for gamma tables.", -108);
+  if (!SetImageProfile(image, profile)) return ReportImageFailure("Could not allocate memory for gamma tables.", -108);
   image->validWidth = rectangle.Width();
   image->validHeight = rectangle.Height();
   image->allocatedWidth = image->allocation.Width();

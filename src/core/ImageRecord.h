@@ -68,11 +68,16 @@ struct ImageRecord {
 };
 
 int32_t BytesPerSampleOfImageMode(int32_t mode);
+inline bool IsGrayImageMode(int32_t mode) {
+  return mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32;
+}
 bool CreateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect& allocation, int32_t mode,
                  ColorProfile profile, bool withMask, bool boundsChecked);
 bool LinearizeImage(ImageRecord* image);
 void FillImageRect(ImageRecord* image, const PixelValue& value, const ImageRect& rectangle);
 bool CopyImage(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel);
 void ReleaseImage(ImageRecord* image);
+// The record now holds samples of this profile: its gamma and tables follow the profile.
+bool SetImageProfile(ImageRecord* image, ColorProfile profile);
 // Installs the reader and writer of the record's mode and access kind; false for modes without them.
 bool InstallPixelAccess(ImageRecord* image);

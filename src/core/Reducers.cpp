@@ -92,8 +92,6 @@ PixelValue AverageBox(const ImageRecord& source, const Box& box, ReaderKind kind
   return sums.Average();
 }
 
-bool IsGrayMode(int32_t mode) { return mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32; }
-
 }  // namespace
 
 int64_t ReductionFactor(int64_t sourceSize, int64_t destinationSize) {
@@ -111,7 +109,7 @@ bool ReduceImage(const ImageRecord& source, ImageRecord* destination, const vola
   bool integerDestination = destination->bytesPerSample <= 2 && destination->mode != kImageModeHalf;
   if (source.bytesPerSample == 1 && integerDestination) kind = READ_EIGHT;
   if (source.bytesPerSample == 2 && source.mode != kImageModeHalf && integerDestination) kind = READ_SIXTEEN;
-  bool gray = IsGrayMode(source.mode);
+  bool gray = IsGrayImageMode(source.mode);
   bool twoByTwo = a == 2 && b == 2;
   for (int64_t i = 0; i < destination->validHeight; ++i) {
     if (cancel != nullptr && *cancel) return false;

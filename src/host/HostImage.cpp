@@ -18,7 +18,6 @@ namespace {
 constexpr int32_t kDefaultTile = 1024;
 int64_t gImageDiagonal = 0;
 
-bool IsGrayMode(int32_t mode) { return mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32; }
 bool IsRgbMode(int32_t mode) { return mode == plugInModeRGBColor || mode == plugInModeRGB48 || mode == plugInModeRGB96; }
 
 
@@ -80,7 +79,7 @@ void ClampNegativeFloatColour() {
 
 bool CheckHostMode() {
   int32_t mode = gFilterRecord->imageMode;
-  if (IsGrayMode(mode)) {
+  if (IsGrayImageMode(mode)) {
     if (!IsGrayProfile(HostImageProfile())) {
       ErrorReport(__LINE__, UserMessage)
           .Report(kStyleWarning, "Warning:  Operating On a Grayscale Channel",
@@ -142,7 +141,7 @@ int64_t HostImageDiagonal() { return gImageDiagonal; }
 
 int HostColourPlanes() {
   if (gFilterRecord->inLayerPlanes > 0) return gFilterRecord->inLayerPlanes;
-  return IsGrayMode(gFilterRecord->imageMode) ? 1 : 3;
+  return IsGrayImageMode(gFilterRecord->imageMode) ? 1 : 3;
 }
 
 int HostTotalPlanes() { return HostColourPlanes() + (gFilterRecord->inTransparencyMask > 0 ? 1 : 0); }
