@@ -1,10 +1,12 @@
 // Benchmarks of the processing infrastructure, reported as ratios within one run:
 //   colour conversion of a 24-megapixel image on all workers against one thread (8 and 16 bit);
-//   the fast pixel reader plus writer over 24 megapixels, in nanoseconds per pixel.
+//   the fast pixel reader plus writer over 24 megapixels, in nanoseconds per pixel;
+//   host read and write through the reference host against a plain copy.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 
+#include "HostTrafficBench.h"
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
 #include "core/BufferManager.h"
@@ -99,6 +101,7 @@ int main() {
   BenchmarkPixelAccess(plugInModeRGB48, "16-bit", &baseline);
   BenchmarkPixelAccess(plugInModeRGB96, "32-bit", &baseline);
   TerminateColorConversion();
+  BenchmarkHostTraffic();
   ReleaseGammaTables();
   TerminateBufferManager();
   return result == 0 ? 0 : 1;

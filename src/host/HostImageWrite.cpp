@@ -12,23 +12,26 @@ namespace {
 
 constexpr int32_t kWriteTile = 2048;
 
+uint8_t NarrowSample(uint8_t v) { return v; }
+uint16_t NarrowSample(uint16_t v) { return v == 65535 ? 32768 : uint16_t(v >> 1); }
+float NarrowSample(float v) { return v; }
+
+template <typename Sample>
+void CopyPlaneRowsOut(const ImageRecord& image, const VRect& tile, int sample) {
+  const int64_t width = tile.right - tile.left;
+  for (int32_t y = tile.top; y < tile.bottom; ++y) {
+    auto* out = reinterpret_cast<Sample*>(static_cast<uint8_t*>(gFilterRecord->outData) + int64_t(y - tile.top) * gFilterRecord->outRowBytes);
+    const auto* pixel = reinterpret_cast<const Sample*>(image.Pixel(tile.left, y)) + sample;
+    for (int64_t x = 0; x < width; ++x, pixel += 4) out[x] = NarrowSample(*pixel);
+  }
+}
+
 void CopyPlaneOut(const ImageRecord& image, const VRect& tile, int plane, int colourPlanes) {
   int sample = plane >= colourPlanes ? 3 : colourPlanes == 1 ? 0 : HostPlaneSample(plane, image);
-  int bytes = image.bytesPerSample;
-  for (int32_t y = tile.top; y < tile.bottom; ++y) {
-    uint8_t* row = static_cast<uint8_t*>(gFilterRecord->outData) + int64_t(y - tile.top) * gFilterRecord->outRowBytes;
-    for (int32_t x = tile.left; x < tile.right; ++x) {
-      const uint8_t* in = image.Pixel(x, y) + bytes * sample;
-      uint8_t* out = row + int64_t(x - tile.left) * bytes;
-      if (bytes == 2) {
-        uint16_t v;
-        memcpy(&v, in, 2);
-        uint16_t narrowed = v == 65535 ? 32768 : uint16_t(v >> 1);
-        memcpy(out, &narrowed, 2);
-      } else {
-        memcpy(out, in, size_t(bytes));
-      }
-    }
+  switch (image.bytesPerSample) {
+    case 1: CopyPlaneRowsOut<uint8_t>(image, tile, sample); break;
+    case 2: CopyPlaneRowsOut<uint16_t>(image, tile, sample); break;
+    default: CopyPlaneRowsOut<float>(image, tile, sample); break;
   }
 }
 

@@ -46,6 +46,15 @@ OSErr DeliverInput(FilterRecord* r, DocumentImage* d, const VRect& rect) {
   int planes = hi - lo + 1, bytes = d->bytesPerSample;
   int64_t width = rect.right - rect.left, height = rect.bottom - rect.top;
   gTraffic.input.assign(size_t(width * height * planes * bytes), 0);
+  r->inData = gTraffic.input.data();
+  r->inRowBytes = int32(width * planes * bytes);
+  if (r->inputRate == (1 << 16) && planes == 1 && Inside(rect, *d)) {
+    // The common case, a plane at full resolution inside the document, row by row as a host does.
+    for (int64_t y = 0; y < height; ++y) {
+      memcpy(gTraffic.input.data() + y * width * bytes, d->Sample(lo, rect.left, rect.top + y), size_t(width * bytes));
+    }
+    return noErr;
+  }
   for (int64_t y = 0; y < height; ++y) {
     for (int64_t x = 0; x < width; ++x) {
       int64_t sx, sy;
@@ -57,8 +66,6 @@ OSErr DeliverInput(FilterRecord* r, DocumentImage* d, const VRect& rect) {
       }
     }
   }
-  r->inData = gTraffic.input.data();
-  r->inRowBytes = int32(width * planes * bytes);
   return noErr;
 }
 
@@ -69,6 +76,10 @@ OSErr PrepareOutput(FilterRecord* r, DocumentImage* d, const VRect& rect) {
   int64_t width = rect.right - rect.left, height = rect.bottom - rect.top;
   gTraffic.output.assign(size_t(width * height * planes * bytes), 0);
   for (int64_t y = 0; y < height; ++y) {
+    if (planes == 1) {
+      memcpy(gTraffic.output.data() + y * width * bytes, d->Sample(lo, rect.left, rect.top + y), size_t(width * bytes));
+      continue;
+    }
     for (int64_t x = 0; x < width; ++x) {
       for (int p = 0; p < planes; ++p) {
         memcpy(gTraffic.output.data() + ((y * width + x) * planes + p) * bytes, d->Sample(lo + p, rect.left + x, rect.top + y),
@@ -105,6 +116,11 @@ void CommitPendingOutput(FilterRecord* record, DocumentImage* document, ImageTra
   int planes = gTraffic.outputHi - gTraffic.outputLo + 1, bytes = document->bytesPerSample;
   int64_t width = rect.right - rect.left;
   for (int64_t y = rect.top; y < rect.bottom; ++y) {
+    if (planes == 1) {
+      memcpy(document->Sample(gTraffic.outputLo, rect.left, y), gTraffic.output.data() + (y - rect.top) * width * bytes,
+             size_t(width * bytes));
+      continue;
+    }
     for (int64_t x = rect.left; x < rect.right; ++x) {
       for (int p = 0; p < planes; ++p) {
         memcpy(document->Sample(gTraffic.outputLo + p, x, y),
