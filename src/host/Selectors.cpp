@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include "analysis/LightSourceAnalysis.h"
 #include "color/ColorProfiles.h"
 #include "core/GammaTables.h"
 #include "host/HostHandles.h"
@@ -63,6 +64,7 @@ void ReadImageOfHost() {
 
 // Releases of the run, whatever the result.
 void ReleaseRun() {
+  StopLightSourceAnalysis();
   DestroyHostImage();
   TerminateColorConversion();
   ReleaseGammaTables();
@@ -121,6 +123,7 @@ void DoStart() {
   bool showDialog = ResultIsOk() && gHost.showDialogFlag != nullptr && *gHost.showDialogFlag != 0;
   if (ResultIsOk()) PrepareColorConversion();
   if (ResultIsOk()) ReadImageOfHost();
+  if (ResultIsOk()) StartLightSourceAnalysis(gHostImage);
   if (ResultIsOk() && showDialog) *gHost.showDialogFlag = 0;
   ReleaseRun();
   ShutDownIfFailed();

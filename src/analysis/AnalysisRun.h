@@ -1,0 +1,56 @@
+// The state of one run of the light source analysis, shared by its passes and band tasks.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "analysis/LightSourceTable.h"
+#include "core/ImageRecord.h"
+#include "effects/Shape.h"
+
+constexpr int kAnalysisShapes = 1056;  // radii 0 to 263.75 in quarter pixels
+constexpr int kCoarseStepLimit = 266;
+constexpr int kFineStepLimit = 96;
+
+enum AnalysisPass { PASS_COARSE, PASS_FINE };
+
+struct AnalysisRect {
+  double left, top, right, bottom;
+  bool Contains(double x, double y) const { return left <= x && x < right && top <= y && y < bottom; }
+};
+
+struct AnalysisRun {
+  ImageRecord host;   // private copy of the host image
+  ImageRecord image;  // the analysis image of the current pass
+  AnalysisRect rect;
+  AnalysisPass pass;
+  double scaleX, scaleY;  // of the current pass
+  double coarseScaleX, coarseScaleY, fineScaleX, fineScaleY;
+  uint32_t imageMaximum;  // M, the largest pixel brightness of the host image
+  Shape* discs;
+  Shape* rings;
+  double* radii;
+  HANDLE floodFillMutex;
+  HANDLE completeEvent;
+  HANDLE thread;
+  uint64_t rowsDone;  // atomic; progress in host rows
+  uint64_t rowsTotal;
+  volatile bool abort;
+  int16_t result;  // the run's own result code when the host provides none
+};
+
+// One band of rows of the analysis image, with its own list of light sources.
+struct AnalysisSection {
+  AnalysisRun* run;
+  int64_t left, top, right, bottom;
+  LightSourceTable list;
+  HANDLE terminated;
+  int index;
+  uint32_t bandMaximum;  // pass 1: the band's largest brightness
+};
+
+inline uint32_t BrightnessOf(const PixelValue& p) { return (p.red + p.green + p.blue) / 3; }
+
+extern AnalysisRun gAnalysis;
+
+void CountAnalysedRow(AnalysisRun* run);

@@ -1,0 +1,247 @@
+// Band threads come from the C run-time, not the worker pool: the pool serves the renderers,
+// which may run while the analysis does.
+#include "analysis/Detection.h"
+
+#include <process.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "analysis/Measure.h"
+#include "core/RunResult.h"
+#include "core/WorkerThreads.h"
+#include "support/ErrorReport.h"
+
+namespace {
+
+constexpr int16_t kTaskError = -1715;
+constexpr uint32_t kLinearFull = 0xFFFFFF;
+
+bool Stopped(const AnalysisRun& run) { return run.abort || RunResult() != 0; }
+
+unsigned __stdcall FindBandMaximum(void* argument) {
+  auto* section = static_cast<AnalysisSection*>(argument);
+  AnalysisRun* run = section->run;
+  const ImageRecord& image = run->host;
+  uint32_t maximum = 0;
+  for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
+    for (int64_t x = section->left; x < section->right; ++x) {
+      PixelValue p;
+      image.readPixel(&image, x, y, &p);
+      if (p.alpha != 0) maximum = std::max(maximum, BrightnessOf(p));
+    }
+    CountAnalysedRow(run);
+  }
+  section->bandMaximum = maximum;
+  SetEvent(section->terminated);
+  return 0;
+}
+
+unsigned __stdcall AnalyzeSection(void* argument) {
+  auto* section = static_cast<AnalysisSection*>(argument);
+  AnalysisRun* run = section->run;
+  const ImageRecord& image = run->image;
+  uint32_t threshold = (run->imageMaximum * 50) / 100;
+  for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
+    for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
+      PixelValue p;
+      image.readPixel(&image, x, y, &p);
+      if (p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold) MeasureCandidate(section, x, y);
+    }
+    CountAnalysedRow(run);
+  }
+  CompactLightSources(&section->list);
+  SetEvent(section->terminated);
+  return 0;
+}
+
+void ReportWaitFailure(DWORD waited) {
+  if (waited >= WAIT_ABANDONED_0 && waited < WAIT_ABANDONED_0 + MAXIMUM_WAIT_OBJECTS) {
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "An object was abandoned in SpawnAnalysisThreadsAndWait().");
+  } else if (waited == WAIT_TIMEOUT) {
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "A wait timed out in SpawnAnalysisThreadsAndWait().");
+  } else {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "Waiting for events failed in SpawnAnalysisThreadsAndWait.");
+  }
+}
+
+// Appends a block of entries to the table, which has room for them.
+void AppendEntries(LightSourceTable* table, const LightSource* entries, uint64_t count) {
+  if (count == 0) return;
+  memcpy(table->Entries() + table->count, entries, count * sizeof(LightSource));
+  table->count += count;
+}
+
+// A band entry near the seam is checked against the table's entries near the band's top edge,
+// as an insertion would check it; false when a larger one there rejects it.
+bool AcceptAtSeam(LightSourceTable* table, uint64_t seamStart, uint64_t seamEnd, const LightSource& entry, double reach) {
+  uint64_t overlapped[1024];
+  int overlappedCount = 0;
+  LightSource* entries = table->Entries();
+  double rr = entry.radiusSquared;
+  for (uint64_t i = seamStart; i < seamEnd; ++i) {
+    const LightSource& other = entries[i];
+    if ((other.flags & kLightSourceSuperseded) || other.state != LIGHT_DETECTED) continue;
+    double dx = other.x - entry.x, dy = other.y - entry.y;
+    if (dx > reach || dx < -reach) continue;
+    if (dx * dx + dy * dy >= std::max(rr, other.radiusSquared)) continue;
+    if (other.radiusSquared >= rr) return false;
+    if (overlappedCount < 1024) overlapped[overlappedCount++] = i;
+  }
+  for (int i = 0; i < overlappedCount; ++i) entries[overlapped[i]].flags |= kLightSourceSuperseded;
+  return true;
+}
+
+void MergeBand(LightSourceTable* table, const LightSourceTable& band) {
+  const LightSource* entries = band.Entries();
+  if (table->count == 0) {
+    AppendEntries(table, entries, band.count);
+    table->maxRadius = band.maxRadius, table->minY = band.minY, table->maxY = band.maxY;
+    return;
+  }
+  double h = std::max(table->maxRadius, band.maxRadius);
+  uint64_t seamEnd = table->count, seamStart = table->count;
+  while (seamStart > 0 && table->Entries()[seamStart - 1].y >= band.minY - (h + 1)) --seamStart;
+  double seamBottom = table->maxY + h + 1;
+  uint64_t j = 0;
+  for (; j < band.count && entries[j].y <= seamBottom; ++j) {
+    if (AcceptAtSeam(table, seamStart, seamEnd, entries[j], h + 1)) AppendEntries(table, &entries[j], 1);
+  }
+  AppendEntries(table, entries + j, band.count - j);
+  table->maxRadius = std::max(table->maxRadius, band.maxRadius);
+  table->minY = std::min(table->minY, band.minY);
+  table->maxY = std::max(table->maxY, band.maxY);
+}
+
+}  // namespace
+
+void CountAnalysedRow(AnalysisRun* run) { __atomic_add_fetch(&run->rowsDone, 1, __ATOMIC_RELAXED); }
+
+AnalysisSection* CreateAnalysisSections(AnalysisRun* run, int64_t left, int64_t top, int64_t right, int64_t bottom, int* count) {
+  *count = 0;
+  int64_t rows = bottom - top;
+  if (rows <= 0) return nullptr;
+  int64_t n = std::min<int64_t>(GetWorkerCount(), MAXIMUM_WAIT_OBJECTS);
+  int64_t height = rows / n;
+  if (height == 0) n = rows, height = 1;
+  auto* sections = static_cast<AnalysisSection*>(calloc(size_t(n), sizeof(AnalysisSection)));
+  if (sections == nullptr) return nullptr;
+  for (int64_t k = 0; k < n; ++k) {
+    AnalysisSection& section = sections[k];
+    section.run = run;
+    section.left = left, section.right = right;
+    section.top = top + k * height;
+    section.bottom = k == n - 1 ? bottom : top + (k + 1) * height;
+    section.index = int(k);
+    section.terminated = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (section.terminated == nullptr) {
+      ErrorReport(__LINE__, SystemError, GetLastError())
+          .Report(kStyleError, kTitleUnexpectedError, "Could not create AnalyzeSectionTask() termination event.");
+      DestroyAnalysisSections(sections, int(k));
+      *count = -1;
+      return nullptr;
+    }
+  }
+  *count = int(n);
+  return sections;
+}
+
+void DestroyAnalysisSections(AnalysisSection* sections, int count) {
+  if (sections == nullptr) return;
+  for (int k = 0; k < count; ++k) {
+    if (sections[k].terminated != nullptr) CloseHandle(sections[k].terminated);
+    ReleaseLightSourceTable(&sections[k].list);
+  }
+  free(sections);
+}
+
+int16_t SpawnAnalysisThreadsAndWait(AnalysisTask task, AnalysisSection* sections, int count) {
+  HANDLE events[MAXIMUM_WAIT_OBJECTS] = {}, threads[MAXIMUM_WAIT_OBJECTS] = {};
+  int started = 0;
+  for (int k = 0; k < count; ++k) {
+    events[k] = sections[k].terminated;
+    errno = 0;
+    uintptr_t thread = _beginthreadex(nullptr, 0, task, &sections[k], 0, nullptr);
+    if (thread == 0) {
+      ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(errno))
+          .Report(kStyleError, kTitleUnexpectedError, "Could not initiate AnalyzeSection() task : %s", strerror(errno));
+      SetEvent(sections[k].terminated);  // the band is simply not analysed
+      continue;
+    }
+    threads[started++] = reinterpret_cast<HANDLE>(thread);
+  }
+  int16_t result = 0;
+  DWORD waited = WaitForMultipleObjects(DWORD(count), events, TRUE, INFINITE);
+  if (waited >= DWORD(count)) {
+    ReportWaitFailure(waited);
+    result = kTaskError;
+  }
+  // The events say the work is done; the threads' own ends are awaited before their data goes.
+  if (started > 0) WaitForMultipleObjects(DWORD(started), threads, TRUE, INFINITE);
+  for (int k = 0; k < started; ++k) CloseHandle(threads[k]);
+  for (int k = 0; k < count; ++k) {
+    if (!ResetEvent(events[k])) {
+      ErrorReport(__LINE__, SystemError, GetLastError())
+          .Report(kStyleError, kTitleUnexpectedError, "Could not reset Task Exit event %d in SpawnAnalysisThreadsAndWait.", k);
+      result = kTaskError;
+    }
+  }
+  return result;
+}
+
+uint32_t FindImageMaximum(AnalysisRun* run) {
+  const ImageRect& r = run->host.rectangle;
+  int count = 0;
+  AnalysisSection* sections = CreateAnalysisSections(run, r.left, r.top, r.right, r.bottom, &count);
+  if (sections == nullptr) return kLinearFull;
+  uint32_t maximum = kLinearFull;
+  if (SpawnAnalysisThreadsAndWait(FindBandMaximum, sections, count) == 0) {
+    maximum = 0;
+    for (int k = 0; k < count; ++k) maximum = std::max(maximum, sections[k].bandMaximum);
+  }
+  DestroyAnalysisSections(sections, count);
+  return maximum;
+}
+
+int16_t DetectLightSources(AnalysisRun* run) {
+  const AnalysisRect& r = run->rect;
+  int count = 0;
+  AnalysisSection* sections = CreateAnalysisSections(run, int64_t(r.left), int64_t(r.top), int64_t(r.right), int64_t(r.bottom), &count);
+  if (count < 0) return kTaskError;
+  if (sections == nullptr) {
+    if (r.bottom <= r.top) return 0;
+    ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Out of RAM.  Image analysis could not be completed.");
+    return -108;
+  }
+  int16_t result = SpawnAnalysisThreadsAndWait(AnalyzeSection, sections, count);
+  if (result == 0 && !Stopped(*run)) MergeSectionLists(sections, count);
+  DestroyAnalysisSections(sections, count);
+  return result;
+}
+
+void MergeSectionLists(AnalysisSection* sections, int count) {
+  LightSourceTable old = gLightSourceTable;
+  uint64_t total = old.count;
+  for (int k = 0; k < count; ++k) total += sections[k].list.count;
+  LightSourceTable merged{};
+  if (total > 0 && ReallocateBuffer(total * sizeof(LightSource), &merged.entries) != 0) {
+    ErrorReport(__LINE__, UserMessage)
+        .Report(kStyleError, "RAM Allocation Failure", "Could not allocate memory for the table of Highlights.  Some effects will be missing.");
+    return;
+  }
+  for (int k = 0; k < count; ++k) {
+    if (sections[k].list.count > 0) MergeBand(&merged, sections[k].list);
+  }
+  AppendEntries(&merged, old.Entries(), old.count);
+  if (old.count > 0) {
+    merged.maxRadius = std::max(merged.maxRadius, old.maxRadius);
+    merged.minY = merged.count > old.count ? std::min(merged.minY, old.minY) : old.minY;
+    merged.maxY = std::max(merged.maxY, old.maxY);
+  }
+  merged.changeCount = LightSourceChangeCount(old);
+  DeallocateBuffer(&old.entries);
+  gLightSourceTable = merged;
+  CompactLightSources(&gLightSourceTable);
+}

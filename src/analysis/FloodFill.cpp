@@ -1,0 +1,84 @@
+// Plateau fill over the shared analysis image, one fill at a time. Filled pixels become white,
+// opaque and unselected: other bands reading them meanwhile see either value and both are safe.
+#include "analysis/FloodFill.h"
+
+#include <cstdlib>
+
+#include "core/BufferManager.h"
+#include "core/RunResult.h"
+#include "support/ErrorReport.h"
+
+namespace {
+
+constexpr uint64_t kStackGrowth = 32768;
+
+struct FillStack {
+  BufferDescriptor buffer;
+  uint64_t count = 0;
+  uint64_t* Items() { return static_cast<uint64_t*>(buffer.block); }
+};
+
+bool Matches(const PixelValue& p, const PixelValue& reference) {
+  return p.mask != 0 && std::llabs(int64_t(p.red) - reference.red) <= reference.red / 8 &&
+         std::llabs(int64_t(p.green) - reference.green) <= reference.green / 8 &&
+         std::llabs(int64_t(p.blue) - reference.blue) <= reference.blue / 8;
+}
+
+void MarkFilled(const ImageRecord& image, int64_t x, int64_t y) {
+  uint8_t* pixel = image.Pixel(x, y);
+  pixel[0] = pixel[1] = pixel[2] = pixel[3] = 0xFF;
+  if (image.HasMask()) *image.MaskAt(x, y) = 0;
+}
+
+bool Push(FillStack* stack, int64_t x, int64_t y) {
+  if (stack->count * sizeof(uint64_t) >= stack->buffer.size) {
+    int16_t code = ReallocateBufferPreserveContents((stack->count + kStackGrowth) * sizeof(uint64_t), &stack->buffer);
+    if (code != 0) {
+      ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Unable to allocate memory for a flood fill list.");
+      SetRunResult(code);
+      return false;
+    }
+  }
+  stack->Items()[stack->count++] = (uint64_t(uint32_t(y)) << 32) | uint32_t(x);
+  return true;
+}
+
+bool Fill(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
+  const ImageRecord& image = run->image;
+  static constexpr int kNeighbours[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+  FillStack stack;
+  MarkFilled(image, x, y);
+  bool complete = Push(&stack, x, y);
+  uint64_t visited = 0;
+  while (complete && stack.count > 0) {
+    if ((++visited & 1023) == 0 && (run->abort || RunResult() != 0)) {
+      complete = false;
+      break;
+    }
+    uint64_t item = stack.Items()[--stack.count];
+    int64_t cx = int32_t(item & 0xFFFFFFFF), cy = int32_t(item >> 32);
+    for (const auto& n : kNeighbours) {
+      int64_t nx = cx + n[0], ny = cy + n[1];
+      if (!run->rect.Contains(double(nx), double(ny))) continue;
+      PixelValue p;
+      image.readPixel(&image, nx, ny, &p);
+      if (!Matches(p, reference)) continue;
+      MarkFilled(image, nx, ny);
+      if (!Push(&stack, nx, ny)) {
+        complete = false;
+        break;
+      }
+    }
+  }
+  DeallocateBuffer(&stack.buffer);
+  return complete;
+}
+
+}  // namespace
+
+bool FloodFillPlateau(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
+  WaitForSingleObject(run->floodFillMutex, INFINITE);
+  bool complete = Fill(run, x, y, reference);
+  ReleaseMutex(run->floodFillMutex);
+  return complete;
+}

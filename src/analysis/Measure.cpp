@@ -1,0 +1,250 @@
+// Measuring a candidate. Radii are quarter pixels throughout, so every disc and ring used is one
+// of the run's precomputed shapes; a failed shape operation drops the measurement.
+#include "analysis/Measure.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "effects/ShapeOperations.h"
+
+namespace {
+
+constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+constexpr double kDiagonal = 0.7071067811865475;
+constexpr uint32_t kLinearFull = 0xFFFFFF;
+
+// A measurement's view of the run: shape statistics that remember a failure.
+struct Probe {
+  AnalysisRun* run;
+  bool failed = false;
+
+  ShapeStatistics Statistics(Shape* shape, double x, double y) {
+    ShapeStatistics s{};
+    if (!AnalyzeShapeFrom(shape, run->image, x, y, &s)) failed = true;
+    return s;
+  }
+  PixelValue Colour(Shape* shape, double x, double y) {
+    PixelValue p{};
+    if (!SampleShapeFrom(shape, run->image, x, y, &p)) failed = true;
+    return p;
+  }
+  Shape* Disc(int i) { return &run->discs[i]; }
+  Shape* Ring(int i) { return &run->rings[i]; }
+};
+
+bool IsSelectedAndOpaque(const AnalysisRun& run, double x, double y) {
+  if (!run.rect.Contains(x, y)) return false;
+  PixelValue p;
+  run.image.readPixel(&run.image, int64_t(x), int64_t(y), &p);
+  return p.mask >= 0x7FFFFFFF && p.alpha != 0;
+}
+
+// Pulls outlying distances toward the mean; false when no direction has a distance.
+bool ClampOutliers(double d[8]) {
+  double sum = 0;
+  int n = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (d[i] >= 0) sum += d[i], ++n;
+  }
+  if (n == 0) return false;
+  double mean = sum / n, squares = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (d[i] >= 0) squares += (d[i] - mean) * (d[i] - mean);
+  }
+  double spread = 1.3 * std::sqrt(squares / n);
+  for (int i = 0; i < 8; ++i) {
+    if (d[i] < 0) continue;
+    if (d[i] > mean + spread) d[i] = mean + spread;
+    if (d[i] < mean - spread) d[i] = spread >= mean ? 0.1 : mean - spread;
+  }
+  return true;
+}
+
+double MeanPositive(const double d[8]) {
+  double sum = 0;
+  int n = 0;
+  for (int i = 0; i < 8; ++i) {
+    if (d[i] > 0) sum += d[i], ++n;
+  }
+  return n > 0 ? sum / n : 0.0;
+}
+
+// A highlight stands out when its inner ring is clearly brighter, relative to the image
+// maximum, than the rings around it.
+bool PassesContrast(Probe* probe, double x, double y, double r) {
+  if (!IsSelectedAndOpaque(*probe->run, x, y)) return false;
+  int q = int(r * 4 + 0.5);
+  int e = q > 23 ? q / 18 + 4 : q / 10 + 2;
+  if (q < e) return true;
+  int inner = q - e, outerNear = q + e + 3, outerFar = q + e + 11;
+  if (outerFar >= kAnalysisShapes) return false;
+  int32_t innerMean = int32_t(probe->Statistics(probe->Ring(inner), x, y).mean);
+  int32_t outerMean = int32_t(std::min(probe->Statistics(probe->Ring(outerNear), x, y).mean,
+                                       probe->Statistics(probe->Ring(outerFar), x, y).mean));
+  if (probe->failed) return false;
+  int32_t m = int32_t(probe->run->imageMaximum);
+  return (m - innerMean) * 11 < (m - outerMean) * 10 || (q < 10 && m < (innerMean - outerMean) * (10 - q));
+}
+
+// Moves the centre to where a disc slightly smaller than the highlight sees the most even,
+// brightest light; true when it moved.
+bool HillClimb(Probe* probe, double* x, double* y, double r) {
+  int index = std::max(1, int(4 * r) - 1);
+  if (index >= kAnalysisShapes) return false;
+  Shape* disc = probe->Disc(index);
+  double step = std::max(0.25, 0.08 * r);
+  double score = probe->Statistics(disc, *x, *y).meanMinusDeviation;
+  bool moved = false;
+  for (int iteration = 0; iteration < 6 && !probe->failed; ++iteration) {
+    double bestScore = score, bestX = *x, bestY = *y;
+    for (int d = 0; d < 8; ++d) {
+      double reach = (d & 1) ? step * kDiagonal : step;
+      double nx = *x + kDirections[d][0] * reach, ny = *y + kDirections[d][1] * reach;
+      double s = probe->Statistics(disc, nx, ny).meanMinusDeviation;
+      if (s > bestScore) bestScore = s, bestX = nx, bestY = ny;
+    }
+    if (!(bestScore > score + 1e-6)) break;
+    *x = bestX, *y = bestY, score = bestScore;
+    moved = true;
+    step = std::max(0.25, 0.8 * step);
+  }
+  return moved;
+}
+
+// The core, edge and background of a highlight of radius r, relative to the image maximum.
+bool LargeRadiusStep(Probe* probe, double x, double y, double* r, int iteration, bool* shrank) {
+  double radius = *r;
+  double step = std::max(0.25, 0.008 * radius / iteration);
+  int background = int(8 * radius), core = int(2 * radius), edge = int(4 * radius) - 1;
+  if (background >= kAnalysisShapes || core >= kAnalysisShapes || edge >= kAnalysisShapes || edge < 0) return false;
+  double m = probe->run->imageMaximum;
+  if (m <= 0) return false;
+  double b = probe->Statistics(probe->Ring(background), x, y).meanMinusDeviation / m;
+  double coreLevel = probe->Statistics(probe->Disc(core), x, y).meanMinusDeviation / m;
+  double edgeLevel = probe->Statistics(probe->Ring(edge), x, y).meanMinusDeviation / m;
+  if (probe->failed || b >= 1.0) return false;
+  coreLevel = (coreLevel - b) / (1 - b);
+  edgeLevel = (edgeLevel - b) / (1 - b);
+  if (coreLevel < 0.81 || edgeLevel < 0.42 * coreLevel) {
+    *r = radius - step;
+    *shrank = true;
+    return true;
+  }
+  if (edgeLevel <= 0.75 || radius + step > 128) return false;
+  *r = radius + step;
+  return !*shrank;
+}
+
+// Small highlights: the radius follows how far the centre stands above its surroundings.
+bool SmallRadiusStep(Probe* probe, double x, double y, double* r) {
+  PixelValue colour = probe->Colour(probe->Disc(5), x, y);
+  uint32_t c = std::max({colour.red, colour.green, colour.blue});
+  uint32_t v = probe->Statistics(probe->Ring(10), x, y).minimum;
+  if (probe->failed) return false;
+  if (c <= v) {
+    *r += 0.25;
+    return true;
+  }
+  double target = 1.25;
+  if (v != kLinearFull) {
+    double w = double(c - v) / double(kLinearFull - v);
+    if (w < 1.0) {
+      uint32_t fraction = FractionOf(w);
+      target = fraction <= 515396063u ? 0.25 : fraction <= 1116691471u ? 0.5 : fraction <= 1632087535u ? 0.75
+             : fraction > 2448131303u ? 1.25 : 1.0;
+    }
+  }
+  if (target == 1.25) {
+    *r = 1.25;
+    return true;
+  }
+  if (target == 0.25) {
+    if (*r <= 0.25) return false;
+    *r = 0.25;
+    return true;
+  }
+  if (*r == target) return false;
+  *r = target;
+  return true;
+}
+
+// Up to six steps; true when the radius ends where it did not start.
+bool AdjustRadius(Probe* probe, double x, double y, double* r) {
+  double start = *r;
+  bool shrank = false;
+  for (int i = 1; i <= 6 && !probe->failed; ++i) {
+    bool goOn = *r >= 1.25 ? LargeRadiusStep(probe, x, y, r, i, &shrank) : SmallRadiusStep(probe, x, y, r);
+    if (!goOn) break;
+  }
+  return *r != start;
+}
+
+bool Refine(Probe* probe, double* x, double* y, double* r) {
+  AnalysisRun* run = probe->run;
+  double r0 = *r;
+  double limit = 1.5 * r0 + 2;
+  if (run->pass == PASS_FINE) limit = std::min(limit, 20.0);
+  double previousX = *x, previousY = *y;
+  HillClimb(probe, x, y, *r);
+  bool radiusChanged = AdjustRadius(probe, *x, *y, r);
+  int iterations = int(r0 + 8);
+  for (int i = 0; i < iterations; ++i) {
+    if (probe->failed || run->abort) return false;
+    if (!run->rect.Contains(*x, *y)) {
+      *x = previousX, *y = previousY;
+      return true;
+    }
+    previousX = *x, previousY = *y;
+    bool moved = HillClimb(probe, x, y, *r);
+    bool changed = (moved || radiusChanged) && AdjustRadius(probe, *x, *y, r);
+    radiusChanged = changed;
+    if (*r > limit || IsInsideLightSource(gLightSourceTable, *x, *y)) return false;
+    if (!moved && !changed) return !probe->failed;
+  }
+  return *r <= 4 && !probe->failed;
+}
+
+uint32_t RatioFraction(uint32_t channel, uint32_t largest) { return FractionOf(double(channel) / double(largest)); }
+
+}  // namespace
+
+void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
+  AnalysisRun* run = section->run;
+  if (IsInsideLightSource(gLightSourceTable, double(x), double(y))) return;
+  double d[8];
+  if (MeasureRadialProfile(run, x, y, d) != PROFILE_MEASURED) return;
+  if (!ClampOutliers(d)) return;
+  double cx = double(x), cy = double(y);
+  if (!RecentreFromDistances(d, &cx, &cy)) return;
+  if (std::fabs(cx - x) > 1.25 || std::fabs(cy - y) > 1.25 || IsInsideLightSource(section->list, cx, cy)) return;
+  double r = MeanPositive(d);
+  if (r <= 0 || r > 128) return;
+  if (!RecentreFromDistances(d, &cx, &cy)) return;
+  Probe probe{run};
+  if (!PassesContrast(&probe, cx, cy, r)) return;
+  if (!Refine(&probe, &cx, &cy, &r)) return;
+  cx = std::trunc(cx * 4) / 4;
+  cy = std::trunc(cy * 4) / 4;
+  r = std::trunc(r * 4) / 4;
+  LightSource source{};
+  int w = int(r * 4);
+  PixelValue ring{kLinearFull, kLinearFull, kLinearFull, 0, 0}, disc = ring;
+  if (w < kAnalysisShapes) {
+    ring = probe.Colour(probe.Ring(w), cx, cy);
+    disc = w + 2 < kAnalysisShapes ? probe.Colour(probe.Disc(w + 2), cx, cy) : disc;
+    if (probe.failed) return;
+  }
+  uint32_t largest = std::max({ring.red, ring.green, ring.blue});
+  source.red = largest == 0 ? kFullFraction : RatioFraction(ring.red, largest);
+  source.green = largest == 0 ? kFullFraction : RatioFraction(ring.green, largest);
+  source.blue = largest == 0 ? kFullFraction : RatioFraction(ring.blue, largest);
+  if (!IsSelectedAndOpaque(*run, cx, cy)) return;
+  if (run->pass == PASS_COARSE && r <= 6) return;
+  source.x = cx;
+  source.y = cy;
+  source.radius = r;
+  source.radiusSquared = r * r;
+  source.brightness = (disc.red + disc.green + disc.blue) / 3;
+  source.state = source.savedState = LIGHT_DETECTED;
+  InsertLightSource(&section->list, source);
+}

@@ -1,0 +1,114 @@
+// Shape records: lazy generation of a phase under its own mutex, so that sixteen phases can be
+// built in parallel by whichever threads need them first, each exactly once.
+#include "effects/Shape.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "core/RunResult.h"
+
+namespace {
+
+constexpr uint64_t kEntrySize = sizeof(SubShapeEntry);
+
+uint64_t CapacityOf(const SubShape& subshape) { return subshape.entries.size / kEntrySize; }
+
+void ReleaseSubShape(SubShape* subshape) {
+  DeallocateBuffer(&subshape->entries);
+  DeallocateBuffer(&subshape->preview.batchIndices);
+  subshape->count = 0;
+  subshape->left = subshape->top = subshape->right = subshape->bottom = 0;
+  __atomic_store_n(&subshape->ready, uint8_t(0), __ATOMIC_RELEASE);
+}
+
+}  // namespace
+
+uint32_t FractionOf(double value) {
+  if (!(value > 0.0)) return 0;
+  if (value >= 1.0) return kFullFraction;
+  return uint32_t(value * double(kFullFraction) + 0.5);
+}
+
+ShapePosition ShapePositionOf(double v) {
+  double whole = std::trunc(v);
+  if (v < 0 && whole != v) whole -= 1.0;
+  return ShapePosition{int64_t(whole), int((v - whole) * 4.0)};
+}
+
+bool InitializeShape(Shape* shape, ShapeGenerator generator, const void* parameter, bool singlePhase) {
+  memset(static_cast<void*>(shape), 0, sizeof *shape);
+  shape->type = SHAPE_IMAGE;
+  shape->generator = generator;
+  shape->parameter = parameter;
+  shape->singlePhase = singlePhase ? 1 : 0;
+  for (auto& column : shape->subshapes) {
+    for (SubShape& subshape : column) InitializeSRWLock(&subshape.mutex);
+  }
+  return true;
+}
+
+void ResetShape(Shape* shape) {
+  for (auto& column : shape->subshapes) {
+    for (SubShape& subshape : column) ReleaseSubShape(&subshape);
+  }
+  DeallocateBuffer(&shape->vertexBatches);
+  shape->quadCount = 0;
+  ReleaseImage(&shape->textureImage);
+  DeallocateBuffer(&shape->textureBuffers[0]);
+  DeallocateBuffer(&shape->textureBuffers[1]);
+}
+
+void DestroyShape(Shape* shape) {
+  ResetShape(shape);
+  memset(static_cast<void*>(shape), 0, sizeof *shape);
+}
+
+SubShape* AcquireSubShape(Shape* shape, int phaseX, int phaseY) {
+  if (shape->singlePhase) phaseX = phaseY = 0;
+  SubShape* subshape = &shape->subshapes[phaseX][phaseY];
+  if (SubShapeIsReady(*subshape)) return subshape;
+  AcquireSRWLockExclusive(&subshape->mutex);
+  bool ready = SubShapeIsReady(*subshape) || shape->generator(shape, phaseX, phaseY);
+  ReleaseSRWLockExclusive(&subshape->mutex);
+  return ready && SubShapeIsReady(*subshape) ? subshape : nullptr;
+}
+
+SubShape* AcquireSubShapeAt(Shape* shape, double x, double y, int64_t* pixelX, int64_t* pixelY) {
+  ShapePosition px = ShapePositionOf(x), py = ShapePositionOf(y);
+  *pixelX = px.pixel;
+  *pixelY = py.pixel;
+  return AcquireSubShape(shape, px.phase, py.phase);
+}
+
+bool ReserveSubShapeEntries(SubShape* subshape, uint64_t capacity) {
+  if (CapacityOf(*subshape) >= capacity) return true;
+  return ReallocateBufferPreserveContents(capacity * kEntrySize, &subshape->entries) == 0;
+}
+
+bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uint32_t growthHint) {
+  if (subshape->count >= CapacityOf(*subshape) &&
+      !ReserveSubShapeEntries(subshape, uint64_t(subshape->count) + (growthHint > 0 ? growthHint : 1))) {
+    return false;
+  }
+  auto* entries = static_cast<SubShapeEntry*>(subshape->entries.block);
+  entries[subshape->count] = entry;
+  if (subshape->count == 0) {
+    subshape->left = entry.dx, subshape->right = entry.dx + 1;
+    subshape->top = entry.dy, subshape->bottom = entry.dy + 1;
+  } else {
+    if (entry.dx < subshape->left) subshape->left = entry.dx;
+    if (entry.dx >= subshape->right) subshape->right = entry.dx + 1;
+    if (entry.dy < subshape->top) subshape->top = entry.dy;
+    if (entry.dy >= subshape->bottom) subshape->bottom = entry.dy + 1;
+  }
+  ++subshape->count;
+  return true;
+}
+
+void PublishSubShape(SubShape* subshape) {
+  // Trimming only shrinks, which keeps the block where it is; a failure keeps the larger block.
+  if (subshape->count > 0 && CapacityOf(*subshape) > subshape->count) {
+    ReallocateBufferPreserveContents(uint64_t(subshape->count) * kEntrySize, &subshape->entries);
+  }
+  __atomic_store_n(&subshape->ready, uint8_t(1), __ATOMIC_RELEASE);
+}

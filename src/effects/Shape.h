@@ -1,0 +1,80 @@
+// A shape: a sparse image of weighted, coloured pixels around a centre, kept in sixteen
+// SubShapes, one per quarter-pixel phase of the centre, each generated on first use.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "core/BufferManager.h"
+#include "core/ImageRecord.h"
+
+struct SubShapeEntry {
+  int16_t dx, dy;  // offset from the shape's centre pixel
+  uint32_t red, green, blue;  // 32-bit fractions; white is three times kFullFraction
+  uint32_t weight;
+};
+static_assert(sizeof(SubShapeEntry) == 20, "shapes are stored 20 bytes an entry");
+
+// What a SubShape holds when it serves as a preview texture slot.
+struct PreviewSlot {
+  uint32_t texture;
+  int32_t width, height;
+  BufferDescriptor batchIndices;
+  uint32_t unpackBuffer;
+  int32_t usage;
+  uint64_t unpackSize;
+};
+
+struct SubShape {
+  uint8_t ready;  // written with release order under the mutex, read with acquire order
+  int32_t left, top, right, bottom;  // bounds of the offsets; right and bottom exclusive
+  uint32_t count;
+  BufferDescriptor entries;
+  PreviewSlot preview;
+  SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
+  const SubShapeEntry* Entries() const { return static_cast<const SubShapeEntry*>(entries.block); }
+};
+
+constexpr int32_t SHAPE_IMAGE = 0;
+
+struct Shape;
+// Fills SubShape [phaseX][phaseY] of the shape; false when it could not.
+typedef bool (*ShapeGenerator)(Shape* shape, int phaseX, int phaseY);
+
+struct Shape {
+  SubShape subshapes[4][4];
+  int32_t type;
+  uint8_t singlePhase;
+  ShapeGenerator generator;
+  const void* parameter;
+  ImageRecord textureImage;
+  BufferDescriptor textureBuffers[2];
+  uint32_t quadCount;
+  BufferDescriptor vertexBatches;
+};
+
+// The pixel that holds a coordinate and the quarter-pixel phase within it.
+struct ShapePosition {
+  int64_t pixel;
+  int phase;
+};
+ShapePosition ShapePositionOf(double v);
+
+bool InitializeShape(Shape* shape, ShapeGenerator generator, const void* parameter, bool singlePhase);
+void ResetShape(Shape* shape);
+void DestroyShape(Shape* shape);
+
+// The SubShape of a phase, generated first if need be; null when generation or the wait failed.
+SubShape* AcquireSubShape(Shape* shape, int phaseX, int phaseY);
+// The SubShape for a centre, with the pixel the centre lies in.
+SubShape* AcquireSubShapeAt(Shape* shape, double x, double y, int64_t* pixelX, int64_t* pixelY);
+
+// Generators' helpers: reserve room, append one entry (growing by the hint when full), and
+// finish (trim the buffer to its entries and publish the SubShape).
+bool ReserveSubShapeEntries(SubShape* subshape, uint64_t capacity);
+bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uint32_t growthHint);
+void PublishSubShape(SubShape* subshape);
+inline bool SubShapeIsReady(const SubShape& subshape) { return __atomic_load_n(&subshape.ready, __ATOMIC_ACQUIRE) != 0; }
+
+// A fraction in [0, 1] as a 32-bit fraction, rounded to nearest; values outside are clamped.
+uint32_t FractionOf(double value);

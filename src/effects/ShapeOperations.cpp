@@ -1,0 +1,165 @@
+// Shape operations. Pixels come through the image's reader, which gives linear colour; an
+// effect never darkens: each channel rises toward full scale by its share of the effect.
+#include "effects/ShapeOperations.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "support/ErrorReport.h"
+
+namespace {
+
+constexpr double kFraction = 4294967294.0;
+constexpr uint32_t kLinearFull = 0xFFFFFF;
+constexpr uint32_t kStackSamples = 512;
+
+struct BrightnessSample {
+  uint32_t brightness;
+  double weight;
+};
+
+bool CheckShapeType(const Shape& shape, const char* operation) {
+  if (shape.type == SHAPE_IMAGE) return true;
+  ErrorReport(__LINE__, DebugMessage)
+      .Report(kStyleError, "Debug: Unexpected Error", "%s detected shape type other than SHAPE_IMAGE:  %d", operation, shape.type);
+  return false;
+}
+
+// The SubShape for the centre, with its entries present.
+const SubShape* SubShapeFor(Shape* shape, double x, double y, int64_t* pixelX, int64_t* pixelY) {
+  const SubShape* subshape = AcquireSubShapeAt(shape, x, y, pixelX, pixelY);
+  if (subshape == nullptr) return nullptr;
+  if (subshape->entries.block == nullptr) {
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "NULL SubShapeEntry pointer detected.");
+    return nullptr;
+  }
+  return subshape;
+}
+
+bool Inside(const ImageRect& r, int64_t x, int64_t y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+uint32_t Round(double v) { return v <= 0.0 ? 0u : v >= kFraction ? uint32_t(kFraction) : uint32_t(v + 0.5); }
+
+}  // namespace
+
+bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result) {
+  if (!CheckShapeType(*shape, "AnalyzeShapeFrom")) return false;
+  int64_t cx, cy;
+  const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
+  if (subshape == nullptr) return false;
+  BrightnessSample onStack[kStackSamples];
+  BrightnessSample* samples = onStack;
+  BufferDescriptor heap;
+  if (subshape->count > kStackSamples) {
+    if (ReallocateBuffer(uint64_t(subshape->count) * sizeof(BrightnessSample), &heap) != 0) {
+      ErrorReport(__LINE__, DebugMessage)
+          .Report(kStyleError, kTitleUnexpectedError, "Failed to allocate memory for statistical analysis of shape.");
+      return false;
+    }
+    samples = static_cast<BrightnessSample*>(heap.block);
+  }
+  uint32_t used = 0, minimum = kFullFraction, maximum = 0;
+  double weightSum = 0, weightedSum = 0;
+  const SubShapeEntry* entries = subshape->Entries();
+  for (uint32_t i = 0; i < subshape->count; ++i) {
+    int64_t px = cx + entries[i].dx, py = cy + entries[i].dy;
+    if (!Inside(image.rectangle, px, py)) continue;
+    PixelValue pixel;
+    image.readPixel(&image, px, py, &pixel);
+    uint32_t brightness = (pixel.red + pixel.green + pixel.blue) / 3;
+    double weight = entries[i].weight / kFraction;
+    samples[used++] = BrightnessSample{brightness, weight};
+    minimum = std::min(minimum, brightness);
+    maximum = std::max(maximum, brightness);
+    weightSum += weight;
+    weightedSum += weight * brightness;
+  }
+  double mean = weightSum > 0 ? weightedSum / weightSum : 0.0;
+  if (mean >= kFraction) mean = kFraction;
+  double variance = 0;
+  for (uint32_t i = 0; i < used; ++i) {
+    double difference = samples[i].brightness - mean;
+    variance += samples[i].weight * difference * difference;
+  }
+  DeallocateBuffer(&heap);
+  double deviation = weightSum > 0 ? std::sqrt(variance / weightSum) : 0.0;
+  *result = ShapeStatistics{minimum, maximum, mean, deviation, mean - deviation};
+  return true;
+}
+
+bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, PixelValue* result) {
+  if (!CheckShapeType(*shape, "SampleShapeFrom")) return false;
+  int64_t cx, cy;
+  const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
+  if (subshape == nullptr) return false;
+  double red = 0, green = 0, blue = 0, weightSum = 0;
+  const SubShapeEntry* entries = subshape->Entries();
+  for (uint32_t i = 0; i < subshape->count; ++i) {
+    int64_t px = cx + entries[i].dx, py = cy + entries[i].dy;
+    if (!Inside(image.rectangle, px, py)) continue;
+    PixelValue pixel;
+    image.readPixel(&image, px, py, &pixel);
+    double weight = entries[i].weight / kFraction;
+    red += std::round(pixel.red * weight);
+    green += std::round(pixel.green * weight);
+    blue += std::round(pixel.blue * weight);
+    weightSum += weight;
+  }
+  *result = PixelValue{0, 0, 0, kFullFraction, kFullFraction};
+  if (weightSum > 0) {
+    result->red = uint32_t(red / weightSum + 0.5);
+    result->green = uint32_t(green / weightSum + 0.5);
+    result->blue = uint32_t(blue / weightSum + 0.5);
+  }
+  return true;
+}
+
+void CompositeEffect(PixelValue* pixel, const EffectColor& entryEffect) {
+  uint32_t c = std::max({entryEffect.red, entryEffect.green, entryEffect.blue});
+  double hue[3] = {1.0, 1.0, 1.0};
+  if (c != 0) {
+    hue[0] = FractionOf(double(entryEffect.red) / c) / kFraction;
+    hue[1] = FractionOf(double(entryEffect.green) / c) / kFraction;
+    hue[2] = FractionOf(double(entryEffect.blue) / c) / kFraction;
+  }
+  // Strength saturates at 1/256 of the range, so that colours and weights act as intensities.
+  uint64_t strength = Round(c / kFraction * entryEffect.weight);
+  strength = strength < 0x1000000 ? strength * 256 : uint64_t(kFullFraction);
+  double s = double(strength) / kFraction;
+  uint32_t* channels[3] = {&pixel->red, &pixel->green, &pixel->blue};
+  for (int k = 0; k < 3; ++k) {
+    double p = *channels[k];
+    double headroomLeft = std::round((1.0 - hue[k]) * (kLinearFull - p));
+    double value = std::round(p * (1.0 - s)) + std::round(s * (kLinearFull - headroomLeft));
+    *channels[k] = uint32_t(std::min(value, double(kLinearFull)));
+  }
+}
+
+bool DrawShapeInto(ImageRecord* image, const ImageRect& tile, Shape* shape, const EffectColor& effect, double x, double y,
+                   uint32_t visibilityMinimum) {
+  if (!CheckShapeType(*shape, "DrawShapeInto")) return false;
+  int64_t cx, cy;
+  const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
+  if (subshape == nullptr) return false;
+  int64_t left = std::max<int64_t>({cx + subshape->left, image->rectangle.left, tile.left});
+  int64_t right = std::min<int64_t>({cx + subshape->right, image->rectangle.right, tile.right});
+  int64_t top = std::max<int64_t>({cy + subshape->top, image->rectangle.top, tile.top});
+  int64_t bottom = std::min<int64_t>({cy + subshape->bottom, image->rectangle.bottom, tile.bottom});
+  if (left >= right || top >= bottom) return true;
+  const SubShapeEntry* entries = subshape->Entries();
+  for (uint32_t i = 0; i < subshape->count; ++i) {
+    const SubShapeEntry& entry = entries[i];
+    int64_t px = cx + entry.dx, py = cy + entry.dy;
+    if (px < left || px >= right || py < top || py >= bottom) continue;
+    EffectColor entryEffect{Round(entry.red / kFraction * effect.red), Round(entry.green / kFraction * effect.green),
+                            Round(entry.blue / kFraction * effect.blue), Round(effect.weight / kFraction * entry.weight)};
+    uint32_t brightest = std::max({entryEffect.red, entryEffect.green, entryEffect.blue});
+    if (Round(brightest / kFraction * entryEffect.weight) <= visibilityMinimum) continue;
+    PixelValue pixel;
+    image->readPixel(image, px, py, &pixel);
+    CompositeEffect(&pixel, entryEffect);
+    pixel.alpha = pixel.mask = kKeepSample;
+    image->writePixel(image, px, py, pixel);
+  }
+  return true;
+}

@@ -1,0 +1,28 @@
+// The three things done with a shape at a centre on an image: measure the brightness under it,
+// sample the colour under it, and paint it.
+#pragma once
+#include <cstdint>
+
+#include "color/ColorConversion.h"
+#include "core/ImageRecord.h"
+#include "effects/Shape.h"
+
+// Weighted statistics of the pixel brightness (red + green + blue) / 3 under a shape.
+struct ShapeStatistics {
+  uint32_t minimum;  // kFullFraction when no pixel of the shape lies on the image
+  uint32_t maximum;
+  double mean;
+  double standardDeviation;
+  double meanMinusDeviation;
+};
+
+bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result);
+// The weighted mean colour under a shape, in the image's linear units; alpha and mask full.
+bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, PixelValue* result);
+// Paints the shape, clipped to the image and the tile; entries whose strength is not above the
+// visibility minimum are skipped. The effect colour's weight is its alpha.
+bool DrawShapeInto(ImageRecord* image, const ImageRect& tile, Shape* shape, const EffectColor& effect, double x, double y,
+                   uint32_t visibilityMinimum);
+
+// One entry's effect colour (channels and alpha, 32-bit fractions) over one linear pixel.
+void CompositeEffect(PixelValue* pixel, const EffectColor& entryEffect);
