@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "analysis/Measure.h"
+#include "core/EightBitPixels.h"
 #include "core/RunResult.h"
 #include "core/WorkerThreads.h"
 #include "support/ErrorReport.h"
@@ -43,10 +44,12 @@ unsigned __stdcall AnalyzeSection(void* argument) {
   AnalysisRun* run = section->run;
   const ImageRecord& image = run->image;
   uint32_t threshold = (run->imageMaximum * 50) / 100;
+  const bool inlineReadable = IsInlineReadable(image);
   for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
     for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
       PixelValue p;
-      image.readPixel(&image, x, y, &p);
+      if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
+      else image.readPixel(&image, x, y, &p);
       if (p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold) MeasureCandidate(section, x, y);
     }
     CountAnalysedRow(run);

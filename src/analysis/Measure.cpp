@@ -13,14 +13,37 @@ constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1
 constexpr double kDiagonal = 0.7071067811865475;
 constexpr uint32_t kLinearFull = 0xFFFFFF;
 
-// A measurement's view of the run: shape statistics that remember a failure.
+// A measurement's view of the run: shape statistics that remember a failure, and that remember
+// their results, since the refinement asks again and again about the same quarter-pixel places.
 struct Probe {
+  struct CachedStatistics {
+    const Shape* shape;
+    int64_t x, y;  // centre in quarter pixels
+    ShapeStatistics statistics;
+  };
+  static constexpr int kCacheSlots = 256;
+
+  explicit Probe(AnalysisRun* analysisRun) : run(analysisRun) {
+    for (CachedStatistics& slot : cache) slot.shape = nullptr;
+  }
   AnalysisRun* run;
   bool failed = false;
+  CachedStatistics cache[kCacheSlots];
 
   ShapeStatistics Statistics(Shape* shape, double x, double y) {
+    // Statistics depend only on the pixel and quarter phase of the centre.
+    ShapePosition px = ShapePositionOf(x), py = ShapePositionOf(y);
+    int64_t qx = px.pixel * 4 + px.phase, qy = py.pixel * 4 + py.phase;
+    uint64_t hash = (uint64_t(qx) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(qy) * 0xC2B2AE3D27D4EB4Full) ^
+                    (reinterpret_cast<uintptr_t>(shape) >> 4);
+    CachedStatistics& slot = cache[(hash ^ (hash >> 29)) % kCacheSlots];
+    if (slot.shape == shape && slot.x == qx && slot.y == qy) return slot.statistics;
     ShapeStatistics s{};
-    if (!AnalyzeShapeFrom(shape, run->image, x, y, &s)) failed = true;
+    if (!AnalyzeShapeFrom(shape, run->image, x, y, &s)) {
+      failed = true;
+      return s;
+    }
+    slot = CachedStatistics{shape, qx, qy, s};
     return s;
   }
   PixelValue Colour(Shape* shape, double x, double y) {
@@ -220,7 +243,7 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   double r = MeanPositive(d);
   if (r <= 0 || r > 128) return;
   if (!RecentreFromDistances(d, &cx, &cy)) return;
-  Probe probe{run};
+  Probe probe(run);
   if (!PassesContrast(&probe, cx, cy, r)) return;
   if (!Refine(&probe, &cx, &cy, &r)) return;
   cx = std::trunc(cx * 4) / 4;

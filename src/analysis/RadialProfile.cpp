@@ -6,6 +6,7 @@
 
 #include "analysis/FloodFill.h"
 #include "analysis/Measure.h"
+#include "core/EightBitPixels.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ ProfileOutcome MeasureRadialProfile(AnalysisRun* run, int64_t x, int64_t y, doub
   PixelValue c0;
   image.readPixel(&image, x, y, &c0);
   int64_t t = run->imageMaximum / 85;
+  const bool inlineReadable = IsInlineReadable(image);
   int64_t s[kCoarseStepLimit + 1];
   s[0] = BrightnessOf(c0);
   for (int d = 0; d < 8; ++d) {
@@ -73,7 +75,8 @@ ProfileOutcome MeasureRadialProfile(AnalysisRun* run, int64_t x, int64_t y, doub
         break;
       }
       PixelValue p;
-      image.readPixel(&image, int64_t(px), int64_t(py), &p);
+      if (inlineReadable) ReadEightBitColour(image, int64_t(px), int64_t(py), &p);
+      else image.readPixel(&image, int64_t(px), int64_t(py), &p);
       s[k] = BrightnessOf(p);
       colourChanged = colourChanged || ColourChanged(p, c0);
       int64_t lowestBefore = lowest;

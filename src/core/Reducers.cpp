@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/BandTasks.h"
 #include "core/SampleTables.h"
 
 namespace {
@@ -100,26 +101,58 @@ int64_t ReductionFactor(int64_t sourceSize, int64_t destinationSize) {
   return sourceSize % destinationSize > 1 ? factor + 1 : std::max<int64_t>(factor, 1);
 }
 
-bool ReduceImage(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel) {
-  int64_t a = ReductionFactor(source.validWidth, destination->validWidth);
-  int64_t b = ReductionFactor(source.validHeight, destination->validHeight);
-  double fx = double(source.validWidth) / double(destination->validWidth);
-  double fy = double(source.validHeight) / double(destination->validHeight);
-  ReaderKind kind = READ_GENERIC;
-  bool integerDestination = destination->bytesPerSample <= 2 && destination->mode != kImageModeHalf;
-  if (source.bytesPerSample == 1 && integerDestination) kind = READ_EIGHT;
-  if (source.bytesPerSample == 2 && source.mode != kImageModeHalf && integerDestination) kind = READ_SIXTEEN;
-  bool gray = IsGrayImageMode(source.mode);
-  bool twoByTwo = a == 2 && b == 2;
-  for (int64_t i = 0; i < destination->validHeight; ++i) {
-    if (cancel != nullptr && *cancel) return false;
+namespace {
+
+struct Reduction {
+  const ImageRecord* source;
+  ImageRecord* destination;
+  const volatile bool* cancel;
+  int64_t a, b;
+  double fx, fy;
+  ReaderKind kind;
+  bool gray, twoByTwo;
+  volatile bool cancelled;
+};
+
+// Destination rows [top, bottom), relative to the destination's rectangle.
+void ReduceRows(void* context, int64_t top, int64_t bottom) {
+  auto* r = static_cast<Reduction*>(context);
+  const ImageRecord& source = *r->source;
+  ImageRecord* destination = r->destination;
+  for (int64_t i = top; i < bottom; ++i) {
+    if (r->cancel != nullptr && *r->cancel) {
+      r->cancelled = true;
+      return;
+    }
     for (int64_t j = 0; j < destination->validWidth; ++j) {
-      Box box = BoxOf(source, j, i, fx, fy, a, b, twoByTwo);
-      PixelValue average = twoByTwo       ? AverageTwoByTwo(source, box, kind, gray)
-                           : a * b >= 256 ? AverageBox<uint64_t>(source, box, kind, gray)
-                                          : AverageBox<uint32_t>(source, box, kind, gray);
+      Box box = BoxOf(source, j, i, r->fx, r->fy, r->a, r->b, r->twoByTwo);
+      PixelValue average = r->twoByTwo       ? AverageTwoByTwo(source, box, r->kind, r->gray)
+                           : r->a * r->b >= 256 ? AverageBox<uint64_t>(source, box, r->kind, r->gray)
+                                                : AverageBox<uint32_t>(source, box, r->kind, r->gray);
       destination->writePixel(destination, destination->rectangle.left + j, destination->rectangle.top + i, average);
     }
   }
-  return true;
+}
+
+}  // namespace
+
+bool ReduceImage(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel) {
+  Reduction r{&source, destination, cancel, 0, 0, 0, 0, READ_GENERIC, false, false, false};
+  r.a = ReductionFactor(source.validWidth, destination->validWidth);
+  r.b = ReductionFactor(source.validHeight, destination->validHeight);
+  r.fx = double(source.validWidth) / double(destination->validWidth);
+  r.fy = double(source.validHeight) / double(destination->validHeight);
+  bool integerDestination = destination->bytesPerSample <= 2 && destination->mode != kImageModeHalf;
+  if (source.bytesPerSample == 1 && integerDestination) r.kind = READ_EIGHT;
+  if (source.bytesPerSample == 2 && source.mode != kImageModeHalf && integerDestination) r.kind = READ_SIXTEEN;
+  r.gray = IsGrayImageMode(source.mode);
+  r.twoByTwo = r.a == 2 && r.b == 2;
+  // Large reductions run in bands on the workers; a small one is not worth the threads.
+  if (source.validWidth * source.validHeight < (1 << 20)) {
+    ReduceRows(&r, 0, destination->validHeight);
+  } else {
+    BandPass pass{"ReduceImage", "Out of RAM.  The image could not be reduced.", 64, true};
+    if (!RunInBands(pass, 0, destination->validHeight, ReduceRows, &r)) return false;
+  }
+  return !r.cancelled;
 }

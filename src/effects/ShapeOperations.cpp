@@ -5,18 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/EightBitPixels.h"
 #include "support/ErrorReport.h"
 
 namespace {
 
 constexpr double kFraction = 4294967294.0;
 constexpr uint32_t kLinearFull = 0xFFFFFF;
-constexpr uint32_t kStackSamples = 512;
-
-struct BrightnessSample {
-  uint32_t brightness;
-  double weight;
-};
 
 bool CheckShapeType(const Shape& shape, const char* operation) {
   if (shape.type == SHAPE_IMAGE) return true;
@@ -42,47 +37,40 @@ uint32_t Round(double v) { return v <= 0.0 ? 0u : v >= kFraction ? uint32_t(kFra
 
 }  // namespace
 
+// One pass over the entries; sums are taken about the first brightness, so that the variance
+// keeps its precision when the deviation is small against the mean.
 bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result) {
   if (!CheckShapeType(*shape, "AnalyzeShapeFrom")) return false;
   int64_t cx, cy;
   const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
   if (subshape == nullptr) return false;
-  BrightnessSample onStack[kStackSamples];
-  BrightnessSample* samples = onStack;
-  BufferDescriptor heap;
-  if (subshape->count > kStackSamples) {
-    if (ReallocateBuffer(uint64_t(subshape->count) * sizeof(BrightnessSample), &heap) != 0) {
-      ErrorReport(__LINE__, DebugMessage)
-          .Report(kStyleError, kTitleUnexpectedError, "Failed to allocate memory for statistical analysis of shape.");
-      return false;
-    }
-    samples = static_cast<BrightnessSample*>(heap.block);
-  }
-  uint32_t used = 0, minimum = kFullFraction, maximum = 0;
-  double weightSum = 0, weightedSum = 0;
+  const bool inlineReadable = IsInlineReadable(image);
+  uint32_t minimum = kFullFraction, maximum = 0;
+  bool any = false;
+  double origin = 0, weightSum = 0, shiftedSum = 0, shiftedSquares = 0;
   const SubShapeEntry* entries = subshape->Entries();
   for (uint32_t i = 0; i < subshape->count; ++i) {
     int64_t px = cx + entries[i].dx, py = cy + entries[i].dy;
     if (!Inside(image.rectangle, px, py)) continue;
     PixelValue pixel;
-    image.readPixel(&image, px, py, &pixel);
+    if (inlineReadable) ReadEightBitColour(image, px, py, &pixel);
+    else image.readPixel(&image, px, py, &pixel);
     uint32_t brightness = (pixel.red + pixel.green + pixel.blue) / 3;
+    if (!any) origin = brightness, any = true;
     double weight = entries[i].weight / kFraction;
-    samples[used++] = BrightnessSample{brightness, weight};
+    double shifted = brightness - origin;
     minimum = std::min(minimum, brightness);
     maximum = std::max(maximum, brightness);
     weightSum += weight;
-    weightedSum += weight * brightness;
+    shiftedSum += weight * shifted;
+    shiftedSquares += weight * shifted * shifted;
   }
-  double mean = weightSum > 0 ? weightedSum / weightSum : 0.0;
-  if (mean >= kFraction) mean = kFraction;
-  double variance = 0;
-  for (uint32_t i = 0; i < used; ++i) {
-    double difference = samples[i].brightness - mean;
-    variance += samples[i].weight * difference * difference;
+  double mean = 0, deviation = 0;
+  if (weightSum > 0) {
+    double shiftedMean = shiftedSum / weightSum;
+    mean = std::min(origin + shiftedMean, kFraction);
+    deviation = std::sqrt(std::max(0.0, shiftedSquares / weightSum - shiftedMean * shiftedMean));
   }
-  DeallocateBuffer(&heap);
-  double deviation = weightSum > 0 ? std::sqrt(variance / weightSum) : 0.0;
   *result = ShapeStatistics{minimum, maximum, mean, deviation, mean - deviation};
   return true;
 }
@@ -92,13 +80,15 @@ bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y,
   int64_t cx, cy;
   const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
   if (subshape == nullptr) return false;
+  const bool inlineReadable = IsInlineReadable(image);
   double red = 0, green = 0, blue = 0, weightSum = 0;
   const SubShapeEntry* entries = subshape->Entries();
   for (uint32_t i = 0; i < subshape->count; ++i) {
     int64_t px = cx + entries[i].dx, py = cy + entries[i].dy;
     if (!Inside(image.rectangle, px, py)) continue;
     PixelValue pixel;
-    image.readPixel(&image, px, py, &pixel);
+    if (inlineReadable) ReadEightBitColour(image, px, py, &pixel);
+    else image.readPixel(&image, px, py, &pixel);
     double weight = entries[i].weight / kFraction;
     red += std::round(pixel.red * weight);
     green += std::round(pixel.green * weight);
