@@ -2,7 +2,7 @@
 // are normalised to the brightest so that the table ranks light sources by how much light they
 // give. Weights above 1.0 (highlights wider than 256 pixels) are kept: the sums are taken in
 // doubles and every channel is mapped to 2048 + round(channel / P × 4294964990), P being the
-// largest weighted channel. Results stay within 2048..0xFFFFF6FE, never wrap, and a larger or
+// largest weighted channel. Results stay within 2048..0xFFFFFEFE, never wrap, and a larger or
 // brighter highlight never ranks below a smaller or dimmer one of the same colour.
 #include <algorithm>
 #include <cmath>
