@@ -99,12 +99,15 @@ void CompactLightSources(LightSourceTable* list) {
   list->count = kept;
 }
 
+// Positions map pixel centre to pixel centre: analysis pixel j stands for the box of pixels
+// around (j + 0.5) × scale - 0.5 of the image it was reduced from. Scaling the index alone would
+// move every light source by half a box less half a pixel, several pixels in the coarse pass.
 void RescaleLightSources(LightSourceTable* list, double ax, double ay) {
   if (ax == 1.0 && ay == 1.0) return;
   LightSource* entries = list->Entries();
   for (uint64_t i = 0; i < list->count; ++i) {
-    entries[i].x *= ax;
-    entries[i].y *= ay;
+    entries[i].x = (entries[i].x + 0.5) * ax - 0.5;
+    entries[i].y = (entries[i].y + 0.5) * ay - 0.5;
     entries[i].radius *= ax;
     entries[i].radiusSquared = entries[i].radius * entries[i].radius;
   }

@@ -239,7 +239,9 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   if (!ClampOutliers(d)) return;
   double cx = double(x), cy = double(y);
   if (!RecentreFromDistances(d, &cx, &cy)) return;
-  if (std::fabs(cx - x) > 1.25 || std::fabs(cy - y) > 1.25 || IsInsideLightSource(section->list, cx, cy)) return;
+  // A candidate is kept when its edges are no more than 1.25 pixels out of balance, that is when
+  // the centre moves by no more than 0.625.
+  if (std::fabs(cx - x) > 0.625 || std::fabs(cy - y) > 0.625 || IsInsideLightSource(section->list, cx, cy)) return;
   double r = MeanPositive(d);
   if (r <= 0 || r > 128) return;
   if (!RecentreFromDistances(d, &cx, &cy)) return;

@@ -126,7 +126,7 @@ bool RecentreFromDistances(const double distances[8], double* x, double* y) {
   double dx = mean(0, 1, 7, &right) - mean(3, 4, 5, &left);
   double dy = mean(1, 2, 3, &down) - mean(5, 6, 7, &up);
   if (!right || !left || !down || !up) return false;
-  *x += dx;
-  *y += dy;
+  *x += dx / 2;
+  *y += dy / 2;
   return true;
 }

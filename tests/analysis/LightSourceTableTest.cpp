@@ -85,12 +85,13 @@ TEST_F(TableTest, AnOverlapLeavesTheLargerAndOfEqualSizeTheFirst) {
   EXPECT_TRUE(IsInsideLightSource(m_Table, 150, 102.5));
 }
 
-TEST_F(TableTest, RescalingMovesCentresAndRadiiAndRoundsTheRowExtent) {
+TEST_F(TableTest, RescalingMapsPixelCentresAndScalesRadii) {
   InsertLightSource(&m_Table, Detected(10, 11, 2));
   InsertLightSource(&m_Table, Detected(40, 21, 4));
   RescaleLightSources(&m_Table, 4.0, 2.0);
-  EXPECT_EQ(At(1).x, 160);
-  EXPECT_EQ(At(1).y, 42);
+  // Pixel centres map to pixel centres: pixel 40 of a 4× reduction covers pixels 160 to 163.
+  EXPECT_EQ(At(1).x, 161.5);
+  EXPECT_EQ(At(1).y, 42.5);
   EXPECT_EQ(At(1).radius, 16);
   EXPECT_EQ(At(1).radiusSquared, 256);
   EXPECT_EQ(m_Table.maxRadius, 16);

@@ -21,10 +21,10 @@ double DiscCoverage(const SceneLight& light, int64_t x, int64_t y) {
   return inside / 16.0;
 }
 
-// A blob whose level falls to a half at its radius.
+// An overexposed blob: clipped to full within its radius, then falling off softly.
 double BlobLevel(const SceneLight& light, int64_t x, int64_t y) {
   double d = std::hypot(x - light.x, y - light.y) / light.radius;
-  return std::exp(-0.6931471805599453 * d * d);
+  return std::min(1.0, 2.0 * std::exp(-0.6931471805599453 * d * d));
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ bool RenderScene(const Scene& scene, ImageRecord* image) {
       p.red = uint32_t(std::min(level[0], 1.0) * kLinearFull);
       p.green = uint32_t(std::min(level[1], 1.0) * kLinearFull);
       p.blue = uint32_t(std::min(level[2], 1.0) * kLinearFull);
-      p.alpha = scene.transparentRightHalf && x >= scene.width / 2 ? 0 : kFullFraction;
+      p.alpha = scene.transparentEverywhere || (scene.transparentRightHalf && x >= scene.width / 2) ? 0 : kFullFraction;
       p.mask = scene.selectLeftHalf && x >= scene.width / 2 ? 0 : kFullFraction;
       image->writePixel(image, x, y, p);
     }

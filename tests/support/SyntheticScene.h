@@ -9,7 +9,7 @@
 struct SceneLight {
   double x, y, radius;
   double red = 1.0, green = 1.0, blue = 1.0;  // linear, 0..1
-  bool soft = false;                           // a Gaussian blob instead of a flat disc
+  bool soft = false;  // an overexposed Gaussian blob (full within the radius) instead of a flat disc
 };
 
 struct Scene {
@@ -20,6 +20,7 @@ struct Scene {
   std::vector<SceneLight> lights;
   bool selectLeftHalf = false;  // a mask selecting x < width / 2
   bool transparentRightHalf = false;
+  bool transparentEverywhere = false;
   uint32_t seed = 1;
 };
 
