@@ -11,12 +11,21 @@
 constexpr int kAnalysisShapes = 1056;  // radii 0 to 263.75 in quarter pixels
 constexpr int kCoarseStepLimit = 266;
 constexpr int kFineStepLimit = 96;
+constexpr double kCoarseRadiusMinimum = 6.0;  // smaller highlights are left to the fine pass
 
 enum AnalysisPass { PASS_COARSE, PASS_FINE };
 
 struct AnalysisRect {
   double left, top, right, bottom;
   bool Contains(double x, double y) const { return left <= x && x < right && top <= y && y < bottom; }
+};
+
+// Seconds spent in each phase of the last analysis.
+struct AnalysisTimes {
+  double imageMaximum;
+  double analysisImages[2];  // making the coarse and the fine image (reduction and conversion)
+  double detection[2];       // detection in the coarse and the fine image
+  double finishing;
 };
 
 struct AnalysisRun {
@@ -36,7 +45,7 @@ struct AnalysisRun {
   uint64_t rowsDone;  // atomic; progress in host rows
   uint64_t rowsTotal;
   volatile bool abort;
-  int16_t result;  // the run's own result code when the host provides none
+  AnalysisTimes times;
 };
 
 // One band of rows of the analysis image, with its own list of light sources.

@@ -23,6 +23,19 @@ namespace {
 constexpr int16_t kTaskError = -1715;
 volatile bool gAnalysisFailed = false;
 
+double SecondsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now;
+}
+
 bool CreateAnalysisShapes(AnalysisRun* run) {
   run->discs = static_cast<Shape*>(calloc(kAnalysisShapes, sizeof(Shape)));
   run->rings = static_cast<Shape*>(calloc(kAnalysisShapes, sizeof(Shape)));
@@ -78,10 +91,16 @@ int16_t RunPass(AnalysisRun* run, AnalysisPass pass) {
   double* scaleX = pass == PASS_COARSE ? &run->coarseScaleX : &run->fineScaleX;
   double* scaleY = pass == PASS_COARSE ? &run->coarseScaleY : &run->fineScaleY;
   int16_t result = 0;
-  if (!MakeAnalysisImage(run, scaleX, scaleY, &result)) return run->abort ? int16_t(0) : result;
+  LARGE_INTEGER start = Now();
+  bool made = MakeAnalysisImage(run, scaleX, scaleY, &result);
+  run->times.analysisImages[pass] = SecondsSince(start);
+  if (!made) return run->abort ? int16_t(0) : result;
   run->scaleX = *scaleX, run->scaleY = *scaleY;
   if (pass == PASS_FINE) RescaleLightSources(&gLightSourceTable, run->fineScaleX / run->coarseScaleX, run->fineScaleY / run->coarseScaleY);
-  return DetectLightSources(run);
+  start = Now();
+  result = DetectLightSources(run);
+  run->times.detection[pass] = SecondsSince(start);
+  return result;
 }
 
 void RaiseAnalysisFailure(int16_t code) {
@@ -95,7 +114,9 @@ unsigned __stdcall InitializeDataTask(void*) {
   int64_t rows = run->host.rectangle.Height();
   run->rowsTotal = uint64_t(std::ceil(rows * (run->coarseScaleY + 1 + run->fineScaleY)));
   __atomic_store_n(&run->rowsDone, 0, __ATOMIC_RELAXED);
+  LARGE_INTEGER start = Now();
   run->imageMaximum = FindImageMaximum(run);
+  run->times.imageMaximum = SecondsSince(start);
   int16_t result = 0;
   if (!CreateAnalysisShapes(run)) result = kTaskError;
   if (result == 0 && !run->abort) result = RunPass(run, PASS_COARSE);
@@ -106,8 +127,16 @@ unsigned __stdcall InitializeDataTask(void*) {
   if (result != 0) {
     RaiseAnalysisFailure(result);
   } else if (!run->abort) {
+    start = Now();
     RescaleLightSources(&gLightSourceTable, 1.0 / run->fineScaleX, 1.0 / run->fineScaleY);
     FinishLightSourceTable(&gLightSourceTable, &run->abort);
+    run->times.finishing = SecondsSince(start);
+    const AnalysisTimes& t = run->times;
+    ErrorReport(__LINE__, TraceMessage)
+        .Report("Light source analysis: %llu light sources; image maximum %.3f s, coarse image %.3f s, coarse detection %.3f s, "
+                "fine image %.3f s, fine detection %.3f s, finishing %.3f s.",
+                static_cast<unsigned long long>(gLightSourceTable.count), t.imageMaximum, t.analysisImages[0], t.detection[0],
+                t.analysisImages[1], t.detection[1], t.finishing);
   }
   __atomic_store_n(&run->rowsDone, run->rowsTotal, __ATOMIC_RELAXED);
   SetEvent(run->completeEvent);
@@ -182,3 +211,5 @@ void GetLightSourceAnalysisProgress(uint64_t* done, uint64_t* total) {
 }
 
 bool LightSourceAnalysisFailed() { return gAnalysisFailed; }
+
+AnalysisTimes GetLightSourceAnalysisTimes() { return gAnalysis.times; }

@@ -17,5 +17,9 @@ void GetLightSourceAnalysisProgress(uint64_t* done, uint64_t* total);
 // Raised when the analysis failed, for the dialog and the renderers to notice.
 bool LightSourceAnalysisFailed();
 
+struct AnalysisTimes;
+// Seconds spent in each phase of the last analysis, valid once it has ended.
+AnalysisTimes GetLightSourceAnalysisTimes();
+
 // The analysis scale of an image: its larger pass is limited to a diagonal of about 2000 pixels.
 double AnalysisScaleOf(int64_t width, int64_t height);

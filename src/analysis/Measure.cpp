@@ -202,11 +202,18 @@ bool AdjustRadius(Probe* probe, double x, double y, double* r) {
   return *r != start;
 }
 
+// The fine pass refines radii up to where the coarse pass takes over (6 coarse pixels) and a
+// quarter beyond, so that no size of highlight falls between the passes; never below 20.
+double FineRadiusCap(const AnalysisRun& run) {
+  double coarseInFine = kCoarseRadiusMinimum * run.fineScaleX / run.coarseScaleX;
+  return std::max(20.0, 1.25 * coarseInFine);
+}
+
 bool Refine(Probe* probe, double* x, double* y, double* r) {
   AnalysisRun* run = probe->run;
   double r0 = *r;
   double limit = 1.5 * r0 + 2;
-  if (run->pass == PASS_FINE) limit = std::min(limit, 20.0);
+  if (run->pass == PASS_FINE) limit = std::min(limit, FineRadiusCap(*run));
   double previousX = *x, previousY = *y;
   HillClimb(probe, x, y, *r);
   bool radiusChanged = AdjustRadius(probe, *x, *y, r);
@@ -264,7 +271,7 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   source.green = largest == 0 ? kFullFraction : RatioFraction(ring.green, largest);
   source.blue = largest == 0 ? kFullFraction : RatioFraction(ring.blue, largest);
   if (!IsSelectedAndOpaque(*run, cx, cy)) return;
-  if (run->pass == PASS_COARSE && r <= 6) return;
+  if (run->pass == PASS_COARSE && r <= kCoarseRadiusMinimum) return;
   source.x = cx;
   source.y = cy;
   source.radius = r;

@@ -139,6 +139,15 @@ TEST_F(Detection, EveryModeAndDepthFindsTheSameLights) {
   }
 }
 
+TEST_F(Detection, HighlightsOfEverySizeBetweenTheTwoPassesAreFound) {
+  // At full scale the coarse pass keeps radii above 6 coarse pixels, 24 pixels here; the fine
+  // pass must take everything below.
+  Scene scene = GridScene(plugInModeRGBColor, false, {18, 20, 21, 22, 23, 24, 25, 26});
+  scene.height = 500;
+  Detect(scene);
+  for (const SceneLight& light : scene.lights) ExpectFound(scene, light, false);
+}
+
 TEST_F(Detection, RanksFollowBrightnessAndSize) {
   Scene scene;
   scene.lights = {{60, 60, 4}, {160, 60, 4, 0.88, 0.88, 0.88}, {260, 60, 8}, {60, 200, 16}};
