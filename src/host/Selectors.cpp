@@ -6,6 +6,7 @@
 
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorProfiles.h"
+#include "effects/AnalysisWait.h"
 #include "core/GammaTables.h"
 #include "host/HostHandles.h"
 #include "host/HostImage.h"
@@ -125,6 +126,7 @@ void DoStart() {
   if (ResultIsOk()) ReadImageOfHost();
   if (ResultIsOk()) StartLightSourceAnalysis(gHostImage);
   if (ResultIsOk() && showDialog) *gHost.showDialogFlag = 0;
+  if (ResultIsOk()) WaitForLightSourceTable();
   ReleaseRun();
   ShutDownIfFailed();
   UnlockHandles();

@@ -10,6 +10,8 @@
 #include "HostHandleSuite.h"
 #include "HostSession.h"
 #include "TestSupport.h"
+#include "analysis/LightSourceAnalysis.h"
+#include "analysis/LightSourceTable.h"
 #include "host/MemoryNegotiation.h"
 #include "params/ParameterBlock.h"
 #include "support/DataFolders.h"
@@ -79,6 +81,42 @@ TEST_P(PluginEntry, FirstRunCreatesTheHandlesAndARepeatRunKeepsTheStoredParamete
   EXPECT_EQ(LockCountOf(reinterpret_cast<Handle>(session.DataCell())), 0);
   EXPECT_EQ(GetHandleStatistics().misuse, 0);
   EXPECT_TRUE(capture.Boxes().empty());
+}
+
+TEST_P(PluginEntry, StartAnalysesTheImageAndEndsTheAnalysisWithTheRun) {
+  ReportCapture capture;
+  HostDocument document;
+  document.width = 700;
+  document.height = 400;
+  HostSession& session = Session(document, GetParam());
+  ASSERT_EQ(session.RunFirstRun(), noErr);
+  std::string summary;
+  for (const CapturedReport& report : capture.Reports()) {
+    if (report.text.rfind("Light source analysis: ", 0) == 0) summary = report.text;
+  }
+  // The test document carries a small highlight every 97 columns and 89 rows: 7 × 5 of them.
+  EXPECT_EQ(summary.rfind("Light source analysis: 35 light sources;", 0), 0u) << summary;
+  EXPECT_FALSE(LightSourceAnalysisRunning());
+  EXPECT_EQ(gLightSourceTable.count, 0u) << "the table goes with the run";
+  EXPECT_TRUE(capture.Boxes().empty());
+}
+
+TEST_P(PluginEntry, CancelWhileWaitingForTheAnalysisEndsTheRunUntouched) {
+  HostDocument document;
+  document.width = 4000;
+  document.height = 3000;
+  HostOptions options;
+  options.profile = GetParam();
+  options.out = m_Quiet;
+  options.cancelAtPercent = 0;
+  m_Session = std::make_unique<HostSession>(document, options);
+  m_Session->Attach(PluginMain);
+  std::vector<std::vector<uint8_t>> before = m_Session->Image().planes;
+  ReportCapture capture;
+  EXPECT_EQ(m_Session->RunFirstRun(), userCanceledErr);
+  EXPECT_TRUE(capture.HasReport("DisplayImageEditorProgressBar returned false in ProcessImage(), *gResult set to -128."));
+  EXPECT_FALSE(LightSourceAnalysisRunning());
+  EXPECT_EQ(m_Session->Image().planes, before);
 }
 
 TEST_P(PluginEntry, SuitesAreBalancedAndWatchSuspensionOnlyWhereTheHostOffersIt) {
