@@ -6,7 +6,8 @@
 
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorProfiles.h"
-#include "effects/AnalysisWait.h"
+#include "effects/EffectShapes.h"
+#include "effects/ProcessImage.h"
 #include "core/GammaTables.h"
 #include "host/HostHandles.h"
 #include "host/HostImage.h"
@@ -65,6 +66,7 @@ void ReadImageOfHost() {
 
 // Releases of the run, whatever the result.
 void ReleaseRun() {
+  ReleaseEffectShapes();
   StopLightSourceAnalysis();
   DestroyHostImage();
   TerminateColorConversion();
@@ -126,7 +128,8 @@ void DoStart() {
   if (ResultIsOk()) ReadImageOfHost();
   if (ResultIsOk()) StartLightSourceAnalysis(gHostImage);
   if (ResultIsOk() && showDialog) *gHost.showDialogFlag = 0;
-  if (ResultIsOk()) WaitForLightSourceTable();
+  if (ResultIsOk()) InitializeEffectTables();
+  if (ResultIsOk()) ProcessImage();
   ReleaseRun();
   ShutDownIfFailed();
   UnlockHandles();

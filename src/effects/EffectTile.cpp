@@ -1,0 +1,83 @@
+// Painting one band: every visible star, then every visible soft flare, in table order, into a
+// black tile in the working profile; the host image is touched only when the tile is combined.
+#include <cmath>
+#include <cstdio>
+
+#include "analysis/LightSourceTable.h"
+#include "analysis/TableOperations.h"
+#include "core/Progress.h"
+#include "core/RunResult.h"
+#include "effects/EffectInstance.h"
+#include "effects/EffectShapes.h"
+#include "effects/ProcessImage.h"
+#include "effects/ShapeOperations.h"
+#include "effects/StarTables.h"
+#include "support/ErrorReport.h"
+
+volatile bool gRenderAborted = false;
+
+namespace {
+
+constexpr int16_t kUserCanceled = -128;
+constexpr double kFraction = 4294967294.0;
+
+// Progress from a painter; false once the user has cancelled.
+bool Advance(uint64_t units) { return AdvanceImageEditorProgress(units) && RunResult() != kUserCanceled; }
+
+bool Cancelled(const char* pass) {
+  SetRunResult(kUserCanceled);
+  ErrorReport(__LINE__, TraceMessage)
+      .Report("AdvanceImageEditorProgress returned false in CreateEffectTile() when %s, *gResult set to %d.", pass, kUserCanceled);
+  return false;
+}
+
+bool Stopped() { return gRenderAborted || RunResult() != 0; }
+
+EffectColor EffectOf(const LightSource& entry, const ParameterSet& parameters, uint32_t alpha) {
+  EffectColor colour = SaturatedEffectColor(entry.red, entry.green, entry.blue, parameters.colorSaturation, gEffectRenderMode.grayImage);
+  colour.weight = alpha;
+  return colour;
+}
+
+}  // namespace
+
+bool CreateEffectTile(ImageRecord* tile, const ImageRect& band, const ParameterSet& parameters) {
+  if (!gRenderAborted) FillImageRect(tile, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, band);
+  const LightSourceTable& table = gLightSourceTable;
+  uint32_t threshold = QuantityThreshold(table, parameters.quantity);
+  uint32_t minimum = gEffectRenderMode.visibilityMinimum;
+  const LightSource* entries = table.Entries();
+  bool stars = parameters.length >= 1 && (parameters.intensity >= 1 || parameters.secondarySpikeIntensity >= 1);
+  if (!stars) {
+    if (!Advance(table.count)) return Cancelled("not rendering cockleburrs");
+  } else {
+    for (uint64_t i = 0; i < table.count; ++i) {
+      if (Stopped()) return false;
+      const LightSource& entry = entries[i];
+      if (IsLightSourceVisible(entry, threshold) && entry.intensity > minimum &&
+          !DrawShapeInto(tile, band, &gEffectShapes.star, EffectOf(entry, parameters, entry.intensity), entry.x, entry.y, minimum)) {
+        return false;
+      }
+      if (!Advance(1)) return Cancelled("rendering cockleburrs");
+    }
+  }
+  if (parameters.length > 0 && parameters.softFlareIntensity > 0) {
+    double share = parameters.softFlareIntensity * 0.01;
+    double k = std::trunc(share * share * kFraction);
+    for (uint64_t i = 0; i < table.count; ++i) {
+      if (Stopped()) return false;
+      const LightSource& entry = entries[i];
+      if (IsLightSourceVisible(entry, threshold)) {
+        uint32_t alpha = uint32_t(std::llround(k / kFraction * entry.intensity));
+        if (alpha > minimum &&
+            !DrawShapeInto(tile, band, &gEffectShapes.softFlare, EffectOf(entry, parameters, alpha), entry.x, entry.y, minimum)) {
+          return false;
+        }
+      }
+      if (!Advance(1)) return Cancelled("rendering soft flares");
+    }
+  } else if (!Advance(table.count)) {
+    return Cancelled("not rendering soft flares");
+  }
+  return !Stopped();
+}

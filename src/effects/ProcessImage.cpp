@@ -1,0 +1,258 @@
+// The final render. Shapes of the phases in use are generated first, in parallel; then each
+// worker paints its band of rows into a private tile and screens the tile onto the host image.
+// The host image is written back only when every step succeeded.
+#include "effects/ProcessImage.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "analysis/LightSourceTable.h"
+#include "analysis/TableOperations.h"
+#include "color/ColorConversion.h"
+#include "color/ColorProfiles.h"
+#include "core/Progress.h"
+#include "core/RunResult.h"
+#include "core/WorkerThreads.h"
+#include "effects/AnalysisWait.h"
+#include "effects/EffectShapes.h"
+#include "effects/StarTables.h"
+#include "host/HostImage.h"
+#include "params/ParameterBlockService.h"
+#include "support/ErrorReport.h"
+
+namespace {
+
+constexpr int16_t kOutOfMemory = -108;
+constexpr int16_t kUserCanceled = -128;
+constexpr int16_t kTaskError = -1715;
+constexpr int16_t kImageError = -20;
+constexpr uint32_t kLinearFull = 0xFFFFFF;
+
+struct PhaseTask {
+  int phaseX, phaseY;
+};
+
+struct PaintTask {
+  ImageRecord* host;
+  const ParameterSet* parameters;
+  ImageRect band;
+};
+
+void Trace(const char* format, int16_t code) { ErrorReport(__LINE__, TraceMessage).Report(format, code); }
+
+void Fail(int16_t code, const char* format) {
+  if (RunResult() == 0) SetRunResult(code);
+  Trace(format, RunResult());
+}
+
+ParameterSet RenderParameters() {
+  ParameterSet set{};
+  set.zoom = 100.0;
+  if (const ParameterBlock* block = CurrentParameterBlock()) {
+    set.intensity = block->intensity;
+    set.length = block->length;
+    set.angle = block->angle;
+    set.numberOfPoints = block->numberOfPoints;
+    set.spikeSharpness = block->spikeSharpness;
+    set.colorSaturation = block->colorSaturation;
+    set.rainbowIntensity = block->rainbowIntensity;
+    set.rainbowFrequency = block->rainbowFrequency;
+    set.secondarySpikeIntensity = block->secondarySpikeIntensity;
+    set.softFlareIntensity = block->softFlareIntensity;
+    set.effectsOnly = block->effectsOnly;
+    set.effectType = block->effectType;
+    set.quantity = block->quantity;
+    set.spikeSpread = block->spikeSpread;
+  }
+  return set;
+}
+
+// The quarter-pixel phases of the visible light sources.
+int UsedPhases(const ParameterSet& parameters, bool used[4][4]) {
+  memset(used, 0, sizeof(bool) * 16);
+  uint32_t threshold = QuantityThreshold(gLightSourceTable, parameters.quantity);
+  int count = 0;
+  for (uint64_t i = 0; i < gLightSourceTable.count; ++i) {
+    const LightSource& entry = gLightSourceTable.Entries()[i];
+    if (!IsLightSourceVisible(entry, threshold)) continue;
+    int px = ShapePositionOf(entry.x).phase, py = ShapePositionOf(entry.y).phase;
+    if (!used[px][py]) used[px][py] = true, ++count;
+  }
+  return count;
+}
+
+unsigned __stdcall CreateSubShapeTask(void* argument) {
+  const auto* task = static_cast<const PhaseTask*>(argument);
+  if (!GenerateFinalEffectShapes(task->phaseX, task->phaseY) && RunResult() != kUserCanceled) {
+    Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
+  }
+  return 0;
+}
+
+// Screens a tile, already in the host's profile, onto the host image: each channel rises by the
+// tile's share of its headroom.
+void Combine(ImageRecord* host, const ImageRecord& tile, const ImageRect& area) {
+  for (int64_t y = area.top; y < area.bottom && !gRenderAborted; ++y) {
+    for (int64_t x = area.left; x < area.right; ++x) {
+      PixelValue h, t;
+      host->readPixel(host, x, y, &h);
+      tile.readPixel(&tile, x, y, &t);
+      if ((t.red | t.green | t.blue) == 0) continue;
+      h.red += uint32_t((uint64_t(t.red) * (kLinearFull - h.red) + kLinearFull / 2) / kLinearFull);
+      h.green += uint32_t((uint64_t(t.green) * (kLinearFull - h.green) + kLinearFull / 2) / kLinearFull);
+      h.blue += uint32_t((uint64_t(t.blue) * (kLinearFull - h.blue) + kLinearFull / 2) / kLinearFull);
+      h.alpha = h.mask = kKeepSample;
+      host->writePixel(host, x, y, h);
+    }
+  }
+}
+
+ImageRect Intersect(const ImageRect& a, const ImageRect& b) {
+  return ImageRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+}
+
+unsigned __stdcall GenerateEffectsIntoHostImageTask(void* argument) {
+  const auto* task = static_cast<const PaintTask*>(argument);
+  ImageRecord* host = task->host;
+  ImageRecord tile;
+  ColorProfile working = IsGrayImageMode(host->mode) ? GrayscaleWorkingProfile() : WorkingProfile();
+  if (!CreateImage(&tile, task->band, task->band, host->mode, working, false, false)) {
+    Fail(kImageError, "CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
+    return 0;
+  }
+  if (!CreateEffectTile(&tile, task->band, *task->parameters)) {
+    if (RunResult() == 0) Fail(kImageError, "CreateEffectTile failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
+  } else if (ConvertColorOf(&tile, host->profile, false) && RunResult() == 0 && !gRenderAborted) {
+    ImageRect area = Intersect(task->band, host->rectangle);
+    if (task->parameters->effectsOnly == 1) FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, area);
+    Combine(host, tile, area);
+  }
+  ReleaseImage(&tile);
+  return 0;
+}
+
+// Runs prepared tasks on their threads. After a failure or a cancel the painters are stopped and
+// waited for once more, without progress, before their threads go.
+void RunTasks(ThreadBlock* blocks, int count, const char* spawnFailure, const char* waitFailure) {
+  bool spawned = SpawnMultipleThreads(blocks, count);
+  bool waited = spawned && WaitForMultipleThreads(blocks, count, true);
+  if (!spawned) {
+    ErrorReport(__LINE__, TraceMessage).Report("%s", spawnFailure);
+    if (RunResult() == 0) SetRunResult(kTaskError);
+  } else if (!waited && RunResult() == 0) {
+    ErrorReport(__LINE__, TraceMessage).Report("%s", waitFailure);
+    SetRunResult(kTaskError);
+  }
+  if (!spawned || !waited || RunResult() != 0) {
+    gRenderAborted = true;
+    WaitForMultipleThreads(blocks, count, false);
+  }
+  for (int i = 0; i < count; ++i) DestroyThread(&blocks[i]);
+}
+
+// Prepares one task argument per block with the filler; false (with the result set) when memory ran out.
+template <typename Argument, typename Fill>
+bool PrepareTasks(BufferDescriptor* buffer, int count, ThreadStartRoutine routine, const char* stage, Fill fill) {
+  char text[160];
+  int16_t code = ReallocateBuffer(uint64_t(count) * sizeof(ThreadBlock), buffer);
+  if (code != 0) {
+    snprintf(text, sizeof text, "ReallocateBuffer failed for %s in ProcessImage(), *gResult set to %%d.", stage);
+    SetRunResult(code);
+    Trace(text, code);
+    return false;
+  }
+  auto* blocks = static_cast<ThreadBlock*>(buffer->block);
+  memset(blocks, 0, size_t(count) * sizeof(ThreadBlock));
+  for (int i = 0; i < count; ++i) {
+    auto* argument = static_cast<Argument*>(malloc(sizeof(Argument)));
+    if (argument == nullptr) {
+      snprintf(text, sizeof text, "Couldn't allocate RAM for TaskArguments for %s in ProcessImage(), *gResult set to %%d.", stage);
+      SetRunResult(kOutOfMemory);
+      Trace(text, kOutOfMemory);
+      for (int j = 0; j < i; ++j) DestroyThread(&blocks[j]);
+      return false;
+    }
+    fill(i, argument);
+    blocks[i].startRoutine = routine;
+    blocks[i].argument = argument;
+    blocks[i].index = i;
+  }
+  return true;
+}
+
+void ReportOutOfMemory() {
+  if (RunResult() == kOutOfMemory) {
+    ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Out of RAM.  Operation could not be completed.");
+  }
+}
+
+void GenerateUsedPhases(const bool used[4][4], int count) {
+  PhaseTask phases[16];
+  int n = 0;
+  for (int x = 0; x < 4; ++x) {
+    for (int y = 0; y < 4; ++y) {
+      if (used[x][y]) phases[n++] = PhaseTask{x, y};
+    }
+  }
+  BufferDescriptor buffer;
+  if (PrepareTasks<PhaseTask>(&buffer, count, CreateSubShapeTask, "SubShape generation",
+                              [&](int i, PhaseTask* task) { *task = phases[i]; })) {
+    RunTasks(static_cast<ThreadBlock*>(buffer.block), count, "SpawnMultipleThreads failure for subshape generation in ProcessImage().",
+             "WaitForMultipleThreads failure for subshape generation in ProcessImage().");
+  }
+  DeallocateBuffer(&buffer);
+}
+
+void PaintBands(const ParameterSet& parameters, int bands) {
+  ImageRecord* host = &gHostImage;
+  int64_t top = host->rectangle.top, rows = host->rectangle.Height();
+  int64_t height = rows / bands;
+  BufferDescriptor buffer;
+  if (PrepareTasks<PaintTask>(&buffer, bands, GenerateEffectsIntoHostImageTask, "effect painting", [&](int i, PaintTask* task) {
+        int32_t bandTop = int32_t(top + i * height);
+        int32_t bandBottom = i == bands - 1 ? host->rectangle.bottom : int32_t(bandTop + height);
+        *task = PaintTask{host, &parameters, ImageRect{host->rectangle.left, bandTop, host->rectangle.right, bandBottom}};
+      })) {
+    RunTasks(static_cast<ThreadBlock*>(buffer.block), bands, "SpawnMultipleThreads failure for effect painting in ProcessImage().",
+             "WaitForMultipleThreads failure for effect painting in ProcessImage().");
+  }
+  DeallocateBuffer(&buffer);
+}
+
+}  // namespace
+
+bool GenerateFinalEffectShapes(int phaseX, int phaseY) {
+  auto advance = [] {
+    if (AdvanceImageEditorProgress(1) && RunResult() != kUserCanceled) return true;
+    SetRunResult(kUserCanceled);
+    Trace("User pressed [Cancel] during progress bar display in GenerateFinalEffectShapes(), *gResult set to %d.", kUserCanceled);
+    return false;
+  };
+  if (!advance()) return false;
+  if (AcquireSubShape(&gEffectShapes.star, phaseX, phaseY) == nullptr) return false;
+  if (!advance()) return false;
+  if (phaseX == 0 && phaseY == 0 && AcquireSubShape(&gEffectShapes.softFlare, 0, 0) == nullptr) return false;
+  return advance();
+}
+
+int16_t ProcessImage() {
+  ParameterSet parameters = RenderParameters();
+  if (!WaitForLightSourceTable() || RunResult() != 0) return RunResult();
+  if (!gEffectShapes.initialized && !InitializeEffectTables()) return RunResult();
+  gRenderAborted = false;
+  EnterFinalRenderMode(gHostImage);
+  SetEffectShapeParameters(parameters);
+  bool used[4][4];
+  int phases = UsedPhases(parameters, used);
+  int64_t rows = gHostImage.rectangle.Height();
+  int bands = int(std::max<int64_t>(1, std::min<int64_t>(GetWorkerCount(), rows)));
+  // Each band advances twice per light source (stars, then soft flares); each phase three times.
+  StartImageEditorProgress(2 * gLightSourceTable.count * uint64_t(bands) + 3 * uint64_t(phases));
+  if (phases > 0) GenerateUsedPhases(used, phases);
+  ReportOutOfMemory();
+  if (RunResult() == 0 && rows > 0) PaintBands(parameters, bands);
+  ReportOutOfMemory();
+  if (RunResult() == 0) WriteHostImage(gHostImage);
+  return RunResult();
+}

@@ -1,0 +1,163 @@
+// Spikes are scanned column by column (or row by row when steep) outward from the centre; in each
+// column the scan runs from the axis to both sides until the weight no longer shows, and the
+// spike ends at the first column in which nothing shows. Units are quarter pixels; pixel centres
+// lie on multiples of four.
+#include "effects/SpikeDrawing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/FastPower.h"
+#include "core/ImageRecord.h"
+#include "core/RunResult.h"
+#include "effects/StarTables.h"
+
+namespace {
+
+constexpr double kFraction = 4294967294.0;
+
+uint32_t RoundFraction(double v) { return v <= 0 ? 0u : v >= kFraction ? kFullFraction : uint32_t(v + 0.5); }
+
+// What stays the same along one spike.
+struct SpikeContext {
+  SubShape* subshape;
+  int px, py;
+  const SpikeRequest* spike;
+  double halfWidth, widening, dimming;  // h, s₁, s₂
+  double across;                        // k: |sn| when stepping by columns, |cs| by rows
+  double reference;
+  uint32_t visibilityMinimum;
+  int32_t rainbowIntensity, rainbowFrequency;
+  bool gray;
+  uint32_t growth;
+  bool failed;
+};
+
+// The entry at quarter-pixel (x, y), d across the axis; false when it does not show.
+bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* entry) {
+  double p = std::hypot(double(x - c->px), double(y - c->py));
+  double q = SpikeFalloff(c->spike->length, std::llround(p));
+  uint32_t g = c->spike->strength;
+  double b = q >= 1 ? double(g) : q < 0 ? 0.0 : std::trunc(q * g);
+  double section = (1 - (d - 1 / c->across) * c->halfWidth * c->across / (1 + p * c->widening)) / (1 + p * c->dimming);
+  if (section <= 0) return false;
+  section = section > 1 ? 1.0 : FastPower(section, 1.6);
+  uint32_t weight = RoundFraction(RoundFraction(section * kFraction) / kFraction * b);
+  if (weight <= c->visibilityMinimum) return false;
+  int64_t wave = int64_t(p * (3e7 / c->reference) / double((107 - c->rainbowFrequency) * (107 - c->rainbowFrequency)));
+  double amplitude = wave > 1999 ? double(uint32_t(c->rainbowIntensity) * 42949672u)
+                                 : double(wave) * std::trunc(c->rainbowIntensity * 42949672.0 / 2000);
+  uint32_t red = kFullFraction - RoundFraction(amplitude * RainbowWave(wave + 900) / kFraction);
+  uint32_t green = kFullFraction - RoundFraction(amplitude * RainbowWave(wave + 1800) / kFraction);
+  uint32_t blue = kFullFraction - RoundFraction(amplitude * RainbowWave(wave) / kFraction);
+  if (c->gray) green = blue = red;
+  *entry = SubShapeEntry{int16_t(x / 4), int16_t(y / 4), red, green, blue, weight};
+  return true;
+}
+
+bool Append(SpikeContext* c, const SubShapeEntry& entry) {
+  if (!AddSubShapeEntry(c->subshape, entry, std::max(c->growth, c->subshape->count / 2))) {
+    c->failed = true;
+    return false;
+  }
+  return true;
+}
+
+// One scanned line (a column, or a row with the roles of x and y exchanged): from the start line
+// toward smaller coordinates, then from the line above it toward larger ones. `along` is the
+// fixed coordinate, `axis` where the spike's axis crosses the line.
+template <bool Columns>
+bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent) {
+  bool any = false;
+  auto visit = [&](int64_t across) {
+    SubShapeEntry entry;
+    bool shows = Columns ? EntryAt(c, along, across, std::fabs(across - axis), &entry)
+                         : EntryAt(c, across, along, std::fabs(across - axis), &entry);
+    if (!shows) return false;
+    any = true;
+    return Append(c, entry);
+  };
+  for (int64_t line = start; line >= -extent && visit(line); line -= 4) {}
+  for (int64_t line = start + 4; line <= extent && !c->failed && visit(line); line += 4) {}
+  return any;
+}
+
+// Columns when the spike is nearer horizontal, rows otherwise; stepping away from the centre.
+template <bool Columns>
+void Rasterise(SpikeContext* c, double sn, double cs) {
+  double step = Columns ? sn : -cs;  // the direction along the stepped coordinate
+  double slope = Columns ? -cs / sn : -sn / cs;
+  int direction = step > 0 ? 1 : -1;
+  int64_t extent = int64_t(4 * c->reference);
+  int centreAlong = Columns ? c->px : c->py, centreAcross = Columns ? c->py : c->px;
+  bool decreasing = slope * direction < 0;
+  for (int64_t along = direction > 0 ? 0 : -4; along >= -extent && along <= extent; along += 4 * direction) {
+    if (RunResult() != 0) {
+      c->failed = true;
+      return;
+    }
+    double axis = centreAcross + slope * double(along - centreAlong);
+    int64_t start = (int64_t(axis) / 4) * 4 - (decreasing ? 4 : 0);
+    if (!ScanLine<Columns>(c, along, axis, start, extent) || c->failed) return;
+  }
+}
+
+// The horizontal spike to the right at phase (0, 0) lies on a row of pixel centres: each column
+// is symmetric about it, so each weight is computed once and written below and above, in the
+// order of the general scan (centre, the lines below outward, the lines above outward).
+void RasteriseHorizontal(SpikeContext* c) {
+  int64_t extent = int64_t(4 * c->reference);
+  std::vector<SubShapeEntry> below;
+  for (int64_t x = 0; x <= extent; x += 4) {
+    if (RunResult() != 0) {
+      c->failed = true;
+      return;
+    }
+    SubShapeEntry centre;
+    if (!EntryAt(c, x, 0, 0.0, &centre) || !Append(c, centre)) return;
+    below.clear();
+    SubShapeEntry entry;
+    for (int64_t y = 4; y <= extent && EntryAt(c, x, y, double(y), &entry); y += 4) below.push_back(entry);
+    for (SubShapeEntry mirrored : below) {
+      mirrored.dy = int16_t(-mirrored.dy);
+      if (!Append(c, mirrored)) return;
+    }
+    for (const SubShapeEntry& above : below) {
+      if (!Append(c, above)) return;
+    }
+  }
+}
+
+bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters, bool fastPath) {
+  const EffectRenderMode& mode = gEffectRenderMode;
+  if (spike.length < 1 || spike.strength <= mode.visibilityMinimum) return true;
+  double spread = parameters.spikeSpread * 0.01;
+  double f = spread * spread * spread;
+  double w = std::min(spike.width, 1.0);
+  double sn = SineOf(spike.angle), cs = SineOf(int64_t(spike.angle) + 900);
+  bool columns = std::fabs(sn) >= std::fabs(cs);
+  double r = mode.referenceSize;
+  double estimate = 16 * r * r * 0.03 * (f + 0.1) * (1.2 - w) * (spike.strength / kFraction + 0.2);
+  SpikeContext c{subshape, px, py, &spike, 0.5 * w, f * w * 0.2, f * 0.0002, columns ? std::fabs(sn) : std::fabs(cs), r,
+                 mode.visibilityMinimum, parameters.rainbowIntensity, parameters.rainbowFrequency, mode.grayImage,
+                 uint32_t(std::min(estimate / 8, 1048576.0)) + 1024, false};
+  if (fastPath && WrapAngle(spike.angle) == 900 && px == 0 && py == 0) {
+    RasteriseHorizontal(&c);
+  } else if (columns) {
+    Rasterise<true>(&c, sn, cs);
+  } else {
+    Rasterise<false>(&c, sn, cs);
+  }
+  return !c.failed;
+}
+
+}  // namespace
+
+bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
+  return Draw(subshape, px, py, spike, parameters, true);
+}
+
+bool DrawSpikeGeneral(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
+  return Draw(subshape, px, py, spike, parameters, false);
+}

@@ -1,0 +1,21 @@
+// One spike of a star: a tapering line from the centre, rasterised into a SubShape.
+#pragma once
+#include <cstdint>
+
+#include "effects/Shape.h"
+#include "params/ParameterSet.h"
+
+struct SpikeRequest {
+  int32_t angle;      // tenths of a degree, 0 up, growing clockwise
+  double width;       // w
+  int32_t length;     // λ, the Length slider
+  int32_t slider;     // v, the slider that sets the strength
+  uint32_t strength;  // g, a 32-bit fraction
+};
+
+// Appends the spike's entries to the SubShape of phase (px, py); false when memory ran out or
+// the run's result was set.
+bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters);
+// The same without the mirror-symmetric path for a horizontal spike at phase (0, 0), so that
+// tests can compare the two.
+bool DrawSpikeGeneral(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters);

@@ -1,0 +1,215 @@
+// The styles are tables of spikes: an angle (tenths of a degree, integer arithmetic as the
+// styles were designed) and a strength for each. Spikes of the same star are drawn one after the
+// other into one SubShape, overlapping entries included.
+#include "effects/StarGenerator.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/ImageRecord.h"
+#include "core/RunResult.h"
+#include "effects/SpikeDrawing.h"
+#include "effects/StarTables.h"
+#include "params/ParameterBlock.h"
+#include "params/ParameterSet.h"
+
+namespace {
+
+constexpr double kFraction = 4294967294.0;
+
+struct Spike {
+  int64_t angle;
+  double strength;
+};
+
+uint32_t StrengthOf(double f) { return f >= kFraction ? kFullFraction : f <= 0 ? 0u : uint32_t(f); }
+
+// The second spike of a pair is stronger or weaker by the place of the first in the table.
+double PairFactor(int64_t tenths) {
+  switch (WrapAngle(tenths) % 40) {
+    case 0: return 1.5;
+    case 10: return 0.8;
+    case 20: return 0.3;
+    case 30: return 0.6;
+    default: return 1.0;
+  }
+}
+
+// The primary spikes of a style; t is the full strength, n the Number of Points, a the Angle.
+int PrimarySpikes(uint32_t style, int64_t n, int64_t a, double t, Spike* out) {
+  int count = 0;
+  auto add = [&](int64_t angle, double strength) { out[count++] = Spike{angle, strength}; };
+  switch (style) {
+    case EFFECT_HOLLYWOOD_STAR: {
+      double c = std::trunc(t / 100);
+      for (int64_t i = 0; i < n; ++i) {
+        int64_t b = a + i * 3600 / n - 14;
+        if (i % 2 == 1) {
+          add(b + 148 / n, t), add(b + 512 / n, 70 * c), add(b + 3120 / n, t);
+        } else {
+          add(b + 524 / n, 70 * c), add(b - 84 / n, 25 * c), add(b + 3156 / n, t), add(b + 3504 / n, 50 * c);
+        }
+      }
+      break;
+    }
+    case EFFECT_RELIGIOUS_CROSS: {
+      int64_t q = n / 4, r = n % 4;
+      double c = std::trunc(t / 10) * 2;
+      int64_t n1 = q + (r == 3) + (r == 2), n2 = q + (r == 2) + (r == 1), n3 = q + (r == 3);
+      for (int64_t i = 0; i < n1; ++i) add(a + 1805 - 5 * n1 + 10 * i, t);
+      for (int64_t i = 0; i < n2; ++i) add(a - 5 * n2 + 5 + 10 * i, c);
+      for (int64_t j = 0; j < n3; ++j) add(a + 905 - 5 * n3 + 10 * j, c);
+      for (int64_t j = 0; j < n3; ++j) add(a + 2705 - 5 * n3 + 10 * j, c);
+      break;
+    }
+    case EFFECT_HYPER_STAR:
+      for (int64_t i = 0; i < (n + 1) / 2; ++i) {
+        int64_t k = i * 42 / n;
+        int64_t m = kSpikeTable[k].angle % 3600;
+        m = m % 20 != 0 ? m - 50 : m + 50;
+        int64_t d = ((m % 1800) + 1800) % 1800;
+        int64_t e = d > 900 ? (2 * d - 1800) / 3 : (-2 * d) / 3;
+        double f = double(800 - std::llabs(e)) * (kSpikeTable[k].percent - 11) * 0.0002 * t;
+        int64_t g = a + m + e - d + 900;
+        add(g + 60, f);
+        add(g + 1860, f * PairFactor(m));
+      }
+      break;
+    case EFFECT_NORTH_STAR:
+      for (int64_t i = 0; i < n; ++i) {
+        int64_t b = a + i * 3600 / n;
+        add(b, t), add(b + 1512 / n, std::trunc(t / 4)), add(b + 2088 / n, std::trunc(t / 4));
+      }
+      break;
+    case EFFECT_VECTOR_STAR:
+      for (int64_t i = 0; i < n; ++i) {
+        int64_t b = i * 3600 / n, c = b % 1800, d;
+        if (c > 1200) {
+          double e = double(1800 - c);
+          d = b - c + 1800 - int64_t(e * std::pow(e / 600, 1.393));
+        } else {
+          d = b - c + int64_t(c * std::pow(c / 1200.0, 0.393));
+        }
+        add(a + d + 97, t);
+      }
+      break;
+    case EFFECT_STAR_BURST:
+      for (int64_t i = 0; i < (n + 1) / 2; ++i) {
+        int64_t k = i * 42 / n;
+        int64_t d = (3600 - kSpikeTable[k].angle) % 3600;
+        d = d % 20 != 0 ? d - 45 : d + 70;
+        double f = (kSpikeTable[k].percent - 11) * 0.06 * t;
+        add(a + d, f);
+        add(a + d + 1800, f * PairFactor(d));
+      }
+      break;
+    default:  // Standard Star
+      for (int64_t i = 0; i < n; ++i) add(a + i * 3600 / n, t);
+      break;
+  }
+  return count;
+}
+
+double StyleFactor(uint32_t style) {
+  switch (style) {
+    case EFFECT_HOLLYWOOD_STAR: return 3.5;
+    case EFFECT_RELIGIOUS_CROSS: return 0.8;
+    case EFFECT_NORTH_STAR: return 3.0;
+    default: return 1.0;
+  }
+}
+
+// A failed star keeps what it drew and is ready: its spikes so far are still a star.
+bool FinishStar(SubShape* subshape, bool complete) {
+  PublishSubShape(subshape);
+  return complete;
+}
+
+}  // namespace
+
+bool GenerateStarSubShape(Shape* shape, int px, int py) {
+  const auto& p = *static_cast<const ParameterSet*>(shape->parameter);
+  SubShape* subshape = &shape->subshapes[px][py];
+  DeallocateBuffer(&subshape->entries);
+  subshape->count = 0;
+  if (p.length < 1) return FinishStar(subshape, true);
+  double r = gEffectRenderMode.referenceSize;
+  int64_t n = std::max<int64_t>(1, p.numberOfPoints);
+  int64_t a = p.angle;
+  double width = (std::pow(p.spikeSharpness * 0.01, 3.5) + 0.003) * 5000 / r;
+  double t = double(p.intensity) * 42949672.0;
+  double secondaryWidth = (std::pow(p.spikeSharpness * 0.008, 3.5) + 0.003) * 5000 / r;
+  int32_t secondaryLength = int32_t((80 * int64_t(p.length) + 80) / 100);
+  double u = std::trunc(std::round(std::pow(p.secondarySpikeIntensity * 0.01, 2.8) * kFraction) / 100);
+  bool secondaries = p.secondarySpikeIntensity > 0 && secondaryLength > 0;
+  auto secondary = [&](int k, double strength) {
+    SpikeRequest spike{int32_t(WrapAngle(a + kSpikeTable[k].angle)), secondaryWidth, secondaryLength, p.secondarySpikeIntensity,
+                       StrengthOf(strength)};
+    return DrawSpike(subshape, px, py, spike, p);
+  };
+  if (secondaries && !secondary(0, u * 32)) return FinishStar(subshape, false);
+  uint32_t secondaryEntries = subshape->count;
+  if (p.intensity > 0) {
+    Spike spikes[4 * 512 + 8];
+    int count = PrimarySpikes(p.effectType, std::min<int64_t>(n, 512), a, t, spikes);
+    for (int i = 0; i < count; ++i) {
+      uint32_t before = subshape->count;
+      SpikeRequest spike{int32_t(WrapAngle(spikes[i].angle)), width, p.length, p.intensity, StrengthOf(spikes[i].strength)};
+      if (!DrawSpike(subshape, px, py, spike, p)) return FinishStar(subshape, false);
+      if (i == 0) {
+        double first = double(subshape->count - before);
+        double capacity = subshape->count + first * double(n) * StyleFactor(p.effectType) + secondaryEntries * 42.0;
+        ReserveSubShapeEntries(subshape, uint64_t(std::min(capacity, 64.0 * 1024 * 1024)));
+      }
+    }
+  }
+  for (int k = 1; secondaries && k < kSpikeTableSize; ++k) {
+    if (!secondary(k, u * kSpikeTable[k].percent)) return FinishStar(subshape, false);
+  }
+  return FinishStar(subshape, RunResult() == 0);
+}
+
+bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
+  const auto& p = *static_cast<const ParameterSet*>(shape->parameter);
+  SubShape* subshape = &shape->subshapes[0][0];
+  DeallocateBuffer(&subshape->entries);
+  subshape->count = 0;
+  if (p.length < 1 || p.softFlareIntensity < 1) {
+    PublishSubShape(subshape);
+    return true;
+  }
+  double reference = gEffectRenderMode.softFlareReferenceSize;
+  uint32_t minimum = gEffectRenderMode.visibilityMinimum;
+  uint64_t capacity = uint64_t((double(p.length) * p.length + 20) * std::trunc(reference * reference / 600) / 100);
+  auto fail = [subshape]() {
+    DeallocateBuffer(&subshape->entries);
+    subshape->count = 0;
+    return false;
+  };
+  if (!ReserveSubShapeEntries(subshape, std::max<uint64_t>(capacity, 16))) return fail();
+  uint32_t growth = uint32_t(std::min<uint64_t>(capacity / 2 + 1024, 1 << 22));
+  auto add = [&](int64_t dx, int64_t dy, uint32_t weight) {
+    return AddSubShapeEntry(subshape, SubShapeEntry{int16_t(dx), int16_t(dy), kFullFraction, kFullFraction, kFullFraction, weight},
+                            growth);
+  };
+  if (!add(0, 0, SoftFlareWeight(p.length, 0.0))) return fail();
+  for (int64_t i = 1; i <= int64_t(reference); ++i) {
+    if (RunResult() != 0) return fail();
+    for (int64_t j = 0; j <= i; ++j) {
+      uint32_t weight = SoftFlareWeight(p.length, std::sqrt(double(i * i + j * j)));
+      if (weight <= minimum) {
+        if (j == 0) {
+          PublishSubShape(subshape);
+          return true;
+        }
+        break;  // farther along the ring is farther from the centre: nothing more shows
+      }
+      if (!add(i, j, weight) || !add(-j, i, weight) || !add(-i, -j, weight) || !add(j, -i, weight)) return fail();
+      if (j > 0 && j < i && (!add(j, i, weight) || !add(-j, -i, weight) || !add(-i, j, weight) || !add(i, -j, weight))) {
+        return fail();
+      }
+    }
+  }
+  PublishSubShape(subshape);
+  return true;
+}

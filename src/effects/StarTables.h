@@ -1,0 +1,46 @@
+// The tables and the render mode that the star and soft-flare generators share: sines and the
+// rainbow wave in tenths of a degree, the 42-spike table, the reference size and visibility
+// minimum of the render, and the memoised spike falloff and soft-flare weights.
+#pragma once
+#include <cstdint>
+
+#include "core/ImageRecord.h"
+
+constexpr int kTenthsPerTurn = 3600;
+constexpr int kSpikeTableSize = 42;
+
+struct SpikeTableRow {
+  int32_t angle;    // tenths of a degree
+  int32_t percent;  // strength
+};
+extern const SpikeTableRow kSpikeTable[kSpikeTableSize];
+
+// Angles wrap modulo a turn, negative ones too.
+inline int32_t WrapAngle(int64_t tenths) {
+  int64_t a = tenths % kTenthsPerTurn;
+  return int32_t(a < 0 ? a + kTenthsPerTurn : a);
+}
+double SineOf(int64_t tenths);          // sin(angle)
+uint32_t RainbowWave(int64_t tenths);   // 0.5 + 0.5 sin(angle) as a 32-bit fraction
+
+// How effects are being rendered: final (into the host image) or for the preview.
+struct EffectRenderMode {
+  bool preview;
+  double referenceSize;           // R of the star shape
+  double softFlareReferenceSize;  // R' of the soft flare
+  uint32_t visibilityMinimum;
+  bool grayImage;
+};
+extern EffectRenderMode gEffectRenderMode;
+
+// Final render of an image: R is its diagonal plus one; the minimum is 64 for 8-bit images and
+// 0 for deeper ones, whose finer steps show fainter light.
+void EnterFinalRenderMode(const ImageRecord& hostImage);
+// Builds the tables once and forgets every memoised falloff and soft-flare weight.
+void InitializeStarTables();
+
+// The spike falloff Q at a rounded distance (quarter pixels) for a spike length; memoised per
+// length, so that the value is the same whichever thread or spike computed it first.
+double SpikeFalloff(int32_t length, int64_t roundedDistance);
+// The soft-flare weight at ρ pixels for Length L.
+uint32_t SoftFlareWeight(int32_t length, double distance);
