@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Runs the filter in the reference host: a first run and a repeat run of the plug-in, then shows
-# where its debug log is. Usage: ./run.sh [INPUT] [OUTPUT] [filterhost options]
+# Runs the filter on a photo in the reference host and writes the star-effect image.
+# Usage: ./run.sh [INPUT] [OUTPUT] [filterhost options]
+#   INPUT   an image file (PNG, TIFF, JPEG, BMP; .pfm for 32-bit); default: examples/pleiades.png
+#   OUTPUT  default: out/NAME.png (.tif for 16-bit documents, .pfm for 32-bit)
+#   options for example --set Lngt=80 --set stEf=efT1 --set numP=8 (see the README)
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 cd "$top"
@@ -13,18 +16,12 @@ while [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; do
   if [ -z "$input" ]; then input=$1; elif [ -z "$output" ]; then output=$1; fi
   shift
 done
-args=("$@")
-if [ -n "$input" ]; then
-  [ -n "$output" ] || output="out/$(basename "${input%.*}").png"
-  mkdir -p "$(dirname "$output")"
-  args=(--in "$input" --out "$output" "${args[@]}")
-fi
+[ -n "$input" ] || input=examples/pleiades.png
+[ -n "$output" ] || output="out/$(basename "${input%.*}").png"
+mkdir -p "$(dirname "$output")"
 
 plugin=build/bin/HalvornPro3.8bf
-echo "== first run (parameters, prepare, start, finish) =="
-./scripts/winrun build/bin/filterhost.exe "$plugin" --dialog --time ${args[@]+"${args[@]}"}
-echo "== repeat run with the stored parameters (prepare, start, finish) =="
-./scripts/winrun build/bin/filterhost.exe "$plugin" --time ${args[@]+"${args[@]}"}
+./scripts/winrun build/bin/filterhost.exe "$plugin" --dialog --time --in "$input" --out "$output" "$@"
 logdir="$top/.wine/prefix/drive_c/users/$(whoami)/AppData/Local/Vellbrook/HalvornPro3/Logs"
 echo "Debug log: $logdir/HalvornPro3_00.log"
-[ -z "$output" ] || echo "Output: $output"
+echo "Output: $output"

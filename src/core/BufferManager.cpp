@@ -19,6 +19,7 @@ bool gSectionCreated = false;
 size_t gAlignment = 64;
 BufferStatistics gStatistics;
 std::atomic<int> gFailuresToInject{0};
+std::atomic<int> gAllocationsBeforeFailure{0};
 
 // The second-level cache line when the processor reports one, else the first-level data line.
 size_t ProcessorCacheLine() {
@@ -33,6 +34,10 @@ size_t ProcessorCacheLine() {
 }
 
 bool InjectFailure() {
+  int skip = gAllocationsBeforeFailure.load();
+  while (skip > 0) {
+    if (gAllocationsBeforeFailure.compare_exchange_weak(skip, skip - 1)) return false;
+  }
   int remaining = gFailuresToInject.load();
   while (remaining > 0) {
     if (gFailuresToInject.compare_exchange_weak(remaining, remaining - 1)) return true;
@@ -188,7 +193,15 @@ std::string FormatByteCount(uint64_t value) {
   return grouped;
 }
 
-void FailNextBufferAllocations(int count) { gFailuresToInject = count; }
+void FailNextBufferAllocations(int count) {
+  gAllocationsBeforeFailure = 0;
+  gFailuresToInject = count;
+}
+
+void FailBufferAllocationsAfter(int allocations, int count) {
+  gAllocationsBeforeFailure = allocations;
+  gFailuresToInject = count;
+}
 
 void ResetBufferStatistics(size_t alignment) {
   UpdateStatistics([](BufferStatistics& s) { s = BufferStatistics{}; });

@@ -34,5 +34,7 @@ std::string FormatByteCount(uint64_t value);  // 1,234,567
 
 // Tests make the next N allocations fail, so that every caller's out-of-memory path is reached.
 void FailNextBufferAllocations(int count);
+// The same after letting the given number of allocations succeed.
+void FailBufferAllocationsAfter(int allocations, int count);
 // Tests start from zero statistics and a chosen alignment.
 void ResetBufferStatistics(size_t alignment);

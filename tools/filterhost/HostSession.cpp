@@ -300,6 +300,7 @@ int16 HostSession::RunSequence(bool withParameters) {
   }
   int16 result = CallSelector(filterSelectorPrepare);
   if (result != noErr) return result;
+  ApplyParameterSettings(m_Options.settings, m_Record->parameters, m_Record->handleProcs);
   result = CallSelector(filterSelectorStart);
   if (result != noErr) return result;
   for (int calls = 0; RectanglesRequested(); ++calls) {

@@ -10,6 +10,7 @@
 #include "PISuites.h"
 #include "PIActions.h"
 #include "DocumentImage.h"
+#include "ParameterSettings.h"
 #include "PiplReader.h"
 
 enum HostProfile { HOST_PHOTOSHOP, HOST_PDN, HOST_PSPI, HOST_AFFINITY, HOST_PROFILE_COUNT };
@@ -34,6 +35,7 @@ struct HostOptions {
   int16 tileSize = 512;      // the host's suggested tile edge; 0 suggests none
   int32 maxSpace = 1 << 30;
   FILE* out = stdout;
+  std::vector<ParameterSetting> settings;  // written into the parameter block before start
 };
 
 struct SelectorOutcome {

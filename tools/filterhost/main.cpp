@@ -36,7 +36,8 @@ void PrintUsage() {
           "                  [--mode gray|rgb] [--depth 8|16|32] [--selection] [--transparency]\n"
           "                  [--host-profile photoshop|pdn|pspi|affinity] [--trace] [--time]\n"
           "                  [--in FILE] [--out FILE] [--mask FILE] [--no-profile]\n"
-          "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n");
+          "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n"
+          "                  [--set KEY=VALUE]... (Intn=80, Angl=12.5, numP=8, stEf=efT3, opsO=1, ...)\n");
 }
 
 bool ParseMode(const char* mode, int depth, int16* imageMode) {
@@ -77,7 +78,15 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
     else if (arg == "--mode" && value(&v)) mode = v, line->modeGiven = true;
     else if (arg == "--depth" && value(&v)) depth = atoi(v.c_str()), line->depthGiven = true;
     else if (arg == "--no-profile") line->noProfile = true;
-    else if ((arg == "--in" || arg == "--out" || arg == "--mask") && i + 1 < argc) {
+    else if (arg == "--set" && value(&v)) {
+      ParameterSetting setting;
+      std::string error;
+      if (!ParseParameterSetting(v, &setting, &error)) {
+        fprintf(stderr, "filterhost: %s\n", error.c_str());
+        return false;
+      }
+      line->options.settings.push_back(setting);
+    } else if ((arg == "--in" || arg == "--out" || arg == "--mask") && i + 1 < argc) {
       (arg == "--in" ? line->input : arg == "--out" ? line->output : line->mask) = argv[++i];
     }
     else if (arg == "--size" && value(&v)) {
