@@ -90,7 +90,10 @@ bool AdvanceImageEditorProgress(uint64_t units) {
   {
     ScopedCriticalSection lock(gProgressComputationSection);
     gProgress.accumulatedUnits += units;
-    while (gProgress.unitsPerStep > 0 && gProgress.accumulatedUnits >= gProgress.unitsPerStep) {
+    // Units per step are the total over 100 rounded down, so the units can outrun the steps:
+    // the bar stops at its total rather than showing more than all of the work.
+    while (gProgress.unitsPerStep > 0 && gProgress.accumulatedUnits >= gProgress.unitsPerStep &&
+           gProgress.stepsDone < gProgress.totalSteps) {
       gProgress.accumulatedUnits -= gProgress.unitsPerStep;
       ++gProgress.stepsDone;
       stepped = true;

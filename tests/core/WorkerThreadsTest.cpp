@@ -148,6 +148,14 @@ TEST_F(ImageEditorProgress, StepsFollowTheTotal) {
   EXPECT_EQ(s_Shown.back(), std::make_pair(2, 100));
 }
 
+TEST_F(ImageEditorProgress, TheBarNeverShowsMoreThanItsTotal) {
+  StartImageEditorProgress(250);  // two units a step: 250 units would make 125 steps
+  EXPECT_TRUE(AdvanceImageEditorProgress(250));
+  EXPECT_EQ(GetImageEditorProgressState().stepsDone, 100);
+  SleepEx(0, TRUE);
+  EXPECT_EQ(s_Shown.back(), std::make_pair(100, 100));
+}
+
 TEST_F(ImageEditorProgress, TheBarIsShownOnlyOnTheInterfaceThread) {
   ReportCapture capture;
   bool shown = true;

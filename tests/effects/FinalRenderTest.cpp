@@ -1,0 +1,298 @@
+// The final render driven as the start selector drives it, on the reference host's documents:
+// what changes, what must not, cancel and out-of-memory, in every mode and depth.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "HostCallbacks.h"
+#include "HostSession.h"
+#include "ProcessingFixture.h"
+#include "TestSupport.h"
+#include "analysis/LightSourceAnalysis.h"
+#include "color/ColorConversion.h"
+#include "core/Progress.h"
+#include "effects/EffectShapes.h"
+#include "effects/ProcessImage.h"
+#include "host/HostImage.h"
+#include "host/HostState.h"
+#include "params/ParameterBlock.h"
+#include "params/ParameterBlockService.h"
+
+namespace {
+
+using Planes = std::vector<std::vector<uint8_t>>;
+
+class FinalRender : public ProcessingFixture {
+ protected:
+  void TearDown() override {
+    ReleaseEffectShapes();
+    StopLightSourceAnalysis();
+    if (gFilterRecord != nullptr) DestroyHostImage();
+    TerminateImageEditorProgressBar();
+    BindCurrentParameterBlock(nullptr);
+    gFilterRecord = nullptr;
+    m_Session.reset();
+    if (m_Quiet != nullptr) fclose(m_Quiet);
+    ProcessingFixture::TearDown();
+  }
+  // The document of the reference host: a gradient with a one-pixel highlight every 97 columns
+  // (from 40) and 89 rows (from 30).
+  HostSession& Open(HostDocument document, HostOptions options = HostOptions{}) {
+    m_Quiet = fopen("NUL", "w");
+    options.out = m_Quiet;
+    ResetHostObservations();
+    m_Session = std::make_unique<HostSession>(document, options);
+    m_Session->Activate();
+    gFilterRecord = m_Session->Record();
+    gFilterRecord->bigDocumentData->PluginUsing32BitCoordinates = 1;
+    InitializeImageEditorProgressBar();
+    SetImageEditorProgressProcs(gFilterRecord->progressProc, gFilterRecord->abortProc);
+    m_Before = m_Session->Image().planes;
+    return *m_Session;
+  }
+  // Reads the image, analyses it to the end and prepares the effect shapes, as the start
+  // selector does before the render.
+  void Prepare(const ParameterBlock& block) {
+    m_Block = block;
+    BindCurrentParameterBlock(&m_Block);
+    HostProfileSource source;
+    source.profileHandle = gFilterRecord->iCCprofileData;
+    source.profileSize = gFilterRecord->iCCprofileSize;
+    source.lockHandle = gFilterRecord->handleProcs->lockProc;
+    source.unlockHandle = gFilterRecord->handleProcs->unlockProc;
+    source.imageMode = gFilterRecord->imageMode;
+    ASSERT_TRUE(InitializeColorConversion(source));
+    ASSERT_TRUE(ReadHostImage());
+    ASSERT_TRUE(StartLightSourceAnalysis(gHostImage));
+    ASSERT_TRUE(WaitForLightSourceAnalysis(INFINITE));
+    ASSERT_TRUE(InitializeEffectTables());
+  }
+  // The render, then the end of the image traffic, which hands the last written plane over.
+  int16_t Render(const ParameterBlock& block) {
+    Prepare(block);
+    int16_t result = ProcessImage();
+    DestroyHostImage();
+    return result;
+  }
+  const Planes& After() { return m_Session->Image().planes; }
+  // A sample of a plane as a fraction of full scale.
+  double Level(const Planes& planes, int plane, int64_t x, int64_t y) {
+    const DocumentImage& d = m_Session->Image();
+    const uint8_t* p = planes[size_t(plane)].data() + (y * d.width + x) * d.bytesPerSample;
+    if (d.bytesPerSample == 1) return *p / 255.0;
+    if (d.bytesPerSample == 2) return (p[0] | p[1] << 8) / 32768.0;
+    float f;
+    memcpy(&f, p, 4);
+    return f;
+  }
+  bool Changed(int64_t x, int64_t y) {
+    for (size_t plane = 0; plane < m_Before.size(); ++plane) {
+      if (Level(m_Before, int(plane), x, y) != Level(After(), int(plane), x, y)) return true;
+    }
+    return false;
+  }
+  // Replaces the document by a dark, even picture with 3 × 3 white lights at the spots.
+  void PaintLights(std::vector<std::pair<int64_t, int64_t>> spots) {
+    DocumentImage& d = m_Session->Image();
+    int colourPlanes = d.Planes() - (d.transparency ? 1 : 0);
+    auto store = [&d](int plane, int64_t x, int64_t y, double level) {
+      uint8_t* p = d.Sample(plane, x, y);
+      if (d.bytesPerSample == 1) *p = uint8_t(std::lround(level * 255));
+      if (d.bytesPerSample == 2) {
+        uint16_t v = uint16_t(std::lround(level * 32768));
+        memcpy(p, &v, 2);
+      }
+      if (d.bytesPerSample == 4) {
+        float v = float(level);
+        memcpy(p, &v, 4);
+      }
+    };
+    for (int plane = 0; plane < d.Planes(); ++plane) {
+      for (int64_t y = 0; y < d.height; ++y) {
+        for (int64_t x = 0; x < d.width; ++x) store(plane, x, y, plane < colourPlanes ? 0.04 : 1.0);
+      }
+    }
+    for (const auto& spot : spots) {
+      for (int plane = 0; plane < colourPlanes; ++plane) {
+        for (int64_t y = spot.second - 1; y <= spot.second + 1; ++y) {
+          for (int64_t x = spot.first - 1; x <= spot.first + 1; ++x) store(plane, x, y, 1.0);
+        }
+      }
+    }
+    m_Spots = spots;
+    m_Before = d.planes;
+  }
+  // Every pixel farther than the distance from all lights is as it was.
+  void ExpectUntouchedFarAway(double distance) {
+    const DocumentImage& d = m_Session->Image();
+    int changed = 0;
+    for (int64_t y = 0; y < d.height; y += 2) {
+      for (int64_t x = 0; x < d.width; x += 2) {
+        double nearest = 1e9;
+        for (const auto& spot : m_Spots) nearest = std::min(nearest, std::hypot(double(x - spot.first), double(y - spot.second)));
+        if (nearest > distance && Changed(x, y)) ++changed;
+      }
+    }
+    EXPECT_EQ(changed, 0);
+  }
+  std::vector<std::pair<int64_t, int64_t>> m_Spots;
+
+  std::unique_ptr<HostSession> m_Session;
+  FILE* m_Quiet = nullptr;
+  ParameterBlock m_Block{};
+  Planes m_Before;
+};
+
+HostDocument Document(int16 mode = plugInModeRGBColor, int32 width = 600, int32 height = 400) {
+  HostDocument d;
+  d.imageMode = mode;
+  d.width = width;
+  d.height = height;
+  return d;
+}
+
+}  // namespace
+
+// With Length 50 a spike's falloff reaches zero at 0.17 of the image's diagonal (184 pixels for
+// 900 × 600), the soft flare well within that: farther from every light nothing changes.
+TEST_F(FinalRender, StarsAppearAtTheLightsAndNowhereElse) {
+  Open(Document(plugInModeRGBColor, 900, 600));
+  PaintLights({{200, 200}, {650, 380}});
+  ASSERT_EQ(Render(InitialParameterBlock()), 0);
+  EXPECT_GT(Level(After(), 0, 200, 190), Level(m_Before, 0, 200, 190)) << "above a light, on its upward spike";
+  EXPECT_GT(Level(After(), 0, 650, 370), Level(m_Before, 0, 650, 370));
+  ExpectUntouchedFarAway(190);
+}
+
+TEST_F(FinalRender, NoVisibleHighlightLeavesTheImageAndEffectsOnlyMakesItBlack) {
+  Open(Document());
+  ParameterBlock block = InitialParameterBlock();
+  block.quantity = 0;
+  ASSERT_EQ(Render(block), 0);
+  EXPECT_EQ(After(), m_Before);
+  block.effectsOnly = 1;
+  ReleaseEffectShapes();
+  StopLightSourceAnalysis();
+  DestroyHostImage();
+  TerminateColorConversion();
+  ASSERT_EQ(Render(block), 0);
+  for (int plane = 0; plane < 3; ++plane) {
+    for (uint8_t v : After()[size_t(plane)]) ASSERT_EQ(v, 0);
+  }
+}
+
+TEST_F(FinalRender, EffectsOnlyGivesTheEffectsOverBlack) {
+  Open(Document());
+  ParameterBlock block = InitialParameterBlock();
+  block.effectsOnly = 1;
+  ASSERT_EQ(Render(block), 0);
+  EXPECT_GT(Level(After(), 1, 525, 380), 0.05);
+  EXPECT_EQ(Level(After(), 1, 300, 200), 0) << "far from every highlight";
+}
+
+TEST_F(FinalRender, LengthZeroChangesNothingAndTheProgressStillCompletes) {
+  Open(Document());
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 0;
+  ASSERT_EQ(Render(block), 0);
+  EXPECT_EQ(After(), m_Before);
+  EXPECT_EQ(GetHostObservations().lastPercent, 100);
+}
+
+TEST_F(FinalRender, OnlySoftFlaresWhenBothSpikeIntensitiesAreZero) {
+  Open(Document());
+  ParameterBlock block = InitialParameterBlock();
+  block.intensity = 0;
+  block.secondarySpikeIntensity = 0;
+  block.softFlareIntensity = 100;
+  block.length = 100;
+  ASSERT_EQ(Render(block), 0);
+  // A round glow: the same rise at the same distance in all four directions.
+  double rise[4];
+  const int offsets[4][2] = {{4, 0}, {-4, 0}, {0, 4}, {0, -4}};
+  for (int i = 0; i < 4; ++i) {
+    int64_t x = 525 + offsets[i][0], y = 386 + offsets[i][1];
+    rise[i] = Level(After(), 1, x, y) - Level(m_Before, 1, x, y);
+    EXPECT_GT(rise[i], 0.01);
+  }
+  EXPECT_NEAR(rise[0], rise[1], 0.02);
+  EXPECT_NEAR(rise[2], rise[3], 0.02);
+}
+
+TEST_F(FinalRender, AnImageWithFewerRowsThanWorkersPaintsARowABand) {
+  Open(Document(plugInModeRGBColor, 300, 2));
+  EXPECT_EQ(Render(InitialParameterBlock()), 0);
+}
+
+TEST_F(FinalRender, CancelWhilePaintingLeavesTheImageUntouched) {
+  HostOptions options;
+  options.cancelAtPercent = 20;
+  Open(Document(plugInModeRGBColor, 1200, 900), options);
+  ParameterBlock block = InitialParameterBlock();
+  block.quantity = 100;
+  EXPECT_EQ(Render(block), -128);
+  EXPECT_EQ(After(), m_Before);
+}
+
+TEST_F(FinalRender, EveryModeAndDepthWithTransparency) {
+  const int16 modes[] = {plugInModeGrayScale, plugInModeGray16, plugInModeGray32, plugInModeRGBColor, plugInModeRGB48, plugInModeRGB96};
+  for (int16 mode : modes) {
+    SCOPED_TRACE(testing::Message() << "mode " << mode);
+    HostDocument document = Document(mode, 900, 600);
+    document.hasTransparency = true;
+    Open(document);
+    PaintLights({{200, 200}, {650, 380}});
+    ASSERT_EQ(Render(InitialParameterBlock()), 0);
+    EXPECT_TRUE(Changed(200, 190));
+    ExpectUntouchedFarAway(190);
+    EXPECT_EQ(After().back(), m_Before.back()) << "the transparency plane is never painted";
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(FinalRender, LightSourcesOutsideTheSelectionGetNoStar) {
+  HostDocument document = Document();
+  document.hasSelection = true;  // the left half
+  Open(document);
+  ParameterBlock block = InitialParameterBlock();
+  block.quantity = 100;
+  ASSERT_EQ(Render(block), 0);
+  EXPECT_TRUE(Changed(137, 208 - 5)) << "a selected highlight";
+  for (int64_t hx : {428, 525}) {
+    for (int64_t hy : {30, 119, 208, 297, 386}) EXPECT_FALSE(Changed(hx, hy - 5)) << hx << "," << hy;
+  }
+}
+
+TEST_F(FinalRender, OutOfMemoryWhileGeneratingShapesSaysSoAndLeavesTheImage) {
+  Open(Document());
+  ReportCapture capture;
+  Prepare(InitialParameterBlock());
+  FailBufferAllocationsAfter(1, 1000000);  // the task list is made; every shape allocation fails
+  EXPECT_EQ(ProcessImage(), -108);
+  FailNextBufferAllocations(0);
+  DestroyHostImage();
+  EXPECT_EQ(After(), m_Before);
+  EXPECT_TRUE(capture.HasReport("Out of RAM.  Operation could not be completed."));
+  EXPECT_TRUE(capture.HasReport("GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to -108."));
+}
+
+TEST_F(FinalRender, OutOfMemoryWhilePaintingLeavesTheImage) {
+  Open(Document());
+  ReportCapture capture;
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 0;  // no shape needs memory: the first failures hit the painters' tiles
+  Prepare(block);
+  FailBufferAllocationsAfter(2, 1000000);
+  EXPECT_EQ(ProcessImage(), -108) << "the image's own allocation failure";
+  FailNextBufferAllocations(0);
+  DestroyHostImage();
+  EXPECT_EQ(After(), m_Before);
+  EXPECT_TRUE(capture.HasReport("CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to -108."));
+  EXPECT_TRUE(capture.HasReport("Out of RAM.  Operation could not be completed."));
+}
+
