@@ -97,6 +97,23 @@ uint64_t RoundedBufferSize(uint64_t size) {
   return (size & mask) == 0 ? size : (size & ~mask) + gAlignment;
 }
 
+namespace {
+
+constexpr uint64_t kLargeRequest = 64ull << 20;
+
+// Working buffers may take half of the machine's memory. Beyond that a growth is
+// refused, as an allocation failure the caller reports, rather than granted by an overcommitting
+// system and paid for later by a process killed or thrashing while the pages are touched.
+bool Affordable(uint64_t growth) {
+  if (growth < kLargeRequest) return true;
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return true;
+  return GetBufferStatistics().currentUsage + growth <= status.ullTotalPhys / 2;
+}
+
+}  // namespace
+
 int16_t ReallocateBuffer(uint64_t size, BufferDescriptor* buffer) {
   uint64_t oldRounded = buffer->size != 0 ? RoundedBufferSize(buffer->size) : 0;
   uint64_t previous = buffer->size;
@@ -104,7 +121,9 @@ int16_t ReallocateBuffer(uint64_t size, BufferDescriptor* buffer) {
   buffer->block = nullptr;
   void* block = nullptr;
   uint64_t rounded = RoundedBufferSize(size);
-  if (!InjectFailure() && rounded <= SIZE_MAX) block = _aligned_malloc(size_t(std::max<uint64_t>(rounded, 1)), gAlignment);
+  if (!InjectFailure() && rounded <= SIZE_MAX && Affordable(rounded)) {
+    block = _aligned_malloc(size_t(std::max<uint64_t>(rounded, 1)), gAlignment);
+  }
   if (block == nullptr) {
     UpdateStatistics([&](BufferStatistics& s) { ChangeUsage(s, 0, oldRounded); });
     buffer->size = 0;
@@ -129,7 +148,9 @@ int16_t ReallocateBufferPreserveContents(uint64_t size, BufferDescriptor* buffer
     return 0;
   }
   void* block = nullptr;
-  if (!InjectFailure() && rounded <= SIZE_MAX) block = _aligned_realloc(buffer->block, size_t(rounded), gAlignment);
+  if (!InjectFailure() && rounded <= SIZE_MAX && Affordable(rounded > oldRounded ? rounded - oldRounded : 0)) {
+    block = _aligned_realloc(buffer->block, size_t(rounded), gAlignment);
+  }
   if (block == nullptr) {
     ReportFailure("ReallocateBufferPreserveContents()", size, buffer->size);
     return -108;

@@ -3,6 +3,8 @@
 // initialised for them.
 #include "core/WorkerThreads.h"
 
+#include <atomic>
+
 #include <process.h>
 
 #include <cerrno>
@@ -98,10 +100,18 @@ uint32_t WorkerCountFor(uint32_t logicalProcessors, uint32_t cores) {
   return workers < 1 ? 1 : workers;
 }
 
+namespace {
+std::atomic<uint32_t> gWorkerCountOverride{0};
+}
+
 uint32_t GetWorkerCount() {
+  uint32_t forced = gWorkerCountOverride.load(std::memory_order_relaxed);
+  if (forced != 0) return forced;
   static ProcessorCounts counts = CountProcessors();
   return counts.known ? WorkerCountFor(counts.logical, counts.cores) : WorkerCountFromSystemInfo();
 }
+
+void OverrideWorkerCount(uint32_t workers) { gWorkerCountOverride.store(workers, std::memory_order_relaxed); }
 
 bool SpawnMultipleThreads(ThreadBlock* blocks, int count) {
   for (int i = 0; i < count; ++i) {

@@ -21,6 +21,8 @@ struct ThreadBlock {
 constexpr DWORD kTerminatedThreadExitCode = 0xC000013A;
 
 uint32_t GetWorkerCount();
+// Benchmarks compare one worker with all of them; 0 returns to the machine's own count.
+void OverrideWorkerCount(uint32_t workers);
 // The rule behind GetWorkerCount: hyper-threads count half, and one processor stays free.
 uint32_t WorkerCountFor(uint32_t logicalProcessors, uint32_t cores);
 

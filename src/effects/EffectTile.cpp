@@ -1,5 +1,5 @@
 // Painting one band: every visible star, then every visible soft flare, in table order, into a
-// black tile in the working profile; the host image is touched only when the tile is combined.
+// black tile of linear light; the host image is touched only when the tile is screened onto it.
 #include <cmath>
 #include <cstdio>
 
@@ -9,8 +9,8 @@
 #include "core/RunResult.h"
 #include "effects/EffectInstance.h"
 #include "effects/EffectShapes.h"
+#include "effects/EffectTile.h"
 #include "effects/ProcessImage.h"
-#include "effects/ShapeOperations.h"
 #include "effects/StarTables.h"
 #include "support/ErrorReport.h"
 
@@ -41,8 +41,7 @@ EffectColor EffectOf(const LightSource& entry, const ParameterSet& parameters, u
 
 }  // namespace
 
-bool CreateEffectTile(ImageRecord* tile, const ImageRect& band, const ParameterSet& parameters) {
-  if (!gRenderAborted) FillImageRect(tile, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, band);
+bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters) {
   const LightSourceTable& table = gLightSourceTable;
   uint32_t threshold = QuantityThreshold(table, parameters.quantity);
   uint32_t minimum = gEffectRenderMode.visibilityMinimum;
@@ -55,7 +54,7 @@ bool CreateEffectTile(ImageRecord* tile, const ImageRect& band, const ParameterS
       if (Stopped()) return false;
       const LightSource& entry = entries[i];
       if (IsLightSourceVisible(entry, threshold) && entry.intensity > minimum &&
-          !DrawShapeInto(tile, band, &gEffectShapes.star, EffectOf(entry, parameters, entry.intensity), entry.x, entry.y, minimum)) {
+          !PaintShapeIntoTile(tile, &gEffectShapes.star, EffectOf(entry, parameters, entry.intensity), entry.x, entry.y, minimum)) {
         return false;
       }
       if (!Advance(1)) return Cancelled("rendering cockleburrs");
@@ -70,7 +69,7 @@ bool CreateEffectTile(ImageRecord* tile, const ImageRect& band, const ParameterS
       if (IsLightSourceVisible(entry, threshold)) {
         uint32_t alpha = uint32_t(std::llround(k / kFraction * entry.intensity));
         if (alpha > minimum &&
-            !DrawShapeInto(tile, band, &gEffectShapes.softFlare, EffectOf(entry, parameters, alpha), entry.x, entry.y, minimum)) {
+            !PaintShapeIntoTile(tile, &gEffectShapes.softFlare, EffectOf(entry, parameters, alpha), entry.x, entry.y, minimum)) {
           return false;
         }
       }

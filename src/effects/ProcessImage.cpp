@@ -16,6 +16,7 @@
 #include "core/WorkerThreads.h"
 #include "effects/AnalysisWait.h"
 #include "effects/EffectShapes.h"
+#include "effects/EffectTile.h"
 #include "effects/StarTables.h"
 #include "host/HostImage.h"
 #include "params/ParameterBlockService.h"
@@ -27,7 +28,21 @@ constexpr int16_t kOutOfMemory = -108;
 constexpr int16_t kUserCanceled = -128;
 constexpr int16_t kTaskError = -1715;
 constexpr int16_t kImageError = -20;
-constexpr uint32_t kLinearFull = 0xFFFFFF;
+
+RenderTimes gRenderTimes;
+
+double SecondsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now;
+}
 
 struct PhaseTask {
   int phaseX, phaseY;
@@ -37,6 +52,7 @@ struct PaintTask {
   ImageRecord* host;
   const ParameterSet* parameters;
   ImageRect band;
+  const LinearConversion* conversion;
 };
 
 void Trace(const char* format, int16_t code) { ErrorReport(__LINE__, TraceMessage).Report(format, code); }
@@ -90,45 +106,25 @@ unsigned __stdcall CreateSubShapeTask(void* argument) {
   return 0;
 }
 
-// Screens a tile, already in the host's profile, onto the host image: each channel rises by the
-// tile's share of its headroom.
-void Combine(ImageRecord* host, const ImageRecord& tile, const ImageRect& area) {
-  for (int64_t y = area.top; y < area.bottom && !gRenderAborted; ++y) {
-    for (int64_t x = area.left; x < area.right; ++x) {
-      PixelValue h, t;
-      host->readPixel(host, x, y, &h);
-      tile.readPixel(&tile, x, y, &t);
-      if ((t.red | t.green | t.blue) == 0) continue;
-      h.red += uint32_t((uint64_t(t.red) * (kLinearFull - h.red) + kLinearFull / 2) / kLinearFull);
-      h.green += uint32_t((uint64_t(t.green) * (kLinearFull - h.green) + kLinearFull / 2) / kLinearFull);
-      h.blue += uint32_t((uint64_t(t.blue) * (kLinearFull - h.blue) + kLinearFull / 2) / kLinearFull);
-      h.alpha = h.mask = kKeepSample;
-      host->writePixel(host, x, y, h);
-    }
-  }
-}
-
-ImageRect Intersect(const ImageRect& a, const ImageRect& b) {
-  return ImageRect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
-
 unsigned __stdcall GenerateEffectsIntoHostImageTask(void* argument) {
   const auto* task = static_cast<const PaintTask*>(argument);
   ImageRecord* host = task->host;
-  ImageRecord tile;
-  ColorProfile working = IsGrayImageMode(host->mode) ? GrayscaleWorkingProfile() : WorkingProfile();
-  if (!CreateImage(&tile, task->band, task->band, host->mode, working, false, false)) {
-    Fail(kImageError, "CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
+  EffectTile tile;
+  if (!CreateEffectTileBuffer(&tile, task->band)) {
+    Fail(kOutOfMemory, "CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
     return 0;
   }
-  if (!CreateEffectTile(&tile, task->band, *task->parameters)) {
+  if (!CreateEffectTile(&tile, *task->parameters)) {
     if (RunResult() == 0) Fail(kImageError, "CreateEffectTile failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
-  } else if (ConvertColorOf(&tile, host->profile, false) && RunResult() == 0 && !gRenderAborted) {
-    ImageRect area = Intersect(task->band, host->rectangle);
-    if (task->parameters->effectsOnly == 1) FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, area);
-    Combine(host, tile, area);
+  } else if (RunResult() == 0 && !gRenderAborted) {
+    if (task->parameters->effectsOnly == 1) {
+      ImageRect area{std::max(task->band.left, host->rectangle.left), std::max(task->band.top, host->rectangle.top),
+                     std::min(task->band.right, host->rectangle.right), std::min(task->band.bottom, host->rectangle.bottom)};
+      FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, area);
+    }
+    ScreenTileOntoImage(tile, *task->conversion, host, &gRenderAborted);
   }
-  ReleaseImage(&tile);
+  ReleaseEffectTile(&tile);
   return 0;
 }
 
@@ -206,13 +202,19 @@ void GenerateUsedPhases(const bool used[4][4], int count) {
 
 void PaintBands(const ParameterSet& parameters, int bands) {
   ImageRecord* host = &gHostImage;
+  LinearConversion conversion;
+  if (!MakeLinearConversion(*host, &conversion)) {
+    SetRunResult(-50);
+    Trace("Couldn't create color transform in ProcessImage(), *gResult set to %d.", -50);
+    return;
+  }
   int64_t top = host->rectangle.top, rows = host->rectangle.Height();
   int64_t height = rows / bands;
   BufferDescriptor buffer;
   if (PrepareTasks<PaintTask>(&buffer, bands, GenerateEffectsIntoHostImageTask, "effect painting", [&](int i, PaintTask* task) {
         int32_t bandTop = int32_t(top + i * height);
         int32_t bandBottom = i == bands - 1 ? host->rectangle.bottom : int32_t(bandTop + height);
-        *task = PaintTask{host, &parameters, ImageRect{host->rectangle.left, bandTop, host->rectangle.right, bandBottom}};
+        *task = PaintTask{host, &parameters, ImageRect{host->rectangle.left, bandTop, host->rectangle.right, bandBottom}, &conversion};
       })) {
     RunTasks(static_cast<ThreadBlock*>(buffer.block), bands, "SpawnMultipleThreads failure for effect painting in ProcessImage().",
              "WaitForMultipleThreads failure for effect painting in ProcessImage().");
@@ -249,10 +251,24 @@ int16_t ProcessImage() {
   int bands = int(std::max<int64_t>(1, std::min<int64_t>(GetWorkerCount(), rows)));
   // Each band advances twice per light source (stars, then soft flares); each phase three times.
   StartImageEditorProgress(2 * gLightSourceTable.count * uint64_t(bands) + 3 * uint64_t(phases));
+  gRenderTimes = RenderTimes{};
+  LARGE_INTEGER start = Now();
   if (phases > 0) GenerateUsedPhases(used, phases);
   ReportOutOfMemory();
+  gRenderTimes.shapes = SecondsSince(start);
+  start = Now();
   if (RunResult() == 0 && rows > 0) PaintBands(parameters, bands);
   ReportOutOfMemory();
+  gRenderTimes.painting = SecondsSince(start);
+  start = Now();
   if (RunResult() == 0) WriteHostImage(gHostImage);
+  gRenderTimes.writeBack = SecondsSince(start);
+  if (RunResult() == 0) {
+    ErrorReport(__LINE__, TraceMessage)
+        .Report("Final render: %d phases, %d bands; shapes %.3f s, painting %.3f s, write-back %.3f s.", phases, bands,
+                gRenderTimes.shapes, gRenderTimes.painting, gRenderTimes.writeBack);
+  }
   return RunResult();
 }
+
+RenderTimes GetRenderTimes() { return gRenderTimes; }

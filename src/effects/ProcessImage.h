@@ -9,9 +9,16 @@
 // Waits for the analysis, renders and writes the host image back on success; the run's result.
 int16_t ProcessImage();
 
+// Seconds spent in each stage of the last render.
+struct RenderTimes {
+  double shapes, painting, writeBack;
+};
+RenderTimes GetRenderTimes();
+
 // Pieces of the render, exposed for tests.
 bool GenerateFinalEffectShapes(int phaseX, int phaseY);
-// Paints every visible effect of the band into the tile (which covers the band).
-bool CreateEffectTile(ImageRecord* tile, const ImageRect& band, const ParameterSet& parameters);
+struct EffectTile;
+// Paints every visible effect of the tile's band into the tile.
+bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters);
 // The render's abort flag: painters stop at their next check once it is raised.
 extern volatile bool gRenderAborted;

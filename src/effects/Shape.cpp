@@ -17,6 +17,7 @@ void ReleaseSubShape(SubShape* subshape) {
   DeallocateBuffer(&subshape->entries);
   DeallocateBuffer(&subshape->preview.batchIndices);
   subshape->count = 0;
+  subshape->rowOrdered = false;
   subshape->left = subshape->top = subshape->right = subshape->bottom = 0;
   __atomic_store_n(&subshape->ready, uint8_t(0), __ATOMIC_RELEASE);
 }
@@ -85,24 +86,8 @@ bool ReserveSubShapeEntries(SubShape* subshape, uint64_t capacity) {
   return ReallocateBufferPreserveContents(capacity * kEntrySize, &subshape->entries) == 0;
 }
 
-bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uint32_t growthHint) {
-  if (subshape->count >= CapacityOf(*subshape) &&
-      !ReserveSubShapeEntries(subshape, uint64_t(subshape->count) + (growthHint > 0 ? growthHint : 1))) {
-    return false;
-  }
-  auto* entries = static_cast<SubShapeEntry*>(subshape->entries.block);
-  entries[subshape->count] = entry;
-  if (subshape->count == 0) {
-    subshape->left = entry.dx, subshape->right = entry.dx + 1;
-    subshape->top = entry.dy, subshape->bottom = entry.dy + 1;
-  } else {
-    if (entry.dx < subshape->left) subshape->left = entry.dx;
-    if (entry.dx >= subshape->right) subshape->right = entry.dx + 1;
-    if (entry.dy < subshape->top) subshape->top = entry.dy;
-    if (entry.dy >= subshape->bottom) subshape->bottom = entry.dy + 1;
-  }
-  ++subshape->count;
-  return true;
+bool GrowSubShapeEntries(SubShape* subshape, uint32_t growthHint) {
+  return ReserveSubShapeEntries(subshape, uint64_t(subshape->count) + (growthHint > 0 ? growthHint : 1));
 }
 
 void PublishSubShape(SubShape* subshape) {

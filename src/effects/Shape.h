@@ -31,6 +31,7 @@ struct SubShape {
   uint32_t count;
   BufferDescriptor entries;
   PreviewSlot preview;
+  bool rowOrdered;  // entries sorted by dy, so that a band can find its rows
   SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
   const SubShapeEntry* Entries() const { return static_cast<const SubShapeEntry*>(entries.block); }
 };
@@ -72,7 +73,23 @@ SubShape* AcquireSubShapeAt(Shape* shape, double x, double y, int64_t* pixelX, i
 // Generators' helpers: reserve room, append one entry (growing by the hint when full), and
 // finish (trim the buffer to its entries and publish the SubShape).
 bool ReserveSubShapeEntries(SubShape* subshape, uint64_t capacity);
-bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uint32_t growthHint);
+bool GrowSubShapeEntries(SubShape* subshape, uint32_t growthHint);
+inline bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uint32_t growthHint) {
+  if (uint64_t(subshape->count) * sizeof(SubShapeEntry) >= subshape->entries.size && !GrowSubShapeEntries(subshape, growthHint)) {
+    return false;
+  }
+  static_cast<SubShapeEntry*>(subshape->entries.block)[subshape->count] = entry;
+  if (subshape->count++ == 0) {
+    subshape->left = entry.dx, subshape->right = entry.dx + 1;
+    subshape->top = entry.dy, subshape->bottom = entry.dy + 1;
+    return true;
+  }
+  if (entry.dx < subshape->left) subshape->left = entry.dx;
+  if (entry.dx >= subshape->right) subshape->right = entry.dx + 1;
+  if (entry.dy < subshape->top) subshape->top = entry.dy;
+  if (entry.dy >= subshape->bottom) subshape->bottom = entry.dy + 1;
+  return true;
+}
 void PublishSubShape(SubShape* subshape);
 inline bool SubShapeIsReady(const SubShape& subshape) { return __atomic_load_n(&subshape.ready, __ATOMIC_ACQUIRE) != 0; }
 

@@ -32,26 +32,38 @@ struct SpikeContext {
   bool gray;
   uint32_t growth;
   bool failed;
+  FalloffCache* falloff;
+  double waveScale;      // rainbow phase per quarter pixel of distance
+  double fullAmplitude;  // the rainbow's amplitude once faded in
+  double amplitudeStep;  // its growth per unit of phase before that
+  const uint32_t* waves;
 };
 
 // The entry at quarter-pixel (x, y), d across the axis; false when it does not show.
 bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* entry) {
-  double p = std::hypot(double(x - c->px), double(y - c->py));
-  double q = SpikeFalloff(c->spike->length, std::llround(p));
+  double ex = double(x - c->px), ey = double(y - c->py);
+  double p = std::sqrt(ex * ex + ey * ey);
+  double q = SpikeFalloff(c->falloff, c->spike->length, int64_t(p + 0.5));  // p ≥ 0: no library rounding
   uint32_t g = c->spike->strength;
-  double b = q >= 1 ? double(g) : q < 0 ? 0.0 : std::trunc(q * g);
-  double section = (1 - (d - 1 / c->across) * c->halfWidth * c->across / (1 + p * c->widening)) / (1 + p * c->dimming);
+  double b = q >= 1 ? double(g) : q < 0 ? 0.0 : double(uint64_t(q * g));
+  // (1 - (d - 1/k) h k / (1 + p s₁)) / (1 + p s₂), over one common denominator.
+  double widened = 1 + p * c->widening;
+  double section = (widened - (d * c->across - 1) * c->halfWidth) / (widened * (1 + p * c->dimming));
   if (section <= 0) return false;
   section = section > 1 ? 1.0 : FastPower(section, 1.6);
   uint32_t weight = RoundFraction(RoundFraction(section * kFraction) / kFraction * b);
   if (weight <= c->visibilityMinimum) return false;
-  int64_t wave = int64_t(p * (3e7 / c->reference) / double((107 - c->rainbowFrequency) * (107 - c->rainbowFrequency)));
-  double amplitude = wave > 1999 ? double(uint32_t(c->rainbowIntensity) * 42949672u)
-                                 : double(wave) * std::trunc(c->rainbowIntensity * 42949672.0 / 2000);
-  uint32_t red = kFullFraction - RoundFraction(amplitude * RainbowWave(wave + 900) / kFraction);
-  uint32_t green = kFullFraction - RoundFraction(amplitude * RainbowWave(wave + 1800) / kFraction);
-  uint32_t blue = kFullFraction - RoundFraction(amplitude * RainbowWave(wave) / kFraction);
-  if (c->gray) green = blue = red;
+  int64_t wave = int64_t(p * c->waveScale);
+  uint32_t red = kFullFraction, green = kFullFraction, blue = kFullFraction;
+  if (c->fullAmplitude > 0) {
+    double amplitude = (wave > 1999 ? c->fullAmplitude : double(wave) * c->amplitudeStep) / kFraction;
+    int32_t phase = int32_t(wave % kTenthsPerTurn);
+    auto shifted = [phase](int32_t offset) { return phase + offset >= kTenthsPerTurn ? phase + offset - kTenthsPerTurn : phase + offset; };
+    const uint32_t* waves = c->waves;
+    red = kFullFraction - RoundFraction(amplitude * waves[shifted(900)]);
+    green = c->gray ? red : kFullFraction - RoundFraction(amplitude * waves[shifted(1800)]);
+    blue = c->gray ? red : kFullFraction - RoundFraction(amplitude * waves[phase]);
+  }
   *entry = SubShapeEntry{int16_t(x / 4), int16_t(y / 4), red, green, blue, weight};
   return true;
 }
@@ -141,7 +153,10 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
   double estimate = 16 * r * r * 0.03 * (f + 0.1) * (1.2 - w) * (spike.strength / kFraction + 0.2);
   SpikeContext c{subshape, px, py, &spike, 0.5 * w, f * w * 0.2, f * 0.0002, columns ? std::fabs(sn) : std::fabs(cs), r,
                  mode.visibilityMinimum, parameters.rainbowIntensity, parameters.rainbowFrequency, mode.grayImage,
-                 uint32_t(std::min(estimate / 8, 1048576.0)) + 1024, false};
+                 uint32_t(std::min(estimate / 8, 1048576.0)) + 1024, false, SpikeFalloffTable(spike.length),
+                 (3e7 / r) / double((107 - parameters.rainbowFrequency) * (107 - parameters.rainbowFrequency)),
+                 double(uint32_t(parameters.rainbowIntensity) * 42949672u), std::trunc(parameters.rainbowIntensity * 42949672.0 / 2000),
+                 RainbowWaveTable()};
   if (fastPath && WrapAngle(spike.angle) == 900 && px == 0 && py == 0) {
     RasteriseHorizontal(&c);
   } else if (columns) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
@@ -119,8 +120,28 @@ double StyleFactor(uint32_t style) {
   }
 }
 
+// Entries in row order: a band of the final render then reads only its own rows of the star,
+// and writes its tile row after row. The order of entries does not change what they paint:
+// each raises a pixel by a share of the headroom that is left, which commutes.
+void SortByRow(SubShape* subshape) {
+  if (subshape->count < 2) return;
+  int64_t rows = int64_t(subshape->bottom) - subshape->top;
+  std::vector<uint32_t> starts(size_t(rows + 1), 0);
+  const SubShapeEntry* entries = subshape->Entries();
+  for (uint32_t i = 0; i < subshape->count; ++i) ++starts[size_t(entries[i].dy - subshape->top + 1)];
+  for (size_t r = 1; r < starts.size(); ++r) starts[r] += starts[r - 1];
+  BufferDescriptor sorted;
+  if (ReallocateBuffer(uint64_t(subshape->count) * sizeof(SubShapeEntry), &sorted) != 0) return;  // unsorted still paints
+  auto* out = static_cast<SubShapeEntry*>(sorted.block);
+  for (uint32_t i = 0; i < subshape->count; ++i) out[starts[size_t(entries[i].dy - subshape->top)]++] = entries[i];
+  DeallocateBuffer(&subshape->entries);
+  subshape->entries = sorted;
+  subshape->rowOrdered = true;
+}
+
 // A failed star keeps what it drew and is ready: its spikes so far are still a star.
 bool FinishStar(SubShape* subshape, bool complete) {
+  SortByRow(subshape);
   PublishSubShape(subshape);
   return complete;
 }
@@ -132,6 +153,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   SubShape* subshape = &shape->subshapes[px][py];
   DeallocateBuffer(&subshape->entries);
   subshape->count = 0;
+  subshape->rowOrdered = false;
   if (p.length < 1) return FinishStar(subshape, true);
   double r = gEffectRenderMode.referenceSize;
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);

@@ -34,10 +34,15 @@ struct Tables {
 };
 Tables gTables;
 
+}  // namespace
+
 struct FalloffCache {
   int32_t key = -1;  // the length, with bit 31 set in the preview
   uint64_t values[kFalloffSlots];
 };
+
+namespace {
+
 FalloffCache gFalloff[kFalloffKeys];
 SRWLOCK gFalloffLock = SRWLOCK_INIT;
 int gNextFalloffSlot = 0;
@@ -89,6 +94,7 @@ double ComputeFalloff(int32_t length, double distance) {
 
 double SineOf(int64_t tenths) { return gTables.sine[WrapAngle(tenths)]; }
 uint32_t RainbowWave(int64_t tenths) { return gTables.wave[WrapAngle(tenths)]; }
+const uint32_t* RainbowWaveTable() { return gTables.wave; }
 
 void EnterFinalRenderMode(const ImageRecord& hostImage) {
   double width = double(hostImage.rectangle.Width()), height = double(hostImage.rectangle.Height());
@@ -113,9 +119,10 @@ void InitializeStarTables() {
   gSoftFlare.key = -1;
 }
 
-double SpikeFalloff(int32_t length, int64_t roundedDistance) {
+FalloffCache* SpikeFalloffTable(int32_t length) { return FalloffCacheFor(KeyOf(length)); }
+
+double SpikeFalloff(FalloffCache* cache, int32_t length, int64_t roundedDistance) {
   if (roundedDistance < 0 || roundedDistance >= kFalloffSlots) return ComputeFalloff(length, double(roundedDistance));
-  FalloffCache* cache = FalloffCacheFor(KeyOf(length));
   uint64_t bits = __atomic_load_n(&cache->values[roundedDistance], __ATOMIC_RELAXED);
   double value;
   if (bits != kEmpty) {

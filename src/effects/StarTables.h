@@ -22,6 +22,7 @@ inline int32_t WrapAngle(int64_t tenths) {
 }
 double SineOf(int64_t tenths);          // sin(angle)
 uint32_t RainbowWave(int64_t tenths);   // 0.5 + 0.5 sin(angle) as a 32-bit fraction
+const uint32_t* RainbowWaveTable();     // the same for 0..3599, for per-pixel loops
 
 // How effects are being rendered: final (into the host image) or for the preview.
 struct EffectRenderMode {
@@ -40,7 +41,10 @@ void EnterFinalRenderMode(const ImageRecord& hostImage);
 void InitializeStarTables();
 
 // The spike falloff Q at a rounded distance (quarter pixels) for a spike length; memoised per
-// length, so that the value is the same whichever thread or spike computed it first.
-double SpikeFalloff(int32_t length, int64_t roundedDistance);
+// length, so that the value is the same whichever thread or spike computed it first. A spike
+// takes its length's table once and reads it for every pixel.
+struct FalloffCache;
+FalloffCache* SpikeFalloffTable(int32_t length);
+double SpikeFalloff(FalloffCache* table, int32_t length, int64_t roundedDistance);
 // The soft-flare weight at ρ pixels for Length L.
 uint32_t SoftFlareWeight(int32_t length, double distance);

@@ -131,3 +131,46 @@ TEST_F(FilterHostFiles, AMaskFileSelectsAndMustFitTheDocument) {
   EXPECT_NE(wrong.output.find("filterhost: the mask is 30x20 but the document is 40x20"), std::string::npos) << wrong.output;
   RemoveFolderTree(folder);
 }
+
+// The filter end to end on an image file: the reference host's test picture carries a small
+// highlight every 97 columns and 89 rows (from 40, 30).
+TEST_F(FilterHostFiles, TheFilterPaintsStarsAndTheSettingsReachIt) {
+  std::wstring folder = MakeScratchFolder(L"render");
+  std::string error;
+  DocumentImage picture = MakeTestDocument(300, 200, 3, false, 1, false);
+  std::wstring in = folder + L"\\in.png";
+  ASSERT_TRUE(SaveImageFile(in, picture, {}, &error)) << error;
+  auto render = [&](const std::wstring& settings, DocumentImage* result) {
+    std::wstring out = folder + L"\\out.png";
+    DeleteFileW(out.c_str());
+    ProcessResult run = RunHost(L"--in " + Quoted(in) + L" --out " + Quoted(out) + L" --set qntY=100 " + settings);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    ImageFileInfo info;
+    return LoadImageFile(out, 8, 0, result, &info, &error);
+  };
+  DocumentImage stars, none, black;
+  ASSERT_TRUE(render(L"", &stars)) << error;
+  size_t above = size_t(30 - 6) * 300 + 137;  // on the upward spike of the highlight at (137, 30)
+  EXPECT_GT(stars.planes[1][above], picture.planes[1][above] + 10);
+  ASSERT_TRUE(render(L"--set Lngt=0", &none)) << error;
+  EXPECT_EQ(none.planes, picture.planes) << "Length 0 draws nothing";
+  ASSERT_TRUE(render(L"--set qntY=0 --set opsO=1", &black)) << error;
+  for (int p = 0; p < 3; ++p) {
+    for (uint8_t v : black.planes[size_t(p)]) ASSERT_EQ(v, 0) << "Effects Only without a visible light is black";
+  }
+  ProcessResult bad = RunHost(L"--in " + Quoted(in) + L" --set Xyzw=3");
+  EXPECT_EQ(bad.exitCode, 64);
+  EXPECT_NE(bad.output.find("--set: unknown key 'Xyzw'"), std::string::npos) << bad.output;
+  RemoveFolderTree(folder);
+}
+
+TEST_F(FilterHostFiles, CancellingTheRenderWritesNoFile) {
+  std::wstring folder = MakeScratchFolder(L"rendercancel");
+  std::string error;
+  std::wstring in = folder + L"\\in.png", out = folder + L"\\out.png";
+  ASSERT_TRUE(SaveImageFile(in, MakeTestDocument(900, 600, 3, false, 1, false), {}, &error)) << error;
+  ProcessResult run = RunHost(L"--in " + Quoted(in) + L" --out " + Quoted(out) + L" --cancel-at 60");
+  EXPECT_EQ(run.exitCode, 2) << run.output;
+  EXPECT_FALSE(FileExists(out));
+  RemoveFolderTree(folder);
+}
