@@ -7,6 +7,7 @@
 #include <vector>
 
 std::wstring BuiltPluginPath();
+std::wstring ExamplesPath();  // the repository's examples folder
 std::wstring BuiltFilterHostPath();
 std::wstring MakeScratchFolder(const wchar_t* name);
 void RemoveFolderTree(const std::wstring& folder);

@@ -87,6 +87,18 @@ TEST_F(BufferManager, AFailedPreservingReallocationKeepsTheOldBlock) {
   EXPECT_EQ(GetBufferStatistics().currentUsage, 0u);
 }
 
+TEST_F(BufferManager, ABlockBeyondWhatTheMachineCanHoldIsRefused) {
+  ReportCapture capture;
+  BufferDescriptor huge;
+  EXPECT_EQ(ReallocateBuffer(1ull << 42, &huge), -108) << "4 TB";
+  EXPECT_EQ(huge.block, nullptr);
+  BufferDescriptor growing;
+  ASSERT_EQ(ReallocateBuffer(4096, &growing), 0);
+  EXPECT_EQ(ReallocateBufferPreserveContents(1ull << 42, &growing), -108);
+  EXPECT_NE(growing.block, nullptr) << "the old block stays";
+  DeallocateBuffer(&growing);
+}
+
 TEST_F(BufferManager, DeallocatingNothingChangesNothing) {
   ReportCapture capture;
   BufferDescriptor empty;

@@ -174,3 +174,27 @@ TEST_F(FilterHostFiles, CancellingTheRenderWritesNoFile) {
   EXPECT_FALSE(FileExists(out));
   RemoveFolderTree(folder);
 }
+
+// The bundled photograph: the Pleiades, whose bright blue stars get stars of their own colour.
+TEST_F(FilterHostFiles, ThePhotographOfTheSampleGetsStars) {
+  std::wstring folder = MakeScratchFolder(L"sample");
+  std::wstring in = ExamplesPath() + L"\\pleiades.png", out = folder + L"\\pleiades.png";
+  ProcessResult run = RunHost(L"--in " + Quoted(in) + L" --out " + Quoted(out));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  DocumentImage before, after;
+  ImageFileInfo info;
+  std::string error;
+  ASSERT_TRUE(LoadImageFile(in, 8, 0, &before, &info, &error)) << error;
+  ASSERT_TRUE(LoadImageFile(out, 8, 0, &after, &info, &error)) << error;
+  ASSERT_EQ(after.width, before.width);
+  size_t brighter = 0, darker = 0, pixels = before.planes[0].size();
+  for (size_t i = 0; i < pixels; ++i) {
+    int rise = int(after.planes[2][i]) - int(before.planes[2][i]);
+    brighter += rise > 8 ? 1 : 0;
+    darker += rise < 0 ? 1 : 0;
+  }
+  EXPECT_GT(brighter, pixels / 100) << "stars spread over the sky";
+  EXPECT_LT(brighter, pixels / 2) << "but not over all of it";
+  EXPECT_EQ(darker, 0u) << "effects never darken";
+  RemoveFolderTree(folder);
+}
