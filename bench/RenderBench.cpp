@@ -84,16 +84,6 @@ struct Measurement {
   int16_t result;
 };
 
-bool OpenProfiles() {
-  HostProfileSource source;
-  source.profileHandle = gFilterRecord->iCCprofileData;
-  source.profileSize = gFilterRecord->iCCprofileSize;
-  source.lockHandle = gFilterRecord->handleProcs->lockProc;
-  source.unlockHandle = gFilterRecord->handleProcs->unlockProc;
-  source.imageMode = gFilterRecord->imageMode;
-  return InitializeColorConversion(source);
-}
-
 Measurement Render(HostSession* session, const std::vector<std::vector<uint8_t>>& original, ParameterBlock block) {
   session->Image().planes = original;
   ResetBufferStatistics(GetBufferAlignment());
@@ -103,7 +93,7 @@ Measurement Render(HostSession* session, const std::vector<std::vector<uint8_t>>
   BindCurrentParameterBlock(&block);
   InitializeImageEditorProgressBar();
   SetImageEditorProgressProcs(gFilterRecord->progressProc, gFilterRecord->abortProc);
-  if (OpenProfiles() && ReadHostImage()) {
+  if (InitializeColorConversion(HostProfileOfRecord()) && ReadHostImage()) {
     auto start = std::chrono::steady_clock::now();
     StartLightSourceAnalysis(gHostImage);
     WaitForLightSourceAnalysis(INFINITE);

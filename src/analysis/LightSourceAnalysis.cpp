@@ -13,6 +13,7 @@
 #include "color/ColorProfiles.h"
 #include "core/Reducers.h"
 #include "core/RunResult.h"
+#include "core/StageTimer.h"
 #include "effects/AnalysisShapes.h"
 #include "support/ErrorReport.h"
 
@@ -23,18 +24,6 @@ namespace {
 constexpr int16_t kTaskError = -1715;
 volatile bool gAnalysisFailed = false;
 
-double SecondsSince(const LARGE_INTEGER& start) {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now;
-}
 
 bool CreateAnalysisShapes(AnalysisRun* run) {
   run->discs = static_cast<Shape*>(calloc(kAnalysisShapes, sizeof(Shape)));
@@ -91,13 +80,13 @@ int16_t RunPass(AnalysisRun* run, AnalysisPass pass) {
   double* scaleX = pass == PASS_COARSE ? &run->coarseScaleX : &run->fineScaleX;
   double* scaleY = pass == PASS_COARSE ? &run->coarseScaleY : &run->fineScaleY;
   int16_t result = 0;
-  LARGE_INTEGER start = Now();
+  LARGE_INTEGER start = StageStart();
   bool made = MakeAnalysisImage(run, scaleX, scaleY, &result);
   run->times.analysisImages[pass] = SecondsSince(start);
   if (!made) return run->abort ? int16_t(0) : result;
   run->scaleX = *scaleX, run->scaleY = *scaleY;
   if (pass == PASS_FINE) RescaleLightSources(&gLightSourceTable, run->fineScaleX / run->coarseScaleX, run->fineScaleY / run->coarseScaleY);
-  start = Now();
+  start = StageStart();
   result = DetectLightSources(run);
   run->times.detection[pass] = SecondsSince(start);
   return result;
@@ -114,7 +103,7 @@ unsigned __stdcall InitializeDataTask(void*) {
   int64_t rows = run->host.rectangle.Height();
   run->rowsTotal = uint64_t(std::ceil(rows * (run->coarseScaleY + 1 + run->fineScaleY)));
   __atomic_store_n(&run->rowsDone, 0, __ATOMIC_RELAXED);
-  LARGE_INTEGER start = Now();
+  LARGE_INTEGER start = StageStart();
   run->imageMaximum = FindImageMaximum(run);
   run->times.imageMaximum = SecondsSince(start);
   int16_t result = 0;
@@ -127,7 +116,7 @@ unsigned __stdcall InitializeDataTask(void*) {
   if (result != 0) {
     RaiseAnalysisFailure(result);
   } else if (!run->abort) {
-    start = Now();
+    start = StageStart();
     RescaleLightSources(&gLightSourceTable, 1.0 / run->fineScaleX, 1.0 / run->fineScaleY);
     FinishLightSourceTable(&gLightSourceTable, &run->abort);
     run->times.finishing = SecondsSince(start);

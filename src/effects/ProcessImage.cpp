@@ -13,6 +13,7 @@
 #include "color/ColorProfiles.h"
 #include "core/Progress.h"
 #include "core/RunResult.h"
+#include "core/StageTimer.h"
 #include "core/WorkerThreads.h"
 #include "effects/AnalysisWait.h"
 #include "effects/EffectShapes.h"
@@ -31,18 +32,6 @@ constexpr int16_t kImageError = -20;
 
 RenderTimes gRenderTimes;
 
-double SecondsSince(const LARGE_INTEGER& start) {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now;
-}
 
 struct PhaseTask {
   int phaseX, phaseY;
@@ -252,15 +241,15 @@ int16_t ProcessImage() {
   // Each band advances twice per light source (stars, then soft flares); each phase three times.
   StartImageEditorProgress(2 * gLightSourceTable.count * uint64_t(bands) + 3 * uint64_t(phases));
   gRenderTimes = RenderTimes{};
-  LARGE_INTEGER start = Now();
+  LARGE_INTEGER start = StageStart();
   if (phases > 0) GenerateUsedPhases(used, phases);
   ReportOutOfMemory();
   gRenderTimes.shapes = SecondsSince(start);
-  start = Now();
+  start = StageStart();
   if (RunResult() == 0 && rows > 0) PaintBands(parameters, bands);
   ReportOutOfMemory();
   gRenderTimes.painting = SecondsSince(start);
-  start = Now();
+  start = StageStart();
   if (RunResult() == 0) WriteHostImage(gHostImage);
   gRenderTimes.writeBack = SecondsSince(start);
   if (RunResult() == 0) {

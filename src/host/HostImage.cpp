@@ -133,6 +133,18 @@ bool ReadTile(const VRect& tile, int planes, int colourPlanes) {
 
 }  // namespace
 
+HostProfileSource HostProfileOfRecord() {
+  HostProfileSource source;
+  source.profileHandle = gFilterRecord->iCCprofileData;
+  source.profileSize = gFilterRecord->iCCprofileSize;
+  if (gFilterRecord->handleProcs != nullptr) {
+    source.lockHandle = gFilterRecord->handleProcs->lockProc;
+    source.unlockHandle = gFilterRecord->handleProcs->unlockProc;
+  }
+  source.imageMode = gFilterRecord->imageMode;
+  return source;
+}
+
 const char* HostModeName(int32_t mode) {
   static const char* const kNames[] = {"plugInModeBitmap", "plugInModeGrayScale", "plugInModeIndexedColor",
                                        "plugInModeRGBColor", "plugInModeCMYKColor", "plugInModeHSLColor",

@@ -1,10 +1,13 @@
 // The host's image, read once whole into one image record during the start selector and
 // written back plane by plane and tile by tile through the host's advanceState.
 #pragma once
+#include "color/ColorProfiles.h"
 #include "core/ImageRecord.h"
 
 extern ImageRecord gHostImage;
 
+// What the current filter record says of the host image's profile.
+HostProfileSource HostProfileOfRecord();
 bool ReadHostImage();
 void WriteHostImage(const ImageRecord& image);
 void DestroyHostImage();

@@ -37,18 +37,6 @@ void ShutDownIfFailed() {
   if (!ResultIsOk()) ShutDown();
 }
 
-HostProfileSource HostProfileOfRecord() {
-  HostProfileSource source;
-  source.profileHandle = gFilterRecord->iCCprofileData;
-  source.profileSize = gFilterRecord->iCCprofileSize;
-  if (gFilterRecord->handleProcs != nullptr) {
-    source.lockHandle = gFilterRecord->handleProcs->lockProc;
-    source.unlockHandle = gFilterRecord->handleProcs->unlockProc;
-  }
-  source.imageMode = gFilterRecord->imageMode;
-  return source;
-}
-
 void PrepareColorConversion() {
   bool gammaReady = CreateGammaTableMutex();
   if (!InitializeColorConversion(HostProfileOfRecord()) || !gammaReady) {

@@ -13,8 +13,6 @@ namespace {
 
 void FillListing(HWND dialog, const LightSourceTable& table) {
   char line[kListingLineSize];
-  FormatLightSourceCount(line, sizeof line, table.count);
-  SetDlgItemTextA(dialog, IDC_LIGHT_SOURCE_COUNT, line);
   HWND list = GetDlgItem(dialog, IDC_LIGHT_SOURCE_LIST);
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   LONG widest = 0;
@@ -30,6 +28,8 @@ void FillListing(HWND dialog, const LightSourceTable& table) {
   ReleaseDC(list, dc);
   SendMessageW(list, LB_SETHORIZONTALEXTENT, WPARAM(widest + 8), 0);
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+  FormatLightSourceCount(line, sizeof line, table.count);
+  SetDlgItemTextA(dialog, IDC_LIGHT_SOURCE_COUNT, line);
 }
 
 // Count across the top, the list filling the middle, OK at the bottom right.

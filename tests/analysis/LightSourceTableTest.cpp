@@ -233,8 +233,12 @@ struct ListingReader {
       if (dialog == nullptr) Sleep(10);
     }
     if (dialog == nullptr) return;
-    char text[512];
-    GetDlgItemTextA(dialog, 3101, text, sizeof text);
+    // The window exists before its initialisation has filled it.
+    char text[512] = "";
+    for (int i = 0; i < 500 && text[0] == 0; ++i) {
+      GetDlgItemTextA(dialog, 3101, text, sizeof text);
+      if (text[0] == 0) Sleep(10);
+    }
     count = text;
     HWND list = GetDlgItem(dialog, 3102);
     LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);

@@ -11,6 +11,7 @@
 #include "HostCallbacks.h"
 #include "HostSession.h"
 #include "ProcessingFixture.h"
+#include "support/HostRecordFixture.h"
 #include "TestSupport.h"
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorConversion.h"
@@ -26,31 +27,18 @@ namespace {
 
 using Planes = std::vector<std::vector<uint8_t>>;
 
-class FinalRender : public ProcessingFixture {
+class FinalRender : public HostRecordFixture {
  protected:
   void TearDown() override {
     ReleaseEffectShapes();
     StopLightSourceAnalysis();
-    if (gFilterRecord != nullptr) DestroyHostImage();
-    TerminateImageEditorProgressBar();
     BindCurrentParameterBlock(nullptr);
-    gFilterRecord = nullptr;
-    m_Session.reset();
-    if (m_Quiet != nullptr) fclose(m_Quiet);
-    ProcessingFixture::TearDown();
+    HostRecordFixture::TearDown();
   }
   // The document of the reference host: a gradient with a one-pixel highlight every 97 columns
   // (from 40) and 89 rows (from 30).
   HostSession& Open(HostDocument document, HostOptions options = HostOptions{}) {
-    m_Quiet = fopen("NUL", "w");
-    options.out = m_Quiet;
-    ResetHostObservations();
-    m_Session = std::make_unique<HostSession>(document, options);
-    m_Session->Activate();
-    gFilterRecord = m_Session->Record();
-    gFilterRecord->bigDocumentData->PluginUsing32BitCoordinates = 1;
-    InitializeImageEditorProgressBar();
-    SetImageEditorProgressProcs(gFilterRecord->progressProc, gFilterRecord->abortProc);
+    HostRecordFixture::Open(document, options);
     m_Before = m_Session->Image().planes;
     return *m_Session;
   }
@@ -59,13 +47,7 @@ class FinalRender : public ProcessingFixture {
   void Prepare(const ParameterBlock& block) {
     m_Block = block;
     BindCurrentParameterBlock(&m_Block);
-    HostProfileSource source;
-    source.profileHandle = gFilterRecord->iCCprofileData;
-    source.profileSize = gFilterRecord->iCCprofileSize;
-    source.lockHandle = gFilterRecord->handleProcs->lockProc;
-    source.unlockHandle = gFilterRecord->handleProcs->unlockProc;
-    source.imageMode = gFilterRecord->imageMode;
-    ASSERT_TRUE(InitializeColorConversion(source));
+    ASSERT_TRUE(OpenProfiles());
     ASSERT_TRUE(ReadHostImage());
     ASSERT_TRUE(StartLightSourceAnalysis(gHostImage));
     ASSERT_TRUE(WaitForLightSourceAnalysis(INFINITE));
@@ -141,8 +123,6 @@ class FinalRender : public ProcessingFixture {
   }
   std::vector<std::pair<int64_t, int64_t>> m_Spots;
 
-  std::unique_ptr<HostSession> m_Session;
-  FILE* m_Quiet = nullptr;
   ParameterBlock m_Block{};
   Planes m_Before;
 };

@@ -13,46 +13,13 @@
 #include "HostHandleSuite.h"
 #include "HostSession.h"
 #include "ProcessingFixture.h"
+#include "support/HostRecordFixture.h"
 #include "TestSupport.h"
 #include "core/Progress.h"
 #include "host/HostProxyImage.h"
 #include "host/HostState.h"
 
-class HostImageTraffic : public ProcessingFixture {
- protected:
-  void TearDown() override {
-    if (gFilterRecord != nullptr) DestroyHostImage();
-    TerminateImageEditorProgressBar();
-    gFilterRecord = nullptr;
-    m_Session.reset();
-    if (m_Quiet != nullptr) fclose(m_Quiet);
-    ProcessingFixture::TearDown();
-  }
-  // A session whose record is the current one, as during the start selector.
-  HostSession& Open(HostDocument document, HostOptions options = HostOptions{}) {
-    m_Quiet = fopen("NUL", "w");
-    options.out = m_Quiet;
-    ResetHostObservations();
-    m_Session = std::make_unique<HostSession>(document, options);
-    m_Session->Activate();
-    gFilterRecord = m_Session->Record();
-    if (gFilterRecord->bigDocumentData != nullptr) gFilterRecord->bigDocumentData->PluginUsing32BitCoordinates = 1;
-    InitializeImageEditorProgressBar();
-    SetImageEditorProgressProcs(gFilterRecord->progressProc, gFilterRecord->abortProc);
-    return *m_Session;
-  }
-  bool OpenProfiles() {
-    HostProfileSource source;
-    source.profileHandle = gFilterRecord->iCCprofileData;
-    source.profileSize = gFilterRecord->iCCprofileSize;
-    source.lockHandle = gFilterRecord->handleProcs->lockProc;
-    source.unlockHandle = gFilterRecord->handleProcs->unlockProc;
-    source.imageMode = gFilterRecord->imageMode;
-    return InitializeColorConversion(source);
-  }
-  std::unique_ptr<HostSession> m_Session;
-  FILE* m_Quiet = nullptr;
-};
+using HostImageTraffic = HostRecordFixture;
 
 TEST_F(HostImageTraffic, SixteenBitSamplesWidenToTheFullRangeAndNarrowBack) {
   HostDocument document;

@@ -23,16 +23,6 @@ int16 ModeOf(const ImageFileInfo& info) {
   return info.depth == 32 ? plugInModeRGB96 : info.depth == 16 ? plugInModeRGB48 : plugInModeRGBColor;
 }
 
-bool OpenProfiles(const FilterRecord* record) {
-  HostProfileSource source;
-  source.profileHandle = record->iCCprofileData;
-  source.profileSize = record->iCCprofileSize;
-  source.lockHandle = record->handleProcs->lockProc;
-  source.unlockHandle = record->handleProcs->unlockProc;
-  source.imageMode = record->imageMode;
-  return InitializeColorConversion(source);
-}
-
 bool LoadDocument(const ImageFileDetection& request, DocumentImage* image, ImageFileInfo* info, HostDocument* document,
                   std::string* error) {
   if (!LoadImageFile(request.input, request.depth, request.gray, image, info, error)) return false;
@@ -77,7 +67,7 @@ bool DetectInImageFile(const ImageFileDetection& request, void (*withTable)(void
     InitializeBufferManager();
     CreateGammaTableMutex();
     InitializeImageEditorProgressBar();
-    if (!OpenProfiles(gFilterRecord) || !ReadHostImage()) {
+    if (!InitializeColorConversion(HostProfileOfRecord()) || !ReadHostImage()) {
       *error = "the image could not be read (" + std::to_string(result) + ")";
     } else {
       auto start = std::chrono::steady_clock::now();
