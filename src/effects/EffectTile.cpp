@@ -1,7 +1,6 @@
 // Painting one band: every visible star, then every visible soft flare, in table order, into a
 // black tile of linear light; the host image is touched only when the tile is screened onto it.
 #include <cmath>
-#include <cstdio>
 
 #include "analysis/LightSourceTable.h"
 #include "analysis/TableOperations.h"

@@ -28,7 +28,6 @@ struct SpikeContext {
   double across;                        // k: |sn| when stepping by columns, |cs| by rows
   double reference;
   uint32_t visibilityMinimum;
-  int32_t rainbowIntensity, rainbowFrequency;
   bool gray;
   uint32_t growth;
   bool failed;
@@ -152,7 +151,7 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
   double r = mode.referenceSize;
   double estimate = 16 * r * r * 0.03 * (f + 0.1) * (1.2 - w) * (spike.strength / kFraction + 0.2);
   SpikeContext c{subshape, px, py, &spike, 0.5 * w, f * w * 0.2, f * 0.0002, columns ? std::fabs(sn) : std::fabs(cs), r,
-                 mode.visibilityMinimum, parameters.rainbowIntensity, parameters.rainbowFrequency, mode.grayImage,
+                 mode.visibilityMinimum, mode.grayImage,
                  uint32_t(std::min(estimate / 8, 1048576.0)) + 1024, false, SpikeFalloffTable(spike.length),
                  (3e7 / r) / double((107 - parameters.rainbowFrequency) * (107 - parameters.rainbowFrequency)),
                  double(uint32_t(parameters.rainbowIntensity) * 42949672u), std::trunc(parameters.rainbowIntensity * 42949672.0 / 2000),
