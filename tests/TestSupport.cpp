@@ -119,6 +119,11 @@ bool ReportCapture::HasReport(const std::string& text) const {
   return std::any_of(gReports.begin(), gReports.end(), [&](const CapturedReport& r) { return r.text == text; });
 }
 
+bool ReportCapture::HasReportContaining(const std::string& part) const {
+  std::lock_guard<std::mutex> lock(gCaptureMutex);
+  return std::any_of(gReports.begin(), gReports.end(), [&](const CapturedReport& r) { return r.text.find(part) != std::string::npos; });
+}
+
 void ReportCapture::Clear() {
   std::lock_guard<std::mutex> lock(gCaptureMutex);
   gReports.clear();

@@ -36,6 +36,7 @@ class ReportCapture {
   std::vector<CapturedReport> Reports() const;
   std::vector<CapturedBox> Boxes() const;
   bool HasReport(const std::string& text) const;
+  bool HasReportContaining(const std::string& part) const;
   void Clear();
 
  private:

@@ -104,15 +104,31 @@ constexpr uint64_t kLargeRequest = 64ull << 20;
 // Working buffers may take half of the machine's memory. Beyond that a growth is
 // refused, as an allocation failure the caller reports, rather than granted by an overcommitting
 // system and paid for later by a process killed or thrashing while the pages are touched.
-bool Affordable(uint64_t growth) {
-  if (growth < kLargeRequest) return true;
+std::atomic<uint64_t> gWorkingMemoryLimitOverride{0};
+
+uint64_t WorkingMemoryLimit() {
+  if (uint64_t forced = gWorkingMemoryLimitOverride.load(std::memory_order_relaxed)) return forced;
   MEMORYSTATUSEX status{};
   status.dwLength = sizeof status;
-  if (!GlobalMemoryStatusEx(&status)) return true;
-  return GetBufferStatistics().currentUsage + growth <= status.ullTotalPhys / 2;
+  if (!GlobalMemoryStatusEx(&status)) return UINT64_MAX;
+  return status.ullTotalPhys / 2;
+}
+
+bool Affordable(uint64_t growth) {
+  if (growth < kLargeRequest) return true;
+  uint64_t limit = WorkingMemoryLimit();
+  return limit == UINT64_MAX || GetBufferStatistics().currentUsage + growth <= limit;
 }
 
 }  // namespace
+
+void OverrideWorkingMemoryLimit(uint64_t bytes) { gWorkingMemoryLimitOverride.store(bytes, std::memory_order_relaxed); }
+
+uint64_t AffordableBufferGrowth() {
+  uint64_t limit = WorkingMemoryLimit(), usage = GetBufferStatistics().currentUsage;
+  if (limit == UINT64_MAX) return UINT64_MAX;
+  return usage < limit ? limit - usage : 0;
+}
 
 int16_t ReallocateBuffer(uint64_t size, BufferDescriptor* buffer) {
   uint64_t oldRounded = buffer->size != 0 ? RoundedBufferSize(buffer->size) : 0;

@@ -30,11 +30,16 @@ void DeallocateBuffer(BufferDescriptor* buffer);
 void ReportBufferUsage();
 BufferStatistics GetBufferStatistics();
 
+// How much more the working buffers may grow before large requests are refused.
+uint64_t AffordableBufferGrowth();
+
 std::string FormatByteCount(uint64_t value);  // 1,234,567
 
 // Tests make the next N allocations fail, so that every caller's out-of-memory path is reached.
 void FailNextBufferAllocations(int count);
 // The same after letting the given number of allocations succeed.
 void FailBufferAllocationsAfter(int allocations, int count);
+// Tests shrink the working-memory limit (0 restores half of the machine's memory).
+void OverrideWorkingMemoryLimit(uint64_t bytes);
 // Tests start from zero statistics and a chosen alignment.
 void ResetBufferStatistics(size_t alignment);

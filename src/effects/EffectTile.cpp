@@ -1,5 +1,6 @@
-// Painting one band: every visible star, then every visible soft flare, in table order, into a
-// black tile of linear light; the host image is touched only when the tile is screened onto it.
+// Painting one band: the visible stars of a round's phases, and after the last round every visible
+// soft flare, in table order, into a tile of linear light that starts black and lives through all
+// rounds; the host image is touched only when the tile is screened onto it.
 #include <cmath>
 
 #include "analysis/LightSourceTable.h"
@@ -40,25 +41,25 @@ EffectColor EffectOf(const LightSource& entry, const ParameterSet& parameters, u
 
 }  // namespace
 
-bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters) {
+bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters, const PhaseRound& round) {
   const LightSourceTable& table = gLightSourceTable;
   uint32_t threshold = QuantityThreshold(table, parameters.quantity);
   uint32_t minimum = gEffectRenderMode.visibilityMinimum;
   const LightSource* entries = table.Entries();
   bool stars = parameters.length >= 1 && (parameters.intensity >= 1 || parameters.secondarySpikeIntensity >= 1);
-  if (!stars) {
-    if (!Advance(table.count)) return Cancelled("not rendering cockleburrs");
-  } else {
-    for (uint64_t i = 0; i < table.count; ++i) {
-      if (Stopped()) return false;
-      const LightSource& entry = entries[i];
-      if (IsLightSourceVisible(entry, threshold) && entry.intensity > minimum &&
-          !PaintShapeIntoTile(tile, &gEffectShapes.star, EffectOf(entry, parameters, entry.intensity), entry.x, entry.y, minimum)) {
-        return false;
-      }
-      if (!Advance(1)) return Cancelled("rendering cockleburrs");
+  // Every light source advances the progress once, in the round of its phase.
+  for (uint64_t i = 0; i < table.count; ++i) {
+    if (Stopped()) return false;
+    const LightSource& entry = entries[i];
+    int paintedIn = round.roundOf[ShapePositionOf(entry.x).phase][ShapePositionOf(entry.y).phase];
+    if (paintedIn != round.index && !(round.last && paintedIn < 0)) continue;
+    if (stars && IsLightSourceVisible(entry, threshold) && entry.intensity > minimum &&
+        !PaintShapeIntoTile(tile, &gEffectShapes.star, EffectOf(entry, parameters, entry.intensity), entry.x, entry.y, minimum)) {
+      return false;
     }
+    if (!Advance(1)) return Cancelled(stars ? "rendering cockleburrs" : "not rendering cockleburrs");
   }
+  if (!round.last) return !Stopped();
   if (parameters.length > 0 && parameters.softFlareIntensity > 0) {
     double share = parameters.softFlareIntensity * 0.01;
     double k = std::trunc(share * share * kFraction);

@@ -30,6 +30,8 @@ constexpr int16_t kUserCanceled = -128;
 constexpr int16_t kTaskError = -1715;
 constexpr int16_t kImageError = -20;
 
+constexpr int kMaximumBands = 64;
+
 RenderTimes gRenderTimes;
 
 
@@ -40,7 +42,8 @@ struct PhaseTask {
 struct PaintTask {
   ImageRecord* host;
   const ParameterSet* parameters;
-  ImageRect band;
+  EffectTile* tile;
+  const PhaseRound* round;
   const LinearConversion* conversion;
 };
 
@@ -95,25 +98,26 @@ unsigned __stdcall CreateSubShapeTask(void* argument) {
   return 0;
 }
 
+// A band's tile lives through all rounds; the last round screens it onto the host image.
 unsigned __stdcall GenerateEffectsIntoHostImageTask(void* argument) {
   const auto* task = static_cast<const PaintTask*>(argument);
   ImageRecord* host = task->host;
-  EffectTile tile;
-  if (!CreateEffectTileBuffer(&tile, task->band)) {
+  EffectTile* tile = task->tile;
+  if (tile->pixels.block == nullptr && !CreateEffectTileBuffer(tile, tile->band)) {
     Fail(kOutOfMemory, "CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
     return 0;
   }
-  if (!CreateEffectTile(&tile, *task->parameters)) {
+  if (!CreateEffectTile(tile, *task->parameters, *task->round)) {
     if (RunResult() == 0) Fail(kImageError, "CreateEffectTile failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
-  } else if (RunResult() == 0 && !gRenderAborted) {
+  } else if (task->round->last && RunResult() == 0 && !gRenderAborted) {
+    const ImageRect& band = tile->band;
     if (task->parameters->effectsOnly == 1) {
-      ImageRect area{std::max(task->band.left, host->rectangle.left), std::max(task->band.top, host->rectangle.top),
-                     std::min(task->band.right, host->rectangle.right), std::min(task->band.bottom, host->rectangle.bottom)};
+      ImageRect area{std::max(band.left, host->rectangle.left), std::max(band.top, host->rectangle.top),
+                     std::min(band.right, host->rectangle.right), std::min(band.bottom, host->rectangle.bottom)};
       FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, area);
     }
-    ScreenTileOntoImage(tile, *task->conversion, host, &gRenderAborted);
+    ScreenTileOntoImage(*tile, *task->conversion, host, &gRenderAborted);
   }
-  ReleaseEffectTile(&tile);
   return 0;
 }
 
@@ -172,14 +176,7 @@ void ReportOutOfMemory() {
   }
 }
 
-void GenerateUsedPhases(const bool used[4][4], int count) {
-  PhaseTask phases[16];
-  int n = 0;
-  for (int x = 0; x < 4; ++x) {
-    for (int y = 0; y < 4; ++y) {
-      if (used[x][y]) phases[n++] = PhaseTask{x, y};
-    }
-  }
+void GeneratePhases(const PhaseTask* phases, int count) {
   BufferDescriptor buffer;
   if (PrepareTasks<PhaseTask>(&buffer, count, CreateSubShapeTask, "SubShape generation",
                               [&](int i, PhaseTask* task) { *task = phases[i]; })) {
@@ -189,7 +186,39 @@ void GenerateUsedPhases(const bool used[4][4], int count) {
   DeallocateBuffer(&buffer);
 }
 
-void PaintBands(const ParameterSet& parameters, int bands) {
+void PaintRound(const ParameterSet& parameters, EffectTile* tiles, int bands, const PhaseRound& round,
+                const LinearConversion& conversion) {
+  BufferDescriptor buffer;
+  if (PrepareTasks<PaintTask>(&buffer, bands, GenerateEffectsIntoHostImageTask, "effect painting", [&](int i, PaintTask* task) {
+        *task = PaintTask{&gHostImage, &parameters, &tiles[i], &round, &conversion};
+      })) {
+    RunTasks(static_cast<ThreadBlock*>(buffer.block), bands, "SpawnMultipleThreads failure for effect painting in ProcessImage().",
+             "WaitForMultipleThreads failure for effect painting in ProcessImage().");
+  }
+  DeallocateBuffer(&buffer);
+}
+
+// How many more phases the working memory takes, given the size of one: a quarter is kept in
+// reserve for the growth of the buffers while they are filled, and the tiles for their allocation.
+int PhasesThatFit(uint64_t phaseBytes, uint64_t tileBytes, int wanted) {
+  if (phaseBytes == 0) return wanted;
+  uint64_t room = AffordableBufferGrowth();
+  room = room > tileBytes ? room - tileBytes : 0;
+  return int(std::min<uint64_t>(uint64_t(wanted), room / (phaseBytes + phaseBytes / 4)));
+}
+
+// The visible phases, as few rounds as memory allows: the first phase is generated alone to learn
+// how large a phase is, then as many more as fit; their light sources are painted into every
+// band and the phases freed before the next round. At the default settings every phase fits at
+// once; long stars on large documents need the memory of one phase at a time, not of sixteen.
+void RenderInRounds(const ParameterSet& parameters, const bool used[4][4], int bands, int* rounds) {
+  PhaseTask phases[16];
+  int count = 0;
+  for (int x = 0; x < 4; ++x) {
+    for (int y = 0; y < 4; ++y) {
+      if (used[x][y]) phases[count++] = PhaseTask{x, y};
+    }
+  }
   ImageRecord* host = &gHostImage;
   LinearConversion conversion;
   if (!MakeLinearConversion(*host, &conversion)) {
@@ -197,18 +226,40 @@ void PaintBands(const ParameterSet& parameters, int bands) {
     Trace("Couldn't create color transform in ProcessImage(), *gResult set to %d.", -50);
     return;
   }
-  int64_t top = host->rectangle.top, rows = host->rectangle.Height();
-  int64_t height = rows / bands;
-  BufferDescriptor buffer;
-  if (PrepareTasks<PaintTask>(&buffer, bands, GenerateEffectsIntoHostImageTask, "effect painting", [&](int i, PaintTask* task) {
-        int32_t bandTop = int32_t(top + i * height);
-        int32_t bandBottom = i == bands - 1 ? host->rectangle.bottom : int32_t(bandTop + height);
-        *task = PaintTask{host, &parameters, ImageRect{host->rectangle.left, bandTop, host->rectangle.right, bandBottom}, &conversion};
-      })) {
-    RunTasks(static_cast<ThreadBlock*>(buffer.block), bands, "SpawnMultipleThreads failure for effect painting in ProcessImage().",
-             "WaitForMultipleThreads failure for effect painting in ProcessImage().");
+  EffectTile tiles[kMaximumBands];
+  int64_t top = host->rectangle.top, height = host->rectangle.Height() / bands;
+  for (int i = 0; i < bands; ++i) {
+    int32_t bandTop = int32_t(top + i * height);
+    int32_t bandBottom = i == bands - 1 ? host->rectangle.bottom : int32_t(bandTop + height);
+    tiles[i].band = ImageRect{host->rectangle.left, bandTop, host->rectangle.right, bandBottom};
   }
-  DeallocateBuffer(&buffer);
+  uint64_t tileBytes = uint64_t(host->rectangle.Width()) * uint64_t(host->rectangle.Height()) * 3 * sizeof(float);
+  PhaseRound round;
+  memset(round.roundOf, -1, sizeof round.roundOf);
+  round.index = 0;
+  int next = 0;
+  for (;;) {
+    LARGE_INTEGER start = StageStart();
+    int begin = next;
+    if (next < count) GeneratePhases(&phases[next++], 1);
+    if (RunResult() == 0 && next < count) {
+      const SubShape& first = gEffectShapes.star.subshapes[phases[begin].phaseX][phases[begin].phaseY];
+      int more = PhasesThatFit(first.entries.size, round.index == 0 ? tileBytes : 0, count - next);
+      if (more > 0) GeneratePhases(&phases[next], more);
+      next += more;
+    }
+    for (int i = begin; i < next; ++i) round.roundOf[phases[i].phaseX][phases[i].phaseY] = int8_t(round.index);
+    round.last = next >= count;
+    gRenderTimes.shapes += SecondsSince(start);
+    start = StageStart();
+    if (RunResult() == 0) PaintRound(parameters, tiles, bands, round, conversion);
+    for (int i = begin; i < next; ++i) ReleaseSubShape(&gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY]);
+    gRenderTimes.painting += SecondsSince(start);
+    ++round.index;
+    if (RunResult() != 0 || round.last) break;
+  }
+  *rounds = round.index;
+  for (int i = 0; i < bands; ++i) ReleaseEffectTile(&tiles[i]);
 }
 
 }  // namespace
@@ -237,25 +288,19 @@ int16_t ProcessImage() {
   bool used[4][4];
   int phases = UsedPhases(parameters, used);
   int64_t rows = gHostImage.rectangle.Height();
-  int bands = int(std::max<int64_t>(1, std::min<int64_t>(GetWorkerCount(), rows)));
+  int bands = int(std::max<int64_t>(1, std::min<int64_t>({int64_t(GetWorkerCount()), rows, int64_t(kMaximumBands)})));
   // Each band advances twice per light source (stars, then soft flares); each phase three times.
   StartImageEditorProgress(2 * gLightSourceTable.count * uint64_t(bands) + 3 * uint64_t(phases));
   gRenderTimes = RenderTimes{};
+  if (rows > 0) RenderInRounds(parameters, used, bands, &gRenderTimes.rounds);
+  ReportOutOfMemory();
   LARGE_INTEGER start = StageStart();
-  if (phases > 0) GenerateUsedPhases(used, phases);
-  ReportOutOfMemory();
-  gRenderTimes.shapes = SecondsSince(start);
-  start = StageStart();
-  if (RunResult() == 0 && rows > 0) PaintBands(parameters, bands);
-  ReportOutOfMemory();
-  gRenderTimes.painting = SecondsSince(start);
-  start = StageStart();
   if (RunResult() == 0) WriteHostImage(gHostImage);
   gRenderTimes.writeBack = SecondsSince(start);
   if (RunResult() == 0) {
     ErrorReport(__LINE__, TraceMessage)
-        .Report("Final render: %d phases, %d bands; shapes %.3f s, painting %.3f s, write-back %.3f s.", phases, bands,
-                gRenderTimes.shapes, gRenderTimes.painting, gRenderTimes.writeBack);
+        .Report("Final render: %d phases in %d rounds, %d bands; shapes %.3f s, painting %.3f s, write-back %.3f s.", phases,
+                gRenderTimes.rounds, bands, gRenderTimes.shapes, gRenderTimes.painting, gRenderTimes.writeBack);
   }
   return RunResult();
 }

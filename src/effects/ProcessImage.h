@@ -12,13 +12,22 @@ int16_t ProcessImage();
 // Seconds spent in each stage of the last render.
 struct RenderTimes {
   double shapes, painting, writeBack;
+  int rounds;  // of phase generation and painting
 };
 RenderTimes GetRenderTimes();
+
+// The phases are painted in rounds: each round generates as many phases as the working memory
+// allows, paints their light sources into every band and frees them again.
+struct PhaseRound {
+  int8_t roundOf[4][4];  // the round that paints the light sources of a phase
+  int index;
+  bool last;  // also paints the light sources of phases no round has (none visible) and the soft flares
+};
 
 // Pieces of the render, exposed for tests.
 bool GenerateFinalEffectShapes(int phaseX, int phaseY);
 struct EffectTile;
-// Paints every visible effect of the tile's band into the tile.
-bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters);
+// Paints the visible effects of the round into the tile of a band.
+bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters, const PhaseRound& round);
 // The render's abort flag: painters stop at their next check once it is raised.
 extern volatile bool gRenderAborted;

@@ -13,6 +13,8 @@ constexpr uint64_t kEntrySize = sizeof(SubShapeEntry);
 
 uint64_t CapacityOf(const SubShape& subshape) { return subshape.entries.size / kEntrySize; }
 
+}  // namespace
+
 void ReleaseSubShape(SubShape* subshape) {
   DeallocateBuffer(&subshape->entries);
   DeallocateBuffer(&subshape->preview.batchIndices);
@@ -21,8 +23,6 @@ void ReleaseSubShape(SubShape* subshape) {
   subshape->left = subshape->top = subshape->right = subshape->bottom = 0;
   __atomic_store_n(&subshape->ready, uint8_t(0), __ATOMIC_RELEASE);
 }
-
-}  // namespace
 
 uint32_t FractionOf(double value) {
   if (!(value > 0.0)) return 0;

@@ -63,6 +63,8 @@ ShapePosition ShapePositionOf(double v);
 
 bool InitializeShape(Shape* shape, ShapeGenerator generator, const void* parameter, bool singlePhase);
 void ResetShape(Shape* shape);
+// Frees one SubShape; it is generated again when next acquired.
+void ReleaseSubShape(SubShape* subshape);
 void DestroyShape(Shape* shape);
 
 // The SubShape of a phase, generated first if need be; null when generation or the wait failed.

@@ -77,8 +77,9 @@ class FinalRender : public HostRecordFixture {
     }
     return false;
   }
-  // Replaces the document by a dark, even picture with 3 × 3 white lights at the spots.
-  void PaintLights(std::vector<std::pair<int64_t, int64_t>> spots) {
+  // Replaces the document by a dark, even picture with white lights at the spots, 3 × 3 unless
+  // the sizes say otherwise (even sizes put the centre between pixels).
+  void PaintLights(std::vector<std::pair<int64_t, int64_t>> spots, std::vector<std::pair<int, int>> sizes = {}) {
     DocumentImage& d = m_Session->Image();
     int colourPlanes = d.Planes() - (d.transparency ? 1 : 0);
     auto store = [&d](int plane, int64_t x, int64_t y, double level) {
@@ -98,10 +99,12 @@ class FinalRender : public HostRecordFixture {
         for (int64_t x = 0; x < d.width; ++x) store(plane, x, y, plane < colourPlanes ? 0.04 : 1.0);
       }
     }
-    for (const auto& spot : spots) {
+    for (size_t i = 0; i < spots.size(); ++i) {
+      const auto& spot = spots[i];
+      std::pair<int, int> size = i < sizes.size() ? sizes[i] : std::make_pair(3, 3);
       for (int plane = 0; plane < colourPlanes; ++plane) {
-        for (int64_t y = spot.second - 1; y <= spot.second + 1; ++y) {
-          for (int64_t x = spot.first - 1; x <= spot.first + 1; ++x) store(plane, x, y, 1.0);
+        for (int64_t y = spot.second - 1; y < spot.second - 1 + size.second; ++y) {
+          for (int64_t x = spot.first - 1; x < spot.first - 1 + size.first; ++x) store(plane, x, y, 1.0);
         }
       }
     }
@@ -201,6 +204,45 @@ TEST_F(FinalRender, OnlySoftFlaresWhenBothSpikeIntensitiesAreZero) {
   }
   EXPECT_NEAR(rise[0], rise[1], 0.02);
   EXPECT_NEAR(rise[2], rise[3], 0.02);
+}
+
+// Without room for more than one phase at a time every phase gets its own round; the picture is
+// the same but for the order in which the tile's floats were summed.
+TEST_F(FinalRender, RenderingOnePhaseARoundGivesTheSamePicture) {
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 70;
+  auto lights = [this] {
+    Open(Document(plugInModeRGBColor, 700, 500));
+    PaintLights({{150, 120}, {420, 100}, {300, 300}, {560, 390}, {100, 420}}, {{3, 3}, {2, 2}, {3, 2}, {2, 3}, {4, 4}});
+  };
+  lights();
+  ASSERT_EQ(Render(block), 0);
+  Planes together = After();
+  TearDown();
+  SetUp();
+  ReportCapture capture;
+  OverrideWorkingMemoryLimit(1);
+  lights();
+  int16_t result = Render(block);
+  OverrideWorkingMemoryLimit(0);
+  ASSERT_EQ(result, 0);
+  int phases = 0, rounds = 0;
+  for (const CapturedReport& report : capture.Reports()) sscanf(report.text.c_str(), "Final render: %d phases in %d rounds", &phases, &rounds);
+  EXPECT_GT(phases, 1);
+  EXPECT_EQ(rounds, phases);
+  EXPECT_EQ(GetHostObservations().lastPercent, 100);
+  int differences = 0, changed = 0;
+  for (size_t plane = 0; plane < 3; ++plane) {
+    for (size_t i = 0; i < together[plane].size(); ++i) {
+      int delta = std::abs(int(together[plane][i]) - int(After()[plane][i]));
+      EXPECT_LE(delta, 1) << "plane " << plane << ", sample " << i;
+      if (delta > 1) break;
+      differences += delta;
+      changed += together[plane][i] != m_Before[plane][i];
+    }
+  }
+  EXPECT_GT(changed, 10000) << "stars were painted";
+  EXPECT_LT(differences, changed / 100);
 }
 
 TEST_F(FinalRender, AnImageWithFewerRowsThanWorkersPaintsARowABand) {
