@@ -1,4 +1,5 @@
-// The registration record of the built plug-in, byte for byte, and how a host reads it.
+// The registration record and the scripting terminology of the built plug-in, byte for byte, and
+// how a host reads the record.
 #include <gtest/gtest.h>
 
 #include "HostSession.h"
@@ -10,6 +11,7 @@ namespace {
 // The expected record, written out independently of the resource script.
 class PiplBuilder {
  public:
+  void Int8(uint8_t value) { Bytes(&value, 1); }
   void Int16(int16_t value) { Bytes(&value, 2); }
   void Int32(int32_t value) { Bytes(&value, 4); }
   void Code(const char (&code)[5]) { Int32(int32_t(FourCC(code))); }
@@ -153,4 +155,73 @@ TEST(PiplReader, RefusesALengthThatRunsPastTheResource) {
   EXPECT_EQ(error, "a PIPL property runs past the end of the resource");
   bytes.resize(8);
   EXPECT_FALSE(ParsePipl(bytes, &record, &error));
+}
+
+namespace {
+
+// The scripting terminology, written out independently of the resource script.
+std::vector<uint8_t> ExpectedTerminology() {
+  PiplBuilder aete;
+  auto text = [&aete](const std::string& value) {
+    for (uint8_t byte : PascalString(value)) aete.Int8(byte);
+  };
+  aete.Int16(1);
+  aete.Int8(1), aete.Int8(0);
+  aete.Int16(0), aete.Int16(0), aete.Int16(1);
+  text("Vellbrook Software"), text("Vellbrook Software");
+  aete.Code("VBQ1"), aete.Int16(1), aete.Int16(1), aete.Int16(1);
+  text("Halvorn Pro 3"), text("Halvorn Pro 3 filter plug-in");
+  aete.Code("VBQ1"), aete.Code("VBQ1");
+  aete.Code("null"), text(""), aete.Int16(0);
+  aete.Code("#ImR"), text(""), aete.Int16(int16_t(0xB000));
+  struct Parameter {
+    const char* name;
+    const char (&key)[5];
+    const char (&type)[5];
+    const char* description;
+    int16_t flags;
+  };
+  const Parameter parameters[] = {
+      {"output spikes only", "opsO", "bool", "Halvorn output spikes only", 0},
+      {"effect", "stEf", "efTy", "Halvorn star effect type", 0x2000},
+      {"quantity", "qntY", "doub", "Halvorn quantity", 0},
+      {"intensity", "Intn", "doub", "Halvorn intensity", 0},
+      {"length", "Lngt", "doub", "Halvorn length", 0},
+      {"angle", "Angl", "doub", "Halvorn angle", 0},
+      {"number of points", "numP", "long", "Halvorn number of points", 0},
+      {"spike sharpness", "spsH", "doub", "Halvorn spike sharpness", 0},
+      {"spike spread", "spsP", "doub", "Halvorn spike spread", 0},
+      {"saturation", "Strt", "doub", "Halvorn color saturation", 0},
+      {"rainbow intensity", "rbwI", "doub", "Halvorn rainbow intensity", 0},
+      {"rainbow frequency", "rbwF", "doub", "Halvorn rainbow frequency", 0},
+      {"secondary spike intensity", "sspI", "doub", "Halvorn secondary spike intensity", 0},
+      {"soft flare brightness", "sflB", "doub", "Halvorn soft flare brightness", 0},
+  };
+  aete.Int16(14);
+  for (const Parameter& p : parameters) text(p.name), aete.Code(p.key), aete.Code(p.type), text(p.description), aete.Int16(p.flags);
+  aete.Int16(0), aete.Int16(0), aete.Int16(1);
+  aete.Code("efTy"), aete.Int16(7);
+  struct Enumerator {
+    const char* name;
+    const char (&code)[5];
+  };
+  const Enumerator styles[] = {{"Standard Star", "efT0"}, {"Hollywood Star", "efT1"}, {"Hyper Star", "efT3"}, {"North Star", "efT4"},
+                               {"Vector Star", "efT5"},   {"Religious Cross", "efT2"}, {"Star Burst", "efT6"}};
+  for (const Enumerator& e : styles) text(e.name), aete.Code(e.code), text(std::string(e.name) + " Effect");
+  return aete.Result();
+}
+
+}  // namespace
+
+TEST(Registration, TheTerminologyResourceHoldsExactlyTheTabledBytes) {
+  HMODULE module = LoadPluginAsData();
+  ASSERT_NE(module, nullptr);
+  HRSRC resource = FindResourceExW(module, L"AETE", MAKEINTRESOURCEW(16000), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  ASSERT_NE(resource, nullptr) << "the terminology is registered in language 1033 under the id the record names";
+  const auto* data = static_cast<const uint8_t*>(LockResource(LoadResource(module, resource)));
+  std::vector<uint8_t> bytes(data, data + SizeofResource(module, resource));
+  std::vector<uint8_t> expected = ExpectedTerminology();
+  EXPECT_EQ(bytes.size(), expected.size());
+  EXPECT_EQ(bytes, expected);
+  FreeLibrary(module);
 }
