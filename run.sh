@@ -20,8 +20,12 @@ done
 [ -n "$output" ] || output="out/$(basename "${input%.*}").png"
 mkdir -p "$(dirname "$output")"
 
+# The initial settings are played unless an action is given, so that --set changes only what it names.
+play=(--play examples/default-settings.txt)
+for arg in "$@"; do [ "$arg" != --play ] || play=(); done
+
 plugin=build/bin/HalvornPro3.8bf
-./scripts/winrun build/bin/filterhost.exe "$plugin" --dialog --time --in "$input" --out "$output" "$@"
+./scripts/winrun build/bin/filterhost.exe "$plugin" --dialog --time --in "$input" --out "$output" "${play[@]}" "$@"
 logdir="$top/.wine/prefix/drive_c/users/$(whoami)/AppData/Local/Vellbrook/HalvornPro3/Logs"
 echo "Debug log: $logdir/HalvornPro3_00.log"
 echo "Output: $output"

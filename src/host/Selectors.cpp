@@ -16,6 +16,10 @@
 #include "host/HostSuites.h"
 #include "host/Lifecycle.h"
 #include "host/MemoryNegotiation.h"
+#include "host/RegistryParameters.h"
+#include "host/ScriptParameters.h"
+#include "params/ParameterBlockService.h"
+#include "params/ParameterFiles.h"
 #include "support/ErrorReport.h"
 #include "support/ModuleInstance.h"
 #include "support/UserMessage.h"
@@ -49,6 +53,22 @@ void ReadImageOfHost() {
   if (!ReadHostImage()) {
     SetResult(paramErr);
     ErrorReport(__LINE__, TraceMessage).Report("ReadHostImage failed in DoStart(), *gResult set to %d.", paramErr);
+  }
+}
+
+// The parameters of the last run: the host's registry first, then the last-used file, else the
+// initial defaults. A registry entry that cannot be converted means defaults, whatever the file.
+void RestoreLastParameters() {
+  int16_t restored = ReadRegistryParameters();
+  if ((restored == kHostInsufficient && !ReadLastUsedParameters()) || restored == kRegistryVersionIncompatible) {
+    ParameterBlockService(PARAMSVC_RESET, nullptr);
+  }
+}
+
+void ReadRecordedParameters(bool* showDialog) {
+  if (ReadScriptParametersUI(showDialog) != 0) {
+    SetResult(paramErr);
+    ErrorReport(__LINE__, TraceMessage).Report("ReadScriptParametersUI failed in DoStart(), *gResult set to %d.", paramErr);
   }
 }
 
@@ -111,11 +131,17 @@ void DoPrepare() {
 void DoStart() {
   LockHandles();
   if (ResultIsOk()) SuspendHostWatch();
+  if (ResultIsOk()) RestoreLastParameters();
   bool showDialog = ResultIsOk() && gHost.showDialogFlag != nullptr && *gHost.showDialogFlag != 0;
+  if (ResultIsOk()) ReadRecordedParameters(&showDialog);
   if (ResultIsOk()) PrepareColorConversion();
   if (ResultIsOk()) ReadImageOfHost();
   if (ResultIsOk()) StartLightSourceAnalysis(gHostImage);
-  if (ResultIsOk() && showDialog) *gHost.showDialogFlag = 0;
+  if (ResultIsOk() && showDialog) {
+    // The dialog comes with the user interface; until then the run goes on with the parameters.
+    ErrorReport(__LINE__, TraceMessage).Report("DoStart(): the dialog was asked for.");
+    *gHost.showDialogFlag = 0;
+  }
   if (ResultIsOk()) InitializeEffectTables();
   if (ResultIsOk()) ProcessImage();
   ReleaseRun();
@@ -133,6 +159,11 @@ void DoContinue() {
 
 void DoFinish() {
   LockHandles();
+  if (ResultIsOk()) {
+    WriteFinalScriptParameters();
+    WriteRegistryParameters();
+    WriteLastUsedParameters();
+  }
   ShutDown();
   UnlockHandles();
 }

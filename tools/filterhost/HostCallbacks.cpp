@@ -2,6 +2,8 @@
 // test answers true once progress reaches the --cancel-at percentage.
 #include "HostCallbacks.h"
 
+#include "ActionSuites.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -78,6 +80,8 @@ SPErr AcquireSuite(const char* name, int32 version, const void** suite) {
     *suite = &gPropertySuite;
   } else if (strcmp(name, kPSErrorSuite) == 0 && version == kPSErrorSuiteVersion1) {
     *suite = &gErrorSuite;
+  } else if (const void* action = AcquireActionSuite(name, version)) {
+    *suite = action;
   } else {
     return kSPSuiteNotFoundError;
   }

@@ -100,8 +100,15 @@ HostSession::HostSession(const HostDocument& document, const HostOptions& option
   settings.offerBasicSuite = row.basicSuite;
   settings.offerPropertyProcs = row.propertyProcsCounted;
   SetHandleTrace(options.trace ? options.out : nullptr);
+  ActionSuiteSettings actions = options.actions;
+  if (row.profile == HOST_PDN && actions.actionDescriptorVersions > 2) actions.actionDescriptorVersions = 2;
+  StartActionSuites(actions);
   AllocateRecord();
   BuildRecord();
+}
+
+bool HostSession::RecordedDescriptor(Descriptor* descriptor) const {
+  return m_Descriptors.descriptor != nullptr && DescriptorOfHandle(m_Descriptors.descriptor, descriptor);
 }
 
 void HostSession::Activate() { gActiveSession = this; }
@@ -127,6 +134,9 @@ HostSession::~HostSession() {
   }
   if (m_Record != nullptr && m_Record->iCCprofileData != nullptr && IsLiveHandle(m_Record->iCCprofileData)) {
     GetHostHandleProcs()->disposeProc(m_Record->iCCprofileData);
+  }
+  if (m_Descriptors.descriptor != nullptr && IsLiveHandle(m_Descriptors.descriptor)) {
+    GetHostHandleProcs()->disposeProc(m_Descriptors.descriptor);
   }
   if (m_RecordMemory != nullptr) VirtualFree(m_RecordMemory, 0, MEM_RELEASE);
   if (m_Module != nullptr) FreeLibrary(m_Module);
@@ -173,7 +183,15 @@ void HostSession::BuildRecord() {
   r->inTransparencyMask = m_Document.hasTransparency ? 1 : 0;
   r->filterCase = int16(m_Document.hasTransparency ? (m_Document.hasSelection ? 5 : 4) : (m_Document.hasSelection ? 2 : 1));
   r->errorString = &m_ErrorString;
-  if (row.descriptorProcs || row.profile == HOST_PSPI) r->descriptorParameters = &m_Descriptors;
+  if ((row.descriptorProcs || row.profile == HOST_PSPI) && m_Options.descriptorParameters) {
+    if (row.descriptorProcs) {
+      m_Descriptors.readDescriptorProcs = HostReadDescriptorProcs();
+      m_Descriptors.writeDescriptorProcs = HostWriteDescriptorProcs();
+    }
+    m_Descriptors.playInfo = m_Options.playInfo;
+    if (m_Options.offerDescriptor) m_Descriptors.descriptor = NewDescriptorHandle(m_Options.play);
+    r->descriptorParameters = &m_Descriptors;
+  }
   r->sSPBasic = HostBasicSuite();
   r->depth = m_Document.Depth();
   if (row.profile == HOST_PHOTOSHOP || row.profile == HOST_AFFINITY) {
@@ -300,7 +318,6 @@ int16 HostSession::RunSequence(bool withParameters) {
   }
   int16 result = CallSelector(filterSelectorPrepare);
   if (result != noErr) return result;
-  ApplyParameterSettings(m_Options.settings, m_Record->parameters, m_Record->handleProcs);
   result = CallSelector(filterSelectorStart);
   if (result != noErr) return result;
   for (int calls = 0; RectanglesRequested(); ++calls) {

@@ -9,6 +9,8 @@
 
 #include "PISuites.h"
 #include "PIActions.h"
+#include "ActionSuites.h"
+#include "Descriptors.h"
 #include "DocumentImage.h"
 #include "ParameterSettings.h"
 #include "PiplReader.h"
@@ -35,7 +37,13 @@ struct HostOptions {
   int16 tileSize = 512;      // the host's suggested tile edge; 0 suggests none
   int32 maxSpace = 1 << 30;
   FILE* out = stdout;
-  std::vector<ParameterSetting> settings;  // written into the parameter block before start
+  // Scripting: the descriptor offered at start (`--play`, `--set`), with its play info; without
+  // one the host offers none. `--no-descriptors` leaves the record without descriptor parameters.
+  bool offerDescriptor = false;
+  Descriptor play;
+  int16 playInfo = plugInDialogDontDisplay;
+  bool descriptorParameters = true;
+  ActionSuiteSettings actions;
 };
 
 struct SelectorOutcome {
@@ -78,6 +86,9 @@ class HostSession {
     return m_Image;
   }
   const ImageTraffic& Traffic() const { return m_Traffic; }
+  PIDescriptorParameters& DescriptorParameters() { return m_Descriptors; }
+  // The descriptor the finish selector left with the host (false when there is none).
+  bool RecordedDescriptor(Descriptor* descriptor) const;
 
  private:
   void BuildRecord();

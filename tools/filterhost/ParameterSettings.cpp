@@ -8,16 +8,15 @@ namespace {
 
 enum ValueKind { PERCENT, DEGREES, LONG, BOOLEAN, EFFECT };
 
-// Where each value lives in the plug-in's 40-byte block (16-bit values, the style 32-bit).
+// The filter's scripting keys and the kind of value each carries.
 struct KeyRow {
   char key[5];
   ValueKind kind;
-  int offset;
 };
 const KeyRow kKeys[] = {
-    {"opsO", BOOLEAN, 28}, {"stEf", EFFECT, 32},  {"qntY", PERCENT, 36}, {"Intn", PERCENT, 8},  {"Lngt", PERCENT, 10},
-    {"Angl", DEGREES, 12}, {"numP", LONG, 14},    {"spsH", PERCENT, 16}, {"spsP", PERCENT, 38}, {"Strt", PERCENT, 18},
-    {"rbwI", PERCENT, 20}, {"rbwF", PERCENT, 22}, {"sspI", PERCENT, 24}, {"sflB", PERCENT, 26},
+    {"opsO", BOOLEAN}, {"stEf", EFFECT},  {"qntY", PERCENT}, {"Intn", PERCENT}, {"Lngt", PERCENT},
+    {"Angl", DEGREES}, {"numP", LONG},    {"spsH", PERCENT}, {"spsP", PERCENT}, {"Strt", PERCENT},
+    {"rbwI", PERCENT}, {"rbwF", PERCENT}, {"sspI", PERCENT}, {"sflB", PERCENT},
 };
 
 uint32_t Code(const char* four) {
@@ -65,22 +64,4 @@ bool ParseParameterSetting(const std::string& text, ParameterSetting* setting, s
     return false;
   }
   return true;
-}
-
-void ApplyParameterSettings(const std::vector<ParameterSetting>& settings, Handle parameters, const HandleProcs* procs) {
-  if (settings.empty() || parameters == nullptr) return;
-  auto* block = reinterpret_cast<uint8_t*>(procs->lockProc(parameters, 0));
-  if (block == nullptr) return;
-  for (const ParameterSetting& setting : settings) {
-    const KeyRow* row = RowOf(setting.key);
-    if (row->kind == EFFECT) {
-      uint32_t code = uint32_t(setting.value);
-      memcpy(block + row->offset, &code, 4);
-      continue;
-    }
-    double scaled = row->kind == DEGREES ? setting.value * 10 : setting.value;
-    int16_t value = row->kind == BOOLEAN ? int16_t(setting.value != 0) : int16_t(int64_t(std::trunc(scaled)));
-    memcpy(block + row->offset, &value, 2);
-  }
-  procs->unlockProc(parameters);
 }

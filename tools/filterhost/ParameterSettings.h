@@ -1,7 +1,6 @@
 // `--set KEY=VALUE`: filter parameters given by their scripting keys, with values as a
-// descriptor carries them (percent and degree floats, a long, a boolean, an 'efTy' code).
-// Until the plug-in reads descriptors, the host writes them into the plug-in's stored
-// parameter block between the prepare and start selectors.
+// descriptor carries them (percent and degree floats, a long, a boolean, an 'efTy' code); the
+// host offers them to the plug-in in the descriptor of the run.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -16,5 +15,3 @@ struct ParameterSetting {
 
 // Parses "KEY=VALUE"; false with *error for an unknown key or a value of the wrong kind.
 bool ParseParameterSetting(const std::string& text, ParameterSetting* setting, std::string* error);
-// Writes the settings into the 40-byte parameter block of the handle.
-void ApplyParameterSettings(const std::vector<ParameterSetting>& settings, Handle parameters, const HandleProcs* procs);

@@ -28,6 +28,10 @@ struct CommandLine {
   bool about = false;
   bool interactive = false;
   int repeat = 0;
+  std::wstring play;
+  std::wstring record;
+  std::vector<ParameterSetting> settings;
+  bool playInfoGiven = false;
 };
 
 void PrintUsage() {
@@ -37,7 +41,9 @@ void PrintUsage() {
           "                  [--host-profile photoshop|pdn|pspi|affinity] [--trace] [--time]\n"
           "                  [--in FILE] [--out FILE] [--mask FILE] [--no-profile]\n"
           "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n"
-          "                  [--set KEY=VALUE]... (Intn=80, Angl=12.5, numP=8, stEf=efT3, opsO=1, ...)\n");
+          "                  [--set KEY=VALUE]... (Intn=80, Angl=12.5, numP=8, stEf=efT3, opsO=1, ...)\n"
+          "                  [--play FILE] [--record FILE] [--play-info display|silent|dont-display]\n"
+          "                  [--profile DIR] [--no-descriptors] [--no-registry]\n");
 }
 
 bool ParseMode(const char* mode, int depth, int16* imageMode) {
@@ -85,10 +91,20 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
         fprintf(stderr, "filterhost: %s\n", error.c_str());
         return false;
       }
-      line->options.settings.push_back(setting);
-    } else if ((arg == "--in" || arg == "--out" || arg == "--mask") && i + 1 < argc) {
-      (arg == "--in" ? line->input : arg == "--out" ? line->output : line->mask) = argv[++i];
-    }
+      line->settings.push_back(setting);
+    } else if ((arg == "--in" || arg == "--out" || arg == "--mask" || arg == "--play" || arg == "--record" || arg == "--profile") &&
+               i + 1 < argc) {
+      std::wstring* target = arg == "--in" ? &line->input : arg == "--out" ? &line->output : arg == "--mask" ? &line->mask
+                             : arg == "--play" ? &line->play : arg == "--record" ? &line->record : &line->options.actions.profileFolder;
+      *target = argv[++i];
+    } else if (arg == "--play-info" && value(&v)) {
+      if (v == "display") line->options.playInfo = plugInDialogDisplay;
+      else if (v == "silent") line->options.playInfo = plugInDialogSilent;
+      else if (v == "dont-display") line->options.playInfo = plugInDialogDontDisplay;
+      else return false;
+      line->playInfoGiven = true;
+    } else if (arg == "--no-descriptors") line->options.descriptorParameters = false;
+    else if (arg == "--no-registry") line->options.actions.offerRegistry = false;
     else if (arg == "--size" && value(&v)) {
       if (sscanf(v.c_str(), "%dx%d", &line->document.width, &line->document.height) != 2) return false;
     } else if (arg == "--host-profile" && value(&v)) {
@@ -157,7 +173,39 @@ bool LoadInput(CommandLine& line, DocumentImage* image, ImageFileInfo* info) {
   return line.mask.empty() || LoadMask(line, image);
 }
 
+// The descriptor of `--play` with the `--set` values over it. A played or set descriptor runs
+// silently unless the dialog or the play info is asked for; without either none is offered.
+bool PrepareDescriptor(CommandLine& line) {
+  HostOptions& options = line.options;
+  if (!line.play.empty()) {
+    std::string text, error;
+    if (!ReadTextFile(line.play, &text) || !ParseDescriptor(text, &options.play, &error)) {
+      fprintf(stderr, "filterhost: the action to play cannot be read%s%s\n", error.empty() ? "" : ": ", error.c_str());
+      return false;
+    }
+  }
+  for (const ParameterSetting& setting : line.settings) PutDescriptorItem(&options.play, DescriptorItemOfSetting(setting));
+  options.offerDescriptor = !line.play.empty() || !line.settings.empty();
+  if (!line.playInfoGiven) options.playInfo = line.dialog ? plugInDialogDisplay : options.offerDescriptor ? plugInDialogSilent : plugInDialogDontDisplay;
+  return true;
+}
+
+// `--record`: the descriptor that the finish selector handed back, one key a line.
+bool WriteRecording(const CommandLine& line, const HostSession& session) {
+  Descriptor recorded;
+  if (!session.RecordedDescriptor(&recorded)) {
+    fprintf(stderr, "filterhost: the plug-in returned no descriptor to record\n");
+    return false;
+  }
+  if (!WriteTextFile(line.record, FormatDescriptor(recorded))) {
+    fprintf(stderr, "filterhost: the recording cannot be written\n");
+    return false;
+  }
+  return true;
+}
+
 int Run(CommandLine& line) {
+  if (!PrepareDescriptor(line)) return 1;
   DocumentImage image;
   ImageFileInfo info;
   if (!line.input.empty() && !LoadInput(line, &image, &info)) return 1;
@@ -187,6 +235,7 @@ int Run(CommandLine& line) {
     fprintf(stderr, "filterhost: %s\n", error.c_str());
     return 1;
   }
+  if (result == noErr && !line.record.empty() && !WriteRecording(line, session)) return 1;
   const HandleStatistics& handles = GetHandleStatistics();
   if (handles.misuse != 0) fprintf(stderr, "filterhost: %d misuses of host handles\n", handles.misuse);
   printf("filterhost: %s\n", result == noErr ? "done" : ("failed with " + ResultText(result)).c_str());
