@@ -130,7 +130,18 @@ void ReportCapture::Clear() {
   gBoxes.clear();
 }
 
+HostRunTurn::HostRunTurn() : m_Mutex(CreateMutexW(nullptr, FALSE, L"Local\\HalvornTestsHostRuns")) {
+  if (m_Mutex != nullptr) WaitForSingleObject(m_Mutex, INFINITE);
+}
+
+HostRunTurn::~HostRunTurn() {
+  if (m_Mutex == nullptr) return;
+  ReleaseMutex(m_Mutex);
+  CloseHandle(m_Mutex);
+}
+
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
+  HostRunTurn turn;
   ProcessResult result;
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;

@@ -47,4 +47,17 @@ struct ProcessResult {
   int exitCode = -1;
   std::string output;
 };
+// Runs a program to its end. Runs of the reference host share the filter's last-used file in the
+// user's data folder, so they take turns (ctest runs two test processes at once).
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 120000);
+// Held by a test that runs the host several times and needs the last-used file to itself.
+class HostRunTurn {
+ public:
+  HostRunTurn();
+  ~HostRunTurn();
+  HostRunTurn(const HostRunTurn&) = delete;
+  HostRunTurn& operator=(const HostRunTurn&) = delete;
+
+ private:
+  HANDLE m_Mutex;
+};

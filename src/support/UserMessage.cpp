@@ -13,6 +13,7 @@ HWND gInitialOwner = nullptr;
 std::atomic<HWND> gDialogPostingTarget{nullptr};
 std::atomic<DWORD> gUserInterfaceThreadId{0};
 std::atomic<UserMessageSink> gUserMessageSink{nullptr};
+std::atomic<UserQuestionSink> gUserQuestionSink{nullptr};
 
 // Header of a posted message; the title and the text follow it, each terminated.
 struct PostedMessageHeader {
@@ -47,6 +48,12 @@ bool PostToOwner(HWND owner, const char* text, const char* title, uint32_t style
 }  // namespace
 
 UserMessageSink SetUserMessageSink(UserMessageSink sink) { return gUserMessageSink.exchange(sink); }
+UserQuestionSink SetUserQuestionSink(UserQuestionSink sink) { return gUserQuestionSink.exchange(sink); }
+
+int AskUser(HWND owner, const char* text, const char* title, UINT style) {
+  if (UserQuestionSink sink = gUserQuestionSink.load()) return sink(owner, text, title, style);
+  return MessageBoxA(owner, text, title, style);
+}
 
 void InitializeUserMessages(HWND owner, DWORD userInterfaceThreadId) {
   gMessageBoxOwner = owner;

@@ -18,6 +18,13 @@ void ShowUserMessage(const char* text, const char* title, uint32_t style);
 // Every dialog answers WM_APP_SHOW_MESSAGE with this; it frees the posted block.
 void ShowPostedUserMessage(HWND dialog, WPARAM block);
 
+// A question on the user-interface thread (OK and Cancel, Yes and No, ...): the box's answer.
+int AskUser(HWND owner, const char* text, const char* title, UINT style);
+
+// Tests answer questions instead of showing them.
+typedef int (*UserQuestionSink)(HWND owner, const char* text, const char* title, UINT style);
+UserQuestionSink SetUserQuestionSink(UserQuestionSink sink);
+
 // Tests capture boxes instead of showing them: owner, text, title and the full style passed.
 typedef void (*UserMessageSink)(HWND owner, const char* text, const char* title, UINT style);
 UserMessageSink SetUserMessageSink(UserMessageSink sink);

@@ -10,8 +10,11 @@
 
 namespace {
 
+// The initial settings are played first, so that a run does not depend on what the last run of
+// another test left as the filter's last parameters; --set values change what they name.
 ProcessResult RunHost(const std::wstring& arguments) {
-  return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" " + arguments);
+  std::wstring defaults = L" --play \"" + ExamplesPath() + L"\\default-settings.txt\" ";
+  return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\"" + defaults + arguments);
 }
 
 size_t Count(const std::string& text, const std::string& needle) {
