@@ -125,7 +125,8 @@ bool HostIsSpecialScriptingEditor(const wchar_t* executablePath) {
 }
 
 double ScriptValueOfBlock(const ScriptKeyRow& row, int32_t blockValue) {
-  if (row.valueType == typeFloat && row.unit == unitAngle) return blockValue * 0.1;
+  // Tenths divided by ten, so that 123 tenths are the double nearest to 12.3.
+  if (row.valueType == typeFloat && row.unit == unitAngle) return blockValue / 10.0;
   return double(blockValue);
 }
 
@@ -183,6 +184,12 @@ int16_t ReadScriptParameters(ParameterRecord* record, bool* showDialog) {
     }
     StoreInRecord(record, row->index, value);
   }
+  if (read == 0) {
+    // A descriptor without a single key carries nothing: the restored last parameters stay,
+    // instead of being replaced by the factory defaults without a word.
+    procs.closeReadDescriptorProc(token);
+    return kHostInsufficient;
+  }
   if (!mismatch && read == kScriptKeyCount) {
     *showDialog = parameters->playInfo == plugInDialogDisplay;
     procs.closeReadDescriptorProc(token);
@@ -193,7 +200,7 @@ int16_t ReadScriptParameters(ParameterRecord* record, bool* showDialog) {
     procs.closeReadDescriptorProc(token);
     return kHostInsufficient;
   }
-  if (read > 0) ErrorReport(__LINE__, UserMessage).Report(kStyleWarning, "Incomplete Settings", "%s", kIncompleteSettings);
+  ErrorReport(__LINE__, UserMessage).Report(kStyleWarning, "Incomplete Settings", "%s", kIncompleteSettings);
   if (parameters->playInfo == plugInDialogSilent) {
     *showDialog = false;
     SetHostErrorString(kIncompleteSettings);
@@ -201,9 +208,7 @@ int16_t ReadScriptParameters(ParameterRecord* record, bool* showDialog) {
     *showDialog = true;
   }
   procs.closeReadDescriptorProc(token);
-  // A descriptor without a single key carries nothing to apply: the restored last parameters
-  // stay, instead of being replaced by the factory defaults without a word.
-  return read > 0 ? int16_t(noErr) : kHostInsufficient;
+  return noErr;
 }
 
 int32_t WriteFinalScriptParameters() {
