@@ -35,8 +35,7 @@ class PluginEntry : public ::testing::TestWithParam<HostProfile> {
     SetDataFolderRoots(nullptr, nullptr);
     RemoveFolderTree(m_Root);
   }
-  HostSession& Session(HostDocument document = HostDocument{}, HostProfile profile = HOST_PHOTOSHOP) {
-    HostOptions options;
+  HostSession& Session(HostDocument document = HostDocument{}, HostProfile profile = HOST_PHOTOSHOP, HostOptions options = HostOptions{}) {
     options.profile = profile;
     options.out = m_Quiet;
     m_Session = std::make_unique<HostSession>(document, options);
@@ -82,6 +81,35 @@ TEST_P(PluginEntry, FirstRunCreatesTheHandlesAndARepeatRunKeepsTheStoredParamete
   EXPECT_EQ(LockCountOf(reinterpret_cast<Handle>(session.DataCell())), 0);
   EXPECT_EQ(GetHandleStatistics().misuse, 0);
   EXPECT_TRUE(capture.Boxes().empty());
+}
+
+// A played action decides whether the run asks for the dialog, and its values are the run's.
+TEST(PluginEntryActions, ThePlayInfoOfACompleteActionDecidesTheDialog) {
+  std::wstring root = UseScratchDataFolders(L"entryactions");
+  FILE* quiet = fopen("NUL", "w");
+  std::vector<uint8_t> bytes = ReadWholeFile(ExamplesPath() + L"\\default-settings.txt");
+  std::string text(bytes.begin(), bytes.end());
+  text.replace(text.find("Lngt UntF #Prc 50"), 17, "Lngt UntF #Prc 62");
+  for (int16 playInfo : {plugInDialogSilent, plugInDialogDisplay}) {
+    ReportCapture capture;
+    HostOptions options;
+    options.out = quiet;
+    options.offerDescriptor = true;
+    options.playInfo = playInfo;
+    std::string error;
+    ASSERT_TRUE(ParseDescriptor(text, &options.play, &error)) << error;
+    HostSession session(HostDocument{}, options);
+    session.Attach(PluginMain);
+    ASSERT_EQ(session.RunRepeatRun(), noErr);
+    ParameterBlock block{};
+    memcpy(&block, *session.Record()->parameters, sizeof block);
+    EXPECT_EQ(block.length, 62);
+    EXPECT_EQ(capture.HasReport("DoStart(): the dialog was asked for."), playInfo == plugInDialogDisplay) << playInfo;
+    EXPECT_TRUE(capture.Boxes().empty());
+  }
+  fclose(quiet);
+  SetDataFolderRoots(nullptr, nullptr);
+  RemoveFolderTree(root);
 }
 
 TEST_P(PluginEntry, StartAnalysesTheImageAndEndsTheAnalysisWithTheRun) {
