@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -129,30 +130,53 @@ bool IsInParametersFolder(const wchar_t* path) {
   return _wcsicmp(fileDirectory, folderDirectory) == 0;
 }
 
-ParameterRecord* LoadParameterSetFile(const wchar_t* path) {
+namespace {
+
+// What the user is told about a file of the Parameters folder, which is repaired or deleted, and
+// about a file from elsewhere, which is never modified.
+struct SetFileMessages {
+  const char* invalid;
+  const char* obsolete;
+};
+constexpr SetFileMessages kFolderMessages = {
+    "Your Parameter Set file '%s' is invalid and cannot be used. The file is being deleted.\r\n",
+    "Your Parameter Set file '%s' (Major Version = '%d', Minor Version = '%d', Revision = '%d', Build = '%d')was saved in an "
+    "obsolete format and cannot be converted. The file will be deleted."};
+constexpr SetFileMessages kImportMessages = {
+    "Your Parameter Set file '%s' is invalid and cannot be used.",
+    "Your Parameter Set file '%s' (Major Version = '%d', Minor Version = '%d', Revision = '%d', Build = '%d')was saved in an "
+    "obsolete format and cannot be converted.  Your current settings have not been changed."};
+
+ParameterRecord* CopyOf(const ParameterRecord& record) {
+  auto* copy = static_cast<ParameterRecord*>(malloc(sizeof(ParameterRecord)));
+  if (copy != nullptr) memcpy(copy->bytes, record.bytes, sizeof record.bytes);
+  return copy;
+}
+
+// Reads and checks a set file; converted records are rewritten only in the folder.
+ParameterRecord* ReadSetFile(const wchar_t* path, bool inFolder) {
+  const SetFileMessages& messages = inFolder ? kFolderMessages : kImportMessages;
   ParameterRecord stored;
   if (!ReadParameterRecordFile(path, &stored)) {
-    Tell(kStyleError, kTitleInvalid, "Your Parameter Set file '%s' is invalid and cannot be used. The file is being deleted.\r\n", path);
-    DeleteParameterRecordFile(path);
+    Tell(kStyleError, kTitleInvalid, messages.invalid, path);
+    if (inFolder) DeleteParameterRecordFile(path);
     return nullptr;
   }
   RecordVersionState state;
   ParameterRecord* current = CurrentRecordOf(&stored, &state);
-  if (state == RECORD_CURRENT) {
-    ParameterRecord* copy = NewParameterRecord(BlockOfRecord(stored));
-    if (copy != nullptr) memcpy(copy->bytes, stored.bytes, sizeof stored.bytes);
-    return copy;
-  }
-  if (state == RECORD_OBSOLETE || current == nullptr) {
+  if (state == RECORD_CURRENT) return CopyOf(stored);
+  if (current == nullptr) {
     ParameterVersion version = VersionOf(stored);
-    Tell(kStyleError, kTitleConversion,
-         "Your Parameter Set file '%s' (Major Version = '%d', Minor Version = '%d', Revision = '%d', Build = '%d')was saved in an "
-         "obsolete format and cannot be converted. The file will be deleted.",
-         path, &version);
-    DeleteParameterRecordFile(path);
+    Tell(kStyleError, kTitleConversion, messages.obsolete, path, &version);
+    if (inFolder) DeleteParameterRecordFile(path);
     return nullptr;
   }
-  if (WriteParameterRecordFile(path, *current)) {
+  if (!inFolder) {
+    Tell(kStyleInformation, kTitleConversion,
+         "Your Parameter Set file '%s' was saved in an older format and has been converted.\n\nYou may want to look over the "
+         "loaded settings as a double-check.",
+         path);
+  } else if (WriteParameterRecordFile(path, *current)) {
     Tell(kStyleInformation, kTitleConversion,
          "Your Parameter Set file '%s' was saved in an older format and has been converted.\r\n\r\nThe converted Parameter Set has "
          "been saved, replacing the original file.",
@@ -166,33 +190,11 @@ ParameterRecord* LoadParameterSetFile(const wchar_t* path) {
   return current;
 }
 
-ParameterRecord* ImportParameterSetFile(const wchar_t* path) {
-  ParameterRecord stored;
-  if (!ReadParameterRecordFile(path, &stored)) {
-    Tell(kStyleError, kTitleInvalid, "Your Parameter Set file '%s' is invalid and cannot be used.", path);
-    return nullptr;
-  }
-  RecordVersionState state;
-  ParameterRecord* current = CurrentRecordOf(&stored, &state);
-  if (state == RECORD_CURRENT) {
-    ParameterRecord* copy = NewParameterRecord(BlockOfRecord(stored));
-    if (copy != nullptr) memcpy(copy->bytes, stored.bytes, sizeof stored.bytes);
-    return copy;
-  }
-  if (state == RECORD_OBSOLETE || current == nullptr) {
-    ParameterVersion version = VersionOf(stored);
-    Tell(kStyleError, kTitleConversion,
-         "Your Parameter Set file '%s' (Major Version = '%d', Minor Version = '%d', Revision = '%d', Build = '%d')was saved in an "
-         "obsolete format and cannot be converted.  Your current settings have not been changed.",
-         path, &version);
-    return nullptr;
-  }
-  Tell(kStyleInformation, kTitleConversion,
-       "Your Parameter Set file '%s' was saved in an older format and has been converted.\n\nYou may want to look over the loaded "
-       "settings as a double-check.",
-       path);
-  return current;
-}
+}  // namespace
+
+ParameterRecord* LoadParameterSetFile(const wchar_t* path) { return ReadSetFile(path, true); }
+
+ParameterRecord* ImportParameterSetFile(const wchar_t* path) { return ReadSetFile(path, false); }
 
 bool ReadLastUsedParameters() {
   ParameterRecord stored;
