@@ -109,6 +109,9 @@ TEST_F(Actions, AnIncompleteActionWarnsInEveryEditorButTheSpecialOnes) {
   ProcessResult ordinary = RunFilterHost(arguments);
   ASSERT_EQ(ordinary.exitCode, 0) << ordinary.output;
   EXPECT_NE(ordinary.output.find("Incomplete Settings"), std::string::npos) << ordinary.output;
+  EXPECT_NE(ordinary.output.find("filterhost: the plug-in's error string: The settings provided by the editor do not match"),
+            std::string::npos)
+      << "a silent replay reports through the error string";
   EXPECT_EQ(LineOf(TextOf(Path(L"recorded.txt")), "Lngt"), "Lngt UntF #Prc 87");
   EXPECT_EQ(LineOf(TextOf(Path(L"recorded.txt")), "spsP"), "spsP UntF #Prc 50");
 

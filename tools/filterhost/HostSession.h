@@ -87,6 +87,8 @@ class HostSession {
   }
   const ImageTraffic& Traffic() const { return m_Traffic; }
   PIDescriptorParameters& DescriptorParameters() { return m_Descriptors; }
+  // The message the plug-in left in the record's error string (empty when none).
+  std::string ErrorString() const { return std::string(reinterpret_cast<const char*>(m_ErrorString + 1), m_ErrorString[0]); }
   // The descriptor the finish selector left with the host (false when there is none).
   bool RecordedDescriptor(Descriptor* descriptor) const;
 

@@ -238,6 +238,8 @@ int Run(CommandLine& line) {
   if (result == noErr && !line.record.empty() && !WriteRecording(line, session)) return 1;
   const HandleStatistics& handles = GetHandleStatistics();
   if (handles.misuse != 0) fprintf(stderr, "filterhost: %d misuses of host handles\n", handles.misuse);
+  // A silent run has nobody to show boxes to; what the plug-in reported for it is shown here.
+  if (!session.ErrorString().empty()) printf("filterhost: the plug-in's error string: %s\n", session.ErrorString().c_str());
   printf("filterhost: %s\n", result == noErr ? "done" : ("failed with " + ResultText(result)).c_str());
   if (window != nullptr) DestroyWindow(window);
   return handles.misuse != 0 && result == noErr ? 1 : ExitCodeOf(result);
