@@ -57,14 +57,14 @@ SPErr Erase(const char* key) {
   return kSPNoError;
 }
 
-SPErr Get(const char* key, PIActionDescriptor* descriptor) {
+SPErr GetEntry(const char* key, PIActionDescriptor* descriptor) {
   if (key == nullptr || descriptor == nullptr) return kSPBadParameterError;
   auto entry = gRegistry.find(key);
   *descriptor = entry == gRegistry.end() ? nullptr : Handed(new Descriptor(entry->second));
   return kSPNoError;
 }
 
-PSDescriptorRegistryProcs gRegistryProcs = {Register, Erase, Get};
+PSDescriptorRegistryProcs gRegistryProcs = {Register, Erase, GetEntry};
 
 // Action descriptor suite: what plug-ins use to fill and read registry entries.
 constexpr SPErr kNoKey = -1715;
@@ -125,92 +125,84 @@ SPErr Clear(PIActionDescriptor d) {
   Of(d)->clear();
   return kSPNoError;
 }
-SPErr PutInteger(PIActionDescriptor d, DescriptorKeyID key, int32 value) {
+DescriptorItem ItemOf(DescriptorKeyID key, DescriptorTypeID type, uint32_t qualifier = 0) {
   DescriptorItem item;
-  item.key = key, item.type = typeInteger, item.integer = value;
+  item.key = key, item.type = type, item.qualifier = qualifier;
+  return item;
+}
+
+SPErr PutInteger(PIActionDescriptor d, DescriptorKeyID key, int32 value) {
+  DescriptorItem item = ItemOf(key, typeInteger);
+  item.integer = value;
   return Put(d, item);
 }
 SPErr PutFloat(PIActionDescriptor d, DescriptorKeyID key, real64 value) {
-  DescriptorItem item;
-  item.key = key, item.type = typeFloat, item.number = value;
+  DescriptorItem item = ItemOf(key, typeFloat);
+  item.number = value;
   return Put(d, item);
 }
 SPErr PutUnitFloat(PIActionDescriptor d, DescriptorKeyID key, DescriptorUnitID unit, real64 value) {
-  DescriptorItem item;
-  item.key = key, item.type = typeUnitFloat, item.qualifier = unit, item.number = value;
+  DescriptorItem item = ItemOf(key, typeUnitFloat, unit);
+  item.number = value;
   return Put(d, item);
 }
 SPErr PutBoolean(PIActionDescriptor d, DescriptorKeyID key, Boolean value) {
-  DescriptorItem item;
-  item.key = key, item.type = typeBoolean, item.integer = value != 0;
+  DescriptorItem item = ItemOf(key, typeBoolean);
+  item.integer = value != 0;
   return Put(d, item);
 }
 SPErr PutEnumerated(PIActionDescriptor d, DescriptorKeyID key, DescriptorEnumTypeID type, DescriptorEnumID value) {
-  DescriptorItem item;
-  item.key = key, item.type = typeEnumerated, item.qualifier = type, item.integer = value;
+  DescriptorItem item = ItemOf(key, typeEnumerated, type);
+  item.integer = value;
   return Put(d, item);
 }
 SPErr PutData(PIActionDescriptor d, DescriptorKeyID key, int32 length, void* value) {
   if (length < 0 || (length > 0 && value == nullptr)) return kSPBadParameterError;
-  DescriptorItem item;
-  item.key = key, item.type = typeRawData;
+  DescriptorItem item = ItemOf(key, typeRawData);
   item.data.assign(static_cast<uint8_t*>(value), static_cast<uint8_t*>(value) + length);
   return Put(d, item);
 }
 SPErr PutInteger64(PIActionDescriptor d, DescriptorKeyID key, int64 value) {
-  DescriptorItem item;
-  item.key = key, item.type = typeLargeInteger, item.integer = value;
+  DescriptorItem item = ItemOf(key, typeLargeInteger);
+  item.integer = value;
   return Put(d, item);
 }
-SPErr GetInteger(PIActionDescriptor d, DescriptorKeyID key, int32* value) {
-  const DescriptorItem* item = Item(d, key, typeInteger);
+
+// Hands the item of the key to the reader when it has the type asked for.
+template <typename Reader>
+SPErr Get(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID type, Reader read) {
+  const DescriptorItem* item = Item(d, key, type);
   if (item == nullptr) return kNoKey;
-  *value = int32(item->integer);
+  read(*item);
   return kSPNoError;
+}
+
+SPErr GetInteger(PIActionDescriptor d, DescriptorKeyID key, int32* value) {
+  return Get(d, key, typeInteger, [value](const DescriptorItem& item) { *value = int32(item.integer); });
 }
 SPErr GetFloat(PIActionDescriptor d, DescriptorKeyID key, real64* value) {
-  const DescriptorItem* item = Item(d, key, typeFloat);
-  if (item == nullptr) return kNoKey;
-  *value = item->number;
-  return kSPNoError;
+  return Get(d, key, typeFloat, [value](const DescriptorItem& item) { *value = item.number; });
 }
 SPErr GetUnitFloat(PIActionDescriptor d, DescriptorKeyID key, DescriptorUnitID* unit, real64* value) {
-  const DescriptorItem* item = Item(d, key, typeUnitFloat);
-  if (item == nullptr) return kNoKey;
-  *unit = item->qualifier;
-  *value = item->number;
-  return kSPNoError;
+  return Get(d, key, typeUnitFloat, [unit, value](const DescriptorItem& item) { *unit = item.qualifier, *value = item.number; });
 }
 SPErr GetBoolean(PIActionDescriptor d, DescriptorKeyID key, Boolean* value) {
-  const DescriptorItem* item = Item(d, key, typeBoolean);
-  if (item == nullptr) return kNoKey;
-  *value = item->integer != 0;
-  return kSPNoError;
+  return Get(d, key, typeBoolean, [value](const DescriptorItem& item) { *value = item.integer != 0; });
 }
 SPErr GetEnumerated(PIActionDescriptor d, DescriptorKeyID key, DescriptorEnumTypeID* type, DescriptorEnumID* value) {
-  const DescriptorItem* item = Item(d, key, typeEnumerated);
-  if (item == nullptr) return kNoKey;
-  *type = item->qualifier;
-  *value = DescriptorEnumID(item->integer);
-  return kSPNoError;
+  return Get(d, key, typeEnumerated,
+             [type, value](const DescriptorItem& item) { *type = item.qualifier, *value = DescriptorEnumID(item.integer); });
 }
 SPErr GetDataLength(PIActionDescriptor d, DescriptorKeyID key, int32* length) {
-  const DescriptorItem* item = Item(d, key, typeRawData);
-  if (item == nullptr) return kNoKey;
-  *length = int32(item->data.size());
-  return kSPNoError;
+  return Get(d, key, typeRawData, [length](const DescriptorItem& item) { *length = int32(item.data.size()); });
 }
 SPErr GetData(PIActionDescriptor d, DescriptorKeyID key, void* value) {
-  const DescriptorItem* item = Item(d, key, typeRawData);
-  if (item == nullptr) return kNoKey;
-  if (!item->data.empty()) memcpy(value, item->data.data(), item->data.size());
-  return kSPNoError;
+  return Get(d, key, typeRawData, [value](const DescriptorItem& item) {
+    if (!item.data.empty()) memcpy(value, item.data.data(), item.data.size());
+  });
 }
 SPErr GetInteger64(PIActionDescriptor d, DescriptorKeyID key, int64* value) {
-  const DescriptorItem* item = Item(d, key, typeLargeInteger);
-  if (item == nullptr) return kNoKey;
-  *value = item->integer;
-  return kSPNoError;
+  return Get(d, key, typeLargeInteger, [value](const DescriptorItem& item) { *value = item.integer; });
 }
 
 // Procedures for values this host does not keep in descriptors.
