@@ -15,6 +15,7 @@
 #include "params/ParameterBlockService.h"
 #include "params/ParameterFiles.h"
 #include "support/ErrorReport.h"
+#include "support/ModuleInstance.h"
 
 namespace {
 
@@ -56,8 +57,7 @@ void ReleaseSuites(RegistrySuites* suites) {
 
 bool HostLacksRegistry() {
   wchar_t path[MAX_PATH * 2] = L"";
-  DWORD length = GetModuleFileNameW(nullptr, path, DWORD(sizeof path / sizeof path[0]));
-  return length > 0 && wcsstr(path, kRegistrylessEditor) != nullptr;
+  return GetHostExecutablePath(path, MAX_PATH * 2) && wcsstr(path, kRegistrylessEditor) != nullptr;
 }
 
 // Applies a stored record (converted when it can be); the result code of the read.

@@ -11,6 +11,7 @@
 #include "host/HostState.h"
 #include "params/ParameterBlockService.h"
 #include "support/ErrorReport.h"
+#include "support/ModuleInstance.h"
 
 const ScriptKeyRow kScriptKeys[kScriptKeyCount + 1] = {
     {PARAM_EFFECTS_ONLY, typeBoolean, 0, 0, FourCC("opsO")},
@@ -111,8 +112,7 @@ void SetHostErrorString(const char* text) {
 
 bool HostIsSpecial() {
   wchar_t path[MAX_PATH * 2] = L"";
-  DWORD length = GetModuleFileNameW(nullptr, path, DWORD(sizeof path / sizeof path[0]));
-  return length > 0 && HostIsSpecialScriptingEditor(path);
+  return GetHostExecutablePath(path, MAX_PATH * 2) && HostIsSpecialScriptingEditor(path);
 }
 
 }  // namespace

@@ -40,6 +40,17 @@ bool DirectoryOf(const wchar_t* path, wchar_t* directory, size_t size) {
   return _snwprintf_s(directory, size, _TRUNCATE, L"%ls%ls", drive, folder) >= 0;
 }
 
+// Opens a record file, reporting a failure with the run-time library's text.
+FILE* OpenRecordFile(const wchar_t* path, const wchar_t* mode) {
+  FILE* file = nullptr;
+  errno_t opened = _wfopen_s(&file, path, mode);
+  if (opened == 0 && file != nullptr) return file;
+  ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(opened))
+      .Report(kStyleError, kTitleUnexpectedError, "_tfopen() failed with FilePath = '%s'  and  error = '%s'", NarrowText(path).c_str(),
+              strerror(opened));
+  return nullptr;
+}
+
 }  // namespace
 
 RecordVersionState CheckRecordVersion(const ParameterRecord& record) {
@@ -58,14 +69,8 @@ ParameterRecord* CurrentRecordOf(ParameterRecord* record, RecordVersionState* st
 
 bool ReadParameterRecordFile(const wchar_t* path, ParameterRecord* record) {
   memset(record->bytes, 0, sizeof record->bytes);
-  FILE* file = nullptr;
-  errno_t opened = _wfopen_s(&file, path, L"rb");
-  if (opened != 0 || file == nullptr) {
-    ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(opened))
-        .Report(kStyleError, kTitleUnexpectedError, "_tfopen() failed with FilePath = '%s'  and  error = '%s'", NarrowText(path).c_str(),
-                strerror(opened));
-    return false;
-  }
+  FILE* file = OpenRecordFile(path, L"rb");
+  if (file == nullptr) return false;
   size_t read = fread(record->bytes, 1, sizeof record->bytes, file);
   int readErrno = errno;
   fclose(file);
@@ -78,14 +83,8 @@ bool ReadParameterRecordFile(const wchar_t* path, ParameterRecord* record) {
 }
 
 bool WriteParameterRecordFile(const wchar_t* path, const ParameterRecord& record) {
-  FILE* file = nullptr;
-  errno_t opened = _wfopen_s(&file, path, L"wb");
-  if (opened != 0 || file == nullptr) {
-    ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(opened))
-        .Report(kStyleError, kTitleUnexpectedError, "_tfopen() failed with FilePath = '%s'  and  error = '%s'", NarrowText(path).c_str(),
-                strerror(opened));
-    return false;
-  }
+  FILE* file = OpenRecordFile(path, L"wb");
+  if (file == nullptr) return false;
   size_t written = fwrite(record.bytes, sizeof record.bytes, 1, file);
   int writeErrno = errno;
   bool closed = fclose(file) == 0;

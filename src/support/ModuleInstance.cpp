@@ -43,3 +43,8 @@ bool GetFixedFileVersion(uint16_t version[4]) {
   memcpy(version, cachedVersion, sizeof cachedVersion);
   return cachedVersion[0] != 0 || cachedVersion[1] != 0 || cachedVersion[2] != 0 || cachedVersion[3] != 0;
 }
+
+bool GetHostExecutablePath(wchar_t* path, DWORD size) {
+  DWORD length = GetModuleFileNameW(nullptr, path, size);
+  return length > 0 && length < size;
+}

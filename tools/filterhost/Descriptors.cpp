@@ -370,14 +370,11 @@ const DescriptorItem* FindDescriptorItem(const Descriptor& descriptor, Descripto
 DescriptorItem DescriptorItemOfSetting(const ParameterSetting& setting) {
   DescriptorItem item;
   item.key = setting.key;
-  if (setting.key == FourCC("opsO")) {
-    item.type = typeBoolean, item.integer = setting.value != 0 ? 1 : 0;
-  } else if (setting.key == FourCC("stEf")) {
-    item.type = typeEnumerated, item.qualifier = FourCC("efTy"), item.integer = int64_t(uint32_t(setting.value));
-  } else if (setting.key == FourCC("numP")) {
-    item.type = typeInteger, item.integer = int64_t(std::trunc(setting.value));
-  } else {
-    item.type = typeUnitFloat, item.qualifier = setting.key == FourCC("Angl") ? unitAngle : unitPercent, item.number = setting.value;
+  switch (setting.kind) {
+    case VALUE_BOOLEAN: item.type = typeBoolean, item.integer = setting.value != 0 ? 1 : 0; break;
+    case VALUE_EFFECT: item.type = typeEnumerated, item.qualifier = FourCC("efTy"), item.integer = int64_t(uint32_t(setting.value)); break;
+    case VALUE_LONG: item.type = typeInteger, item.integer = int64_t(std::trunc(setting.value)); break;
+    default: item.type = typeUnitFloat, item.qualifier = setting.kind == VALUE_DEGREES ? unitAngle : unitPercent, item.number = setting.value; break;
   }
   return item;
 }

@@ -6,17 +6,15 @@
 
 namespace {
 
-enum ValueKind { PERCENT, DEGREES, LONG, BOOLEAN, EFFECT };
-
 // The filter's scripting keys and the kind of value each carries.
 struct KeyRow {
   char key[5];
-  ValueKind kind;
+  ParameterValueKind kind;
 };
 const KeyRow kKeys[] = {
-    {"opsO", BOOLEAN}, {"stEf", EFFECT},  {"qntY", PERCENT}, {"Intn", PERCENT}, {"Lngt", PERCENT},
-    {"Angl", DEGREES}, {"numP", LONG},    {"spsH", PERCENT}, {"spsP", PERCENT}, {"Strt", PERCENT},
-    {"rbwI", PERCENT}, {"rbwF", PERCENT}, {"sspI", PERCENT}, {"sflB", PERCENT},
+    {"opsO", VALUE_BOOLEAN}, {"stEf", VALUE_EFFECT},  {"qntY", VALUE_PERCENT}, {"Intn", VALUE_PERCENT}, {"Lngt", VALUE_PERCENT},
+    {"Angl", VALUE_DEGREES}, {"numP", VALUE_LONG},    {"spsH", VALUE_PERCENT}, {"spsP", VALUE_PERCENT}, {"Strt", VALUE_PERCENT},
+    {"rbwI", VALUE_PERCENT}, {"rbwF", VALUE_PERCENT}, {"sspI", VALUE_PERCENT}, {"sflB", VALUE_PERCENT},
 };
 
 uint32_t Code(const char* four) {
@@ -45,7 +43,8 @@ bool ParseParameterSetting(const std::string& text, ParameterSetting* setting, s
   }
   std::string value = text.substr(5);
   setting->key = Code(row->key);
-  if (row->kind == EFFECT) {
+  setting->kind = row->kind;
+  if (row->kind == VALUE_EFFECT) {
     if (value.size() != 4 || value.compare(0, 3, "efT") != 0 || value[3] < '0' || value[3] > '6') {
       *error = "--set stEf wants efT0 to efT6: " + value;
       return false;
@@ -53,7 +52,7 @@ bool ParseParameterSetting(const std::string& text, ParameterSetting* setting, s
     setting->value = Code(value.c_str());
     return true;
   }
-  if (row->kind == BOOLEAN && (value == "true" || value == "false")) {
+  if (row->kind == VALUE_BOOLEAN && (value == "true" || value == "false")) {
     setting->value = value == "true" ? 1 : 0;
     return true;
   }

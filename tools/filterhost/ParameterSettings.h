@@ -8,8 +8,11 @@
 
 #include "PIFilter.h"
 
+enum ParameterValueKind { VALUE_PERCENT, VALUE_DEGREES, VALUE_LONG, VALUE_BOOLEAN, VALUE_EFFECT };
+
 struct ParameterSetting {
   uint32_t key;  // 'Intn', 'stEf', ...
+  ParameterValueKind kind;
   double value;  // a number, or the enumeration code for 'stEf'
 };
 
