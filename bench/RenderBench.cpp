@@ -77,6 +77,7 @@ struct Scenario {
   ParameterBlock block;
   int32 width, height;
   bool oneWorker;  // also paint on one worker, for the scaling column
+  int runs;
 };
 
 struct Measurement {
@@ -133,14 +134,25 @@ void RunScenario(const Scenario& scenario) {
   gFilterRecord->bigDocumentData->PluginUsing32BitCoordinates = 1;
   PaintScene(&session->Image());
   std::vector<std::vector<uint8_t>> original = session->Image().planes;
+  // Times on this machine vary by half from run to run: scenarios with several runs report the fastest
+  // of three runs, each stage from the same run.
+  auto total = [](const Measurement& m) { return m.shapes + m.painting + m.writeBack; };
   Measurement all = Render(session.get(), original, scenario.block);
+  for (int run = 1; run < scenario.runs && all.result == 0; ++run) {
+    Measurement again = Render(session.get(), original, scenario.block);
+    if (again.result != 0 || total(again) < total(all)) all = again;
+  }
   Measurement one{};
   if (all.result == 0 && scenario.oneWorker) {
     OverrideWorkerCount(1);
     one = Render(session.get(), original, scenario.block);
+    for (int run = 1; run < scenario.runs && one.result == 0; ++run) {
+      Measurement again = Render(session.get(), original, scenario.block);
+      if (again.painting < one.painting) one = again;
+    }
     OverrideWorkerCount(0);
   }
-  double render = all.shapes + all.painting + all.writeBack;
+  double render = total(all);
   if (all.result != 0) {
     printf("| %s | %.3f | failed with %d after %.3f s | | | | | %.0f MB | |\n", scenario.name, all.analysis, all.result, render,
            all.peakBuffers / 1048576.0);
@@ -172,18 +184,19 @@ int main(int argc, char** argv) {
          "through the reference host, %u workers. `ProcessImage` is shapes + painting + write-back, after the analysis.\n"
          "A round generates as many of the sixteen phases of the star as the working memory (half of the machine's)\n"
          "takes, paints their light sources and frees them. The last column is the painting time on one worker over\n"
-         "the time on all of them (measured at the default parameters).\n\n",
+         "the time on all of them (measured at the default parameters). Rows at the default parameters are the fastest\n"
+         "of three runs.\n\n",
          GetWorkerCount());
   printf("| document, parameters | analysis (s) | rounds | shapes (s) | painting (s) | write-back (s) | ProcessImage (s) | peak working buffers | one worker / all |\n");
   printf("|---|---|---|---|---|---|---|---|---|\n");
   // At heavy settings every star spans the whole image and each phase holds tens (at 2 MP) or
   // hundreds (at 24 MP) of millions of entries.
-  const Scenario scenarios[] = {{"24 MP 8-bit, defaults", plugInModeRGBColor, defaults, kWidth, kHeight, true},
-                                {"24 MP 16-bit, defaults", plugInModeRGB48, defaults, kWidth, kHeight, true},
-                                {"2 MP 8-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGBColor, heavy, 1732, 1155, false},
-                                {"2 MP 16-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGB48, heavy, 1732, 1155, false},
-                                {"24 MP 8-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGBColor, heavy, kWidth, kHeight, false},
-                                {"24 MP 16-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGB48, heavy, kWidth, kHeight, false}};
+  const Scenario scenarios[] = {{"24 MP 8-bit, defaults", plugInModeRGBColor, defaults, kWidth, kHeight, true, 3},
+                                {"24 MP 16-bit, defaults", plugInModeRGB48, defaults, kWidth, kHeight, true, 3},
+                                {"2 MP 8-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGBColor, heavy, 1732, 1155, false, 1},
+                                {"2 MP 16-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGB48, heavy, 1732, 1155, false, 1},
+                                {"24 MP 8-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGBColor, heavy, kWidth, kHeight, false, 1},
+                                {"24 MP 16-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGB48, heavy, kWidth, kHeight, false, 1}};
   for (const Scenario& scenario : scenarios) {
     RunScenario(scenario);
     if (quick) break;

@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
-#include "core/FastPower.h"
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
 #include "effects/StarTables.h"
@@ -18,6 +18,28 @@ namespace {
 constexpr double kFraction = 4294967294.0;
 
 uint32_t RoundFraction(double v) { return v <= 0 ? 0u : v >= kFraction ? kFullFraction : uint32_t(v + 0.5); }
+
+constexpr double kInverseFraction = 1.0 / kFraction;
+
+// x^1.6 as 2^(1.6 e) × c^1.6 × (m / c)^1.6 for x = 2^e m: two tables and a binomial series in
+// m / c - 1, which stays below 1/255. Below 2^-40 the weight rounds to 0 whatever the power is.
+struct CrossSectionTables {
+  double ofExponent[41];  // 2^(1.6 e) for e = -40 … 0
+  double inverse[128];    // 1 / c, c the centre of each 1/128 step of the mantissa
+  double ofStep[128];     // c^1.6
+};
+
+CrossSectionTables BuildCrossSectionTables() {
+  CrossSectionTables t{};
+  for (int e = -40; e <= 0; ++e) t.ofExponent[e + 40] = double(std::exp2(1.6L * e));
+  for (int j = 0; j < 128; ++j) {
+    t.inverse[j] = 1.0 / (1.0 + (j + 0.5) / 128.0);
+    t.ofStep[j] = double(std::pow(1.0L / t.inverse[j], 1.6L));
+  }
+  return t;
+}
+
+const CrossSectionTables gCrossSection = BuildCrossSectionTables();
 
 // What stays the same along one spike.
 struct SpikeContext {
@@ -49,13 +71,13 @@ bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* ent
   double widened = 1 + p * c->widening;
   double section = (widened - (d * c->across - 1) * c->halfWidth) / (widened * (1 + p * c->dimming));
   if (section <= 0) return false;
-  section = section > 1 ? 1.0 : FastPower(section, 1.6);
-  uint32_t weight = RoundFraction(RoundFraction(section * kFraction) / kFraction * b);
+  section = section > 1 ? 1.0 : CrossSectionPower(section);
+  uint32_t weight = RoundFraction(RoundFraction(section * kFraction) * kInverseFraction * b);
   if (weight <= c->visibilityMinimum) return false;
   int64_t wave = int64_t(p * c->waveScale);
   uint32_t red = kFullFraction, green = kFullFraction, blue = kFullFraction;
   if (c->fullAmplitude > 0) {
-    double amplitude = (wave > 1999 ? c->fullAmplitude : double(wave) * c->amplitudeStep) / kFraction;
+    double amplitude = (wave > 1999 ? c->fullAmplitude : double(wave) * c->amplitudeStep) * kInverseFraction;
     int32_t phase = int32_t(wave % kTenthsPerTurn);
     auto shifted = [phase](int32_t offset) { return phase + offset >= kTenthsPerTurn ? phase + offset - kTenthsPerTurn : phase + offset; };
     const uint32_t* waves = c->waves;
@@ -167,6 +189,23 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
 }
 
 }  // namespace
+
+double CrossSectionPower(double x) {
+  if (!(x >= 0x1p-40)) return 0.0;
+  if (x >= 1.0) return 1.0;
+  const CrossSectionTables& t = gCrossSection;
+  uint64_t bits;
+  memcpy(&bits, &x, 8);
+  int exponent = int((bits >> 52) & 0x7FF) - 1023;
+  int step = int((bits >> 45) & 127);
+  bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;
+  double m;
+  memcpy(&m, &bits, 8);
+  double r = m * t.inverse[step] - 1.0;
+  // (1 + r)^1.6: the binomial coefficients of 1.6 up to the fifth power of r.
+  double series = 1.0 + r * (1.6 + r * (0.48 + r * (-0.064 + r * (0.0224 + r * -0.010752))));
+  return t.ofExponent[exponent + 40] * t.ofStep[step] * series;
+}
 
 bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
   return Draw(subshape, px, py, spike, parameters, true);

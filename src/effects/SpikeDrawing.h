@@ -13,6 +13,10 @@ struct SpikeRequest {
   uint32_t strength;  // g, a 32-bit fraction
 };
 
+// x^1.6, the power of the spikes' cross-section, for x in [0, 1]; 0 below 2^-40, where it no
+// longer makes a weight.
+double CrossSectionPower(double x);
+
 // Appends the spike's entries to the SubShape of phase (px, py); false when memory ran out or
 // the run's result was set.
 bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters);

@@ -272,3 +272,22 @@ TEST_F(StarSynthesis, TheSoftFlareIsRoundAndFadesOut) {
   int32_t wide = flare.right;
   EXPECT_LT(SoftFlare(p).right, wide);
 }
+
+// The cross-section's power is tabled: it must agree with the library's everywhere a weight can
+// come of it, across every step of its mantissa table and every binary exponent.
+TEST(CrossSection, PowerAgreesWithTheLibraryWhereverAWeightCanComeOfIt) {
+  for (int exponent = -40; exponent < 0; ++exponent) {
+    for (int step = 0; step < 128; ++step) {
+      for (double within : {0.0, 0.3, 0.5, 0.999}) {
+        double x = std::ldexp(1.0 + (step + within) / 128.0, exponent);
+        double expected = std::pow(x, 1.6);
+        ASSERT_NEAR(CrossSectionPower(x), expected, expected * 1e-12) << x;
+      }
+    }
+  }
+  EXPECT_EQ(CrossSectionPower(1.0), 1.0);
+  EXPECT_EQ(CrossSectionPower(0.0), 0.0);
+  // Below 2^-40 the power times a full 32-bit fraction is far below half a unit.
+  EXPECT_EQ(CrossSectionPower(std::ldexp(1.0, -41)), 0.0);
+  EXPECT_LT(std::pow(std::ldexp(1.0, -40), 1.6) * 4294967294.0, 0.5);
+}
