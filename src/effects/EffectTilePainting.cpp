@@ -31,58 +31,73 @@ bool CreateEffectTileBuffer(EffectTile* tile, const ImageRect& band) {
 
 void ReleaseEffectTile(EffectTile* tile) { DeallocateBuffer(&tile->pixels); }
 
-bool PaintShapeIntoTile(EffectTile* tile, Shape* shape, const EffectColor& effect, double x, double y,
-                        uint32_t visibilityMinimum) {
+bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& effect, double x, double y,
+                       uint32_t visibilityMinimum, TileEffect* prepared, bool* covers) {
+  *covers = false;
   if (shape->type != SHAPE_IMAGE) return false;
   int64_t cx, cy;
   const SubShape* subshape = AcquireSubShapeAt(shape, x, y, &cx, &cy);
-  if (subshape == nullptr || subshape->entries.block == nullptr) return subshape != nullptr && subshape->count == 0;
-  const ImageRect& band = tile->band;
+  if (subshape == nullptr) return false;
+  if (subshape->count == 0) return true;
+  if (subshape->entries.block == nullptr || !subshape->rowOrdered) return false;
+  const ImageRect& band = tile.band;
   int64_t left = std::max<int64_t>(cx + subshape->left, band.left), right = std::min<int64_t>(cx + subshape->right, band.right);
   int64_t top = std::max<int64_t>(cy + subshape->top, band.top), bottom = std::min<int64_t>(cy + subshape->bottom, band.bottom);
   if (left >= right || top >= bottom) return true;
-  const float inverse = float(1.0 / kFraction);
-  const float red = float(effect.red / kFraction), green = float(effect.green / kFraction), blue = float(effect.blue / kFraction);
-  const float alpha = float(effect.weight / kFraction) * inverse;
-  const float minimum = float(visibilityMinimum / kFraction);
-  const float saturation = float(kSaturation);
-  const SubShapeEntry* entries = subshape->Entries();
-  uint32_t first = 0, last = subshape->count;
-  if (subshape->rowOrdered) {
-    // Only the rows of the band: the first entry at or below its top, up to its bottom.
-    first = uint32_t(std::partition_point(entries, entries + last, [&](const SubShapeEntry& e) { return cy + e.dy < top; }) - entries);
-    last = uint32_t(std::partition_point(entries + first, entries + last, [&](const SubShapeEntry& e) { return cy + e.dy < bottom; }) - entries);
-  }
-  // The tile is far larger than the caches and each row of a star touches it in short runs, so
-  // the loop would wait on memory at every run's start: the pixel of an entry some way ahead is
-  // fetched while this one is painted.
-  constexpr uint32_t kAhead = 12;
-  float* origin = static_cast<float*>(tile->pixels.block);
-  const int64_t stride = int64_t(band.right - band.left);
-  const int64_t originOffset = (cy - band.top) * stride + (cx - band.left);
-  for (uint32_t i = first; i < last; ++i) {
-    if (i + kAhead < last) {
-      const SubShapeEntry& ahead = entries[i + kAhead];
-      int64_t offset = originOffset + int64_t(ahead.dy) * stride + ahead.dx;
-      __builtin_prefetch(origin + 3 * offset, 1, 0);  // a clipped entry may point outside: prefetching does not fault
-    }
-    const SubShapeEntry& entry = entries[i];
-    int64_t px = cx + entry.dx, py = cy + entry.dy;
-    if (px < left || px >= right || py < top || py >= bottom) continue;
+  *prepared = TileEffect{subshape,
+                         cx,
+                         cy,
+                         top,
+                         bottom,
+                         cx + subshape->left < band.left || cx + subshape->right > band.right,
+                         float(effect.red / kFraction),
+                         float(effect.green / kFraction),
+                         float(effect.blue / kFraction),
+                         float(effect.weight / kFraction) * float(1.0 / kFraction),
+                         float(visibilityMinimum / kFraction)};
+  *covers = true;
+  return true;
+}
+
+namespace {
+
+template <bool Clipped>
+void PaintRow(EffectTile* tile, const TileEffect& effect, int64_t y) {
+  const SubShape& subshape = *effect.subshape;
+  const int64_t row = y - effect.centreY - subshape.top;
+  const SubShapeEntry* entry = subshape.Entries() + subshape.RowStarts()[row];
+  const SubShapeEntry* end = subshape.Entries() + subshape.RowStarts()[row + 1];
+  const int64_t width = int64_t(tile->band.right) - tile->band.left;
+  float* pixels = static_cast<float*>(tile->pixels.block) + (y - tile->band.top) * width * 3;
+  const int64_t column = effect.centreX - tile->band.left;
+  const float inverse = float(1.0 / kFraction), saturation = float(kSaturation);
+  const float red = effect.red, green = effect.green, blue = effect.blue, alpha = effect.alpha, minimum = effect.minimum;
+  for (; entry < end; ++entry) {
+    int64_t x = column + entry->dx;
+    if (Clipped && (x < 0 || x >= width)) continue;
     // Channels in fraction units (up to 2^32), alpha and strength as fractions of one.
-    float er = float(entry.red) * red, eg = float(entry.green) * green, eb = float(entry.blue) * blue;
-    float ea = float(entry.weight) * alpha;
+    float er = float(entry->red) * red, eg = float(entry->green) * green, eb = float(entry->blue) * blue;
+    float ea = float(entry->weight) * alpha;
     float c = std::max(er, std::max(eg, eb)) * inverse;
     float strength = c * ea;
     if (!(strength > minimum)) continue;
     // q × channel is the channel's share s h of the headroom: s / c with s = min(1, 256 c a).
     float q = (strength < saturation ? 256.0f * ea : 1.0f / c) * inverse;
-    float* p = tile->At(px, py);
+    float* p = pixels + 3 * x;
     p[0] += q * er * (1.0f - p[0]);
     p[1] += q * eg * (1.0f - p[1]);
     p[2] += q * eb * (1.0f - p[2]);
   }
-  return true;
+}
+
+}  // namespace
+
+void PaintTileEffectRow(EffectTile* tile, const TileEffect& effect, int64_t y) {
+  if (effect.clipped) {
+    PaintRow<true>(tile, effect, y);
+  } else {
+    PaintRow<false>(tile, effect, y);
+  }
 }
 
 // Columns of the matrix are the working primaries as the host's linear values: each primary is

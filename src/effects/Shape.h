@@ -31,9 +31,11 @@ struct SubShape {
   uint32_t count;
   BufferDescriptor entries;
   PreviewSlot preview;
-  bool rowOrdered;  // entries sorted by dy, so that a band can find its rows
+  bool rowOrdered;  // entries grouped by dy, top row first, and rowStarts filled
+  BufferDescriptor rowStarts;  // bottom - top + 1 indices: row r's entries are [rowStarts[r], rowStarts[r + 1])
   SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
   const SubShapeEntry* Entries() const { return static_cast<const SubShapeEntry*>(entries.block); }
+  const uint32_t* RowStarts() const { return static_cast<const uint32_t*>(rowStarts.block); }
 };
 
 constexpr int32_t SHAPE_IMAGE = 0;
@@ -92,6 +94,9 @@ inline bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uin
   if (entry.dy >= subshape->bottom) subshape->bottom = entry.dy + 1;
   return true;
 }
+// Groups the entries by row, in place, and records where each row starts, so that the final
+// render can paint a shape row by row; false (nothing changed) when the row index has no memory.
+bool OrderSubShapeByRow(SubShape* subshape);
 void PublishSubShape(SubShape* subshape);
 inline bool SubShapeIsReady(const SubShape& subshape) { return __atomic_load_n(&subshape.ready, __ATOMIC_ACQUIRE) != 0; }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
@@ -120,30 +119,13 @@ double StyleFactor(uint32_t style) {
   }
 }
 
-// Entries in row order: a band of the final render then reads only its own rows of the star,
-// and writes its tile row after row. The order of entries does not change what they paint:
-// each raises a pixel by a share of the headroom that is left, which commutes.
-void SortByRow(SubShape* subshape) {
-  if (subshape->count < 2) return;
-  int64_t rows = int64_t(subshape->bottom) - subshape->top;
-  std::vector<uint32_t> starts(size_t(rows + 1), 0);
-  const SubShapeEntry* entries = subshape->Entries();
-  for (uint32_t i = 0; i < subshape->count; ++i) ++starts[size_t(entries[i].dy - subshape->top + 1)];
-  for (size_t r = 1; r < starts.size(); ++r) starts[r] += starts[r - 1];
-  BufferDescriptor sorted;
-  if (ReallocateBuffer(uint64_t(subshape->count) * sizeof(SubShapeEntry), &sorted) != 0) return;  // unsorted still paints
-  auto* out = static_cast<SubShapeEntry*>(sorted.block);
-  for (uint32_t i = 0; i < subshape->count; ++i) out[starts[size_t(entries[i].dy - subshape->top)]++] = entries[i];
-  DeallocateBuffer(&subshape->entries);
-  subshape->entries = sorted;
-  subshape->rowOrdered = true;
-}
-
-// A failed star keeps what it drew and is ready: its spikes so far are still a star.
-bool FinishStar(SubShape* subshape, bool complete) {
-  SortByRow(subshape);
+// A failed star keeps what it drew and is ready: its spikes so far are still a star. The final
+// render paints shapes row by row, so that a band's rows stay in the cache while every light
+// source that crosses them is painted.
+bool FinishSubShape(SubShape* subshape, bool complete) {
+  bool ordered = OrderSubShapeByRow(subshape);
   PublishSubShape(subshape);
-  return complete;
+  return complete && ordered;
 }
 
 }  // namespace
@@ -154,7 +136,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   DeallocateBuffer(&subshape->entries);
   subshape->count = 0;
   subshape->rowOrdered = false;
-  if (p.length < 1) return FinishStar(subshape, true);
+  if (p.length < 1) return FinishSubShape(subshape, true);
   double r = gEffectRenderMode.referenceSize;
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);
   int64_t a = p.angle;
@@ -169,7 +151,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
                        StrengthOf(strength)};
     return DrawSpike(subshape, px, py, spike, p);
   };
-  if (secondaries && !secondary(0, u * 32)) return FinishStar(subshape, false);
+  if (secondaries && !secondary(0, u * 32)) return FinishSubShape(subshape, false);
   uint32_t secondaryEntries = subshape->count;
   if (p.intensity > 0) {
     Spike spikes[4 * 512 + 8];
@@ -177,7 +159,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
     for (int i = 0; i < count; ++i) {
       uint32_t before = subshape->count;
       SpikeRequest spike{int32_t(WrapAngle(spikes[i].angle)), width, p.length, p.intensity, StrengthOf(spikes[i].strength)};
-      if (!DrawSpike(subshape, px, py, spike, p)) return FinishStar(subshape, false);
+      if (!DrawSpike(subshape, px, py, spike, p)) return FinishSubShape(subshape, false);
       if (i == 0) {
         double first = double(subshape->count - before);
         double capacity = subshape->count + first * double(n) * StyleFactor(p.effectType) + secondaryEntries * 42.0;
@@ -186,9 +168,9 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
     }
   }
   for (int k = 1; secondaries && k < kSpikeTableSize; ++k) {
-    if (!secondary(k, u * kSpikeTable[k].percent)) return FinishStar(subshape, false);
+    if (!secondary(k, u * kSpikeTable[k].percent)) return FinishSubShape(subshape, false);
   }
-  return FinishStar(subshape, RunResult() == 0);
+  return FinishSubShape(subshape, RunResult() == 0);
 }
 
 bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
@@ -196,10 +178,9 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
   SubShape* subshape = &shape->subshapes[0][0];
   DeallocateBuffer(&subshape->entries);
   subshape->count = 0;
-  if (p.length < 1 || p.softFlareIntensity < 1) {
-    PublishSubShape(subshape);
-    return true;
-  }
+  subshape->rowOrdered = false;
+  auto finish = [subshape]() { return FinishSubShape(subshape, true); };
+  if (p.length < 1 || p.softFlareIntensity < 1) return finish();
   double reference = gEffectRenderMode.softFlareReferenceSize;
   uint32_t minimum = gEffectRenderMode.visibilityMinimum;
   uint64_t capacity = uint64_t((double(p.length) * p.length + 20) * std::trunc(reference * reference / 600) / 100);
@@ -220,10 +201,7 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
     for (int64_t j = 0; j <= i; ++j) {
       uint32_t weight = SoftFlareWeight(p.length, std::sqrt(double(i * i + j * j)));
       if (weight <= minimum) {
-        if (j == 0) {
-          PublishSubShape(subshape);
-          return true;
-        }
+        if (j == 0) return finish();
         break;  // farther along the ring is farther from the centre: nothing more shows
       }
       if (!add(i, j, weight) || !add(-j, i, weight) || !add(-i, -j, weight) || !add(j, -i, weight)) return fail();
@@ -232,6 +210,5 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
       }
     }
   }
-  PublishSubShape(subshape);
-  return true;
+  return finish();
 }

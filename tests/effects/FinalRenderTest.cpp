@@ -16,6 +16,7 @@
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorConversion.h"
 #include "core/Progress.h"
+#include "core/WorkerThreads.h"
 #include "effects/EffectShapes.h"
 #include "effects/ProcessImage.h"
 #include "host/HostImage.h"
@@ -243,6 +244,34 @@ TEST_F(FinalRender, RenderingOnePhaseARoundGivesTheSamePicture) {
   }
   EXPECT_GT(changed, 10000) << "stars were painted";
   EXPECT_LT(differences, changed / 100);
+}
+
+// Each pixel receives its effects in the same order however the rows are split into bands, and
+// stars cut by a band's or the image's edges keep the parts inside: the picture is the same to
+// the bit on one worker and on three.
+TEST_F(FinalRender, TheBandsDoNotChangeThePicture) {
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 70;
+  block.softFlareIntensity = 60;
+  auto render = [&](uint32_t workers) {
+    Open(Document(plugInModeRGBColor, 700, 500));
+    PaintLights({{4, 100}, {696, 250}, {350, 166}, {200, 333}, {500, 495}});
+    OverrideWorkerCount(workers);
+    int16_t result = Render(block);
+    OverrideWorkerCount(0);
+    return result;
+  };
+  ASSERT_EQ(render(1), 0);
+  Planes one = After();
+  TearDown();
+  SetUp();
+  ASSERT_EQ(render(3), 0);
+  int changed = 0;
+  for (size_t plane = 0; plane < 3; ++plane) {
+    EXPECT_TRUE(one[plane] == After()[plane]) << "plane " << plane;
+    for (size_t i = 0; i < one[plane].size(); ++i) changed += one[plane][i] != m_Before[plane][i];
+  }
+  EXPECT_GT(changed, 10000) << "stars were painted";
 }
 
 TEST_F(FinalRender, AnImageWithFewerRowsThanWorkersPaintsARowABand) {

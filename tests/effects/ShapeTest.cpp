@@ -361,3 +361,40 @@ TEST(EffectColour, SaturationPushesAwayFromGreyAndLeavesGreyImagesAlone) {
   EffectColor slight = SaturatedEffectColor(r, g, b, -30, false);
   EXPECT_EQ(slight.red, uint32_t(int64_t(r) - 30 * (int64_t(r) - ((int64_t(g) + b) >> 1)) / 150));
 }
+
+// Ordering by row moves entries in place: every entry must survive once, each row's index must
+// hold exactly that row's entries, and an empty shape needs no index at all.
+TEST_F(ShapeModel, OrderingByRowKeepsEveryEntryAndIndexesEachRow) {
+  SubShape subshape{};
+  uint32_t state = 7;
+  std::vector<SubShapeEntry> made;
+  for (int i = 0; i < 5000; ++i) {
+    state = state * 1664525u + 1013904223u;
+    SubShapeEntry e{int16_t(int(state >> 8) % 61 - 30), int16_t(int(state >> 20) % 37 - 20), state, state >> 1, state >> 2, uint32_t(i)};
+    if (i % 7 == 3) e.dy = -20;  // a crowded row
+    made.push_back(e);
+    ASSERT_TRUE(AddSubShapeEntry(&subshape, e, 256));
+  }
+  ASSERT_TRUE(OrderSubShapeByRow(&subshape));
+  ASSERT_TRUE(subshape.rowOrdered);
+  const uint32_t* starts = subshape.RowStarts();
+  int rows = subshape.bottom - subshape.top;
+  EXPECT_EQ(starts[0], 0u);
+  EXPECT_EQ(starts[rows], subshape.count);
+  std::vector<int> seen(made.size(), 0);
+  for (int r = 0; r < rows; ++r) {
+    for (uint32_t i = starts[r]; i < starts[r + 1]; ++i) {
+      const SubShapeEntry& e = subshape.Entries()[i];
+      ASSERT_EQ(e.dy, subshape.top + r);
+      const SubShapeEntry& original = made[e.weight];  // the weight names the entry
+      EXPECT_TRUE(e.dx == original.dx && e.dy == original.dy && e.red == original.red && e.blue == original.blue);
+      ++seen[e.weight];
+    }
+  }
+  EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](int n) { return n == 1; }));
+  ReleaseSubShape(&subshape);
+  EXPECT_EQ(subshape.rowStarts.block, nullptr);
+  EXPECT_TRUE(OrderSubShapeByRow(&subshape));
+  EXPECT_TRUE(subshape.rowOrdered);
+  EXPECT_EQ(subshape.rowStarts.block, nullptr);
+}
