@@ -37,6 +37,7 @@ RenderTimes gRenderTimes;
 
 struct PhaseTask {
   int phaseX, phaseY;
+  bool softFlareOnly;  // the soft flare, beside the first phase, rather than a phase of the star
 };
 
 struct PaintTask {
@@ -92,7 +93,9 @@ int UsedPhases(const ParameterSet& parameters, bool used[4][4]) {
 
 unsigned __stdcall CreateSubShapeTask(void* argument) {
   const auto* task = static_cast<const PhaseTask*>(argument);
-  if (!GenerateFinalEffectShapes(task->phaseX, task->phaseY) && RunResult() != kUserCanceled) {
+  bool generated = task->softFlareOnly ? AcquireSubShape(&gEffectShapes.softFlare, 0, 0) != nullptr
+                                       : GenerateFinalEffectShapes(task->phaseX, task->phaseY);
+  if (!generated && RunResult() != kUserCanceled) {
     Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
   }
   return 0;
@@ -216,7 +219,7 @@ void RenderInRounds(const ParameterSet& parameters, const bool used[4][4], int b
   int count = 0;
   for (int x = 0; x < 4; ++x) {
     for (int y = 0; y < 4; ++y) {
-      if (used[x][y]) phases[count++] = PhaseTask{x, y};
+      if (used[x][y]) phases[count++] = PhaseTask{x, y, false};
     }
   }
   ImageRecord* host = &gHostImage;
@@ -241,7 +244,14 @@ void RenderInRounds(const ParameterSet& parameters, const bool used[4][4], int b
   for (;;) {
     LARGE_INTEGER start = StageStart();
     int begin = next;
-    if (next < count) GeneratePhases(&phases[next++], 1);
+    if (next < count && round.index == 0 && parameters.length > 0 && parameters.softFlareIntensity > 0) {
+      // The soft flare is made beside the first phase rather than after it, while that phase
+      // alone tells how much memory a phase takes.
+      PhaseTask first[2] = {phases[next++], PhaseTask{0, 0, true}};
+      GeneratePhases(first, 2);
+    } else if (next < count) {
+      GeneratePhases(&phases[next++], 1);
+    }
     if (RunResult() == 0 && next < count) {
       const SubShape& first = gEffectShapes.star.subshapes[phases[begin].phaseX][phases[begin].phaseY];
       int more = PhasesThatFit(first.entries.size, round.index == 0 ? tileBytes : 0, count - next);

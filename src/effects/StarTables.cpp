@@ -22,10 +22,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kFraction = 4294967294.0;
-constexpr int kFalloffSlots = 65536;
 constexpr int kFalloffKeys = 8;  // lengths remembered at once: the primary and secondary of a few renders
 constexpr int kSoftFlareSlots = 131072;
-constexpr uint64_t kEmpty = ~uint64_t(0);  // a NaN pattern no computed value has
 
 struct Tables {
   double sine[kTenthsPerTurn];
@@ -35,11 +33,6 @@ struct Tables {
 Tables gTables;
 
 }  // namespace
-
-struct FalloffCache {
-  int32_t key = -1;  // the length, with bit 31 set in the preview
-  uint64_t values[kFalloffSlots];
-};
 
 namespace {
 
@@ -56,7 +49,7 @@ SoftFlareCache gSoftFlare;
 
 void ClearFalloff(FalloffCache* cache, int32_t key) {
   cache->key = key;
-  for (uint64_t& v : cache->values) __atomic_store_n(&v, kEmpty, __ATOMIC_RELAXED);
+  for (uint64_t& v : cache->values) __atomic_store_n(&v, kFalloffEmpty, __ATOMIC_RELAXED);
 }
 
 int32_t KeyOf(int32_t length) { return gEffectRenderMode.preview ? int32_t(uint32_t(length) | 0x80000000u) : length; }
@@ -121,15 +114,10 @@ void InitializeStarTables() {
 
 FalloffCache* SpikeFalloffTable(int32_t length) { return FalloffCacheFor(KeyOf(length)); }
 
-double SpikeFalloff(FalloffCache* cache, int32_t length, int64_t roundedDistance) {
-  if (roundedDistance < 0 || roundedDistance >= kFalloffSlots) return ComputeFalloff(length, double(roundedDistance));
-  uint64_t bits = __atomic_load_n(&cache->values[roundedDistance], __ATOMIC_RELAXED);
-  double value;
-  if (bits != kEmpty) {
-    memcpy(&value, &bits, sizeof value);
-    return value;
-  }
-  value = ComputeFalloff(length, double(roundedDistance));
+double ComputeSpikeFalloff(FalloffCache* cache, int32_t length, int64_t roundedDistance) {
+  double value = ComputeFalloff(length, double(roundedDistance));
+  if (roundedDistance < 0 || roundedDistance >= kFalloffSlots) return value;
+  uint64_t bits;
   memcpy(&bits, &value, sizeof bits);
   __atomic_store_n(&cache->values[roundedDistance], bits, __ATOMIC_RELAXED);
   return value;

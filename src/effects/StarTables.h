@@ -43,8 +43,26 @@ void InitializeStarTables();
 // The spike falloff Q at a rounded distance (quarter pixels) for a spike length; memoised per
 // length, so that the value is the same whichever thread or spike computed it first. A spike
 // takes its length's table once and reads it for every pixel.
-struct FalloffCache;
+constexpr int kFalloffSlots = 65536;
+constexpr uint64_t kFalloffEmpty = ~uint64_t(0);  // a NaN pattern no computed value has
+struct FalloffCache {
+  int32_t key = -1;  // the length, with bit 31 set in the preview
+  uint64_t values[kFalloffSlots];  // doubles, written whole
+};
 FalloffCache* SpikeFalloffTable(int32_t length);
-double SpikeFalloff(FalloffCache* table, int32_t length, int64_t roundedDistance);
+// Computes, stores and returns a value the cache does not hold yet.
+double ComputeSpikeFalloff(FalloffCache* table, int32_t length, int64_t roundedDistance);
+// Read for every entry of every spike, so the cached value is read inline.
+inline double SpikeFalloff(FalloffCache* table, int32_t length, int64_t roundedDistance) {
+  if (roundedDistance >= 0 && roundedDistance < kFalloffSlots) {
+    uint64_t bits = __atomic_load_n(&table->values[roundedDistance], __ATOMIC_RELAXED);
+    if (bits != kFalloffEmpty) {
+      double value;
+      __builtin_memcpy(&value, &bits, sizeof value);
+      return value;
+    }
+  }
+  return ComputeSpikeFalloff(table, length, roundedDistance);
+}
 // The soft-flare weight at ρ pixels for Length L.
 uint32_t SoftFlareWeight(int32_t length, double distance);
