@@ -4,6 +4,7 @@
 // is painted a row at a time, every effect that crosses the row in turn, so that the row stays in
 // the cache: each pixel still receives the effects in the same order.
 #include <cmath>
+#include <cstring>
 
 #include "analysis/LightSourceTable.h"
 #include "analysis/TableOperations.h"
@@ -44,7 +45,8 @@ EffectColor EffectOf(const LightSource& entry, const ParameterSet& parameters, u
 
 }  // namespace
 
-bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters, const PhaseRound& round) {
+bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters, const PhaseRound& round,
+                      const FinishedRowsSink* finishedRows) {
   const LightSourceTable& table = gLightSourceTable;
   uint32_t threshold = QuantityThreshold(table, parameters.quantity);
   uint32_t minimum = gEffectRenderMode.visibilityMinimum;
@@ -103,11 +105,18 @@ bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters, const Ph
   }
   const ImageRect& band = tile->band;
   const uint64_t rows = uint64_t(band.Height());
+  const bool windowed = tile->Windowed();
+  const size_t windowBytes = size_t(band.Width()) * size_t(tile->windowRows) * 3 * sizeof(float);
   uint64_t starsDone = 0, flaresDone = 0;
   for (int64_t y = band.top; y < band.bottom; ++y) {
     if (Stopped()) return release(false);
     for (uint64_t e = 0; e < count; ++e) {
       if (effects[e].top <= y && y < effects[e].bottom) PaintTileEffectRow(tile, effects[e], y);
+    }
+    if (windowed && y + 1 == tile->WindowBottom()) {
+      if (finishedRows != nullptr) finishedRows->finished(*tile, finishedRows->context);
+      tile->windowTop = y + 1;
+      memset(tile->pixels.block, 0, windowBytes);
     }
     uint64_t rowsDone = uint64_t(y - band.top + 1);
     uint64_t starsDue = starUnits * rowsDone / rows, flaresDue = flareUnits * rowsDone / rows;

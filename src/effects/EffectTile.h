@@ -1,6 +1,7 @@
 // A band's effects, accumulated as linear light in the working space (floats, 0 to 1 per
 // channel) before they are screened onto the host image once per pixel.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 
 #include "color/ColorConversion.h"
@@ -8,16 +9,28 @@
 #include "core/ImageRecord.h"
 #include "effects/Shape.h"
 
+// The tile holds either the whole band or a window of its rows that moves down the band as they
+// are finished: when every effect is painted in one round, a finished row needs nothing more and
+// can be screened onto the image at once, so a few rows of floats take the place of the band's.
 struct EffectTile {
   ImageRect band;
-  BufferDescriptor pixels;  // red, green, blue floats per pixel, row after row
+  int64_t windowTop, windowRows;  // the band rows the pixels hold
+  BufferDescriptor pixels;        // red, green, blue floats per pixel, row after row
   float* At(int64_t x, int64_t y) const {
-    return static_cast<float*>(pixels.block) + ((y - band.top) * int64_t(band.right - band.left) + (x - band.left)) * 3;
+    return static_cast<float*>(pixels.block) + ((y - windowTop) * int64_t(band.right - band.left) + (x - band.left)) * 3;
   }
+  int64_t WindowBottom() const { return std::min<int64_t>(windowTop + windowRows, band.bottom); }
+  bool Windowed() const { return windowRows < band.Height(); }
 };
 
-// A black tile for the band; false (with the buffer manager's code in the result) without memory.
-bool CreateEffectTileBuffer(EffectTile* tile, const ImageRect& band);
+// A black tile for the band holding up to `windowRows` of its rows at a time; false (with the
+// buffer manager's code in the result) without memory.
+bool CreateEffectTileBuffer(EffectTile* tile, const ImageRect& band, int64_t windowRows);
+// Called when the rows of the window are painted, before the window moves on to the next rows.
+struct FinishedRowsSink {
+  void (*finished)(const EffectTile& tile, void* context);
+  void* context;
+};
 void ReleaseEffectTile(EffectTile* tile);
 
 // One light source's shape, placed and coloured, ready to be painted into a band row by row:
@@ -46,6 +59,7 @@ struct LinearConversion {
   bool identity;
 };
 bool MakeLinearConversion(const ImageRecord& host, LinearConversion* conversion);
-// Screens the tile onto the host image: each channel rises by the tile's share of its headroom.
+// Screens the window's rows onto the host image: each channel rises by the tile's share of its
+// headroom.
 void ScreenTileOntoImage(const EffectTile& tile, const LinearConversion& conversion, ImageRecord* host,
                          const volatile bool* abort);

@@ -21,9 +21,11 @@ constexpr double kLinearFull = 16777215.0;
 
 }  // namespace
 
-bool CreateEffectTileBuffer(EffectTile* tile, const ImageRect& band) {
+bool CreateEffectTileBuffer(EffectTile* tile, const ImageRect& band, int64_t windowRows) {
   tile->band = band;
-  uint64_t bytes = uint64_t(band.Width()) * uint64_t(band.Height()) * 3 * sizeof(float);
+  tile->windowTop = band.top;
+  tile->windowRows = std::max<int64_t>(1, std::min<int64_t>(windowRows, band.Height()));
+  uint64_t bytes = uint64_t(band.Width()) * uint64_t(tile->windowRows) * 3 * sizeof(float);
   if (ReallocateBuffer(std::max<uint64_t>(bytes, 1), &tile->pixels) != 0) return false;
   memset(tile->pixels.block, 0, size_t(bytes));
   return true;
@@ -68,7 +70,7 @@ void PaintRow(EffectTile* tile, const TileEffect& effect, int64_t y) {
   const SubShapeEntry* entry = subshape.Entries() + subshape.RowStarts()[row];
   const SubShapeEntry* end = subshape.Entries() + subshape.RowStarts()[row + 1];
   const int64_t width = int64_t(tile->band.right) - tile->band.left;
-  float* pixels = static_cast<float*>(tile->pixels.block) + (y - tile->band.top) * width * 3;
+  float* pixels = static_cast<float*>(tile->pixels.block) + (y - tile->windowTop) * width * 3;
   const int64_t column = effect.centreX - tile->band.left;
   const float inverse = float(1.0 / kFraction), saturation = float(kSaturation);
   const float red = effect.red, green = effect.green, blue = effect.blue, alpha = effect.alpha, minimum = effect.minimum;
@@ -189,8 +191,8 @@ void ScreenEightBit(const EffectTile& tile, const LinearConversion& conversion, 
 
 void ScreenTileOntoImage(const EffectTile& tile, const LinearConversion& conversion, ImageRecord* host,
                          const volatile bool* abort) {
-  ImageRect area{std::max(tile.band.left, host->rectangle.left), std::max(tile.band.top, host->rectangle.top),
-                 std::min(tile.band.right, host->rectangle.right), std::min(tile.band.bottom, host->rectangle.bottom)};
+  ImageRect area{std::max(tile.band.left, host->rectangle.left), std::max(int32_t(tile.windowTop), host->rectangle.top),
+                 std::min(tile.band.right, host->rectangle.right), std::min(int32_t(tile.WindowBottom()), host->rectangle.bottom)};
   if (host->mode == plugInModeRGBColor && host->pixelType == GL_UNSIGNED_BYTE_TYPE) {
     ScreenEightBit(tile, conversion, host, area, abort);
     return;

@@ -31,6 +31,7 @@ constexpr int16_t kTaskError = -1715;
 constexpr int16_t kImageError = -20;
 
 constexpr int kMaximumBands = 64;
+constexpr int64_t kWindowRows = 16;  // a megabyte of floats at 6000 pixels a row
 
 RenderTimes gRenderTimes;
 
@@ -101,25 +102,35 @@ unsigned __stdcall CreateSubShapeTask(void* argument) {
   return 0;
 }
 
-// A band's tile lives through all rounds; the last round screens it onto the host image.
+// Effects Only blackens the rows first; then the tile's rows are screened onto the host image.
+void ScreenFinishedRows(const EffectTile& tile, void* context) {
+  const auto* task = static_cast<const PaintTask*>(context);
+  ImageRecord* host = task->host;
+  if (gRenderAborted || RunResult() != 0) return;
+  if (task->parameters->effectsOnly == 1) {
+    ImageRect area{std::max(tile.band.left, host->rectangle.left), std::max(int32_t(tile.windowTop), host->rectangle.top),
+                   std::min(tile.band.right, host->rectangle.right), std::min(int32_t(tile.WindowBottom()), host->rectangle.bottom)};
+    FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, area);
+  }
+  ScreenTileOntoImage(tile, *task->conversion, host, &gRenderAborted);
+}
+
+// When one round paints everything, the tile holds a window of rows that is screened onto the
+// host image as soon as its rows are painted; otherwise it holds the whole band through all
+// rounds and the last round screens it.
 unsigned __stdcall GenerateEffectsIntoHostImageTask(void* argument) {
   const auto* task = static_cast<const PaintTask*>(argument);
-  ImageRecord* host = task->host;
   EffectTile* tile = task->tile;
-  if (tile->pixels.block == nullptr && !CreateEffectTileBuffer(tile, tile->band)) {
+  bool oneRound = task->round->index == 0 && task->round->last;
+  if (tile->pixels.block == nullptr && !CreateEffectTileBuffer(tile, tile->band, oneRound ? kWindowRows : tile->band.Height())) {
     Fail(kOutOfMemory, "CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
     return 0;
   }
-  if (!CreateEffectTile(tile, *task->parameters, *task->round)) {
+  FinishedRowsSink sink{ScreenFinishedRows, argument};
+  if (!CreateEffectTile(tile, *task->parameters, *task->round, &sink)) {
     if (RunResult() == 0) Fail(kImageError, "CreateEffectTile failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
-  } else if (task->round->last && RunResult() == 0 && !gRenderAborted) {
-    const ImageRect& band = tile->band;
-    if (task->parameters->effectsOnly == 1) {
-      ImageRect area{std::max(band.left, host->rectangle.left), std::max(band.top, host->rectangle.top),
-                     std::min(band.right, host->rectangle.right), std::min(band.bottom, host->rectangle.bottom)};
-      FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, area);
-    }
-    ScreenTileOntoImage(*tile, *task->conversion, host, &gRenderAborted);
+  } else if (!tile->Windowed() && task->round->last) {
+    ScreenFinishedRows(*tile, argument);
   }
   return 0;
 }

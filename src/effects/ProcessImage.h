@@ -27,7 +27,10 @@ struct PhaseRound {
 // Pieces of the render, exposed for tests.
 bool GenerateFinalEffectShapes(int phaseX, int phaseY);
 struct EffectTile;
-// Paints the visible effects of the round into the tile of a band.
-bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters, const PhaseRound& round);
+struct FinishedRowsSink;
+// Paints the visible effects of the round into the tile of a band; a tile that holds a window of
+// the band's rows hands each finished window to the sink.
+bool CreateEffectTile(EffectTile* tile, const ParameterSet& parameters, const PhaseRound& round,
+                      const FinishedRowsSink* finishedRows);
 // The render's abort flag: painters stop at their next check once it is raised.
 extern volatile bool gRenderAborted;
