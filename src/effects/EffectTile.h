@@ -41,9 +41,12 @@ struct TileEffect {
   int64_t top, bottom;       // the band's rows it covers
   bool clipped;              // reaches past the band's left or right edge: columns are tested
   float red, green, blue;    // the effect colour as fractions
-  float alpha, minimum;
+  float alpha, minimum;      // as fractions
 };
 
+// Turns an ordered SubShape's entries into PaintEntry records, once, under its mutex; false when
+// it is not ordered by row.
+bool ConvertToPaintForm(SubShape* subshape);
 // Places a shape for the tile's band; false when its SubShape could not be had. `covers` tells
 // whether any of it lies in the band.
 bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& effect, double x, double y,

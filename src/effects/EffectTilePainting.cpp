@@ -33,15 +33,39 @@ bool CreateEffectTileBuffer(EffectTile* tile, const ImageRect& band, int64_t win
 
 void ReleaseEffectTile(EffectTile* tile) { DeallocateBuffer(&tile->pixels); }
 
+bool ConvertToPaintForm(SubShape* subshape) {
+  if (__atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0) return true;
+  AcquireSRWLockExclusive(&subshape->mutex);
+  bool converted = __atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0;
+  if (!converted && subshape->rowOrdered) {
+    // In place, front to back: record i is written over bytes that are read by then, its own
+    // entry included, as 16 i + 16 <= 20 i + 20.
+    auto* bytes = static_cast<uint8_t*>(subshape->entries.block);
+    for (uint32_t i = 0; i < subshape->count; ++i) {
+      SubShapeEntry entry;
+      memcpy(&entry, bytes + uint64_t(i) * sizeof(SubShapeEntry), sizeof entry);
+      double weight = entry.weight / kFraction / kFraction;
+      PaintEntry paint{float(entry.red * weight), float(entry.green * weight), float(entry.blue * weight), entry.dx};
+      memcpy(bytes + uint64_t(i) * sizeof(PaintEntry), &paint, sizeof paint);
+    }
+    // Shrinking keeps the block where it is; a failure keeps the larger block.
+    if (subshape->count > 0) ReallocateBufferPreserveContents(uint64_t(subshape->count) * sizeof(PaintEntry), &subshape->entries);
+    __atomic_store_n(&subshape->paintForm, uint8_t(1), __ATOMIC_RELEASE);
+    converted = true;
+  }
+  ReleaseSRWLockExclusive(&subshape->mutex);
+  return converted;
+}
+
 bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& effect, double x, double y,
                        uint32_t visibilityMinimum, TileEffect* prepared, bool* covers) {
   *covers = false;
   if (shape->type != SHAPE_IMAGE) return false;
   int64_t cx, cy;
-  const SubShape* subshape = AcquireSubShapeAt(shape, x, y, &cx, &cy);
+  SubShape* subshape = AcquireSubShapeAt(shape, x, y, &cx, &cy);
   if (subshape == nullptr) return false;
   if (subshape->count == 0) return true;
-  if (subshape->entries.block == nullptr || !subshape->rowOrdered) return false;
+  if (subshape->entries.block == nullptr || !ConvertToPaintForm(subshape)) return false;
   const ImageRect& band = tile.band;
   int64_t left = std::max<int64_t>(cx + subshape->left, band.left), right = std::min<int64_t>(cx + subshape->right, band.right);
   int64_t top = std::max<int64_t>(cy + subshape->top, band.top), bottom = std::min<int64_t>(cy + subshape->bottom, band.bottom);
@@ -55,7 +79,7 @@ bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& 
                          float(effect.red / kFraction),
                          float(effect.green / kFraction),
                          float(effect.blue / kFraction),
-                         float(effect.weight / kFraction) * float(1.0 / kFraction),
+                         float(effect.weight / kFraction),
                          float(visibilityMinimum / kFraction)};
   *covers = true;
   return true;
@@ -63,32 +87,33 @@ bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& 
 
 namespace {
 
+// With v the entry's colour times its weight times the effect's colour, and a the effect's alpha:
+// the strength s is a × max(v), and a channel rises by 256 a v of its headroom, or by v / max(v)
+// once s reaches 1/256.
 template <bool Clipped>
 void PaintRow(EffectTile* tile, const TileEffect& effect, int64_t y) {
   const SubShape& subshape = *effect.subshape;
   const int64_t row = y - effect.centreY - subshape.top;
-  const SubShapeEntry* entry = subshape.Entries() + subshape.RowStarts()[row];
-  const SubShapeEntry* end = subshape.Entries() + subshape.RowStarts()[row + 1];
+  const PaintEntry* entry = subshape.PaintEntries() + subshape.RowStarts()[row];
+  const PaintEntry* end = subshape.PaintEntries() + subshape.RowStarts()[row + 1];
   const int64_t width = int64_t(tile->band.right) - tile->band.left;
   float* pixels = static_cast<float*>(tile->pixels.block) + (y - tile->windowTop) * width * 3;
   const int64_t column = effect.centreX - tile->band.left;
-  const float inverse = float(1.0 / kFraction), saturation = float(kSaturation);
+  const float saturation = float(kSaturation);
   const float red = effect.red, green = effect.green, blue = effect.blue, alpha = effect.alpha, minimum = effect.minimum;
+  const float boost = 256.0f * alpha;
   for (; entry < end; ++entry) {
     int64_t x = column + entry->dx;
     if (Clipped && (x < 0 || x >= width)) continue;
-    // Channels in fraction units (up to 2^32), alpha and strength as fractions of one.
-    float er = float(entry->red) * red, eg = float(entry->green) * green, eb = float(entry->blue) * blue;
-    float ea = float(entry->weight) * alpha;
-    float c = std::max(er, std::max(eg, eb)) * inverse;
-    float strength = c * ea;
+    float vr = entry->red * red, vg = entry->green * green, vb = entry->blue * blue;
+    float largest = std::max(vr, std::max(vg, vb));
+    float strength = largest * alpha;
     if (!(strength > minimum)) continue;
-    // q × channel is the channel's share s h of the headroom: s / c with s = min(1, 256 c a).
-    float q = (strength < saturation ? 256.0f * ea : 1.0f / c) * inverse;
+    float q = strength < saturation ? boost : 1.0f / largest;
     float* p = pixels + 3 * x;
-    p[0] += q * er * (1.0f - p[0]);
-    p[1] += q * eg * (1.0f - p[1]);
-    p[2] += q * eb * (1.0f - p[2]);
+    p[0] += q * vr * (1.0f - p[0]);
+    p[1] += q * vg * (1.0f - p[1]);
+    p[2] += q * vb * (1.0f - p[2]);
   }
 }
 

@@ -94,7 +94,8 @@ int UsedPhases(const ParameterSet& parameters, bool used[4][4]) {
 
 unsigned __stdcall CreateSubShapeTask(void* argument) {
   const auto* task = static_cast<const PhaseTask*>(argument);
-  bool generated = task->softFlareOnly ? AcquireSubShape(&gEffectShapes.softFlare, 0, 0) != nullptr
+  SubShape* softFlare = task->softFlareOnly ? AcquireSubShape(&gEffectShapes.softFlare, 0, 0) : nullptr;
+  bool generated = task->softFlareOnly ? softFlare != nullptr && ConvertToPaintForm(softFlare)
                                        : GenerateFinalEffectShapes(task->phaseX, task->phaseY);
   if (!generated && RunResult() != kUserCanceled) {
     Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
@@ -292,10 +293,15 @@ bool GenerateFinalEffectShapes(int phaseX, int phaseY) {
     Trace("User pressed [Cancel] during progress bar display in GenerateFinalEffectShapes(), *gResult set to %d.", kUserCanceled);
     return false;
   };
+  // Each shape is turned into the painters' form here, on the generating workers.
+  auto acquire = [](Shape* shape, int x, int y) {
+    SubShape* subshape = AcquireSubShape(shape, x, y);
+    return subshape != nullptr && ConvertToPaintForm(subshape);
+  };
   if (!advance()) return false;
-  if (AcquireSubShape(&gEffectShapes.star, phaseX, phaseY) == nullptr) return false;
+  if (!acquire(&gEffectShapes.star, phaseX, phaseY)) return false;
   if (!advance()) return false;
-  if (phaseX == 0 && phaseY == 0 && AcquireSubShape(&gEffectShapes.softFlare, 0, 0) == nullptr) return false;
+  if (phaseX == 0 && phaseY == 0 && !acquire(&gEffectShapes.softFlare, 0, 0)) return false;
   return advance();
 }
 

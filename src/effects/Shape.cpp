@@ -23,6 +23,7 @@ void ReleaseSubShape(SubShape* subshape) {
   DeallocateBuffer(&subshape->preview.batchIndices);
   subshape->count = 0;
   subshape->rowOrdered = false;
+  __atomic_store_n(&subshape->paintForm, uint8_t(0), __ATOMIC_RELEASE);
   subshape->left = subshape->top = subshape->right = subshape->bottom = 0;
   __atomic_store_n(&subshape->ready, uint8_t(0), __ATOMIC_RELEASE);
 }

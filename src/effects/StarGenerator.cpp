@@ -136,6 +136,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   DeallocateBuffer(&subshape->entries);
   subshape->count = 0;
   subshape->rowOrdered = false;
+  subshape->paintForm = 0;
   if (p.length < 1) return FinishSubShape(subshape, true);
   double r = gEffectRenderMode.referenceSize;
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);
@@ -179,6 +180,7 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
   DeallocateBuffer(&subshape->entries);
   subshape->count = 0;
   subshape->rowOrdered = false;
+  subshape->paintForm = 0;
   auto finish = [subshape]() { return FinishSubShape(subshape, true); };
   if (p.length < 1 || p.softFlareIntensity < 1) return finish();
   double reference = gEffectRenderMode.softFlareReferenceSize;
