@@ -44,8 +44,8 @@ struct TileEffect {
   float alpha, minimum;      // as fractions
 };
 
-// Turns an ordered SubShape's entries into PaintEntry records, once, under its mutex; false when
-// it is not ordered by row.
+// Turns a SubShape's entries into PaintEntry records ordered by row, once, under its mutex; false
+// when memory for the row index ran out.
 bool ConvertToPaintForm(SubShape* subshape);
 // Places a shape for the tile's band; false when its SubShape could not be had. `covers` tells
 // whether any of it lies in the band.

@@ -33,26 +33,60 @@ bool CreateEffectTileBuffer(EffectTile* tile, const ImageRect& band, int64_t win
 
 void ReleaseEffectTile(EffectTile* tile) { DeallocateBuffer(&tile->pixels); }
 
+namespace {
+
+PaintEntry PaintEntryOf(const SubShapeEntry& entry) {
+  double weight = entry.weight / kFraction / kFraction;
+  return PaintEntry{float(entry.red * weight), float(entry.green * weight), float(entry.blue * weight), entry.dx};
+}
+
+// Each entry goes straight to its row's next place in a new buffer: one pass, and the order
+// within a row kept. Needs the memory of both forms at once, so it is tried only where that is
+// well affordable.
+bool CopyIntoPaintForm(SubShape* subshape) {
+  uint64_t bytes = uint64_t(subshape->count) * sizeof(PaintEntry);
+  if (AffordableBufferGrowth() / 4 < bytes) return false;
+  BufferDescriptor painted;
+  if (!IndexSubShapeRows(subshape) || ReallocateBuffer(bytes, &painted) != 0) return false;
+  std::vector<uint32_t> next(subshape->RowStarts(), subshape->RowStarts() + (subshape->bottom - subshape->top));
+  auto* out = static_cast<PaintEntry*>(painted.block);
+  const SubShapeEntry* entries = subshape->Entries();
+  for (uint32_t i = 0; i < subshape->count; ++i) out[next[size_t(entries[i].dy - subshape->top)]++] = PaintEntryOf(entries[i]);
+  DeallocateBuffer(&subshape->entries);
+  subshape->entries = painted;
+  subshape->rowOrdered = true;
+  return true;
+}
+
+// Ordered in place first, then each record written over bytes read by then (its own entry
+// included, as 16 i + 16 <= 20 i + 20): no second buffer, for shapes too large to copy.
+bool ConvertInPlace(SubShape* subshape) {
+  if (!subshape->rowOrdered && !OrderSubShapeByRow(subshape)) return false;
+  auto* bytes = static_cast<uint8_t*>(subshape->entries.block);
+  for (uint32_t i = 0; i < subshape->count; ++i) {
+    SubShapeEntry entry;
+    memcpy(&entry, bytes + uint64_t(i) * sizeof(SubShapeEntry), sizeof entry);
+    PaintEntry paint = PaintEntryOf(entry);
+    memcpy(bytes + uint64_t(i) * sizeof(PaintEntry), &paint, sizeof paint);
+  }
+  // Shrinking keeps the block where it is; a failure keeps the larger block.
+  if (subshape->count > 0) ReallocateBufferPreserveContents(uint64_t(subshape->count) * sizeof(PaintEntry), &subshape->entries);
+  return true;
+}
+
+}  // namespace
+
 bool ConvertToPaintForm(SubShape* subshape) {
   if (__atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0) return true;
   AcquireSRWLockExclusive(&subshape->mutex);
   bool converted = __atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0;
-  if (!converted && subshape->rowOrdered) {
-    // In place, front to back: record i is written over bytes that are read by then, its own
-    // entry included, as 16 i + 16 <= 20 i + 20.
-    auto* bytes = static_cast<uint8_t*>(subshape->entries.block);
-    for (uint32_t i = 0; i < subshape->count; ++i) {
-      SubShapeEntry entry;
-      memcpy(&entry, bytes + uint64_t(i) * sizeof(SubShapeEntry), sizeof entry);
-      double weight = entry.weight / kFraction / kFraction;
-      PaintEntry paint{float(entry.red * weight), float(entry.green * weight), float(entry.blue * weight), entry.dx};
-      memcpy(bytes + uint64_t(i) * sizeof(PaintEntry), &paint, sizeof paint);
-    }
-    // Shrinking keeps the block where it is; a failure keeps the larger block.
-    if (subshape->count > 0) ReallocateBufferPreserveContents(uint64_t(subshape->count) * sizeof(PaintEntry), &subshape->entries);
-    __atomic_store_n(&subshape->paintForm, uint8_t(1), __ATOMIC_RELEASE);
+  if (!converted && subshape->count == 0) {
+    subshape->rowOrdered = true;  // no rows to index
     converted = true;
+  } else if (!converted) {
+    converted = (!subshape->rowOrdered && CopyIntoPaintForm(subshape)) || ConvertInPlace(subshape);
   }
+  if (converted) __atomic_store_n(&subshape->paintForm, uint8_t(1), __ATOMIC_RELEASE);
   ReleaseSRWLockExclusive(&subshape->mutex);
   return converted;
 }

@@ -97,17 +97,26 @@ bool GrowSubShapeEntries(SubShape* subshape, uint32_t growthHint) {
 // A counting sort that moves each entry straight to its row's next free place, swapping out the
 // entry found there: no second buffer of entries (a star holds tens of megabytes of them) and so
 // no fresh memory to fault in. The order within a row is not kept; painting does not depend on it.
-bool OrderSubShapeByRow(SubShape* subshape) {
-  subshape->rowOrdered = subshape->count == 0;  // an empty shape has no rows to index
-  if (subshape->count == 0) return true;
+bool IndexSubShapeRows(SubShape* subshape) {
   int64_t rows = int64_t(subshape->bottom) - subshape->top;
   if (ReallocateBuffer(uint64_t(rows + 1) * sizeof(uint32_t), &subshape->rowStarts) != 0) return false;
   auto* starts = static_cast<uint32_t*>(subshape->rowStarts.block);
   memset(starts, 0, size_t(rows + 1) * sizeof(uint32_t));
-  auto* entries = static_cast<SubShapeEntry*>(subshape->entries.block);
+  const SubShapeEntry* entries = subshape->Entries();
   const int32_t top = subshape->top;
   for (uint32_t i = 0; i < subshape->count; ++i) ++starts[entries[i].dy - top + 1];
   for (int64_t r = 1; r <= rows; ++r) starts[r] += starts[r - 1];
+  return true;
+}
+
+bool OrderSubShapeByRow(SubShape* subshape) {
+  subshape->rowOrdered = subshape->count == 0;  // an empty shape has no rows to index
+  if (subshape->count == 0) return true;
+  if (!IndexSubShapeRows(subshape)) return false;
+  int64_t rows = int64_t(subshape->bottom) - subshape->top;
+  auto* starts = static_cast<uint32_t*>(subshape->rowStarts.block);
+  auto* entries = static_cast<SubShapeEntry*>(subshape->entries.block);
+  const int32_t top = subshape->top;
   std::vector<uint32_t> next(starts, starts + rows);  // each row's first place not yet settled
   for (int64_t r = 0; r < rows; ++r) {
     const uint32_t end = starts[r + 1];

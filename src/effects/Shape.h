@@ -40,7 +40,7 @@ struct SubShape {
   uint32_t count;
   BufferDescriptor entries;
   PreviewSlot preview;
-  bool rowOrdered;  // entries grouped by dy, top row first, and rowStarts filled
+  bool rowOrdered;  // entries (or paint entries) grouped by dy, top row first, and rowStarts filled
   BufferDescriptor rowStarts;  // bottom - top + 1 indices: row r's entries are [rowStarts[r], rowStarts[r + 1])
   uint8_t paintForm;  // entries hold PaintEntry records; written with release order, read with acquire order
   SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
@@ -105,6 +105,8 @@ inline bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uin
   if (entry.dy >= subshape->bottom) subshape->bottom = entry.dy + 1;
   return true;
 }
+// Fills rowStarts with where each row's entries start once ordered by row; false without memory.
+bool IndexSubShapeRows(SubShape* subshape);
 // Groups the entries by row, in place, and records where each row starts, so that the final
 // render can paint a shape row by row; false (nothing changed) when the row index has no memory.
 bool OrderSubShapeByRow(SubShape* subshape);

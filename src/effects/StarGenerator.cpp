@@ -119,13 +119,10 @@ double StyleFactor(uint32_t style) {
   }
 }
 
-// A failed star keeps what it drew and is ready: its spikes so far are still a star. The final
-// render paints shapes row by row, so that a band's rows stay in the cache while every light
-// source that crosses them is painted.
+// A failed star keeps what it drew and is ready: its spikes so far are still a star.
 bool FinishSubShape(SubShape* subshape, bool complete) {
-  bool ordered = OrderSubShapeByRow(subshape);
   PublishSubShape(subshape);
-  return complete && ordered;
+  return complete;
 }
 
 }  // namespace

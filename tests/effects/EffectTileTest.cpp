@@ -2,10 +2,12 @@
 // row at a time with the compositing rule, cut at the band's edges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "ProcessingFixture.h"
+#include "core/BufferManager.h"
 #include "effects/EffectTile.h"
 #include "effects/Shape.h"
 
@@ -82,9 +84,49 @@ TEST_F(TilePainting, ThePaintFormHoldsColourTimesWeightAndTheColumnAndIsMadeOnce
   memcpy(before, subshape->PaintEntries(), sizeof before);
   EXPECT_TRUE(ConvertToPaintForm(subshape)) << "a second call finds it done";
   EXPECT_EQ(memcmp(before, subshape->PaintEntries(), sizeof before), 0);
-  DestroyShape(&m_Shape);
-  Make({{0, 0, kFull, kFull, kFull, kFull}}, false);
-  EXPECT_FALSE(ConvertToPaintForm(AcquireSubShape(&m_Shape, 0, 0))) << "an unordered shape has no rows to paint by";
+}
+
+// A shape comes from its generator in any order; the painters' form is ordered by row, by a copy
+// where memory allows and in place where it does not, with the same records either way.
+TEST_F(TilePainting, ThePaintFormIsOrderedByRowWhetherCopiedOrMadeInPlace) {
+  std::vector<SubShapeEntry> scattered;
+  for (int i = 0; i < 300; ++i) {
+    scattered.push_back({int16_t(i % 17 - 8), int16_t((i * 7) % 23 - 11), kFull, uint32_t(i) * 1000u, kFull / 3, uint32_t(i + 1) * 4096u});
+  }
+  auto paintForm = [&](uint64_t memoryLimit) {
+    DestroyShape(&m_Shape);
+    Make(scattered, false);
+    SubShape* subshape = AcquireSubShape(&m_Shape, 0, 0);
+    OverrideWorkingMemoryLimit(memoryLimit);
+    bool converted = ConvertToPaintForm(subshape);
+    OverrideWorkingMemoryLimit(0);
+    EXPECT_TRUE(converted);
+    std::vector<std::vector<PaintEntry>> rows(size_t(subshape->bottom - subshape->top));
+    for (size_t r = 0; r < rows.size(); ++r) {
+      for (uint32_t i = subshape->RowStarts()[r]; i < subshape->RowStarts()[r + 1]; ++i) rows[r].push_back(subshape->PaintEntries()[i]);
+      std::sort(rows[r].begin(), rows[r].end(), [](const PaintEntry& a, const PaintEntry& b) { return a.green < b.green; });
+    }
+    return rows;
+  };
+  auto copied = paintForm(0);
+  auto inPlace = paintForm(1);  // nothing affordable: no second buffer
+  ASSERT_EQ(copied.size(), 23u);
+  size_t total = 0;
+  for (size_t r = 0; r < copied.size(); ++r) {
+    ASSERT_EQ(copied[r].size(), inPlace[r].size());
+    for (size_t i = 0; i < copied[r].size(); ++i) {
+      EXPECT_EQ(memcmp(&copied[r][i], &inPlace[r][i], sizeof(PaintEntry)), 0);
+    }
+    total += copied[r].size();
+  }
+  EXPECT_EQ(total, scattered.size());
+  for (const SubShapeEntry& e : scattered) {
+    const auto& row = copied[size_t(e.dy + 11)];
+    double weight = e.weight / kFraction / kFraction;
+    EXPECT_TRUE(std::any_of(row.begin(), row.end(), [&](const PaintEntry& p) {
+      return p.dx == e.dx && p.green == float(e.green * weight) && p.blue == float(e.blue * weight);
+    })) << e.dx << ", " << e.dy;
+  }
 }
 
 TEST_F(TilePainting, EntriesRaiseTheirPixelsByTheCompositingRule) {
