@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -172,7 +173,8 @@ void RunScenario(const Scenario& scenario) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool quick = argc > 1 && strcmp(argv[1], "quick") == 0;  // the first scenario only, for development
+  // For development: "quick" runs the first scenario only, a number the scenario of that row.
+  int only = argc > 1 ? (strcmp(argv[1], "quick") == 0 ? 1 : atoi(argv[1])) : 0;
   InitializeBufferManager();
   CreateGammaTableMutex();
   ParameterBlock defaults = InitialParameterBlock();
@@ -197,9 +199,9 @@ int main(int argc, char** argv) {
                                 {"2 MP 16-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGB48, heavy, 1732, 1155, false, 1},
                                 {"24 MP 8-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGBColor, heavy, kWidth, kHeight, false, 1},
                                 {"24 MP 16-bit, Length 100, Soft Flare 100, 32 points", plugInModeRGB48, heavy, kWidth, kHeight, false, 1}};
+  int row = 0;
   for (const Scenario& scenario : scenarios) {
-    RunScenario(scenario);
-    if (quick) break;
+    if (only == 0 || ++row == only) RunScenario(scenario);
   }
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;

@@ -22,6 +22,11 @@ struct EffectTile {
   int64_t WindowBottom() const { return std::min<int64_t>(windowTop + windowRows, band.bottom); }
   bool Windowed() const { return windowRows < band.Height(); }
 };
+// The window's rows of the band within an image's rectangle.
+inline ImageRect WindowWithin(const EffectTile& tile, const ImageRect& image) {
+  return ImageRect{std::max(tile.band.left, image.left), std::max(int32_t(tile.windowTop), image.top),
+                   std::min(tile.band.right, image.right), std::min(int32_t(tile.WindowBottom()), image.bottom)};
+}
 
 // A black tile for the band holding up to `windowRows` of its rows at a time; false (with the
 // buffer manager's code in the result) without memory.

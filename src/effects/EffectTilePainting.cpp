@@ -250,8 +250,7 @@ void ScreenEightBit(const EffectTile& tile, const LinearConversion& conversion, 
 
 void ScreenTileOntoImage(const EffectTile& tile, const LinearConversion& conversion, ImageRecord* host,
                          const volatile bool* abort) {
-  ImageRect area{std::max(tile.band.left, host->rectangle.left), std::max(int32_t(tile.windowTop), host->rectangle.top),
-                 std::min(tile.band.right, host->rectangle.right), std::min(int32_t(tile.WindowBottom()), host->rectangle.bottom)};
+  ImageRect area = WindowWithin(tile, host->rectangle);
   if (host->mode == plugInModeRGBColor && host->pixelType == GL_UNSIGNED_BYTE_TYPE) {
     ScreenEightBit(tile, conversion, host, area, abort);
     return;

@@ -94,9 +94,13 @@ int UsedPhases(const ParameterSet& parameters, bool used[4][4]) {
 
 unsigned __stdcall CreateSubShapeTask(void* argument) {
   const auto* task = static_cast<const PhaseTask*>(argument);
-  SubShape* softFlare = task->softFlareOnly ? AcquireSubShape(&gEffectShapes.softFlare, 0, 0) : nullptr;
-  bool generated = task->softFlareOnly ? softFlare != nullptr && ConvertToPaintForm(softFlare)
-                                       : GenerateFinalEffectShapes(task->phaseX, task->phaseY);
+  bool generated;
+  if (task->softFlareOnly) {
+    SubShape* softFlare = AcquireSubShape(&gEffectShapes.softFlare, 0, 0);
+    generated = softFlare != nullptr && ConvertToPaintForm(softFlare);
+  } else {
+    generated = GenerateFinalEffectShapes(task->phaseX, task->phaseY);
+  }
   if (!generated && RunResult() != kUserCanceled) {
     Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
   }
@@ -109,9 +113,7 @@ void ScreenFinishedRows(const EffectTile& tile, void* context) {
   ImageRecord* host = task->host;
   if (gRenderAborted || RunResult() != 0) return;
   if (task->parameters->effectsOnly == 1) {
-    ImageRect area{std::max(tile.band.left, host->rectangle.left), std::max(int32_t(tile.windowTop), host->rectangle.top),
-                   std::min(tile.band.right, host->rectangle.right), std::min(int32_t(tile.WindowBottom()), host->rectangle.bottom)};
-    FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, area);
+    FillImageRect(host, PixelValue{0, 0, 0, kFullFraction, kFullFraction}, WindowWithin(tile, host->rectangle));
   }
   ScreenTileOntoImage(tile, *task->conversion, host, &gRenderAborted);
 }

@@ -94,9 +94,6 @@ bool GrowSubShapeEntries(SubShape* subshape, uint32_t growthHint) {
   return ReserveSubShapeEntries(subshape, uint64_t(subshape->count) + (growthHint > 0 ? growthHint : 1));
 }
 
-// A counting sort that moves each entry straight to its row's next free place, swapping out the
-// entry found there: no second buffer of entries (a star holds tens of megabytes of them) and so
-// no fresh memory to fault in. The order within a row is not kept; painting does not depend on it.
 bool IndexSubShapeRows(SubShape* subshape) {
   int64_t rows = int64_t(subshape->bottom) - subshape->top;
   if (ReallocateBuffer(uint64_t(rows + 1) * sizeof(uint32_t), &subshape->rowStarts) != 0) return false;
@@ -109,26 +106,52 @@ bool IndexSubShapeRows(SubShape* subshape) {
   return true;
 }
 
+namespace {
+
+// Moves each entry straight to its bucket's next free place, swapping out the entry found there,
+// until every bucket holds its own. bounds has buckets + 1 places; next takes buckets.
+template <typename Key>
+void PermuteIntoBuckets(SubShapeEntry* entries, const uint32_t* bounds, int64_t buckets, Key key, uint32_t* next) {
+  for (int64_t b = 0; b < buckets; ++b) next[b] = bounds[b];
+  for (int64_t b = 0; b < buckets; ++b) {
+    while (next[b] < bounds[b + 1]) {
+      SubShapeEntry moving = entries[next[b]];
+      int64_t k = key(moving);
+      while (k != b) {
+        std::swap(moving, entries[next[k]++]);
+        k = key(moving);
+      }
+      entries[next[b]++] = moving;
+    }
+  }
+}
+
+constexpr int kGroupBits = 6;  // rows of a first-level group, as a power of two
+
+}  // namespace
+
+// A counting sort in place, for shapes too large to copy. Each swap goes to a place of the
+// buckets' choosing, so with a bucket per row of a large star nearly every swap would miss the
+// caches; a bucket per 64 rows first, then per row within each group, keeps the places being
+// written few enough to stay cached. The order within a row is not kept; painting does not
+// depend on it.
 bool OrderSubShapeByRow(SubShape* subshape) {
   subshape->rowOrdered = subshape->count == 0;  // an empty shape has no rows to index
   if (subshape->count == 0) return true;
   if (!IndexSubShapeRows(subshape)) return false;
-  int64_t rows = int64_t(subshape->bottom) - subshape->top;
-  auto* starts = static_cast<uint32_t*>(subshape->rowStarts.block);
+  const int64_t rows = int64_t(subshape->bottom) - subshape->top;
+  const uint32_t* starts = subshape->RowStarts();
   auto* entries = static_cast<SubShapeEntry*>(subshape->entries.block);
   const int32_t top = subshape->top;
-  std::vector<uint32_t> next(starts, starts + rows);  // each row's first place not yet settled
-  for (int64_t r = 0; r < rows; ++r) {
-    const uint32_t end = starts[r + 1];
-    while (next[size_t(r)] < end) {
-      SubShapeEntry moving = entries[next[size_t(r)]];
-      int64_t row = moving.dy - top;
-      while (row != r) {
-        std::swap(moving, entries[next[size_t(row)]++]);
-        row = moving.dy - top;
-      }
-      entries[next[size_t(r)]++] = moving;
-    }
+  const int64_t groups = (rows + (1 << kGroupBits) - 1) >> kGroupBits;
+  std::vector<uint32_t> bounds(size_t(groups + 1)), next(size_t(std::max<int64_t>(groups, 1 << kGroupBits)));
+  for (int64_t g = 0; g <= groups; ++g) bounds[size_t(g)] = starts[std::min(g << kGroupBits, rows)];
+  PermuteIntoBuckets(entries, bounds.data(), groups, [top](const SubShapeEntry& e) { return int64_t(e.dy - top) >> kGroupBits; },
+                     next.data());
+  for (int64_t g = 0; g < groups; ++g) {
+    const int64_t first = g << kGroupBits;
+    PermuteIntoBuckets(entries, starts + first, std::min<int64_t>(1 << kGroupBits, rows - first),
+                       [top, first](const SubShapeEntry& e) { return int64_t(e.dy - top) - first; }, next.data());
   }
   subshape->rowOrdered = true;
   return true;
