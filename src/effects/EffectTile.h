@@ -50,8 +50,9 @@ struct TileEffect {
 };
 
 // Turns a SubShape's entries into PaintEntry records ordered by row, once, under its mutex; false
-// when memory for the row index ran out.
-bool ConvertToPaintForm(SubShape* subshape);
+// when memory for the row index ran out. Where the records go to a new buffer, the old one is
+// handed to `replaced` when given, and freed otherwise.
+bool ConvertToPaintForm(SubShape* subshape, BufferDescriptor* replaced = nullptr);
 // Places a shape for the tile's band; false when its SubShape could not be had. `covers` tells
 // whether any of it lies in the band.
 bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& effect, double x, double y,

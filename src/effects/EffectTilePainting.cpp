@@ -43,7 +43,7 @@ PaintEntry PaintEntryOf(const SubShapeEntry& entry) {
 // Each entry goes straight to its row's next place in a new buffer: one pass, and the order
 // within a row kept. Needs the memory of both forms at once, so it is tried only where that is
 // well affordable.
-bool CopyIntoPaintForm(SubShape* subshape) {
+bool CopyIntoPaintForm(SubShape* subshape, BufferDescriptor* replaced) {
   uint64_t bytes = uint64_t(subshape->count) * sizeof(PaintEntry);
   if (AffordableBufferGrowth() / 4 < bytes) return false;
   BufferDescriptor painted;
@@ -52,7 +52,11 @@ bool CopyIntoPaintForm(SubShape* subshape) {
   auto* out = static_cast<PaintEntry*>(painted.block);
   const SubShapeEntry* entries = subshape->Entries();
   for (uint32_t i = 0; i < subshape->count; ++i) out[next[size_t(entries[i].dy - subshape->top)]++] = PaintEntryOf(entries[i]);
-  DeallocateBuffer(&subshape->entries);
+  if (replaced != nullptr) {
+    *replaced = subshape->entries;
+  } else {
+    DeallocateBuffer(&subshape->entries);
+  }
   subshape->entries = painted;
   subshape->rowOrdered = true;
   return true;
@@ -76,7 +80,7 @@ bool ConvertInPlace(SubShape* subshape) {
 
 }  // namespace
 
-bool ConvertToPaintForm(SubShape* subshape) {
+bool ConvertToPaintForm(SubShape* subshape, BufferDescriptor* replaced) {
   if (__atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0) return true;
   AcquireSRWLockExclusive(&subshape->mutex);
   bool converted = __atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0;
@@ -84,7 +88,7 @@ bool ConvertToPaintForm(SubShape* subshape) {
     subshape->rowOrdered = true;  // no rows to index
     converted = true;
   } else if (!converted) {
-    converted = (!subshape->rowOrdered && CopyIntoPaintForm(subshape)) || ConvertInPlace(subshape);
+    converted = (!subshape->rowOrdered && CopyIntoPaintForm(subshape, replaced)) || ConvertInPlace(subshape);
   }
   if (converted) __atomic_store_n(&subshape->paintForm, uint8_t(1), __ATOMIC_RELEASE);
   ReleaseSRWLockExclusive(&subshape->mutex);

@@ -18,6 +18,7 @@
 #include "effects/AnalysisWait.h"
 #include "effects/EffectShapes.h"
 #include "effects/EffectTile.h"
+#include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
 #include "host/HostImage.h"
 #include "params/ParameterBlockService.h"
@@ -92,8 +93,26 @@ int UsedPhases(const ParameterSet& parameters, bool used[4][4]) {
   return count;
 }
 
+// As many phases are generated at once as there are workers: more would only share the same
+// processors, each with fresh memory of its own, where a phase that waits for its turn can draw
+// into the scratch that a finished one has left.
+HANDLE gGenerationTurns = nullptr;
+
+bool TakeGenerationTurn() {
+  if (gGenerationTurns == nullptr) return true;
+  while (WaitForSingleObject(gGenerationTurns, 20) == WAIT_TIMEOUT) {
+    if (gRenderAborted || RunResult() != 0) return false;
+  }
+  return true;
+}
+
+void EndGenerationTurn() {
+  if (gGenerationTurns != nullptr) ReleaseSemaphore(gGenerationTurns, 1, nullptr);
+}
+
 unsigned __stdcall CreateSubShapeTask(void* argument) {
   const auto* task = static_cast<const PhaseTask*>(argument);
+  if (!TakeGenerationTurn()) return 0;
   bool generated;
   if (task->softFlareOnly) {
     SubShape* softFlare = AcquireSubShape(&gEffectShapes.softFlare, 0, 0);
@@ -104,6 +123,7 @@ unsigned __stdcall CreateSubShapeTask(void* argument) {
   if (!generated && RunResult() != kUserCanceled) {
     Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
   }
+  EndGenerationTurn();
   return 0;
 }
 
@@ -194,6 +214,8 @@ void ReportOutOfMemory() {
 }
 
 void GeneratePhases(const PhaseTask* phases, int count) {
+  LONG workers = LONG(std::max<uint32_t>(1, GetWorkerCount()));
+  gGenerationTurns = CreateSemaphoreW(nullptr, workers, workers, nullptr);  // without one, all at once
   BufferDescriptor buffer;
   if (PrepareTasks<PhaseTask>(&buffer, count, CreateSubShapeTask, "SubShape generation",
                               [&](int i, PhaseTask* task) { *task = phases[i]; })) {
@@ -201,6 +223,9 @@ void GeneratePhases(const PhaseTask* phases, int count) {
              "WaitForMultipleThreads failure for subshape generation in ProcessImage().");
   }
   DeallocateBuffer(&buffer);
+  if (gGenerationTurns != nullptr) CloseHandle(gGenerationTurns);
+  gGenerationTurns = nullptr;
+  ReleaseStarScratch();
 }
 
 void PaintRound(const ParameterSet& parameters, EffectTile* tiles, int bands, const PhaseRound& round,
@@ -298,7 +323,10 @@ bool GenerateFinalEffectShapes(int phaseX, int phaseY) {
   // Each shape is turned into the painters' form here, on the generating workers.
   auto acquire = [](Shape* shape, int x, int y) {
     SubShape* subshape = AcquireSubShape(shape, x, y);
-    return subshape != nullptr && ConvertToPaintForm(subshape);
+    BufferDescriptor drawnInto{};
+    bool converted = subshape != nullptr && ConvertToPaintForm(subshape, &drawnInto);
+    ReturnStarScratch(&drawnInto);
+    return converted;
   };
   if (!advance()) return false;
   if (!acquire(&gEffectShapes.star, phaseX, phaseY)) return false;

@@ -162,5 +162,7 @@ void PublishSubShape(SubShape* subshape) {
   if (subshape->count > 0 && CapacityOf(*subshape) > subshape->count) {
     ReallocateBufferPreserveContents(uint64_t(subshape->count) * kEntrySize, &subshape->entries);
   }
-  __atomic_store_n(&subshape->ready, uint8_t(1), __ATOMIC_RELEASE);
+  PublishSubShapeKeepingRoom(subshape);
 }
+
+void PublishSubShapeKeepingRoom(SubShape* subshape) { __atomic_store_n(&subshape->ready, uint8_t(1), __ATOMIC_RELEASE); }

@@ -119,10 +119,26 @@ double StyleFactor(uint32_t style) {
   }
 }
 
-// A failed star keeps what it drew and is ready: its spikes so far are still a star.
+// A failed star keeps what it drew and is ready: its spikes so far are still a star. The
+// buffer keeps its room, in case it serves as scratch again.
 bool FinishSubShape(SubShape* subshape, bool complete) {
-  PublishSubShape(subshape);
+  PublishSubShapeKeepingRoom(subshape);
   return complete;
+}
+
+struct ScratchPool {
+  SRWLOCK lock = SRWLOCK_INIT;
+  BufferDescriptor buffers[64];
+  int count = 0;
+};
+ScratchPool gScratch;
+
+BufferDescriptor TakeStarScratch() {
+  BufferDescriptor taken{};
+  AcquireSRWLockExclusive(&gScratch.lock);
+  if (gScratch.count > 0) taken = gScratch.buffers[--gScratch.count];
+  ReleaseSRWLockExclusive(&gScratch.lock);
+  return taken;
 }
 
 }  // namespace
@@ -135,6 +151,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   subshape->rowOrdered = false;
   subshape->paintForm = 0;
   if (p.length < 1) return FinishSubShape(subshape, true);
+  subshape->entries = TakeStarScratch();
   double r = gEffectRenderMode.referenceSize;
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);
   int64_t a = p.angle;
@@ -178,7 +195,10 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
   subshape->count = 0;
   subshape->rowOrdered = false;
   subshape->paintForm = 0;
-  auto finish = [subshape]() { return FinishSubShape(subshape, true); };
+  auto finish = [subshape]() {
+    PublishSubShape(subshape);
+    return true;
+  };
   if (p.length < 1 || p.softFlareIntensity < 1) return finish();
   double reference = gEffectRenderMode.softFlareReferenceSize;
   uint32_t minimum = gEffectRenderMode.visibilityMinimum;
@@ -210,4 +230,20 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
     }
   }
   return finish();
+}
+
+void ReturnStarScratch(BufferDescriptor* scratch) {
+  AcquireSRWLockExclusive(&gScratch.lock);
+  if (scratch->block != nullptr && gScratch.count < int(sizeof gScratch.buffers / sizeof gScratch.buffers[0])) {
+    gScratch.buffers[gScratch.count++] = *scratch;
+    *scratch = BufferDescriptor{};
+  }
+  ReleaseSRWLockExclusive(&gScratch.lock);
+  DeallocateBuffer(scratch);
+}
+
+void ReleaseStarScratch() {
+  AcquireSRWLockExclusive(&gScratch.lock);
+  while (gScratch.count > 0) DeallocateBuffer(&gScratch.buffers[--gScratch.count]);
+  ReleaseSRWLockExclusive(&gScratch.lock);
 }
