@@ -289,6 +289,24 @@ TEST_F(FinalRender, CancelWhilePaintingLeavesTheImageUntouched) {
   EXPECT_EQ(After(), m_Before);
 }
 
+// Phases wait for a turn to be generated; a cancel must reach the ones at work and the ones
+// still waiting alike.
+TEST_F(FinalRender, CancelWhileGeneratingShapesLeavesTheImageUntouched) {
+  HostOptions options;
+  options.cancelAtPercent = 0;  // at the first look at the progress: the analysis is done, so among the phases
+  Open(Document(plugInModeRGBColor, 1200, 900), options);
+  // Lights of even and odd sizes centre on four phases, each three steps of a small total.
+  PaintLights({{200, 200}, {500, 200}, {800, 200}, {1000, 200}, {200, 600}, {500, 600}, {800, 600}, {1000, 600}},
+              {{3, 3}, {2, 2}, {3, 2}, {2, 3}, {3, 3}, {2, 2}, {3, 2}, {2, 3}});
+  ReportCapture capture;
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 100;  // long stars: generation takes a while
+  EXPECT_EQ(Render(block), -128);
+  EXPECT_EQ(After(), m_Before);
+  EXPECT_TRUE(capture.HasReport("DisplayImageEditorProgressBar returned false in DisplayCurrentImageEditorProgress_APC(), *gResult set to -128."));
+  EXPECT_FALSE(capture.HasReportContaining("in CreateEffectTile()")) << "painting never started";
+}
+
 TEST_F(FinalRender, EveryModeAndDepthWithTransparency) {
   const int16 modes[] = {plugInModeGrayScale, plugInModeGray16, plugInModeGray32, plugInModeRGBColor, plugInModeRGB48, plugInModeRGB96};
   for (int16 mode : modes) {
