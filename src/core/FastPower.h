@@ -13,11 +13,14 @@ struct FastPowerTables {
 };
 extern const FastPowerTables gFastPowerTables;
 
-// For x in (0, 1] (values at or below 0 give 0) and any finite y.
-inline double FastPower(double x, double y) {
-  if (!(x > 0.0)) return 0.0;
-  if (x == 1.0) return 1.0;
-  const FastPowerTables& t = gFastPowerTables;
+// A positive normal x as 2^exponent × c × (1 + ratio), c the centre of the 1/128 step of the
+// mantissa that holds it: |ratio| < 1/255, small enough for a short series in it.
+struct MantissaStep {
+  int exponent;
+  int step;
+  double ratio;
+};
+inline MantissaStep MantissaStepOf(double x) {
   uint64_t bits;
   memcpy(&bits, &x, 8);
   int exponent = int((bits >> 52) & 0x7FF) - 1023;
@@ -25,7 +28,17 @@ inline double FastPower(double x, double y) {
   bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;  // mantissa in [1, 2)
   double m;
   memcpy(&m, &bits, 8);
-  double r = m * t.inverse[step] - 1.0;  // |r| < 1/255
+  return MantissaStep{exponent, step, m * gFastPowerTables.inverse[step] - 1.0};
+}
+
+// For x in (0, 1] (values at or below 0 give 0) and any finite y.
+inline double FastPower(double x, double y) {
+  if (!(x > 0.0)) return 0.0;
+  if (x == 1.0) return 1.0;
+  const FastPowerTables& t = gFastPowerTables;
+  MantissaStep split = MantissaStepOf(x);
+  int exponent = split.exponent, step = split.step;
+  double r = split.ratio;
   double lnRatio = r * (1.0 + r * (-0.5 + r * (1.0 / 3 + r * (-0.25 + r * (0.2 - r * (1.0 / 6))))));
   double log2x = (double(exponent) + t.log2Of[step]) + lnRatio * 1.4426950408889634;
   double power = y * log2x;

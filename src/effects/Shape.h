@@ -15,7 +15,7 @@ struct SubShapeEntry {
 };
 static_assert(sizeof(SubShapeEntry) == 20, "shapes are stored 20 bytes an entry");
 
-// The final render's form of an entry, made in place once a SubShape is ordered by row: the
+// The final render's form of an entry, made once per SubShape as it is ordered by row: the
 // colour times the weight as fractions of one, and the column. Painting reads every entry once
 // per light source, so 16 bytes where a SubShapeEntry takes 20 and no conversion per light.
 struct PaintEntry {

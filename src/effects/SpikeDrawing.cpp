@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
+#include "core/FastPower.h"
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
 #include "effects/StarTables.h"
@@ -25,17 +25,13 @@ constexpr double kInverseFraction = 1.0 / kFraction;
 // m / c - 1, which stays below 1/255. Below 2^-40 the weight rounds to 0 whatever the power is.
 struct CrossSectionTables {
   double ofExponent[41];  // 2^(1.6 e) for e = -40 … 0
-  double inverse[128];    // 1 / c, c the centre of each 1/128 step of the mantissa
-  double ofStep[128];     // c^1.6
+  double ofStep[128];     // c^1.6, c the centre of each 1/128 step of the mantissa
 };
 
 CrossSectionTables BuildCrossSectionTables() {
   CrossSectionTables t{};
   for (int e = -40; e <= 0; ++e) t.ofExponent[e + 40] = double(std::exp2(1.6L * e));
-  for (int j = 0; j < 128; ++j) {
-    t.inverse[j] = 1.0 / (1.0 + (j + 0.5) / 128.0);
-    t.ofStep[j] = double(std::pow(1.0L / t.inverse[j], 1.6L));
-  }
+  for (int j = 0; j < 128; ++j) t.ofStep[j] = double(std::pow(1.0L + (j + 0.5L) / 128.0L, 1.6L));
   return t;
 }
 
@@ -193,18 +189,11 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
 double CrossSectionPower(double x) {
   if (!(x >= 0x1p-40)) return 0.0;
   if (x >= 1.0) return 1.0;
-  const CrossSectionTables& t = gCrossSection;
-  uint64_t bits;
-  memcpy(&bits, &x, 8);
-  int exponent = int((bits >> 52) & 0x7FF) - 1023;
-  int step = int((bits >> 45) & 127);
-  bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;
-  double m;
-  memcpy(&m, &bits, 8);
-  double r = m * t.inverse[step] - 1.0;
+  MantissaStep split = MantissaStepOf(x);
+  double r = split.ratio;
   // (1 + r)^1.6: the binomial coefficients of 1.6 up to the fifth power of r.
   double series = 1.0 + r * (1.6 + r * (0.48 + r * (-0.064 + r * (0.0224 + r * -0.010752))));
-  return t.ofExponent[exponent + 40] * t.ofStep[step] * series;
+  return gCrossSection.ofExponent[split.exponent + 40] * gCrossSection.ofStep[split.step] * series;
 }
 
 bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {

@@ -121,7 +121,7 @@ double StyleFactor(uint32_t style) {
 
 // A failed star keeps what it drew and is ready: its spikes so far are still a star. The
 // buffer keeps its room, in case it serves as scratch again.
-bool FinishSubShape(SubShape* subshape, bool complete) {
+bool FinishStar(SubShape* subshape, bool complete) {
   PublishSubShapeKeepingRoom(subshape);
   return complete;
 }
@@ -150,7 +150,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   subshape->count = 0;
   subshape->rowOrdered = false;
   subshape->paintForm = 0;
-  if (p.length < 1) return FinishSubShape(subshape, true);
+  if (p.length < 1) return FinishStar(subshape, true);
   subshape->entries = TakeStarScratch();
   double r = gEffectRenderMode.referenceSize;
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);
@@ -166,7 +166,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
                        StrengthOf(strength)};
     return DrawSpike(subshape, px, py, spike, p);
   };
-  if (secondaries && !secondary(0, u * 32)) return FinishSubShape(subshape, false);
+  if (secondaries && !secondary(0, u * 32)) return FinishStar(subshape, false);
   uint32_t secondaryEntries = subshape->count;
   if (p.intensity > 0) {
     Spike spikes[4 * 512 + 8];
@@ -174,7 +174,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
     for (int i = 0; i < count; ++i) {
       uint32_t before = subshape->count;
       SpikeRequest spike{int32_t(WrapAngle(spikes[i].angle)), width, p.length, p.intensity, StrengthOf(spikes[i].strength)};
-      if (!DrawSpike(subshape, px, py, spike, p)) return FinishSubShape(subshape, false);
+      if (!DrawSpike(subshape, px, py, spike, p)) return FinishStar(subshape, false);
       if (i == 0) {
         double first = double(subshape->count - before);
         double capacity = subshape->count + first * double(n) * StyleFactor(p.effectType) + secondaryEntries * 42.0;
@@ -183,9 +183,9 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
     }
   }
   for (int k = 1; secondaries && k < kSpikeTableSize; ++k) {
-    if (!secondary(k, u * kSpikeTable[k].percent)) return FinishSubShape(subshape, false);
+    if (!secondary(k, u * kSpikeTable[k].percent)) return FinishStar(subshape, false);
   }
-  return FinishSubShape(subshape, RunResult() == 0);
+  return FinishStar(subshape, RunResult() == 0);
 }
 
 bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
