@@ -7,6 +7,7 @@
 #include "core/BufferManager.h"
 #include "core/RunResult.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -77,8 +78,11 @@ bool Fill(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
 }  // namespace
 
 bool FloodFillPlateau(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
-  WaitForSingleObject(run->floodFillMutex, INFINITE);
-  bool complete = Fill(run, x, y, reference);
-  ReleaseMutex(run->floodFillMutex);
-  return complete;
+  ScopedMutex lock(run->floodFillMutex);
+  if (!lock.Owned()) {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "FloodFillPlateau() - Wait for the flood-fill mutex failed.");
+    return false;
+  }
+  return Fill(run, x, y, reference);
 }

@@ -11,6 +11,7 @@
 #include "color/ColorProfiles.h"
 #include "core/ImageRecord.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -43,9 +44,9 @@ void LittleCmsErrorHandler(cmsContext, cmsUInt32Number code, const char* text) n
 }
 
 // Abandoned by a thread that exited: the caller owns the mutex and goes on.
-bool TakeTransformCache() {
+bool TookTransformCache(const ScopedMutex& lock) {
   if (gTransformCacheMutex == nullptr) return false;
-  DWORD waited = WaitForSingleObject(gTransformCacheMutex, INFINITE);
+  DWORD waited = lock.WaitResult();
   if (waited == WAIT_OBJECT_0) return true;
   if (waited == WAIT_ABANDONED) {
     ErrorReport(__LINE__, DebugMessage)
@@ -121,13 +122,13 @@ uint32_t AdjustFormatToProfile(uint32_t format, ColorProfile profile) {
 }
 
 ColorTransform GetColorTransform(ColorProfile source, uint32_t inputFormat, ColorProfile target, uint32_t outputFormat) {
-  bool locked = TakeTransformCache();
+  ScopedMutex lock(gTransformCacheMutex);
+  bool locked = TookTransformCache(lock);
   int slot = 0;
   for (; slot < kTransformCacheSize && gTransforms[slot].transform != nullptr; ++slot) {
     const TransformCacheEntry& entry = gTransforms[slot];
     if (entry.valid == 1 && entry.source == source && entry.inputFormat == inputFormat && entry.target == target &&
         entry.outputFormat == outputFormat) {
-      if (locked) ReleaseMutex(gTransformCacheMutex);
       return entry.transform;
     }
   }
@@ -148,7 +149,6 @@ ColorTransform GetColorTransform(ColorProfile source, uint32_t inputFormat, Colo
     entry.valid = 1;
     __atomic_store_n(&entry.transform, transform, __ATOMIC_RELEASE);
   }
-  if (locked) ReleaseMutex(gTransformCacheMutex);
   return transform;
 }
 

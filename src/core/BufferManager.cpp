@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "core/Locks.h"
+#include "support/Locks.h"
 #include "support/ErrorReport.h"
 
 namespace {
@@ -75,7 +75,7 @@ void ReportFailure(const char* function, uint64_t requested, uint64_t previous) 
 void InitializeBufferManager() {
   gAlignment = ProcessorCacheLine();
   if (gSectionCreated) return;
-  if (InitializeCriticalSectionEx(&gBufferUsageSection, 0x400, 0x80000000)) {
+  if (CreateCriticalSection(&gBufferUsageSection)) {
     gSectionCreated = true;
   } else {
     ErrorReport(__LINE__, SystemError, GetLastError())

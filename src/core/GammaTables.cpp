@@ -9,6 +9,7 @@
 
 #include "core/SampleTables.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -23,13 +24,13 @@ int gUsedEntries = 0;
 
 constexpr uint64_t kTableBytes[5] = {256 * 4, 65536 * 4, 65536, 65536 * 2, 65536 * 2};
 
-bool WaitForGammaTables() {
-  DWORD waited = WaitForSingleObject(gGammaTableMutex, INFINITE);
+// An abandoned cache may be half-filled by the thread that died: it is not used.
+bool WaitedForGammaTables(const ScopedMutex& lock) {
+  DWORD waited = lock.WaitResult();
   if (waited == WAIT_OBJECT_0) return true;
   if (waited == WAIT_ABANDONED) {
     ErrorReport(__LINE__, DebugMessage)
         .Report(kStyleError, kTitleUnexpectedError, "Wait for gamma tables access failed since the owning thread exited:  WAIT_ABANDONED");
-    ReleaseMutex(gGammaTableMutex);
   } else if (waited == WAIT_TIMEOUT) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Wait for gamma tables access timed out:  WAIT_TIMEOUT");
   } else {
@@ -121,7 +122,9 @@ void ReleaseGammaTables() {
 }
 
 bool LookUpGammaTables(double gamma, GammaTables* tables) {
-  if (gGammaTableMutex == nullptr || !WaitForGammaTables()) return false;
+  if (gGammaTableMutex == nullptr) return false;
+  ScopedMutex lock(gGammaTableMutex);
+  if (!WaitedForGammaTables(lock)) return false;
   const GammaEntry* closest = nullptr;
   const GammaEntry* entry = FindEntry(gamma, &closest);
   if (entry == nullptr && gUsedEntries == kGammaCacheSize) {
@@ -139,7 +142,6 @@ bool LookUpGammaTables(double gamma, GammaTables* tables) {
     }
   }
   if (entry != nullptr) Deliver(*entry, tables);
-  ReleaseMutex(gGammaTableMutex);
   return entry != nullptr;
 }
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "core/Locks.h"
+#include "support/Locks.h"
 #include "core/RunResult.h"
 #include "support/ErrorReport.h"
 
@@ -36,7 +36,7 @@ void CALLBACK DisplayCurrentImageEditorProgress_APC(ULONG_PTR stepsDone) {
 
 bool InitializeImageEditorProgressBar() {
   if (!gSectionCreated) {
-    if (!InitializeCriticalSectionEx(&gProgressComputationSection, 0x400, 0x80000000)) {
+    if (!CreateCriticalSection(&gProgressComputationSection)) {
       ErrorReport(__LINE__, SystemError, GetLastError())
           .Report(kStyleError, kTitleUnexpectedError, "Could not create 'ProgressComputationSection' critical section.");
       SetRunResult(-108);

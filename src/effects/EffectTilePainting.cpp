@@ -12,6 +12,7 @@
 #include "color/ColorProfiles.h"
 #include "core/EightBitPixels.h"
 #include "effects/EffectTile.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ bool ConvertInPlace(SubShape* subshape) {
 
 bool ConvertToPaintForm(SubShape* subshape, BufferDescriptor* replaced) {
   if (__atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0) return true;
-  AcquireSRWLockExclusive(&subshape->mutex);
+  ScopedExclusiveLock lock(subshape->mutex);
   bool converted = __atomic_load_n(&subshape->paintForm, __ATOMIC_ACQUIRE) != 0;
   if (!converted && subshape->count == 0) {
     subshape->rowOrdered = true;  // no rows to index
@@ -91,7 +92,6 @@ bool ConvertToPaintForm(SubShape* subshape, BufferDescriptor* replaced) {
     converted = (!subshape->rowOrdered && CopyIntoPaintForm(subshape, replaced)) || ConvertInPlace(subshape);
   }
   if (converted) __atomic_store_n(&subshape->paintForm, uint8_t(1), __ATOMIC_RELEASE);
-  ReleaseSRWLockExclusive(&subshape->mutex);
   return converted;
 }
 

@@ -23,6 +23,7 @@
 #include "host/HostImage.h"
 #include "params/ParameterBlockService.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -106,13 +107,10 @@ bool TakeGenerationTurn() {
   return true;
 }
 
-void EndGenerationTurn() {
-  if (gGenerationTurns != nullptr) ReleaseSemaphore(gGenerationTurns, 1, nullptr);
-}
-
 unsigned __stdcall CreateSubShapeTask(void* argument) {
   const auto* task = static_cast<const PhaseTask*>(argument);
   if (!TakeGenerationTurn()) return 0;
+  ScopedSemaphoreTurn turn(gGenerationTurns, true);
   bool generated;
   if (task->softFlareOnly) {
     SubShape* softFlare = AcquireSubShape(&gEffectShapes.softFlare, 0, 0);
@@ -123,7 +121,6 @@ unsigned __stdcall CreateSubShapeTask(void* argument) {
   if (!generated && RunResult() != kUserCanceled) {
     Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
   }
-  EndGenerationTurn();
   return 0;
 }
 
@@ -215,7 +212,11 @@ void ReportOutOfMemory() {
 
 void GeneratePhases(const PhaseTask* phases, int count) {
   LONG workers = LONG(std::max<uint32_t>(1, GetWorkerCount()));
-  gGenerationTurns = CreateSemaphoreW(nullptr, workers, workers, nullptr);  // without one, all at once
+  gGenerationTurns = CreateSemaphoreW(nullptr, workers, workers, nullptr);
+  if (gGenerationTurns == nullptr) {  // without one, every star is generated at once: slower, not wrong
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "GeneratePhases() - Could not create the generation turns semaphore.");
+  }
   BufferDescriptor buffer;
   if (PrepareTasks<PhaseTask>(&buffer, count, CreateSubShapeTask, "SubShape generation",
                               [&](int i, PhaseTask* task) { *task = phases[i]; })) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/RunResult.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -72,9 +73,8 @@ SubShape* AcquireSubShape(Shape* shape, int phaseX, int phaseY) {
   if (shape->singlePhase) phaseX = phaseY = 0;
   SubShape* subshape = &shape->subshapes[phaseX][phaseY];
   if (SubShapeIsReady(*subshape)) return subshape;
-  AcquireSRWLockExclusive(&subshape->mutex);
+  ScopedExclusiveLock lock(subshape->mutex);
   bool ready = SubShapeIsReady(*subshape) || shape->generator(shape, phaseX, phaseY);
-  ReleaseSRWLockExclusive(&subshape->mutex);
   return ready && SubShapeIsReady(*subshape) ? subshape : nullptr;
 }
 

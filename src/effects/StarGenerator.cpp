@@ -12,6 +12,7 @@
 #include "effects/StarTables.h"
 #include "params/ParameterBlock.h"
 #include "params/ParameterSet.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -135,9 +136,8 @@ ScratchPool gScratch;
 
 BufferDescriptor TakeStarScratch() {
   BufferDescriptor taken{};
-  AcquireSRWLockExclusive(&gScratch.lock);
+  ScopedExclusiveLock lock(gScratch.lock);
   if (gScratch.count > 0) taken = gScratch.buffers[--gScratch.count];
-  ReleaseSRWLockExclusive(&gScratch.lock);
   return taken;
 }
 
@@ -233,17 +233,17 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
 }
 
 void ReturnStarScratch(BufferDescriptor* scratch) {
-  AcquireSRWLockExclusive(&gScratch.lock);
-  if (scratch->block != nullptr && gScratch.count < int(sizeof gScratch.buffers / sizeof gScratch.buffers[0])) {
-    gScratch.buffers[gScratch.count++] = *scratch;
-    *scratch = BufferDescriptor{};
+  {
+    ScopedExclusiveLock lock(gScratch.lock);
+    if (scratch->block != nullptr && gScratch.count < int(sizeof gScratch.buffers / sizeof gScratch.buffers[0])) {
+      gScratch.buffers[gScratch.count++] = *scratch;
+      *scratch = BufferDescriptor{};
+    }
   }
-  ReleaseSRWLockExclusive(&gScratch.lock);
   DeallocateBuffer(scratch);
 }
 
 void ReleaseStarScratch() {
-  AcquireSRWLockExclusive(&gScratch.lock);
+  ScopedExclusiveLock lock(gScratch.lock);
   while (gScratch.count > 0) DeallocateBuffer(&gScratch.buffers[--gScratch.count]);
-  ReleaseSRWLockExclusive(&gScratch.lock);
 }

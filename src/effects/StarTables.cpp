@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "color/ColorProfiles.h"
+#include "support/Locks.h"
 
 const SpikeTableRow kSpikeTable[kSpikeTableSize] = {
     {40, 32},   {110, 17},  {180, 42},  {270, 19},  {340, 16},  {410, 31},  {470, 14},  {550, 24},  {640, 22},
@@ -56,15 +57,13 @@ int32_t KeyOf(int32_t length) { return gEffectRenderMode.preview ? int32_t(uint3
 
 // The cache of a key, taken over from the oldest key when it has none.
 FalloffCache* FalloffCacheFor(int32_t key) {
-  AcquireSRWLockShared(&gFalloffLock);
-  for (FalloffCache& cache : gFalloff) {
-    if (cache.key == key) {
-      ReleaseSRWLockShared(&gFalloffLock);
-      return &cache;
+  {
+    ScopedSharedLock lock(gFalloffLock);
+    for (FalloffCache& cache : gFalloff) {
+      if (cache.key == key) return &cache;
     }
   }
-  ReleaseSRWLockShared(&gFalloffLock);
-  AcquireSRWLockExclusive(&gFalloffLock);
+  ScopedExclusiveLock lock(gFalloffLock);
   FalloffCache* found = nullptr;
   for (FalloffCache& cache : gFalloff) {
     if (cache.key == key) found = &cache;
@@ -74,7 +73,6 @@ FalloffCache* FalloffCacheFor(int32_t key) {
     gNextFalloffSlot = (gNextFalloffSlot + 1) % kFalloffKeys;
     ClearFalloff(found, key);
   }
-  ReleaseSRWLockExclusive(&gFalloffLock);
   return found;
 }
 
@@ -106,9 +104,10 @@ void InitializeStarTables() {
     }
     gTables.built = true;
   }
-  AcquireSRWLockExclusive(&gFalloffLock);
-  for (FalloffCache& cache : gFalloff) cache.key = -1;
-  ReleaseSRWLockExclusive(&gFalloffLock);
+  {
+    ScopedExclusiveLock lock(gFalloffLock);
+    for (FalloffCache& cache : gFalloff) cache.key = -1;
+  }
   gSoftFlare.key = -1;
 }
 

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "core/Locks.h"
+#include "support/Locks.h"
 #include "support/DataFolders.h"
 #include "support/ErrorReport.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "core/Locks.h"
+#include "support/Locks.h"
 #include "support/ErrorReport.h"
 #include "support/ModuleInstance.h"
 
@@ -178,7 +178,7 @@ void LogEntryEvent(LogEntry* entry) {
 
 bool InitializeLogQueue(const char* programName) {
   if (gLog.queueOpen) return true;
-  if (!InitializeCriticalSectionEx(&gLog.queueSection, 0x400, 0x80000000)) {
+  if (!CreateCriticalSection(&gLog.queueSection)) {
     ErrorReport(__LINE__, SystemError, GetLastError())
         .Report(kStyleError, kTitleUnexpectedError, "Could not create 'LogQueueSection' critical section.");
     return false;
