@@ -9,6 +9,7 @@
 #include "HostTrafficBench.h"
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
+#include "color/ImageProfile.h"
 #include "core/BufferManager.h"
 #include "core/GammaTables.h"
 #include "core/RunResult.h"

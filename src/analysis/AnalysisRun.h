@@ -6,7 +6,7 @@
 
 #include "analysis/LightSourceTable.h"
 #include "core/ImageRecord.h"
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 
 constexpr int kAnalysisShapes = 1056;  // radii 0 to 263.75 in quarter pixels
 constexpr int kCoarseStepLimit = 266;

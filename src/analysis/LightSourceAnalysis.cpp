@@ -11,10 +11,11 @@
 #include "analysis/LightSourceTable.h"
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
+#include "color/ImageProfile.h"
 #include "core/Reducers.h"
 #include "core/RunResult.h"
 #include "core/StageTimer.h"
-#include "effects/AnalysisShapes.h"
+#include "shapes/AnalysisShapes.h"
 #include "support/ErrorReport.h"
 
 AnalysisRun gAnalysis;

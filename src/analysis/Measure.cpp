@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "effects/ShapeOperations.h"
+#include "shapes/ShapeOperations.h"
 
 namespace {
 

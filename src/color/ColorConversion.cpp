@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "color/ImageProfile.h"
 #include "core/BandTasks.h"
 #include "core/RunResult.h"
 #include "support/ErrorReport.h"

@@ -8,7 +8,6 @@
 
 #include <cstring>
 
-#include "color/DisplayProfiles.h"
 #include "color/TransformCache.h"
 #include "core/BufferManager.h"
 #include "core/ImageRecord.h"
@@ -88,12 +87,11 @@ void CloseProfile(ColorProfile* profile) {
 }  // namespace
 
 ColorProfile OpenLinearGrayProfile() {
-  HINSTANCE module = GetPluginInstance();
-  HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDR_LINEAR_COLOR_PROFILE), MAKEINTRESOURCEW(10));
-  HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
-  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
-  if (bytes == nullptr) return nullptr;
-  return cmsOpenProfileFromMem(bytes, SizeofResource(module, resource));
+  const void* bytes = nullptr;
+  uint32_t size = 0;
+  constexpr uint16_t kRawDataResource = 10;
+  if (!GetModuleResourceBytes(IDR_LINEAR_COLOR_PROFILE, kRawDataResource, &bytes, &size)) return nullptr;
+  return cmsOpenProfileFromMem(bytes, size);
 }
 
 bool InitializeColorConversion(const HostProfileSource& host) {
@@ -123,7 +121,6 @@ bool InitializeColorConversion(const HostProfileSource& host) {
 // reused address must not inherit a stale estimate, so they are cleared too.
 void TerminateColorConversion() {
   DestroyTransformCache();
-  CloseDisplayProfiles();
   CloseProfile(&gProfiles.grayscaleWorking);
   CloseProfile(&gProfiles.linearWorking);
   CloseProfile(&gProfiles.working);

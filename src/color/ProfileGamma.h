@@ -1,7 +1,6 @@
 // The gamma of a colour profile's tone curve, estimated once per profile.
 #pragma once
-
-typedef void* ColorProfile;  // a Little CMS profile handle
+#include "core/ColorProfileHandle.h"
 
 double EstimateProfileGamma(ColorProfile profile);
 // The estimate in steps of 0.05, so that images of similar profiles share gamma tables.

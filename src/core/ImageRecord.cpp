@@ -68,9 +68,9 @@ bool CopyPixelByPixel(const ImageRecord& source, ImageRecord* destination, const
 
 }  // namespace
 
-bool SetImageProfile(ImageRecord* image, ColorProfile profile) {
+bool SetImageGamma(ImageRecord* image, ColorProfile profile, double gamma) {
   image->profile = profile;
-  return UseGamma(image, QuantisedProfileGamma(profile));
+  return UseGamma(image, gamma);
 }
 
 int32_t BytesPerSampleOfImageMode(int32_t mode) {
@@ -82,8 +82,8 @@ int32_t BytesPerSampleOfImageMode(int32_t mode) {
   return 1;
 }
 
-bool CreateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect& allocation, int32_t mode,
-                 ColorProfile profile, bool withMask, bool boundsChecked) {
+bool AllocateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect& allocation, int32_t mode,
+                   ColorProfile profile, double gamma, bool withMask, bool boundsChecked) {
   image->rectangle = rectangle;
   image->allocation = allocation;
   int64_t remainder = allocation.Width() % 16;
@@ -94,7 +94,7 @@ bool CreateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect
   SetPixelFormat(image);
   image->boundsChecked = boundsChecked;
   InstallPixelAccess(image);
-  if (!SetImageProfile(image, profile)) return ReportImageFailure("Could not allocate memory for gamma tables.", -108);
+  if (!SetImageGamma(image, profile, gamma)) return ReportImageFailure("Could not allocate memory for gamma tables.", -108);
   image->validWidth = rectangle.Width();
   image->validHeight = rectangle.Height();
   image->allocatedWidth = image->allocation.Width();

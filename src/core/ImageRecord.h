@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "PITypes.h"
-#include "color/ProfileGamma.h"
 #include "core/BufferManager.h"
+#include "core/ColorProfileHandle.h"
 #include "core/GammaTables.h"
 
 constexpr int32_t kImageModeWorking32 = 64;  // 32-bit integer linear working format
@@ -71,13 +71,15 @@ int32_t BytesPerSampleOfImageMode(int32_t mode);
 inline bool IsGrayImageMode(int32_t mode) {
   return mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32;
 }
-bool CreateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect& allocation, int32_t mode,
-                 ColorProfile profile, bool withMask, bool boundsChecked);
+// The samples are encoded in the profile with the given gamma; colour management chooses the gamma
+// of a profile (CreateImage of the colour module), so that this layer never reads a profile.
+bool AllocateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect& allocation, int32_t mode,
+                   ColorProfile profile, double gamma, bool withMask, bool boundsChecked);
 bool LinearizeImage(ImageRecord* image);
 void FillImageRect(ImageRecord* image, const PixelValue& value, const ImageRect& rectangle);
 bool CopyImage(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel);
 void ReleaseImage(ImageRecord* image);
-// The record now holds samples of this profile: its gamma and tables follow the profile.
-bool SetImageProfile(ImageRecord* image, ColorProfile profile);
+// The record now holds samples of this profile and gamma; its tables follow the gamma.
+bool SetImageGamma(ImageRecord* image, ColorProfile profile, double gamma);
 // Installs the reader and writer of the record's mode and access kind; false for modes without them.
 bool InstallPixelAccess(ImageRecord* image);

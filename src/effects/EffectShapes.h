@@ -1,6 +1,6 @@
 // The star and soft-flare shapes of a run, each with its own parameter snapshot.
 #pragma once
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 #include "params/ParameterSet.h"
 
 struct EffectShapes {

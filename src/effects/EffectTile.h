@@ -7,7 +7,7 @@
 #include "color/ColorConversion.h"
 #include "core/BufferManager.h"
 #include "core/ImageRecord.h"
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 
 // The tile holds either the whole band or a window of its rows that moves down the band as they
 // are finished: when every effect is painted in one round, a finished row needs nothing more and

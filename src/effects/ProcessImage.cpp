@@ -20,8 +20,6 @@
 #include "effects/EffectTile.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
-#include "host/HostImage.h"
-#include "params/ParameterBlockService.h"
 #include "support/ErrorReport.h"
 #include "support/Locks.h"
 
@@ -58,27 +56,6 @@ void Fail(int16_t code, const char* format) {
   Trace(format, RunResult());
 }
 
-ParameterSet RenderParameters() {
-  ParameterSet set{};
-  set.zoom = 100.0;
-  if (const ParameterBlock* block = CurrentParameterBlock()) {
-    set.intensity = block->intensity;
-    set.length = block->length;
-    set.angle = block->angle;
-    set.numberOfPoints = block->numberOfPoints;
-    set.spikeSharpness = block->spikeSharpness;
-    set.colorSaturation = block->colorSaturation;
-    set.rainbowIntensity = block->rainbowIntensity;
-    set.rainbowFrequency = block->rainbowFrequency;
-    set.secondarySpikeIntensity = block->secondarySpikeIntensity;
-    set.softFlareIntensity = block->softFlareIntensity;
-    set.effectsOnly = block->effectsOnly;
-    set.effectType = block->effectType;
-    set.quantity = block->quantity;
-    set.spikeSpread = block->spikeSpread;
-  }
-  return set;
-}
 
 // The quarter-pixel phases of the visible light sources.
 int UsedPhases(const ParameterSet& parameters, bool used[4][4]) {
@@ -229,11 +206,11 @@ void GeneratePhases(const PhaseTask* phases, int count) {
   ReleaseStarScratch();
 }
 
-void PaintRound(const ParameterSet& parameters, EffectTile* tiles, int bands, const PhaseRound& round,
+void PaintRound(ImageRecord* host, const ParameterSet& parameters, EffectTile* tiles, int bands, const PhaseRound& round,
                 const LinearConversion& conversion) {
   BufferDescriptor buffer;
   if (PrepareTasks<PaintTask>(&buffer, bands, GenerateEffectsIntoHostImageTask, "effect painting", [&](int i, PaintTask* task) {
-        *task = PaintTask{&gHostImage, &parameters, &tiles[i], &round, &conversion};
+        *task = PaintTask{host, &parameters, &tiles[i], &round, &conversion};
       })) {
     RunTasks(static_cast<ThreadBlock*>(buffer.block), bands, "SpawnMultipleThreads failure for effect painting in ProcessImage().",
              "WaitForMultipleThreads failure for effect painting in ProcessImage().");
@@ -254,7 +231,7 @@ int PhasesThatFit(uint64_t phaseBytes, uint64_t tileBytes, int wanted) {
 // how large a phase is, then as many more as fit; their light sources are painted into every
 // band and the phases freed before the next round. At the default settings every phase fits at
 // once; long stars on large documents need the memory of one phase at a time, not of sixteen.
-void RenderInRounds(const ParameterSet& parameters, const bool used[4][4], int bands, int* rounds) {
+void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const bool used[4][4], int bands, int* rounds) {
   PhaseTask phases[16];
   int count = 0;
   for (int x = 0; x < 4; ++x) {
@@ -262,7 +239,6 @@ void RenderInRounds(const ParameterSet& parameters, const bool used[4][4], int b
       if (used[x][y]) phases[count++] = PhaseTask{x, y, false};
     }
   }
-  ImageRecord* host = &gHostImage;
   LinearConversion conversion;
   if (!MakeLinearConversion(*host, &conversion)) {
     SetRunResult(-50);
@@ -302,7 +278,7 @@ void RenderInRounds(const ParameterSet& parameters, const bool used[4][4], int b
     round.last = next >= count;
     gRenderTimes.shapes += SecondsSince(start);
     start = StageStart();
-    if (RunResult() == 0) PaintRound(parameters, tiles, bands, round, conversion);
+    if (RunResult() == 0) PaintRound(host, parameters, tiles, bands, round, conversion);
     for (int i = begin; i < next; ++i) ReleaseSubShape(&gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY]);
     gRenderTimes.painting += SecondsSince(start);
     ++round.index;
@@ -336,29 +312,26 @@ bool GenerateFinalEffectShapes(int phaseX, int phaseY) {
   return advance();
 }
 
-int16_t ProcessImage() {
-  ParameterSet parameters = RenderParameters();
+int16_t ProcessImage(ImageRecord* hostImage) {
+  ParameterSet parameters = ParameterSetOfCurrentBlock();
   if (!WaitForLightSourceTable() || RunResult() != 0) return RunResult();
   if (!gEffectShapes.initialized && !InitializeEffectTables()) return RunResult();
   gRenderAborted = false;
-  EnterFinalRenderMode(gHostImage);
+  EnterFinalRenderMode(*hostImage);
   SetEffectShapeParameters(parameters);
   bool used[4][4];
   int phases = UsedPhases(parameters, used);
-  int64_t rows = gHostImage.rectangle.Height();
+  int64_t rows = hostImage->rectangle.Height();
   int bands = int(std::max<int64_t>(1, std::min<int64_t>({int64_t(GetWorkerCount()), rows, int64_t(kMaximumBands)})));
   // Each band advances twice per light source (stars, then soft flares); each phase three times.
   StartImageEditorProgress(2 * gLightSourceTable.count * uint64_t(bands) + 3 * uint64_t(phases));
   gRenderTimes = RenderTimes{};
-  if (rows > 0) RenderInRounds(parameters, used, bands, &gRenderTimes.rounds);
+  if (rows > 0) RenderInRounds(hostImage, parameters, used, bands, &gRenderTimes.rounds);
   ReportOutOfMemory();
-  LARGE_INTEGER start = StageStart();
-  if (RunResult() == 0) WriteHostImage(gHostImage);
-  gRenderTimes.writeBack = SecondsSince(start);
   if (RunResult() == 0) {
     ErrorReport(__LINE__, TraceMessage)
-        .Report("Final render: %d phases in %d rounds, %d bands; shapes %.3f s, painting %.3f s, write-back %.3f s.", phases,
-                gRenderTimes.rounds, bands, gRenderTimes.shapes, gRenderTimes.painting, gRenderTimes.writeBack);
+        .Report("Final render: %d phases in %d rounds, %d bands; shapes %.3f s, painting %.3f s.", phases, gRenderTimes.rounds,
+                bands, gRenderTimes.shapes, gRenderTimes.painting);
   }
   return RunResult();
 }

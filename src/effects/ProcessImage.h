@@ -1,17 +1,17 @@
 // The final render: the stars and soft flares of every visible light source painted into the
-// host's image at full resolution, band by band on the workers, and handed back to the host.
+// host's image at full resolution, band by band on the workers; the caller hands it back to the host.
 #pragma once
 #include <cstdint>
 
 #include "core/ImageRecord.h"
 #include "params/ParameterSet.h"
 
-// Waits for the analysis, renders and writes the host image back on success; the run's result.
-int16_t ProcessImage();
+// Waits for the analysis and renders into the host's image; the run's result.
+int16_t ProcessImage(ImageRecord* hostImage);
 
 // Seconds spent in each stage of the last render.
 struct RenderTimes {
-  double shapes, painting, writeBack;
+  double shapes, painting;
   int rounds;  // of phase generation and painting
 };
 RenderTimes GetRenderTimes();

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 #include "params/ParameterSet.h"
 
 struct SpikeRequest {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "color/ColorProfiles.h"
+#include "color/ImageProfile.h"
 #include "host/HostRectangles.h"
 #include "host/HostState.h"
 #include "support/ErrorReport.h"

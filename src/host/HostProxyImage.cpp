@@ -7,6 +7,7 @@
 
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
+#include "color/ImageProfile.h"
 #include "core/Progress.h"
 #include "host/HostImage.h"
 #include "support/ErrorReport.h"

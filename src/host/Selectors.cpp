@@ -6,9 +6,10 @@
 
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorProfiles.h"
+#include "core/GammaTables.h"
+#include "core/StageTimer.h"
 #include "effects/EffectShapes.h"
 #include "effects/ProcessImage.h"
-#include "core/GammaTables.h"
 #include "host/HostHandles.h"
 #include "host/HostImage.h"
 #include "host/HostRectangles.h"
@@ -20,6 +21,7 @@
 #include "host/ScriptParameters.h"
 #include "params/ParameterBlockService.h"
 #include "params/ParameterFiles.h"
+#include "preview/DisplayProfiles.h"
 #include "support/ErrorReport.h"
 #include "support/ModuleInstance.h"
 #include "support/UserMessage.h"
@@ -72,11 +74,20 @@ void ReadRecordedParameters(bool* showDialog) {
   }
 }
 
+// The painted image goes back to the host only when the render has finished without a fault or a
+// cancel, so that the host's document is either wholly rendered or untouched.
+void WriteBackRenderedImage() {
+  LARGE_INTEGER start = StageStart();
+  WriteHostImage(gHostImage);
+  if (ResultIsOk()) ErrorReport(__LINE__, TraceMessage).Report("Final render: write-back %.3f s.", SecondsSince(start));
+}
+
 // Releases of the run, whatever the result.
 void ReleaseRun() {
   ReleaseEffectShapes();
   StopLightSourceAnalysis();
   DestroyHostImage();
+  CloseDisplayProfiles();
   TerminateColorConversion();
   ReleaseGammaTables();
 }
@@ -143,7 +154,8 @@ void DoStart() {
     *gHost.showDialogFlag = 0;
   }
   if (ResultIsOk()) InitializeEffectTables();
-  if (ResultIsOk()) ProcessImage();
+  if (ResultIsOk()) ProcessImage(&gHostImage);
+  if (ResultIsOk()) WriteBackRenderedImage();
   ReleaseRun();
   ShutDownIfFailed();
   UnlockHandles();

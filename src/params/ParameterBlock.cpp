@@ -6,6 +6,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "params/ParameterSet.h"
+
 // clang-format off
 const EffectStyleRow kEffectStyles[kEffectStyleCount] = {
   // type                     name
@@ -19,21 +21,24 @@ const EffectStyleRow kEffectStyles[kEffectStyleCount] = {
 };
 
 const ParameterRow kParameterRows[PARAM_COUNT - 1] = {
-  // index                           name                         block offset                                   min    max  default
-  {PARAM_INTENSITY,                 "Intensity",                 offsetof(ParameterBlock, intensity),               0,   100,   50},
-  {PARAM_LENGTH,                    "Length",                    offsetof(ParameterBlock, length),                  0,   100,   50},
-  {PARAM_ANGLE,                     "Angle",                     offsetof(ParameterBlock, angle),               -1800,  1800,    0},
-  {PARAM_NUMBER_OF_POINTS,          "Number of Points",          offsetof(ParameterBlock, numberOfPoints),          1,    32,    6},
-  {PARAM_SPIKE_SHARPNESS,           "Spike Sharpness",           offsetof(ParameterBlock, spikeSharpness),          0,   100,   50},
-  {PARAM_COLOR_SATURATION,          "Color Saturation",          offsetof(ParameterBlock, colorSaturation),      -100,   100,   30},
-  {PARAM_RAINBOW_INTENSITY,         "Rainbow Intensity",         offsetof(ParameterBlock, rainbowIntensity),        0,   100,   50},
-  {PARAM_RAINBOW_FREQUENCY,         "Rainbow Frequency",         offsetof(ParameterBlock, rainbowFrequency),        0,   100,   50},
-  {PARAM_SECONDARY_SPIKE_INTENSITY, "Secondary Spike Intensity", offsetof(ParameterBlock, secondarySpikeIntensity), 0,   100,   15},
-  {PARAM_SOFT_FLARE_INTENSITY,      "Soft Flare Intensity",      offsetof(ParameterBlock, softFlareIntensity),      0,   100,   30},
-  {PARAM_EFFECTS_ONLY,              "Effects Only",              offsetof(ParameterBlock, effectsOnly),             0,     1,    0},
-  {PARAM_EFFECT_TYPE,               "Effect Type",               offsetof(ParameterBlock, effectType),              0,     0, int32_t(EFFECT_STANDARD_STAR)},
-  {PARAM_QUANTITY,                  "Quantity",                  offsetof(ParameterBlock, quantity),                0,   100,   50},
-  {PARAM_SPIKE_SPREAD,              "Spike Spread",              offsetof(ParameterBlock, spikeSpread),             0,   100,   50},
+#define ROW(index, name, field, minimum, maximum, defaultValue) \
+  {index, name, offsetof(ParameterBlock, field), offsetof(ParameterSet, field), minimum, maximum, defaultValue}
+  // index                            name                         field                      min    max  default
+  ROW(PARAM_INTENSITY,                  "Intensity",                 intensity,                    0,   100, 50),
+  ROW(PARAM_LENGTH,                     "Length",                    length,                       0,   100, 50),
+  ROW(PARAM_ANGLE,                      "Angle",                     angle,                    -1800,  1800, 0),
+  ROW(PARAM_NUMBER_OF_POINTS,           "Number of Points",          numberOfPoints,               1,    32, 6),
+  ROW(PARAM_SPIKE_SHARPNESS,            "Spike Sharpness",           spikeSharpness,               0,   100, 50),
+  ROW(PARAM_COLOR_SATURATION,           "Color Saturation",          colorSaturation,           -100,   100, 30),
+  ROW(PARAM_RAINBOW_INTENSITY,          "Rainbow Intensity",         rainbowIntensity,             0,   100, 50),
+  ROW(PARAM_RAINBOW_FREQUENCY,          "Rainbow Frequency",         rainbowFrequency,             0,   100, 50),
+  ROW(PARAM_SECONDARY_SPIKE_INTENSITY,  "Secondary Spike Intensity", secondarySpikeIntensity,      0,   100, 15),
+  ROW(PARAM_SOFT_FLARE_INTENSITY,       "Soft Flare Intensity",      softFlareIntensity,           0,   100, 30),
+  ROW(PARAM_EFFECTS_ONLY,               "Effects Only",              effectsOnly,                  0,     1, 0),
+  ROW(PARAM_EFFECT_TYPE,                "Effect Type",               effectType,                   0,     0, int32_t(EFFECT_STANDARD_STAR)),
+  ROW(PARAM_QUANTITY,                   "Quantity",                  quantity,                     0,   100, 50),
+  ROW(PARAM_SPIKE_SPREAD,               "Spike Spread",              spikeSpread,                  0,   100, 50),
+#undef ROW
 };
 // clang-format on
 static_assert(std::size(kParameterRows) == PARAM_COUNT - 1);

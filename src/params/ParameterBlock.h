@@ -81,11 +81,13 @@ struct ParameterRecord {
 };
 static_assert(sizeof(ParameterRecord) == 255);
 
-// Row of the parameter table: where each value lives in the block, its range and default.
+// Row of the parameter table: where each value lives in the block and in a rendering request
+// (ParameterSet), its range and default.
 struct ParameterRow {
   ParameterIndex index;
   const char* name;
   size_t offset;
+  size_t setOffset;
   int32_t minimum;
   int32_t maximum;
   int32_t defaultValue;

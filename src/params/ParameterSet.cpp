@@ -1,54 +1,30 @@
-// Makes rendering requests from the current block and the preview's view state. Ids come from a
-// process-wide counter so the preview task can tell newer requests from older ones.
+// The values of rendering requests, copied from a block through the parameter table.
 #include "params/ParameterSet.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "params/ParameterBlockService.h"
 #include "support/ErrorReport.h"
 
-PreviewViewState gPreviewViewState;
-std::atomic<int32_t> gEffectTextureGeneration{0};
-
-namespace {
-std::atomic<int32_t> gNextParameterSetId{0};
+void CopyBlockValuesIntoSet(const ParameterBlock& block, ParameterSet* set) {
+  auto* bytes = reinterpret_cast<unsigned char*>(set);
+  for (const ParameterRow& row : kParameterRows) {
+    int32_t value = GetBlockValue(block, row.index);
+    if (row.index == PARAM_EFFECT_TYPE) {
+      uint32_t type = uint32_t(value);
+      memcpy(bytes + row.setOffset, &type, sizeof type);
+    } else {
+      int16_t stored = int16_t(value);
+      memcpy(bytes + row.setOffset, &stored, sizeof stored);
+    }
+  }
 }
 
-ParameterSet* GetCurrentParameterSet() {
-  auto* set = static_cast<ParameterSet*>(calloc(1, sizeof(ParameterSet)));
-  if (set == nullptr) {
-    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Could not allocate a ParameterSet buffer.");
-    return nullptr;
-  }
-  const PreviewViewState& view = gPreviewViewState;
-  if (view.previewRegistered) set->previewRect = view.previewRect;
-  if (view.dragging) set->marqueeRect = view.marqueeRect;
-  set->zoom = view.zoom;
-  set->horizontalScroll = view.horizontalScroll;
-  set->verticalScroll = view.verticalScroll;
-  set->previewEnabled = view.previewEnabled ? 1 : 0;
-  set->previewFocused = view.previewFocused ? 1 : 0;
-  set->monitor = MonitorFromWindow(view.previewWindow, MONITOR_DEFAULTTONEAREST);
-  set->effectGeneration = gEffectTextureGeneration.load(std::memory_order_relaxed);
-  set->renderFlag = 1;
-  if (const ParameterBlock* block = CurrentParameterBlock()) {
-    set->intensity = block->intensity;
-    set->length = block->length;
-    set->angle = block->angle;
-    set->numberOfPoints = block->numberOfPoints;
-    set->spikeSharpness = block->spikeSharpness;
-    set->colorSaturation = block->colorSaturation;
-    set->rainbowIntensity = block->rainbowIntensity;
-    set->rainbowFrequency = block->rainbowFrequency;
-    set->secondarySpikeIntensity = block->secondarySpikeIntensity;
-    set->softFlareIntensity = block->softFlareIntensity;
-    set->effectsOnly = block->effectsOnly;
-    set->effectType = block->effectType;
-    set->quantity = block->quantity;
-    set->spikeSpread = block->spikeSpread;
-  }
-  set->reserved = 0;
-  set->id = gNextParameterSetId.fetch_add(1);
+ParameterSet ParameterSetOfCurrentBlock() {
+  ParameterSet set{};
+  set.zoom = 100.0;
+  if (const ParameterBlock* block = CurrentParameterBlock()) CopyBlockValuesIntoSet(*block, &set);
   return set;
 }
 

@@ -1,23 +1,28 @@
 // The 112-byte rendering request that every control change hands to the preview task: the
-// preview's view state and the fourteen values of the current block.
+// preview's view state and the fourteen values of the current block. The preview module fills
+// the view state; the final render uses the values alone.
 #pragma once
-#include <windows.h>
-
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#include "params/ParameterBlock.h"
+
+// A rectangle of a window's client area, laid out as the system's RECT.
+struct ClientRect {
+  int32_t left, top, right, bottom;
+};
 
 struct ParameterSet {
   int32_t id;
   int32_t reserved;
-  RECT previewRect;  // dialog client coordinates; zeros while the preview control is unregistered
-  RECT marqueeRect;  // preview-window coordinates; zeros when no drag is in progress
-  double zoom;       // percent, 100.0 = actual pixels
+  ClientRect previewRect;  // dialog client coordinates; zeros while the preview control is unregistered
+  ClientRect marqueeRect;  // preview-window coordinates; zeros when no drag is in progress
+  double zoom;             // percent, 100.0 = actual pixels
   int32_t horizontalScroll;
   int32_t verticalScroll;
   uint8_t previewEnabled;
   uint8_t previewFocused;
-  HMONITOR monitor;
+  void* monitor;  // the display monitor of the preview window, which selects its colour profile
   int32_t effectGeneration;
   uint8_t renderFlag;
   int16_t intensity;
@@ -39,23 +44,10 @@ static_assert(sizeof(ParameterSet) == 112);
 static_assert(offsetof(ParameterSet, zoom) == 40 && offsetof(ParameterSet, monitor) == 64);
 static_assert(offsetof(ParameterSet, effectGeneration) == 72 && offsetof(ParameterSet, intensity) == 78);
 
-// The preview's view state as the dialog keeps it; the dialog and its preview tools write it on
-// the user-interface thread, where parameter sets are made.
-struct PreviewViewState {
-  bool previewRegistered = false;
-  RECT previewRect{};
-  bool dragging = false;
-  RECT marqueeRect{};
-  double zoom = 100.0;
-  int32_t horizontalScroll = 0;
-  int32_t verticalScroll = 0;
-  bool previewEnabled = false;
-  bool previewFocused = false;
-  HWND previewWindow = nullptr;
-};
-extern PreviewViewState gPreviewViewState;
-extern std::atomic<int32_t> gEffectTextureGeneration;
+// The fourteen values of a block, placed where the parameter table says they live in a set.
+void CopyBlockValuesIntoSet(const ParameterBlock& block, ParameterSet* set);
+// A request at 100 % with the current block's values and no view: what the final render needs.
+ParameterSet ParameterSetOfCurrentBlock();
 
-ParameterSet* GetCurrentParameterSet();
 void FreeParameterSet(ParameterSet* set);
 void TraceRenderingParameters(const char* message, const ParameterSet* set);

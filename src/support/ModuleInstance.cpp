@@ -17,17 +17,25 @@ HINSTANCE GetPluginInstance() {
   return instance;
 }
 
+bool GetModuleResourceBytes(uint16_t name, uint16_t type, const void** bytes, uint32_t* size) {
+  HINSTANCE module = reinterpret_cast<HINSTANCE>(&__ImageBase);
+  HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(name), MAKEINTRESOURCEW(type));
+  HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
+  *bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  *size = *bytes != nullptr ? SizeofResource(module, resource) : 0;
+  return *bytes != nullptr;
+}
+
 // The fixed part of a version resource is found by its signature; reading it straight from the
 // resource avoids the version library and a copy of the module file.
 bool GetFixedFileVersion(uint16_t version[4]) {
   static bool cached = false;
   static uint16_t cachedVersion[4] = {};
   if (!cached) {
-    HINSTANCE module = reinterpret_cast<HINSTANCE>(&__ImageBase);
-    HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));
-    HGLOBAL loaded = resource != nullptr ? LoadResource(module, resource) : nullptr;
-    const auto* bytes = static_cast<const uint8_t*>(loaded != nullptr ? LockResource(loaded) : nullptr);
-    DWORD size = resource != nullptr ? SizeofResource(module, resource) : 0;
+    const void* resource = nullptr;
+    uint32_t size = 0;
+    GetModuleResourceBytes(1, 16, &resource, &size);  // the version resource
+    const auto* bytes = static_cast<const uint8_t*>(resource);
     for (DWORD offset = 0; bytes != nullptr && offset + sizeof(VS_FIXEDFILEINFO) <= size; offset += 4) {
       VS_FIXEDFILEINFO info;
       memcpy(&info, bytes + offset, sizeof info);

@@ -11,6 +11,7 @@
 #include "analysis/FloodFill.h"
 #include "analysis/Measure.h"
 #include "color/ColorProfiles.h"
+#include "color/ImageProfile.h"
 
 namespace {
 

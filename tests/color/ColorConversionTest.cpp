@@ -12,6 +12,7 @@
 #include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "color/ColorProfiles.h"
+#include "color/ImageProfile.h"
 #include "core/RunResult.h"
 
 class ColorConversion : public ProcessingFixture {

@@ -8,10 +8,10 @@
 
 #include "ProcessingFixture.h"
 #include "TestSupport.h"
-#include "color/DisplayProfiles.h"
 #include "color/TransformCache.h"
 #include "core/GammaTables.h"
 #include "core/RunResult.h"
+#include "preview/DisplayProfiles.h"
 #include "resource.h"
 
 namespace {
@@ -141,4 +141,5 @@ TEST_F(ColorRun, AMonitorWithoutAProfileIsShownInSrgbAtGamma22) {
     EXPECT_GT(gamma, 0.5);  // a machine whose monitor has a profile
   }
   EXPECT_EQ(InitializeDisplayColorConversion(nullptr), display);
+  CloseDisplayProfiles();
 }

@@ -1,5 +1,6 @@
 // Image records in every supported mode: allocation, readers and writers against the gamma
 // formulas, the checked kind at the edges, the gamma cache, linearising, filling and copying.
+#include "color/ImageProfile.h"
 #include "core/ImageRecord.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 // Reductions against a straightforward box average of linear values, for every reducer path.
+#include "color/ImageProfile.h"
 #include "core/Reducers.h"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 #include "ProcessingFixture.h"
 #include "core/BufferManager.h"
 #include "effects/EffectTile.h"
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 
 namespace {
 

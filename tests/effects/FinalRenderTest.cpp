@@ -54,10 +54,12 @@ class FinalRender : public HostRecordFixture {
     ASSERT_TRUE(WaitForLightSourceAnalysis(INFINITE));
     ASSERT_TRUE(InitializeEffectTables());
   }
-  // The render, then the end of the image traffic, which hands the last written plane over.
+  // The render and, as the start selector does, the write-back of a finished render; then the end
+  // of the image traffic, which hands the last written plane over.
   int16_t Render(const ParameterBlock& block) {
     Prepare(block);
-    int16_t result = ProcessImage();
+    int16_t result = ProcessImage(&gHostImage);
+    if (result == 0) WriteHostImage(gHostImage);
     DestroyHostImage();
     return result;
   }
@@ -342,7 +344,7 @@ TEST_F(FinalRender, OutOfMemoryWhileGeneratingShapesSaysSoAndLeavesTheImage) {
   ReportCapture capture;
   Prepare(InitialParameterBlock());
   FailBufferAllocationsAfter(1, 1000000);  // the task list is made; every shape allocation fails
-  EXPECT_EQ(ProcessImage(), -108);
+  EXPECT_EQ(ProcessImage(&gHostImage), -108);
   FailNextBufferAllocations(0);
   DestroyHostImage();
   EXPECT_EQ(After(), m_Before);
@@ -357,7 +359,7 @@ TEST_F(FinalRender, OutOfMemoryWhilePaintingLeavesTheImage) {
   block.length = 0;  // no shape needs memory: the first failures hit the painters' tiles
   Prepare(block);
   FailBufferAllocationsAfter(2, 1000000);
-  EXPECT_EQ(ProcessImage(), -108) << "the image's own allocation failure";
+  EXPECT_EQ(ProcessImage(&gHostImage), -108) << "the image's own allocation failure";
   FailNextBufferAllocations(0);
   DestroyHostImage();
   EXPECT_EQ(After(), m_Before);

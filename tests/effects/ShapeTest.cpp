@@ -11,10 +11,11 @@
 #include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "color/ColorProfiles.h"
-#include "effects/AnalysisShapes.h"
+#include "color/ImageProfile.h"
+#include "shapes/AnalysisShapes.h"
 #include "effects/EffectInstance.h"
-#include "effects/Shape.h"
-#include "effects/ShapeOperations.h"
+#include "shapes/Shape.h"
+#include "shapes/ShapeOperations.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ProcessingFixture.h"
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 #include "effects/SpikeDrawing.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"

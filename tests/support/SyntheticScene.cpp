@@ -1,3 +1,4 @@
+#include "color/ImageProfile.h"
 #include "support/SyntheticScene.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // Shape records: lazy generation of a phase under its own mutex, so that sixteen phases can be
 // built in parallel by whichever threads need them first, each exactly once.
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Display profiles per monitor. A monitor without a usable profile, or one beyond the cache,
 // is shown in sRGB with gamma 2.2.
-#include "color/DisplayProfiles.h"
+#include "preview/DisplayProfiles.h"
 
 #include <lcms2.h>
 

@@ -5,7 +5,7 @@
 
 #include "color/ColorConversion.h"
 #include "core/ImageRecord.h"
-#include "effects/Shape.h"
+#include "shapes/Shape.h"
 
 // Weighted statistics of the pixel brightness (red + green + blue) / 3 under a shape.
 struct ShapeStatistics {

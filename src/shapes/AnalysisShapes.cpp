@@ -1,7 +1,7 @@
 // Disc and ring generators. Pixels are centred on whole coordinates and the shape's centre sits
 // at (phase x / 4, phase y / 4); edge pixels get partial weights, so that the measured
 // brightness changes smoothly with a quarter-pixel change of radius.
-#include "effects/AnalysisShapes.h"
+#include "shapes/AnalysisShapes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Shape operations. Pixels come through the image's reader, which gives linear colour; an
 // effect never darkens: each channel rises toward full scale by its share of the effect.
-#include "effects/ShapeOperations.h"
+#include "shapes/ShapeOperations.h"
 
 #include <algorithm>
 #include <cmath>
