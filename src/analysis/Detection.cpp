@@ -11,50 +11,54 @@
 #include "analysis/Measure.h"
 #include "core/EightBitPixels.h"
 #include "core/RunResult.h"
+#include "core/ThreadEntry.h"
 #include "core/WorkerThreads.h"
 #include "support/ErrorReport.h"
 
 namespace {
 
-constexpr int16_t kTaskError = -1715;
 constexpr uint32_t kLinearFull = 0xFFFFFF;
 
 bool Stopped(const AnalysisRun& run) { return run.abort || RunResult() != 0; }
 
-unsigned __stdcall FindBandMaximum(void* argument) {
+unsigned __stdcall FindBandMaximum(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
-  AnalysisRun* run = section->run;
-  const ImageRecord& image = run->host;
-  uint32_t maximum = 0;
-  for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
-    for (int64_t x = section->left; x < section->right; ++x) {
-      PixelValue p;
-      image.readPixel(&image, x, y, &p);
-      if (p.alpha != 0) maximum = std::max(maximum, BrightnessOf(p));
+  RunGuarded("FindBandMaximum", [&] {
+    AnalysisRun* run = section->run;
+    const ImageRecord& image = run->host;
+    uint32_t maximum = 0;
+    for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
+      for (int64_t x = section->left; x < section->right; ++x) {
+        PixelValue p;
+        image.readPixel(&image, x, y, &p);
+        if (p.alpha != 0) maximum = std::max(maximum, BrightnessOf(p));
+      }
+      CountAnalysedRow(run);
     }
-    CountAnalysedRow(run);
-  }
-  section->bandMaximum = maximum;
+    section->bandMaximum = maximum;
+  });
   SetEvent(section->terminated);
   return 0;
 }
 
-unsigned __stdcall AnalyzeSection(void* argument) {
+unsigned __stdcall AnalyzeSection(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
-  AnalysisRun* run = section->run;
-  const ImageRecord& image = run->image;
-  uint32_t threshold = (run->imageMaximum * 50) / 100;
-  const bool inlineReadable = IsInlineReadable(image);
-  for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
-    for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
-      PixelValue p;
-      if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
-      else image.readPixel(&image, x, y, &p);
-      if (p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold) MeasureCandidate(section, x, y);
+  RunGuarded("AnalyzeSection", [&] {
+    AnalysisRun* run = section->run;
+    const ImageRecord& image = run->image;
+    uint32_t threshold = (run->imageMaximum * 50) / 100;
+    const bool inlineReadable = IsInlineReadable(image);
+    for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
+      for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
+        PixelValue p;
+        if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
+        else image.readPixel(&image, x, y, &p);
+        if (p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold) MeasureCandidate(section, x, y);
+      }
+      CountAnalysedRow(run);
     }
-    CountAnalysedRow(run);
-  }
-  CompactLightSources(&section->list);
+    CompactLightSources(&section->list);
+  });
   SetEvent(section->terminated);
   return 0;
 }
@@ -216,7 +220,7 @@ int16_t DetectLightSources(AnalysisRun* run) {
   if (sections == nullptr) {
     if (r.bottom <= r.top) return 0;
     ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Out of RAM.  Image analysis could not be completed.");
-    return -108;
+    return kOutOfMemory;
   }
   int16_t result = SpawnAnalysisThreadsAndWait(AnalyzeSection, sections, count);
   if (result == 0 && !Stopped(*run)) MergeSectionLists(sections, count);

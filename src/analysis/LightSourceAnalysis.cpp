@@ -15,14 +15,15 @@
 #include "core/Reducers.h"
 #include "core/RunResult.h"
 #include "core/StageTimer.h"
+#include "core/ThreadEntry.h"
 #include "shapes/AnalysisShapes.h"
 #include "support/ErrorReport.h"
+#include "support/FaultInjection.h"
 
 AnalysisRun gAnalysis;
 
 namespace {
 
-constexpr int16_t kTaskError = -1715;
 volatile bool gAnalysisFailed = false;
 
 
@@ -62,7 +63,7 @@ bool MakeAnalysisImage(AnalysisRun* run, double* scaleX, double* scaleY, int16_t
   if (rect.right <= rect.left) rect.right = rect.left + 1;
   if (rect.bottom <= rect.top) rect.bottom = rect.top + 1;
   ReleaseImage(&run->image);
-  *result = -108;
+  *result = kOutOfMemory;
   if (!CreateImage(&run->image, rect, rect, plugInModeRGBColor, run->host.profile, true, false)) return false;
   if (!ReduceImage(run->host, &run->image, &run->abort)) return false;
   if (!ConvertColorOf(&run->image, WorkingProfile(), true)) {
@@ -99,8 +100,7 @@ void RaiseAnalysisFailure(int16_t code) {
   gAnalysisFailed = true;
 }
 
-unsigned __stdcall InitializeDataTask(void*) {
-  AnalysisRun* run = &gAnalysis;
+void AnalyseAndFinish(AnalysisRun* run) {
   int64_t rows = run->host.rectangle.Height();
   run->rowsTotal = uint64_t(std::ceil(rows * (run->coarseScaleY + 1 + run->fineScaleY)));
   __atomic_store_n(&run->rowsDone, 0, __ATOMIC_RELAXED);
@@ -128,6 +128,12 @@ unsigned __stdcall InitializeDataTask(void*) {
                 static_cast<unsigned long long>(gLightSourceTable.count), t.imageMaximum, t.analysisImages[0], t.detection[0],
                 t.analysisImages[1], t.detection[1], t.finishing);
   }
+}
+
+// Whatever happens in the analysis, the completion event is signalled: every reader waits for it.
+unsigned __stdcall InitializeDataTask(void*) noexcept {
+  AnalysisRun* run = &gAnalysis;
+  RunGuarded("InitializeDataTask", [&] { AnalyseAndFinish(run); });
   __atomic_store_n(&run->rowsDone, run->rowsTotal, __ATOMIC_RELAXED);
   SetEvent(run->completeEvent);
   return 0;
@@ -145,7 +151,7 @@ bool StartLightSourceAnalysis(const ImageRecord& image) {
   memset(static_cast<void*>(run), 0, sizeof *run);
   gAnalysisFailed = false;
   run->host = image;  // shares the pixels, which stay unchanged until the analysis has ended
-  run->floodFillMutex = CreateMutexW(nullptr, FALSE, nullptr);
+  run->floodFillMutex = FaultInjected(FAULT_FLOOD_FILL_MUTEX) ? nullptr : CreateMutexW(nullptr, FALSE, nullptr);
   double scale = AnalysisScaleOf(image.rectangle.Width(), image.rectangle.Height());
   run->fineScaleX = run->fineScaleY = scale;
   run->coarseScaleX = run->coarseScaleY = scale / 4;
@@ -157,7 +163,7 @@ bool StartLightSourceAnalysis(const ImageRecord& image) {
     StopLightSourceAnalysis();
     return false;
   }
-  uintptr_t thread = _beginthreadex(nullptr, 0, InitializeDataTask, nullptr, 0, nullptr);
+  uintptr_t thread = FaultInjected(FAULT_ANALYSIS_THREAD_START) ? 0 : _beginthreadex(nullptr, 0, InitializeDataTask, nullptr, 0, nullptr);
   if (thread == 0) {
     ErrorReport(__LINE__, SystemError, GetLastError())
         .Report(kStyleError, kTitleUnexpectedError, "Could not initiate light source table initialization");
@@ -169,19 +175,19 @@ bool StartLightSourceAnalysis(const ImageRecord& image) {
   return true;
 }
 
+// Only a started thread signals the completion event: without one there is nothing to wait for,
+// and waiting would hang the host.
 void StopLightSourceAnalysis() {
   AnalysisRun* run = &gAnalysis;
   run->abort = true;
-  if (run->completeEvent != nullptr) {
-    WaitForSingleObject(run->completeEvent, INFINITE);
-    CloseHandle(run->completeEvent);
-    run->completeEvent = nullptr;
-  }
   if (run->thread != nullptr) {
+    WaitForSingleObject(run->completeEvent, INFINITE);
     WaitForSingleObject(run->thread, INFINITE);
     CloseHandle(run->thread);
     run->thread = nullptr;
   }
+  if (run->completeEvent != nullptr) CloseHandle(run->completeEvent);
+  run->completeEvent = nullptr;
   if (run->floodFillMutex != nullptr) CloseHandle(run->floodFillMutex);
   run->floodFillMutex = nullptr;
   ReleaseLightSourceTable(&gLightSourceTable);

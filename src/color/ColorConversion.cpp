@@ -55,9 +55,9 @@ void CopyRows(void* context, int64_t rowTop, int64_t rowBottom) {
   ColorTransform transform = GetColorTransform(source.profile, GetImageColorTransform(source), destination->profile,
                                                GetImageColorTransform(*destination));
   if (transform == nullptr) {
-    SetRunResult(-50);
+    SetRunResult(kStepFailed);
     ErrorReport(__LINE__, TraceMessage)
-        .Report("Couldn't create color transform in CopyTileWithColorConversion(), *gResult set to %d.", -50);
+        .Report("Couldn't create color transform in CopyTileWithColorConversion(), *gResult set to %d.", kStepFailed);
     return;
   }
   int64_t width = job->sourceRect.Width();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/RunResult.h"
+#include "core/ThreadEntry.h"
 #include "core/WorkerThreads.h"
 #include "support/ErrorReport.h"
 
@@ -20,12 +21,9 @@ struct BandArguments {
 
 unsigned __stdcall RunBand(void* argument) noexcept {
   auto* band = static_cast<BandArguments*>(argument);
-  try {
+  RunGuarded("RunBand", [&] {
     if (RunResult() == 0) band->procedure(band->context, band->rowTop, band->rowBottom);
-  } catch (...) {
-    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "RunBand() - Unexpected exception.");
-    SetRunResult(-50);
-  }
+  });
   return 0;
 }
 
@@ -41,7 +39,7 @@ void RunThreads(const BandPass& pass, ThreadBlock* blocks, int count, int64_t to
   for (; prepared < count && RunResult() == 0; ++prepared) {
     auto* band = static_cast<BandArguments*>(malloc(sizeof(BandArguments)));
     if (band == nullptr) {
-      FailPass(pass, "Couldn't allocate RAM for TaskArguments", -108);
+      FailPass(pass, "Couldn't allocate RAM for TaskArguments", kOutOfMemory);
       break;
     }
     int64_t rowTop = top + prepared * height;
@@ -53,8 +51,8 @@ void RunThreads(const BandPass& pass, ThreadBlock* blocks, int count, int64_t to
   if (RunResult() == 0) {
     bool spawned = SpawnMultipleThreads(blocks, prepared);
     bool waited = WaitForMultipleThreads(blocks, prepared, false);
-    if (!spawned && RunResult() == 0) FailPass(pass, "SpawnMultipleThreads failed", -1715);
-    if (!waited && RunResult() == 0) FailPass(pass, "WaitForMultipleThreads failed", -1715);
+    if (!spawned && RunResult() == 0) FailPass(pass, "SpawnMultipleThreads failed", kTaskError);
+    if (!waited && RunResult() == 0) FailPass(pass, "WaitForMultipleThreads failed", kTaskError);
   }
   for (int i = 0; i < count; ++i) DestroyThread(&blocks[i]);
 }
@@ -72,7 +70,7 @@ bool RunInBands(const BandPass& pass, int64_t top, int64_t bottom, BandProcedure
   int count = int(rows / threads == 0 ? rows : threads);
   auto* blocks = static_cast<ThreadBlock*>(calloc(size_t(count), sizeof(ThreadBlock)));
   if (blocks == nullptr) {
-    FailPass(pass, "Couldn't allocate RAM for ThreadBlocks", -108);
+    FailPass(pass, "Couldn't allocate RAM for ThreadBlocks", kOutOfMemory);
   } else {
     RunThreads(pass, blocks, count, top, bottom, procedure, context);
     free(blocks);

@@ -9,8 +9,9 @@
 #include <algorithm>
 #include <atomic>
 
-#include "support/Locks.h"
+#include "core/RunResult.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ int16_t ReallocateBuffer(uint64_t size, BufferDescriptor* buffer) {
     UpdateStatistics([&](BufferStatistics& s) { ChangeUsage(s, 0, oldRounded); });
     buffer->size = 0;
     ReportFailure("ReallocateBuffer()", size, previous);
-    return -108;
+    return kOutOfMemory;
   }
   UpdateStatistics([&](BufferStatistics& s) { ChangeUsage(s, rounded, oldRounded); });
   buffer->block = block;
@@ -169,7 +170,7 @@ int16_t ReallocateBufferPreserveContents(uint64_t size, BufferDescriptor* buffer
   }
   if (block == nullptr) {
     ReportFailure("ReallocateBufferPreserveContents()", size, buffer->size);
-    return -108;
+    return kOutOfMemory;
   }
   bool moved = buffer->block != nullptr && block != buffer->block;
   UpdateStatistics([&](BufferStatistics& s) {

@@ -94,7 +94,7 @@ bool AllocateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRe
   SetPixelFormat(image);
   image->boundsChecked = boundsChecked;
   InstallPixelAccess(image);
-  if (!SetImageGamma(image, profile, gamma)) return ReportImageFailure("Could not allocate memory for gamma tables.", -108);
+  if (!SetImageGamma(image, profile, gamma)) return ReportImageFailure("Could not allocate memory for gamma tables.", kOutOfMemory);
   image->validWidth = rectangle.Width();
   image->validHeight = rectangle.Height();
   image->allocatedWidth = image->allocation.Width();

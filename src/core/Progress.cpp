@@ -5,9 +5,9 @@
 
 #include <windows.h>
 
-#include "support/Locks.h"
 #include "core/RunResult.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -26,9 +26,9 @@ void CALLBACK DisplayCurrentImageEditorProgress_APC(ULONG_PTR stepsDone) {
     total = gProgress.totalSteps;
   }
   if (!DisplayImageEditorProgressBar(int32_t(stepsDone), total)) {
-    SetRunResult(-128);
+    SetRunResult(kUserCanceled);
     ErrorReport(__LINE__, TraceMessage)
-        .Report("DisplayImageEditorProgressBar returned false in DisplayCurrentImageEditorProgress_APC(), *gResult set to %d.", -128);
+        .Report("DisplayImageEditorProgressBar returned false in DisplayCurrentImageEditorProgress_APC(), *gResult set to %d.", kUserCanceled);
   }
 }
 
@@ -39,7 +39,7 @@ bool InitializeImageEditorProgressBar() {
     if (!CreateCriticalSection(&gProgressComputationSection)) {
       ErrorReport(__LINE__, SystemError, GetLastError())
           .Report(kStyleError, kTitleUnexpectedError, "Could not create 'ProgressComputationSection' critical section.");
-      SetRunResult(-108);
+      SetRunResult(kOutOfMemory);
       return false;
     }
     gSectionCreated = true;

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr uint32_t kPollMilliseconds = 20;
-constexpr int16_t kUserCanceled = -128;
 
 int32_t Clamped(uint64_t value) { return value > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(value); }
 

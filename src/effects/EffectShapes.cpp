@@ -25,7 +25,7 @@ bool InitializeEffectTables() {
   memset(&shapes.softFlareParameters, 0xFF, sizeof shapes.softFlareParameters);
   if (!InitializeShape(&shapes.star, GenerateStarSubShape, &shapes.starParameters, false) ||
       !InitializeShape(&shapes.softFlare, GenerateSoftFlareSubShape, &shapes.softFlareParameters, true)) {
-    SetRunResult(-108);
+    SetRunResult(kOutOfMemory);
     return false;
   }
   shapes.initialized = true;

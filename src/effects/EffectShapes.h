@@ -1,7 +1,7 @@
 // The star and soft-flare shapes of a run, each with its own parameter snapshot.
 #pragma once
-#include "shapes/Shape.h"
 #include "params/ParameterSet.h"
+#include "shapes/Shape.h"
 
 struct EffectShapes {
   Shape star;

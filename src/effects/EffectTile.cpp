@@ -22,8 +22,6 @@ volatile bool gRenderAborted = false;
 
 namespace {
 
-constexpr int16_t kUserCanceled = -128;
-constexpr int16_t kOutOfMemory = -108;
 constexpr double kFraction = 4294967294.0;
 
 // Progress from a painter; false once the user has cancelled.

@@ -14,6 +14,7 @@
 #include "core/Progress.h"
 #include "core/RunResult.h"
 #include "core/StageTimer.h"
+#include "core/ThreadEntry.h"
 #include "core/WorkerThreads.h"
 #include "effects/AnalysisWait.h"
 #include "effects/EffectShapes.h"
@@ -25,10 +26,6 @@
 
 namespace {
 
-constexpr int16_t kOutOfMemory = -108;
-constexpr int16_t kUserCanceled = -128;
-constexpr int16_t kTaskError = -1715;
-constexpr int16_t kImageError = -20;
 
 constexpr int kMaximumBands = 64;
 constexpr int64_t kWindowRows = 16;  // a megabyte of floats at 6000 pixels a row
@@ -84,20 +81,22 @@ bool TakeGenerationTurn() {
   return true;
 }
 
-unsigned __stdcall CreateSubShapeTask(void* argument) {
+unsigned __stdcall CreateSubShapeTask(void* argument) noexcept {
   const auto* task = static_cast<const PhaseTask*>(argument);
-  if (!TakeGenerationTurn()) return 0;
-  ScopedSemaphoreTurn turn(gGenerationTurns, true);
-  bool generated;
-  if (task->softFlareOnly) {
-    SubShape* softFlare = AcquireSubShape(&gEffectShapes.softFlare, 0, 0);
-    generated = softFlare != nullptr && ConvertToPaintForm(softFlare);
-  } else {
-    generated = GenerateFinalEffectShapes(task->phaseX, task->phaseY);
-  }
-  if (!generated && RunResult() != kUserCanceled) {
-    Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
-  }
+  RunGuarded("CreateSubShapeTask", [&] {
+    if (!TakeGenerationTurn()) return;
+    ScopedSemaphoreTurn turn(gGenerationTurns, true);
+    bool generated;
+    if (task->softFlareOnly) {
+      SubShape* softFlare = AcquireSubShape(&gEffectShapes.softFlare, 0, 0);
+      generated = softFlare != nullptr && ConvertToPaintForm(softFlare);
+    } else {
+      generated = GenerateFinalEffectShapes(task->phaseX, task->phaseY);
+    }
+    if (!generated && RunResult() != kUserCanceled) {
+      Fail(kOutOfMemory, "GenerateFinalEffectShapes failure (presumably memory shortage) in CreateSubShapeTask(), *gResult set to %d.");
+    }
+  });
   return 0;
 }
 
@@ -115,20 +114,22 @@ void ScreenFinishedRows(const EffectTile& tile, void* context) {
 // When one round paints everything, the tile holds a window of rows that is screened onto the
 // host image as soon as its rows are painted; otherwise it holds the whole band through all
 // rounds and the last round screens it.
-unsigned __stdcall GenerateEffectsIntoHostImageTask(void* argument) {
+unsigned __stdcall GenerateEffectsIntoHostImageTask(void* argument) noexcept {
   const auto* task = static_cast<const PaintTask*>(argument);
-  EffectTile* tile = task->tile;
-  bool oneRound = task->round->index == 0 && task->round->last;
-  if (tile->pixels.block == nullptr && !CreateEffectTileBuffer(tile, tile->band, oneRound ? kWindowRows : tile->band.Height())) {
-    Fail(kOutOfMemory, "CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
-    return 0;
-  }
-  FinishedRowsSink sink{ScreenFinishedRows, argument};
-  if (!CreateEffectTile(tile, *task->parameters, *task->round, &sink)) {
-    if (RunResult() == 0) Fail(kImageError, "CreateEffectTile failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
-  } else if (!tile->Windowed() && task->round->last) {
-    ScreenFinishedRows(*tile, argument);
-  }
+  RunGuarded("GenerateEffectsIntoHostImageTask", [&] {
+    EffectTile* tile = task->tile;
+    bool oneRound = task->round->index == 0 && task->round->last;
+    if (tile->pixels.block == nullptr && !CreateEffectTileBuffer(tile, tile->band, oneRound ? kWindowRows : tile->band.Height())) {
+      Fail(kOutOfMemory, "CreateImage failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
+      return;
+    }
+    FinishedRowsSink sink{ScreenFinishedRows, argument};
+    if (!CreateEffectTile(tile, *task->parameters, *task->round, &sink)) {
+      if (RunResult() == 0) Fail(kEffectTileFailed, "CreateEffectTile failed in GenerateEffectsIntoHostImageTask(), *gResult set to %d.");
+    } else if (!tile->Windowed() && task->round->last) {
+      ScreenFinishedRows(*tile, argument);
+    }
+  });
   return 0;
 }
 
@@ -241,8 +242,8 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
   }
   LinearConversion conversion;
   if (!MakeLinearConversion(*host, &conversion)) {
-    SetRunResult(-50);
-    Trace("Couldn't create color transform in ProcessImage(), *gResult set to %d.", -50);
+    SetRunResult(kStepFailed);
+    Trace("Couldn't create color transform in ProcessImage(), *gResult set to %d.", kStepFailed);
     return;
   }
   EffectTile tiles[kMaximumBands];

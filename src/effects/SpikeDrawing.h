@@ -2,8 +2,8 @@
 #pragma once
 #include <cstdint>
 
-#include "shapes/Shape.h"
 #include "params/ParameterSet.h"
+#include "shapes/Shape.h"
 
 struct SpikeRequest {
   int32_t angle;      // tenths of a degree, 0 up, growing clockwise

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/RunResult.h"
 #include "host/HostState.h"
 #include "params/ParameterBlockService.h"
 #include "support/ErrorReport.h"
@@ -147,7 +148,7 @@ int16_t ReadScriptParametersUI(bool* showDialog) {
   auto* record = reinterpret_cast<ParameterRecord*>(ParameterBlockService(PARAMSVC_NEW_FACTORY_RECORD, nullptr));
   if (record == nullptr) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleScriptingError, "Could not get factory parameter block.");
-    return -148;
+    return kScriptingOutOfMemory;
   }
   if (gFilterRecord->descriptorParameters != nullptr && ReadScriptParameters(record, showDialog) == 0) {
     ParameterBlockService(PARAMSVC_APPLY, record);
@@ -216,7 +217,7 @@ int32_t WriteFinalScriptParameters() {
   auto* snapshot = reinterpret_cast<ParameterRecord*>(ParameterBlockService(PARAMSVC_SNAPSHOT, nullptr));
   if (snapshot == nullptr) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleScriptingError, "Could not get current parameter block.");
-    return -148;
+    return kScriptingOutOfMemory;
   }
   int32_t result = WriteScriptParameters(*snapshot);
   FreeParameterRecord(snapshot);

@@ -6,9 +6,10 @@
 
 #include <cstdlib>
 
-#include "support/Locks.h"
 #include "support/DataFolders.h"
 #include "support/ErrorReport.h"
+#include "support/FaultInjection.h"
+#include "support/Locks.h"
 
 namespace {
 
@@ -38,26 +39,34 @@ struct PendingWrite {
   LogEntry* entry = nullptr;
 };
 
+bool WriteRefusedAtOnce(HANDLE file, const LogEntry& entry, OVERLAPPED* overlapped) {
+  if (FaultInjected(FAULT_LOG_WRITE)) return true;
+  return !WriteFile(file, entry.text, entry.byteCount, nullptr, overlapped) && GetLastError() != ERROR_IO_PENDING;
+}
+
+// A write refused at once completes nothing and signals nothing, so the next line is tried
+// straight away: the queue keeps draining, and closing never waits out its time limit for lines
+// that no event would ever start.
 void StartNextWrite(HANDLE file, PendingWrite* pending, bool stopRequested, bool* leave) {
-  if (pending->entry != nullptr) return;
-  LogEntry* entry = nullptr;
-  {
-    ScopedCriticalSection lock(gLog.queueSection);
-    if (gLog.count > 0) entry = PopLogEntry();
+  while (pending->entry == nullptr) {
+    LogEntry* entry = nullptr;
+    {
+      ScopedCriticalSection lock(gLog.queueSection);
+      if (gLog.count > 0) entry = PopLogEntry();
+    }
+    if (entry == nullptr) {
+      FlushFileBuffers(file);
+      *leave = stopRequested;
+      return;
+    }
+    pending->entry = entry;
+    if (WriteRefusedAtOnce(file, *entry, &pending->overlapped)) {
+      free(entry);  // the offset did not advance: the next line takes its place
+      pending->entry = nullptr;
+      ResetEvent(pending->overlapped.hEvent);
+    }
   }
-  if (entry == nullptr) {
-    FlushFileBuffers(file);
-    *leave = stopRequested;
-    return;
-  }
-  pending->entry = entry;
-  if (!WriteFile(file, entry->text, entry->byteCount, nullptr, &pending->overlapped) &&
-      GetLastError() != ERROR_IO_PENDING) {
-    free(entry);  // a failed write does not advance the offset; go on with the next line
-    pending->entry = nullptr;
-    ResetEvent(pending->overlapped.hEvent);
-    *leave = false;
-  }
+  *leave = false;
 }
 
 void CompleteWrite(HANDLE file, PendingWrite* pending, HANDLE startEvent) {
@@ -80,26 +89,43 @@ unsigned __stdcall LoggingThreadProc(void* argument) noexcept {
   auto* arguments = static_cast<LoggingThreadArguments*>(argument);
   PendingWrite pending;
   pending.overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (pending.overlapped.hEvent == nullptr) return 1;
+  if (pending.overlapped.hEvent == nullptr) {
+    // Nothing can be written without it; the report joins the queued lines, which stay unwritten.
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "LoggingThreadProc() - Could not create the write completion event.");
+    return 1;
+  }
   HANDLE waits[3] = {arguments->terminationEvent, pending.overlapped.hEvent, arguments->startEvent};
   bool stopRequested = false;
   bool leave = false;
-  while (!leave) {
-    DWORD signalled = WaitForMultipleObjectsEx(3, waits, FALSE, INFINITE, TRUE);
-    if (signalled == WAIT_OBJECT_0) {
-      ResetEvent(arguments->terminationEvent);
-      stopRequested = true;
-      SetEvent(arguments->startEvent);  // drain whatever is left, then leave on an empty queue
-    } else if (signalled == WAIT_OBJECT_0 + 1) {
-      CompleteWrite(arguments->file, &pending, arguments->startEvent);
-    } else if (signalled == WAIT_OBJECT_0 + 2) {
-      StartNextWrite(arguments->file, &pending, stopRequested, &leave);
-    } else if (signalled != WAIT_IO_COMPLETION) {
-      break;
+  unsigned exitCode = 0;
+  try {
+    while (!leave) {
+      DWORD signalled = WaitForMultipleObjectsEx(3, waits, FALSE, INFINITE, TRUE);
+      if (signalled == WAIT_OBJECT_0) {
+        ResetEvent(arguments->terminationEvent);
+        stopRequested = true;
+        SetEvent(arguments->startEvent);  // drain whatever is left, then leave on an empty queue
+      } else if (signalled == WAIT_OBJECT_0 + 1) {
+        CompleteWrite(arguments->file, &pending, arguments->startEvent);
+      } else if (signalled == WAIT_OBJECT_0 + 2) {
+        StartNextWrite(arguments->file, &pending, stopRequested, &leave);
+      } else if (signalled != WAIT_IO_COMPLETION) {
+        break;
+      }
     }
+  } catch (...) {
+    ReportLogFailure("LoggingThreadProc() - Unexpected exception.");
+    exitCode = 1;
+  }
+  if (pending.entry != nullptr) {
+    CancelIoEx(arguments->file, &pending.overlapped);  // the write's buffer is freed below
+    DWORD written = 0;
+    GetOverlappedResult(arguments->file, &pending.overlapped, &written, TRUE);
+    free(pending.entry);
   }
   CloseHandle(pending.overlapped.hEvent);
-  return 0;
+  return exitCode;
 }
 
 void CloseThreadEvents(LoggingThreadArguments* arguments) {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "support/Locks.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 #include "support/ModuleInstance.h"
 
 LogState gLog;

@@ -12,8 +12,8 @@
 #include "TestSupport.h"
 #include "color/ColorProfiles.h"
 #include "color/ImageProfile.h"
-#include "shapes/AnalysisShapes.h"
 #include "effects/EffectInstance.h"
+#include "shapes/AnalysisShapes.h"
 #include "shapes/Shape.h"
 #include "shapes/ShapeOperations.h"
 

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "ProcessingFixture.h"
-#include "shapes/Shape.h"
 #include "effects/SpikeDrawing.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
 #include "params/ParameterBlock.h"
 #include "params/ParameterSet.h"
+#include "shapes/Shape.h"
 
 namespace {
 

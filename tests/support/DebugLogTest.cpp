@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "support/DataFolders.h"
 #include "support/ErrorReport.h"
+#include "support/FaultInjection.h"
 #include "support/LogTestSupport.h"
 
 class DebugLog : public ::testing::Test {
@@ -150,4 +151,21 @@ TEST_F(DebugLog, ThreadedModeKeepsEveryLineOnceAndEachThreadsOrder) {
     ++total;
   }
   EXPECT_EQ(total, kThreads * kLines);
+}
+
+TEST_F(DebugLog, WritesRefusedAtOnceLoseOnlyTheirOwnLinesAndClosingStillWritesTheRest) {
+  ASSERT_TRUE(InitializeLogQueue("Halvorn Pro 3"));
+  ASSERT_TRUE(OpenDebugLog(LogModeThreaded));
+  ArmFault(FAULT_LOG_WRITE, 3);
+  for (int i = 0; i < 20; ++i) ErrorReport(uint32_t(i), TraceMessage).Report("refusal line %d", i);
+  CloseDebugLog();
+  DisarmFaults();
+  std::string text = ReadLogText(Log(0));
+  int written = 0;
+  for (const std::string& line : SplitLines(text)) written += line.find("refusal line ") != std::string::npos;
+  // Three writes are refused, whichever lines they carry; every other line reaches the file.
+  EXPECT_GE(written, 17) << text;
+  EXPECT_EQ(text.find("Timeout occurred while waiting for Logging thread to terminate"), std::string::npos);
+  std::regex closing(R"(Log closed on \w+day, \w+ \d\d, \d{4} at \d\d:\d\d:\d\d\.)");
+  EXPECT_TRUE(std::regex_search(text, closing)) << "the closing line was not written";
 }
