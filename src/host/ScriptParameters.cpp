@@ -53,8 +53,8 @@ const ScriptKeyRow* RowOfKey(DescriptorKeyID key) {
   return nullptr;
 }
 
-// Values beyond the integers are cut at the ends of the 32-bit range before they are kept in
-// 16 bits, so that no float converts outside what an integer can hold.
+// Values beyond the integers are cut at the ends of the 32-bit range, so that no float converts
+// outside what an integer can hold.
 int32_t TruncatedInteger(double value) {
   if (!(value == value)) return 0;
   if (value >= 2147483647.0) return INT32_MAX;
@@ -131,12 +131,16 @@ double ScriptValueOfBlock(const ScriptKeyRow& row, int32_t blockValue) {
   return double(blockValue);
 }
 
+// Numbers are held to their parameter's range before they are kept, so that an action's
+// 1e308 % is 100 %, not whatever its low 16 bits happen to be.
 int32_t BlockValueOfScript(const ScriptKeyRow& row, double scriptValue) {
+  const ParameterRow* parameter = FindParameterRow(row.index);
   switch (row.valueType) {
     case typeFloat:
-      return int16_t(TruncatedInteger(row.unit == unitAngle ? scriptValue * 10.0 : scriptValue));
-    case typeInteger:
-      return int16_t(int32_t(scriptValue));
+    case typeInteger: {
+      int32_t value = TruncatedInteger(row.unit == unitAngle ? scriptValue * 10.0 : scriptValue);
+      return parameter != nullptr ? ClampedParameterValue(*parameter, value) : value;
+    }
     case typeBoolean:
       return scriptValue != 0 ? 1 : 0;
     default:
@@ -179,7 +183,9 @@ int16_t ReadScriptParameters(ParameterRecord* record, bool* showDialog) {
     ++read;
     const ScriptKeyRow* row = RowOfKey(key);
     int32_t value = 0;
-    if (row == nullptr || ReadValue(procs, token, *row, &value) != noErr) {
+    // An unknown style is no value: the set is incomplete and the initial style stays.
+    if (row == nullptr || ReadValue(procs, token, *row, &value) != noErr ||
+        (row->index == PARAM_EFFECT_TYPE && !IsKnownEffectType(uint32_t(value)))) {
       mismatch = true;
       continue;
     }
@@ -187,7 +193,9 @@ int16_t ReadScriptParameters(ParameterRecord* record, bool* showDialog) {
   }
   if (read == 0) {
     // A descriptor without a single key carries nothing: the restored last parameters stay,
-    // instead of being replaced by the factory defaults without a word.
+    // instead of being replaced by the factory defaults without a word. The play info still
+    // decides the dialog, so that a silent replay stays silent.
+    *showDialog = parameters->playInfo == plugInDialogDisplay;
     procs.closeReadDescriptorProc(token);
     return kHostInsufficient;
   }

@@ -97,6 +97,26 @@ bool SetBlockValue(ParameterBlock* block, int32_t index, int32_t value) {
   return true;
 }
 
+bool IsKnownEffectType(uint32_t type) { return EffectTypeName(type) != nullptr; }
+
+int32_t ClampedParameterValue(const ParameterRow& row, int64_t value) {
+  if (row.index == PARAM_EFFECT_TYPE) return IsKnownEffectType(uint32_t(value)) ? int32_t(value) : row.defaultValue;
+  return int32_t(value < row.minimum ? row.minimum : value > row.maximum ? row.maximum : value);
+}
+
+bool ClampParameterBlock(ParameterBlock* block) {
+  bool inRange = true;
+  for (const ParameterRow& row : kParameterRows) {
+    int32_t value = GetBlockValue(*block, row.index);
+    int32_t kept = ClampedParameterValue(row, value);
+    if (kept != value) {
+      SetBlockValue(block, row.index, kept);
+      inRange = false;
+    }
+  }
+  return inRange;
+}
+
 bool SameParameterValues(const ParameterBlock& a, const ParameterBlock& b) {
   for (const ParameterRow& row : kParameterRows) {
     if (GetBlockValue(a, row.index) != GetBlockValue(b, row.index)) return false;

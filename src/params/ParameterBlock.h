@@ -98,6 +98,14 @@ const ParameterRow* FindParameterRow(int32_t index);
 ParameterBlock InitialParameterBlock();
 int32_t GetBlockValue(const ParameterBlock& block, int32_t index);
 bool SetBlockValue(ParameterBlock* block, int32_t index, int32_t value);
+
+// What a descriptor, the registry or a file hands in is held to the ranges of the table before it
+// is kept: a value beyond its range takes the nearer end, and a style code that names no style is
+// no value at all, so the initial style takes its place. In range, a value passes unchanged.
+bool IsKnownEffectType(uint32_t type);
+int32_t ClampedParameterValue(const ParameterRow& row, int64_t value);
+// True when every value was already in range and the style known.
+bool ClampParameterBlock(ParameterBlock* block);
 bool SameParameterValues(const ParameterBlock& a, const ParameterBlock& b);
 
 ParameterRecord* NewParameterRecord(const ParameterBlock& block);

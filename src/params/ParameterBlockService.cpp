@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/ErrorReport.h"
+#include "support/FaultInjection.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ ParameterRecord* Snapshot() {
 intptr_t Apply(const ParameterRecord* record) {
   if (gCurrentBlock == nullptr || record == nullptr) return 0;
   ParameterBlock stored = BlockOfRecord(*record);
+  ClampParameterBlock(&stored);
   gCurrentBlock->version = stored.version;
   for (const ParameterRow& row : kParameterRows) SetBlockValue(gCurrentBlock, row.index, GetBlockValue(stored, row.index));
   return 1;
@@ -36,7 +38,7 @@ ParameterRecord* Convert(const ParameterRecord* record) {
   if (!SameVersion(block.version, kConvertibleParameterVersion)) return nullptr;
   block.spikeSpread = 0;
   block.version = kCurrentParameterVersion;
-  return NewParameterRecord(block);
+  return FaultInjected(FAULT_PARAMETER_CONVERSION_MEMORY) ? nullptr : NewParameterRecord(block);
 }
 
 }  // namespace

@@ -152,6 +152,14 @@ ParameterRecord* CopyOf(const ParameterRecord& record) {
   return copy;
 }
 
+// A kept entry holds what applying it gives, so that the selector recognises it as current.
+ParameterRecord* Clamped(ParameterRecord* record) {
+  if (record == nullptr) return nullptr;
+  ParameterBlock block = BlockOfRecord(*record);
+  if (!ClampParameterBlock(&block)) memcpy(record->bytes, &block, sizeof block);
+  return record;
+}
+
 // Reads and checks a set file; converted records are rewritten only in the folder.
 ParameterRecord* ReadSetFile(const wchar_t* path, bool inFolder) {
   const SetFileMessages& messages = inFolder ? kFolderMessages : kImportMessages;
@@ -163,7 +171,16 @@ ParameterRecord* ReadSetFile(const wchar_t* path, bool inFolder) {
   }
   RecordVersionState state;
   ParameterRecord* current = CurrentRecordOf(&stored, &state);
-  if (state == RECORD_CURRENT) return CopyOf(stored);
+  if (state == RECORD_CURRENT) return Clamped(CopyOf(stored));
+  if (current == nullptr && state == RECORD_CONVERTIBLE) {
+    // The file is sound; only the memory to convert it was missing. It stays as it is, so that
+    // a later run with memory to spare converts it.
+    Tell(kStyleError, kTitleConversion,
+         "Your Parameter Set file '%s' was saved in an older format and could not be converted for lack of memory. "
+         "The file has not been changed.",
+         path);
+    return nullptr;
+  }
   if (current == nullptr) {
     ParameterVersion version = VersionOf(stored);
     Tell(kStyleError, kTitleConversion, messages.obsolete, path, &version);
@@ -186,7 +203,7 @@ ParameterRecord* ReadSetFile(const wchar_t* path, bool inFolder) {
          "be saved.\r\n\r\nYou should save the converted parameter set (which is now current) to a new file.",
          path);
   }
-  return current;
+  return Clamped(current);
 }
 
 }  // namespace

@@ -112,3 +112,24 @@ TEST_F(Registry, OlderEntriesConvertAndUnknownOnesGiveTheDefaults) {
   EXPECT_EQ(ReadRegistryParameters(), 0) << "a longer entry is read whole and its record used";
   EXPECT_EQ(m_Block.length, 39);
 }
+
+TEST_F(Registry, AnEntryWithValuesBeyondTheirRangesIsHeldToThem) {
+  OpenHost(HOST_PHOTOSHOP);
+  ParameterBlock stored = InitialParameterBlock();
+  stored.length = 32767;
+  stored.numberOfPoints = 32767;
+  stored.angle = -32768;
+  stored.colorSaturation = -500;
+  stored.effectType = FourCC("efT9");
+  stored.intensity = 64;
+  std::vector<uint8_t> bytes(255, 0);
+  memcpy(bytes.data(), &stored, sizeof stored);
+  StoreEntry(bytes);
+  EXPECT_EQ(ReadRegistryParameters(), 0);
+  EXPECT_EQ(m_Block.length, 100);
+  EXPECT_EQ(m_Block.numberOfPoints, 32);
+  EXPECT_EQ(m_Block.angle, -1800);
+  EXPECT_EQ(m_Block.colorSaturation, -100);
+  EXPECT_EQ(m_Block.effectType, uint32_t(EFFECT_STANDARD_STAR)) << "an unknown style is no value: the initial style";
+  EXPECT_EQ(m_Block.intensity, 64) << "a value in range passes unchanged";
+}

@@ -81,7 +81,7 @@ TEST_F(Scripting, ACompleteSetIsTakenAsItIsAndThePlayInfoDecidesTheDialog) {
   EXPECT_FALSE(Read(true)) << "silent play runs without the dialog, whatever the flag said";
   EXPECT_EQ(m_Block.effectsOnly, 1);
   EXPECT_EQ(m_Block.effectType, uint32_t(EFFECT_NORTH_STAR));
-  EXPECT_EQ(m_Block.quantity, 150) << "values from a descriptor are not range-checked";
+  EXPECT_EQ(m_Block.quantity, 100) << "a value beyond its range takes the nearer end";
   EXPECT_EQ(m_Block.intensity, 80) << "percentages are truncated";
   EXPECT_EQ(m_Block.length, 61);
   EXPECT_EQ(m_Block.angle, 123) << "12.37 degrees are 123 tenths";
@@ -142,12 +142,17 @@ TEST_F(Scripting, AnUnknownKeyOrAValueOfTheWrongTypeMakesTheSetIncomplete) {
 }
 
 // Without a descriptor, or with one that holds no key at all, the restored parameters stay.
-TEST_F(Scripting, NothingToReadKeepsTheRestoredParametersAndTheDecision) {
+TEST_F(Scripting, NothingToReadKeepsTheRestoredParametersAndThePlayInfoStillDecides) {
   ReportCapture capture;
   Offer(Descriptor{}, plugInDialogSilent);
-  EXPECT_TRUE(Read(true));
+  EXPECT_FALSE(Read(true)) << "a silent replay of an empty action stays silent, even on a first run";
   EXPECT_EQ(m_Block.length, 33);
   EXPECT_TRUE(capture.Boxes().empty());
+  TearDown();
+  SetUp();
+  Offer(Descriptor{}, plugInDialogDisplay);
+  EXPECT_TRUE(Read(false));
+  EXPECT_EQ(m_Block.length, 33);
   TearDown();
   SetUp();
   HostOptions options;
@@ -171,7 +176,7 @@ TEST_F(Scripting, TheFinishWritesEveryKeyInTableOrderAndReadsBackTheSame) {
   Read();
   ASSERT_EQ(WriteFinalScriptParameters(), 0);
   EXPECT_EQ(FormatDescriptor(Written()),
-            "opsO bool 1\nstEf enum efTy efT4\nqntY UntF #Prc 150\nIntn UntF #Prc 80\nLngt UntF #Prc 61\nAngl UntF #Ang 12.3\n"
+            "opsO bool 1\nstEf enum efTy efT4\nqntY UntF #Prc 100\nIntn UntF #Prc 80\nLngt UntF #Prc 61\nAngl UntF #Ang 12.3\n"
             "numP long 9\nspsH UntF #Prc 40\nStrt UntF #Prc 20\nrbwI UntF #Prc 10\nrbwF UntF #Prc 70\nsspI UntF #Prc 25\n"
             "sflB UntF #Prc 35\nspsP UntF #Prc 65\n");
   ParameterBlock first = m_Block;
@@ -210,9 +215,14 @@ TEST(ScriptKeys, ConversionsBetweenDescriptorAndBlock) {
   EXPECT_EQ(BlockValueOfScript(angle, -12.37), -123) << "truncated toward zero";
   EXPECT_DOUBLE_EQ(ScriptValueOfBlock(angle, 123), 12.3);
   const ScriptKeyRow& quantity = kScriptKeys[2];
-  EXPECT_EQ(BlockValueOfScript(quantity, 150.99), 150);
-  EXPECT_EQ(BlockValueOfScript(quantity, 1e300), -1) << "beyond the integers: cut at the 32-bit end, then kept in 16 bits";
-  EXPECT_EQ(BlockValueOfScript(kScriptKeys[6], 65536 + 7), 7) << "a long keeps its low 16 bits";
+  EXPECT_EQ(BlockValueOfScript(quantity, 99.99), 99);
+  EXPECT_EQ(BlockValueOfScript(quantity, 150.99), 100);
+  EXPECT_EQ(BlockValueOfScript(quantity, 1e300), 100) << "beyond the integers: held to the range, not wrapped";
+  EXPECT_EQ(BlockValueOfScript(quantity, -1e300), 0);
+  EXPECT_EQ(BlockValueOfScript(angle, 180.05), 1800);
+  EXPECT_EQ(BlockValueOfScript(angle, -99999), -1800);
+  EXPECT_EQ(BlockValueOfScript(kScriptKeys[6], 65536 + 7), 32) << "Number of Points holds at 32";
+  EXPECT_EQ(BlockValueOfScript(kScriptKeys[6], 0), 1);
   EXPECT_EQ(kScriptKeys[kScriptKeyCount].valueType, typeNull);
 }
 
@@ -222,4 +232,41 @@ TEST(ScriptKeys, TheSpecialEditorsAreKnownByTheirExecutablePaths) {
   EXPECT_TRUE(HostIsSpecialScriptingEditor(L"C:\\Ulead\\PhotoImpact X3\\Iedit_.dat"));
   EXPECT_FALSE(HostIsSpecialScriptingEditor(L"C:\\Corel PaintShop Pro X7\\Corel PaintShop Pro.exe"));
   EXPECT_FALSE(HostIsSpecialScriptingEditor(L"C:\\tools\\filterhost.exe"));
+}
+
+// Tried as a new user would: an action with wild values renders within the ranges and records
+// them back within the ranges.
+TEST_F(Scripting, ValuesBeyondTheirRangesAreHeldAndAnUnknownStyleMakesTheSetIncomplete) {
+  ReportCapture capture;
+  Descriptor wild;
+  std::string error;
+  ASSERT_TRUE(ParseDescriptor("opsO bool 0\nstEf enum efTy efT9\nqntY UntF #Prc 1e308\nIntn UntF #Prc -50\nLngt UntF #Prc 61\n"
+                              "Angl UntF #Ang -99999\nnumP long 2147483647\nspsH UntF #Prc 40\nStrt UntF #Prc 20\n"
+                              "rbwI UntF #Prc 10\nrbwF UntF #Prc 70\nsspI UntF #Prc 25\nsflB UntF #Prc 35\nspsP UntF #Prc 65\n",
+                              &wild, &error))
+      << error;
+  Offer(wild, plugInDialogSilent);
+  EXPECT_FALSE(Read(true));
+  EXPECT_EQ(m_Block.quantity, 100);
+  EXPECT_EQ(m_Block.intensity, 0);
+  EXPECT_EQ(m_Block.angle, -1800);
+  EXPECT_EQ(m_Block.numberOfPoints, 32);
+  EXPECT_EQ(m_Block.effectType, uint32_t(EFFECT_STANDARD_STAR)) << "the unknown style is missing: the initial style";
+  EXPECT_EQ(m_Block.length, 61);
+  ASSERT_EQ(capture.Boxes().size(), 1u);
+  EXPECT_EQ(capture.Boxes()[0].title, "Incomplete Settings");
+  EXPECT_EQ(ErrorString(), kIncomplete);
+  ASSERT_EQ(WriteFinalScriptParameters(), 0);
+  Descriptor written = Written();
+  for (const DescriptorItem& item : written) {
+    if (item.key == FourCC("qntY")) {
+      EXPECT_EQ(item.number, 100.0);
+    } else if (item.key == FourCC("numP")) {
+      EXPECT_EQ(item.integer, 32);
+    } else if (item.key == FourCC("Angl")) {
+      EXPECT_EQ(item.number, -180.0);
+    } else if (item.key == FourCC("stEf")) {
+      EXPECT_EQ(item.integer, int64_t(FourCC("efT0")));
+    }
+  }
 }

@@ -9,6 +9,7 @@
 #include "params/ParameterFiles.h"
 #include "params/SettingsSelector.h"
 #include "support/DataFolders.h"
+#include "support/FaultInjection.h"
 #include "support/LogTestSupport.h"
 #include "support/UserMessage.h"
 #include "ui/ParameterSetFiles.h"
@@ -246,4 +247,63 @@ TEST_F(ParameterFiles, TheFolderTestComparesDriveAndDirectory) {
   EXPECT_TRUE(IsInParametersFolder((std::wstring(GetParametersFolder()) + L"\\..\\Parameters\\y.sss").c_str()));
   EXPECT_FALSE(IsInParametersFolder((m_Elsewhere + L"\\x.sss").c_str()));
   EXPECT_FALSE(IsInParametersFolder((std::wstring(GetParametersFolder()) + L"\\sub\\x.sss").c_str()));
+}
+
+TEST_F(ParameterFiles, AnOlderFileThatMemoryWasShortToConvertIsKeptAndConvertedLater) {
+  ReportCapture capture;
+  std::string older = StoredRecord(5, 64);
+  WriteWholeFile(InFolder(L"Old Glow.sss"), older);
+  ArmFault(FAULT_PARAMETER_CONVERSION_MEMORY);
+  ASSERT_TRUE(InitializeSettingsSelector(&m_Selector));
+  PopulateSettingsSelector(&m_Selector);
+  DisarmFaults();
+  EXPECT_EQ(m_Selector.entries.size(), 2u) << "no entry for a file that could not be read into memory";
+  ASSERT_TRUE(FileExists(InFolder(L"Old Glow.sss"))) << "a user's preset was deleted because memory was short";
+  std::vector<uint8_t> kept = ReadWholeFile(InFolder(L"Old Glow.sss"));
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), older);
+  bool told = false;
+  for (const CapturedBox& box : capture.Boxes()) {
+    told |= box.text.find("could not be converted for lack of memory. The file has not been changed.") != std::string::npos;
+    EXPECT_EQ(box.text.find("The file will be deleted."), std::string::npos) << box.text;
+  }
+  EXPECT_TRUE(told);
+
+  // With memory to spare, the next opening converts it as usual.
+  ReleaseSettingsSelector(&m_Selector);
+  ASSERT_TRUE(InitializeSettingsSelector(&m_Selector));
+  PopulateSettingsSelector(&m_Selector);
+  ASSERT_EQ(m_Selector.entries.size(), 3u);
+  EXPECT_EQ(BlockOfFile(InFolder(L"Old Glow.sss")).version.build, 6);
+}
+
+TEST_F(ParameterFiles, StoredValuesBeyondTheirRangesAreHeldToThemBeforeTheyAreKept) {
+  ParameterBlock wild = InitialParameterBlock();
+  wild.length = 32767;
+  wild.numberOfPoints = 32767;
+  wild.quantity = -3;
+  wild.effectsOnly = 9;
+  wild.effectType = FourCC("efT9");
+  wild.spikeSpread = 12;
+  std::string bytes(255, '\0');
+  memcpy(&bytes[0], &wild, sizeof wild);
+
+  // The last-used file of the current version, as a damaged or hand-made file would hold it.
+  WriteWholeFile(std::wstring(GetSettingsFolder()) + L"\\LastSavedParameters.sss", bytes);
+  ASSERT_TRUE(ReadLastUsedParameters());
+  EXPECT_EQ(m_Block.length, 100);
+  EXPECT_EQ(m_Block.numberOfPoints, 32);
+  EXPECT_EQ(m_Block.quantity, 0);
+  EXPECT_EQ(m_Block.effectsOnly, 1);
+  EXPECT_EQ(m_Block.effectType, uint32_t(EFFECT_STANDARD_STAR));
+  EXPECT_EQ(m_Block.spikeSpread, 12);
+
+  // A set file's entry holds what applying it gives, so the selector knows it as current.
+  WriteWholeFile(InFolder(L"Wild.sss"), bytes);
+  ASSERT_TRUE(InitializeSettingsSelector(&m_Selector));
+  PopulateSettingsSelector(&m_Selector);
+  ASSERT_EQ(m_Selector.entries.size(), 3u);
+  ParameterBlock kept = BlockOfRecord(*m_Selector.entries[2].record);
+  EXPECT_EQ(kept.length, 100);
+  EXPECT_EQ(kept.effectType, uint32_t(EFFECT_STANDARD_STAR));
+  EXPECT_EQ(ParameterBlockService(PARAMSVC_EQUALS_CURRENT, m_Selector.entries[2].record), 1);
 }
