@@ -12,6 +12,7 @@
 #include "support/DataFolders.h"
 #include "support/DebugLog.h"
 #include "support/ErrorReport.h"
+#include "support/FaultInjection.h"
 #include "support/UserMessage.h"
 
 namespace {
@@ -62,7 +63,7 @@ void InitializeGlobals(int16 selector, HWND owner) {
 // only an initialisation made here is balanced by CoUninitialize.
 bool InitUI() {
   if (gHost.comInitialized) return true;
-  HRESULT result = CoInitialize(nullptr);
+  HRESULT result = FaultInjected(FAULT_COM_INITIALIZE) ? E_OUTOFMEMORY : CoInitialize(nullptr);
   if (FAILED(result) && result != RPC_E_CHANGED_MODE) {
     ErrorReport(__LINE__, DebugMessage)
         .Report(kStyleError, kTitleUnexpectedError, "Error:  CoInitialize returned 0x%X.", unsigned(result));

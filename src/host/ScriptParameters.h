@@ -19,7 +19,6 @@ extern const ScriptKeyRow kScriptKeys[kScriptKeyCount + 1];
 
 constexpr int16_t kHostInsufficient = -30900;
 constexpr int32_t kScriptBadParameter = 0x5061726D;  // 'Parm'
-constexpr int32_t kScriptUnimplemented = 0x21494D50;  // '!IMP'
 
 // Start selector: the decision comes in from ShowDialogFlag and goes out as the host's play
 // info and the descriptor say. 0, or -148 when memory is exhausted.

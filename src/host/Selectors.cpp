@@ -115,7 +115,8 @@ void DoParameters() {
   }
   CreateMissingHandles();
   if (ResultIsOk()) ResetParametersAndRequestDialog();
-  if (!InitUI() && ResultIsOk()) SetResult(memFullErr);
+  // A failed initialisation is no result of its own here: prepare tries again and ends the run.
+  InitUI();
   ShutDownIfFailed();
   UnlockHandles();
 }

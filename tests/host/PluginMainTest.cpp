@@ -15,6 +15,7 @@
 #include "host/MemoryNegotiation.h"
 #include "params/ParameterBlock.h"
 #include "support/DataFolders.h"
+#include "support/FaultInjection.h"
 #include "support/LogTestSupport.h"
 
 extern "C" void PluginMain(int16 selector, void* record, intptr_t* data, int16* result) noexcept;
@@ -304,4 +305,17 @@ TEST_F(PluginEntryFailures, AboutShowsTheVersionAndLeavesNothingRunning) {
   EXPECT_NE(capture.Boxes()[0].text.find("Version 3.0.1.0"), std::string::npos);
   EXPECT_EQ(GetHostObservations().acquisitions, 0) << "about acquires no suites";
   EXPECT_NE(ReadLogText(LogPathNumber(m_Root, 0)).find("Log closed"), std::string::npos);
+}
+
+// The parameters selector sets no result of its own when the user interface cannot be
+// initialised; prepare tries again and, failing too, ends the run with -108.
+TEST_F(PluginEntryFailures, AFailedInitialisationEndsTheRunAtPrepareNotAtParameters) {
+  ReportCapture capture;
+  HostSession& session = Session();
+  ArmFault(FAULT_COM_INITIALIZE, 2);
+  EXPECT_EQ(session.CallSelector(filterSelectorParameters), noErr);
+  EXPECT_TRUE(capture.HasReport("Error:  CoInitialize returned 0x8007000E."));
+  EXPECT_EQ(session.CallSelector(filterSelectorPrepare), memFullErr);
+  EXPECT_TRUE(capture.HasReport("InitUI failed in DoPrepare(), *gResult set to -108."));
+  DisarmFaults();
 }

@@ -189,6 +189,7 @@ namespace {
 
 OSErr FailingPutUnitFloat(PIWriteDescriptor, DescriptorKeyID, DescriptorUnitID, const real64*) { return -36; }
 
+
 }  // namespace
 
 TEST_F(Scripting, AWriteFailureTellsTheUserAndKeepsTheHostsDescriptor) {
