@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <cwchar>
+
 #include "core/BufferManager.h"
 #include "core/Progress.h"
 #include "host/HostState.h"
@@ -22,8 +24,19 @@ constexpr const char kProductName[] = "Halvorn Pro 3";
 HMODULE gRichEditLibrary = nullptr;
 HCURSOR gHandCursor = nullptr;
 
+// The rich-edit library by its full path in the system folder: a bare name would be looked for in
+// the host's folder first, where any file of that name would be loaded into the host.
+HMODULE LoadRichEditLibrary() {
+  wchar_t path[MAX_PATH];
+  UINT length = GetSystemDirectoryW(path, MAX_PATH);
+  constexpr wchar_t kName[] = L"\\riched20.dll";
+  if (length == 0 || length + wcslen(kName) >= MAX_PATH) return nullptr;
+  wcscat_s(path, MAX_PATH, kName);
+  return LoadLibraryW(path);
+}
+
 bool LoadCommonControls() {
-  gRichEditLibrary = LoadLibraryW(L"riched20.dll");
+  gRichEditLibrary = LoadRichEditLibrary();
   if (gRichEditLibrary == nullptr) {
     ErrorReport(__LINE__, SystemError, GetLastError())
         .Report(kStyleError, kTitleUnexpectedError, "LoadLibrary() failed to load 'riched20.dll'.");
