@@ -280,8 +280,8 @@ TEST_F(StarFormula, OnTheAxisTheWeightIsTheLengthFalloff) {
   }
 }
 
-// The falloff scales with the reference size: the same slider reaches twice as far on an image
-// with twice the diagonal.
+// The falloff runs in units of the reference size: the same Length reaches farther on a larger
+// image, and the profile beside the axis is narrower there.
 TEST_F(StarFormula, TheFalloffScalesWithTheReferenceSize) {
   ParameterSet p = OneSpikeToTheRight();
   for (double reference : {400.0, 2500.0}) {
