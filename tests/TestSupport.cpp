@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "core/WorkerThreads.h"
 #include "support/ErrorReport.h"
 #include "support/UserMessage.h"
 
@@ -176,3 +177,15 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
   CloseHandle(process.hThread);
   return result;
 }
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+  ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (!condition()) {
+    if (GetTickCount64() >= deadline) return condition();
+    Sleep(1);  // the polling interval, not a wait for anything
+  }
+  return true;
+}
+
+ScopedWorkerCount::ScopedWorkerCount(uint32_t workers) { OverrideWorkerCount(workers); }
+ScopedWorkerCount::~ScopedWorkerCount() { OverrideWorkerCount(0); }

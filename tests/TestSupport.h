@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,4 +62,19 @@ class HostRunTurn {
 
  private:
   HANDLE m_Mutex;
+};
+
+// Polls the condition until it holds or the time limit passes; true when it held. Tests wait for
+// what they need this way rather than sleeping a fixed time, which is either too long or, on a
+// busy machine, too short.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+
+// Runs the process's passes on a given number of workers for its lifetime, whatever the machine
+// has, then returns them to the machine's own count.
+class ScopedWorkerCount {
+ public:
+  explicit ScopedWorkerCount(uint32_t workers);
+  ~ScopedWorkerCount();
+  ScopedWorkerCount(const ScopedWorkerCount&) = delete;
+  ScopedWorkerCount& operator=(const ScopedWorkerCount&) = delete;
 };

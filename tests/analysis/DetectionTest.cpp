@@ -10,7 +10,6 @@
 #include "analysis/LightSourceAnalysis.h"
 #include "analysis/Detection.h"
 #include "analysis/LightSourceTable.h"
-#include "core/WorkerThreads.h"
 #include "TestSupport.h"
 
 class Detection : public ProcessingFixture {
@@ -214,19 +213,25 @@ TEST_F(Detection, TransparentUniformAndBlackImagesYieldNothing) {
 }
 
 TEST_F(Detection, AnImageWithFewerRowsThanWorkersUsesARowABand) {
+  ScopedWorkerCount four(4);
   AnalysisRun run{};
   int count = 0;
-  int64_t rows = std::max<int64_t>(1, int64_t(GetWorkerCount()) - 1);
+  const int64_t rows = 3;
   AnalysisSection* sections = CreateAnalysisSections(&run, 0, 10, 50, 10 + rows, &count);
   ASSERT_NE(sections, nullptr);
   EXPECT_EQ(count, rows);
-  for (int k = 0; k < count; ++k) EXPECT_EQ(sections[k].bottom - sections[k].top, 1);
+  for (int k = 0; k < count; ++k) {
+    EXPECT_EQ(sections[k].top, 10 + k);
+    EXPECT_EQ(sections[k].bottom - sections[k].top, 1);
+  }
   DestroyAnalysisSections(sections, count);
-  // Bands split evenly and the last runs to the bottom.
+  // Bands split evenly, one a worker, and the last runs to the bottom.
   sections = CreateAnalysisSections(&run, 0, 0, 50, 1000 + 7, &count);
   ASSERT_NE(sections, nullptr);
-  EXPECT_EQ(sections[count - 1].bottom, 1007);
-  EXPECT_EQ(sections[0].bottom - sections[0].top, 1007 / count);
+  ASSERT_EQ(count, 4);
+  EXPECT_EQ(sections[3].bottom, 1007);
+  EXPECT_EQ(sections[3].top, 3 * 251);
+  EXPECT_EQ(sections[0].bottom - sections[0].top, 251);
   DestroyAnalysisSections(sections, count);
 
   Scene thin;
@@ -267,7 +272,12 @@ TEST_F(Detection, StopWhileTheAnalysisRunsEndsItAndEmptiesTheTable) {
   ASSERT_TRUE(OpenProfilesFor(scene.mode));
   ASSERT_TRUE(RenderScene(scene, &m_Image));
   ASSERT_TRUE(StartLightSourceAnalysis(m_Image));
-  Sleep(50);
+  // Under way: some rows analysed, far from all of them.
+  EXPECT_TRUE(WaitUntil([] {
+    uint64_t done = 0, total = 0;
+    GetLightSourceAnalysisProgress(&done, &total);
+    return done > 0;
+  }));
   EXPECT_TRUE(LightSourceAnalysisRunning());
   StopLightSourceAnalysis();
   EXPECT_FALSE(LightSourceAnalysisRunning());

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "ProcessingFixture.h"
+#include "TestSupport.h"
 #include "analysis/LightSourceListing.h"
 #include "analysis/LightSourceTable.h"
 #include "analysis/TableOperations.h"
@@ -228,17 +229,13 @@ struct ListingReader {
   std::vector<std::string> lines;
   void Run() {
     HWND dialog = nullptr;
-    for (int i = 0; i < 500 && dialog == nullptr; ++i) {
-      dialog = FindWindowW(nullptr, L"Light Source Table");
-      if (dialog == nullptr) Sleep(10);
-    }
-    if (dialog == nullptr) return;
+    if (!WaitUntil([&dialog] { return (dialog = FindWindowW(nullptr, L"Light Source Table")) != nullptr; })) return;
     // The window exists before its initialisation has filled it.
     char text[512] = "";
-    for (int i = 0; i < 500 && text[0] == 0; ++i) {
+    WaitUntil([&] {
       GetDlgItemTextA(dialog, 3101, text, sizeof text);
-      if (text[0] == 0) Sleep(10);
-    }
+      return text[0] != 0;
+    });
     count = text;
     HWND list = GetDlgItem(dialog, 3102);
     LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);

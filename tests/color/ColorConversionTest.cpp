@@ -30,7 +30,8 @@ double SrgbToLinear(int sample) {
 }
 
 TEST_F(ColorConversion, ConvertsInPlaceInBandsAndAdoptsTheTargetProfile) {
-  for (int rows : {1, 3, 97}) {  // fewer rows than threads: one band per row
+  ScopedWorkerCount four(4);
+  for (int rows : {1, 3, 97}) {  // fewer rows than workers: one band per row
     ImageRecord image;
     ImageRect rect{0, 0, 40, rows};
     ASSERT_TRUE(CreateImage(&image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));

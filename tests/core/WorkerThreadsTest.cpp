@@ -87,7 +87,7 @@ TEST(WorkerThreads, DestroyingARunningThreadTerminatesIt) {
   HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::vector<ThreadBlock> blocks = Blocks(1, &counter, never);
   ASSERT_TRUE(SpawnMultipleThreads(blocks.data(), 1));
-  while (counter.load() == 0) Sleep(1);
+  ASSERT_TRUE(WaitUntil([&counter] { return counter.load() != 0; })) << "the thread is running";
   HANDLE observer = nullptr;
   DuplicateHandle(GetCurrentProcess(), blocks[0].threadHandle, GetCurrentProcess(), &observer, 0, FALSE, DUPLICATE_SAME_ACCESS);
   EXPECT_TRUE(DestroyThread(&blocks[0]));
@@ -100,6 +100,10 @@ TEST(WorkerThreads, DestroyingARunningThreadTerminatesIt) {
   CloseHandle(never);
 }
 
+namespace {
+std::atomic<int32_t> gShownStep{0};  // the latest step the interface thread has shown
+}  // namespace
+
 class ImageEditorProgress : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -108,6 +112,7 @@ class ImageEditorProgress : public ::testing::Test {
     s_ShownThread = GetCurrentThreadId();
     s_OffThreadCalls = 0;
     s_CancelAtStep = -1;
+    gShownStep = 0;
     ASSERT_TRUE(InitializeImageEditorProgressBar());
     SetImageEditorProgressProcs(RecordProgress, AnswerAbort);
   }
@@ -119,6 +124,7 @@ class ImageEditorProgress : public ::testing::Test {
   static void RecordProgress(int32_t done, int32_t total) {
     if (GetCurrentThreadId() != s_ShownThread) ++s_OffThreadCalls;
     s_Shown.push_back({done, total});
+    if (done > gShownStep.load()) gShownStep = done;
   }
   static unsigned char AnswerAbort() {
     return s_CancelAtStep >= 0 && !s_Shown.empty() && s_Shown.back().first >= s_CancelAtStep ? 1 : 0;
@@ -171,11 +177,15 @@ struct ProgressWorker {
   int units;
 };
 
+// Each worker keeps pace with the interface thread: after a step it goes on only once that step
+// has been shown (or the run has ended), so the host's answer to a step reaches the workers
+// before they are far beyond it.
 unsigned __stdcall AdvanceInSmallSteps(void* argument) {
   auto* work = static_cast<ProgressWorker*>(argument);
   for (int i = 0; i < work->units && RunResult() == 0; ++i) {
     AdvanceImageEditorProgress(1);
-    if (i % 16 == 0) Sleep(1);
+    int32_t step = GetImageEditorProgressState().stepsDone;
+    WaitUntil([step] { return gShownStep.load() >= step || RunResult() != 0; });
   }
   return 0;
 }

@@ -16,7 +16,6 @@
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorConversion.h"
 #include "core/Progress.h"
-#include "core/WorkerThreads.h"
 #include "effects/EffectShapes.h"
 #include "effects/ProcessImage.h"
 #include "host/HostImage.h"
@@ -258,10 +257,8 @@ TEST_F(FinalRender, TheBandsDoNotChangeThePicture) {
   auto render = [&](uint32_t workers) {
     Open(Document(plugInModeRGBColor, 700, 500));
     PaintLights({{4, 100}, {696, 250}, {350, 166}, {200, 333}, {500, 495}});
-    OverrideWorkerCount(workers);
-    int16_t result = Render(block);
-    OverrideWorkerCount(0);
-    return result;
+    ScopedWorkerCount forced(workers);
+    return Render(block);
   };
   ASSERT_EQ(render(1), 0);
   Planes one = After();
@@ -276,9 +273,36 @@ TEST_F(FinalRender, TheBandsDoNotChangeThePicture) {
   EXPECT_GT(changed, 10000) << "stars were painted";
 }
 
+// Three rows on four workers: each row is a band of its own, and each band does its row's work.
+// With Effects Only every row turns black (a three-row image shows no highlight to paint), as it
+// does on one worker in one band.
 TEST_F(FinalRender, AnImageWithFewerRowsThanWorkersPaintsARowABand) {
-  Open(Document(plugInModeRGBColor, 300, 2));
-  EXPECT_EQ(Render(InitialParameterBlock()), 0);
+  ParameterBlock block = InitialParameterBlock();
+  block.effectsOnly = 1;
+  auto render = [&](uint32_t workers, const char* bands) {
+    Open(Document(plugInModeRGBColor, 300, 3));
+    ScopedWorkerCount forced(workers);
+    ReportCapture capture;
+    EXPECT_EQ(Render(block), 0);
+    EXPECT_TRUE(capture.HasReportContaining(bands)) << workers << " workers";
+  };
+  render(4, ", 3 bands;");
+  Planes banded = After();
+  for (int plane = 0; plane < 3; ++plane) {
+    for (int64_t y = 0; y < 3; ++y) {
+      int litBefore = 0, lit = 0;
+      for (int64_t x = 0; x < 300; ++x) {
+        litBefore += Level(m_Before, plane, x, y) != 0;
+        lit += Level(banded, plane, x, y) != 0;
+      }
+      EXPECT_GT(litBefore, 150) << "row " << y << " of plane " << plane << " was not black";
+      EXPECT_EQ(lit, 0) << "row " << y << " of plane " << plane << " turned black";
+    }
+  }
+  TearDown();
+  SetUp();
+  render(1, ", 1 bands;");
+  EXPECT_TRUE(banded == After());
 }
 
 TEST_F(FinalRender, CancelWhilePaintingLeavesTheImageUntouched) {

@@ -129,10 +129,20 @@ TEST_F(ShapeModel, RingsFollowTheirRadiusAndAnEmptyBandGetsOneQuarterWeight) {
 namespace {
 
 LONG gGenerations[4][4];
+LONG gArrivals[4][4];           // threads that have come for each phase
+LONG gCompanions = 0;           // arrivals a generation waits for (0: none)
+LONG gLonelyGenerations = 0;    // generations that waited in vain
 
+LONG Current(LONG* value) { return InterlockedCompareExchange(value, 0, 0); }
+
+// Holds the phase until another thread has come for it, so that the other thread finds it
+// being generated and queues on it.
 bool CountingGenerator(Shape* shape, int px, int py) {
   InterlockedIncrement(&gGenerations[px][py]);
-  Sleep(5);  // hold the phase long enough for the other threads to queue on it
+  LONG companions = Current(&gCompanions);
+  if (companions > 0 && !WaitUntil([=] { return Current(&gArrivals[px][py]) >= companions; })) {
+    InterlockedIncrement(&gLonelyGenerations);
+  }
   SubShape* s = &shape->subshapes[px][py];
   if (!AddSubShapeEntry(s, SubShapeEntry{int16_t(px), int16_t(py), kFullFraction, kFullFraction, kFullFraction, kFullFraction}, 4)) {
     return false;
@@ -143,22 +153,30 @@ bool CountingGenerator(Shape* shape, int px, int py) {
 
 }  // namespace
 
+// Four pairs of threads go round the phases, each pair in the same order from its own start: four
+// phases are generated at once, and each while the other thread of a pair comes for it.
 TEST_F(ShapeModel, SixteenPhasesAcquiredFromEightThreadsAreEachBuiltOnce) {
   memset(gGenerations, 0, sizeof gGenerations);
+  memset(gArrivals, 0, sizeof gArrivals);
+  gLonelyGenerations = 0;
+  InterlockedExchange(&gCompanions, 2);
   ShapeHolder shape(CountingGenerator, 0.0);
   std::vector<std::thread> threads;
   LONG failures = 0;
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&, t] {
       for (int k = 0; k < 16; ++k) {
-        int phase = (k + t * 5) % 16;
+        int phase = (k + (t % 4) * 5) % 16;
+        InterlockedIncrement(&gArrivals[phase / 4][phase % 4]);
         SubShape* s = AcquireSubShape(&shape.shape, phase / 4, phase % 4);
         if (s == nullptr || s->count != 1 || s->Entries()[0].dx != phase / 4) InterlockedIncrement(&failures);
       }
     });
   }
   for (auto& thread : threads) thread.join();
+  InterlockedExchange(&gCompanions, 0);
   EXPECT_EQ(failures, 0);
+  EXPECT_EQ(gLonelyGenerations, 0) << "every phase had a second thread come for it while it was generated";
   for (auto& column : gGenerations) {
     for (LONG count : column) EXPECT_EQ(count, 1);
   }

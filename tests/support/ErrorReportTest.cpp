@@ -106,12 +106,13 @@ class UserMessages : public ::testing::Test {
     }
     return DefWindowProcW(window, message, wParam, lParam);
   }
-  void PumpUntil(const ReportCapture& capture, size_t boxes) {
-    for (int i = 0; i < 500 && capture.Boxes().size() < boxes; ++i) {
+  // Dispatches this thread's messages until the boxes have been shown; false after the time limit.
+  bool PumpUntil(const ReportCapture& capture, size_t boxes) {
+    return WaitUntil([&] {
       MSG message;
       while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-      Sleep(2);
-    }
+      return capture.Boxes().size() >= boxes;
+    });
   }
   HWND m_Host = nullptr;
   HWND m_Dialog = nullptr;
@@ -135,7 +136,7 @@ TEST_F(UserMessages, FromAWorkerWhileTheDialogIsOpenTheDialogShowsItWithItsIconO
   std::thread worker([] { ErrorReport(__LINE__, UserMessage).Report(kStyleWarning | MB_YESNO, kTitleWarning, "From a worker."); });
   worker.join();
   EXPECT_TRUE(capture.Boxes().empty()) << "the worker must not show the box itself";
-  PumpUntil(capture, 1);
+  EXPECT_TRUE(PumpUntil(capture, 1));
   ASSERT_EQ(capture.Boxes().size(), 1u);
   EXPECT_EQ(capture.Boxes()[0].owner, m_Dialog);
   EXPECT_EQ(capture.Boxes()[0].text, "From a worker.");
