@@ -20,11 +20,11 @@
 
 #include "PITypes.h"
 #include "ProcessingFixture.h"
-#include "effects/Shape.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
 #include "params/ParameterBlock.h"
 #include "params/ParameterSet.h"
+#include "shapes/Shape.h"
 
 namespace {
 
