@@ -319,3 +319,15 @@ TEST_F(PluginEntryFailures, AFailedInitialisationEndsTheRunAtPrepareNotAtParamet
   EXPECT_TRUE(capture.HasReport("InitUI failed in DoPrepare(), *gResult set to -108."));
   DisarmFaults();
 }
+
+// The whole run as the host sees it: an analysis that cannot start ends the start selector with
+// -1715 and leaves the library ready for the next run, instead of hanging the host.
+TEST_F(PluginEntryFailures, AnAnalysisThatCannotStartEndsTheRunAndTheNextRunWorks) {
+  ReportCapture capture;
+  HostSession& session = Session();
+  ArmFault(FAULT_ANALYSIS_THREAD_START);
+  EXPECT_EQ(session.RunFirstRun(), errMissingParameter);
+  EXPECT_TRUE(capture.HasReport("Could not initiate light source table initialization"));
+  DisarmFaults();
+  EXPECT_EQ(session.RunRepeatRun(), noErr);
+}
