@@ -1,5 +1,5 @@
 // The host's image, read once whole into one image record during the start selector and
-// written back plane by plane and tile by tile through the host's advanceState.
+// written back tile by tile through the host's advanceState, all planes of a tile at once.
 #pragma once
 #include "color/ColorProfiles.h"
 #include "core/ImageRecord.h"
