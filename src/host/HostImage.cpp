@@ -54,7 +54,7 @@ const Sample* InputRow(const VRect& tile, int32_t y) {
 template <typename Sample, int kColourPlanes, bool kTransparency>
 void CopyTileIn(const VRect& tile) {
   constexpr int kPlanes = kColourPlanes + (kTransparency ? 1 : 0);
-  const int red = HostPlaneSample(0, gHostImage), blue = HostPlaneSample(2, gHostImage);
+  constexpr int kRed = HostPlaneSample(0, sizeof(Sample)), kBlue = HostPlaneSample(2, sizeof(Sample));
   const int64_t width = tile.right - tile.left;
   for (int32_t y = tile.top; y < tile.bottom; ++y) {
     const Sample* in = InputRow<Sample>(tile, y);
@@ -63,9 +63,9 @@ void CopyTileIn(const VRect& tile) {
       if constexpr (kColourPlanes == 1) {
         pixel[0] = pixel[1] = pixel[2] = WidenSample(in[0]);
       } else {
-        pixel[red] = WidenSample(in[0]);
+        pixel[kRed] = WidenSample(in[0]);
         pixel[1] = WidenSample(in[1]);
-        pixel[blue] = WidenSample(in[2]);
+        pixel[kBlue] = WidenSample(in[2]);
       }
       if constexpr (kTransparency) pixel[3] = WidenSample(in[kColourPlanes]);
     }
@@ -208,12 +208,6 @@ int HostColourPlanes() {
 }
 
 int HostTotalPlanes() { return HostColourPlanes() + (gFilterRecord->inTransparencyMask > 0 ? 1 : 0); }
-
-// 8-bit records are stored blue, green, red, alpha.
-int HostPlaneSample(int plane, const ImageRecord& image) {
-  if (plane >= 3) return 3;
-  return image.bytesPerSample == 1 ? 2 - plane : plane;
-}
 
 bool ReadHostImage() {
   LogInputDescription();

@@ -27,7 +27,7 @@ Sample* OutputRow(const VRect& tile, int32_t y) {
 template <typename Sample, int kColourPlanes, bool kTransparency>
 void CopyTileOut(const ImageRecord& image, const VRect& tile) {
   constexpr int kPlanes = kColourPlanes + (kTransparency ? 1 : 0);
-  const int red = HostPlaneSample(0, image), blue = HostPlaneSample(2, image);
+  constexpr int kRed = HostPlaneSample(0, sizeof(Sample)), kBlue = HostPlaneSample(2, sizeof(Sample));
   const int64_t width = tile.right - tile.left;
   for (int32_t y = tile.top; y < tile.bottom; ++y) {
     Sample* out = OutputRow<Sample>(tile, y);
@@ -36,9 +36,9 @@ void CopyTileOut(const ImageRecord& image, const VRect& tile) {
       if constexpr (kColourPlanes == 1) {
         out[0] = NarrowSample(pixel[0]);
       } else {
-        out[0] = NarrowSample(pixel[red]);
+        out[0] = NarrowSample(pixel[kRed]);
         out[1] = NarrowSample(pixel[1]);
-        out[2] = NarrowSample(pixel[blue]);
+        out[2] = NarrowSample(pixel[kBlue]);
       }
       if constexpr (kTransparency) out[kColourPlanes] = NarrowSample(pixel[3]);
     }

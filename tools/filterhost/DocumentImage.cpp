@@ -33,55 +33,84 @@ bool SourcePixel(const DocumentImage& d, int64_t x, int64_t y, int32_t rate, int
 // mishandles ranges that do not start there.
 int ServedLoPlane(int lo, PlaneRangeService service) { return service == PLANES_FROM_ZERO ? 0 : lo; }
 
-// Rows of a rectangle at full resolution, planes interleaved, sample by sample in the sample's
-// own width so that a whole-document read or write stays close to a copy.
-template <typename Sample>
+// Rows of a rectangle at full resolution, planes interleaved, in the sample's own width, so that
+// a whole-document read or write stays close to a copy.
+template <typename Sample, int kPlanes>
 void InterleaveRows(DocumentImage* d, int lo, int planes, const VRect& rect, uint8_t* buffer) {
   int64_t width = rect.right - rect.left;
   for (int64_t y = rect.top; y < rect.bottom; ++y) {
-    auto* row = reinterpret_cast<Sample*>(buffer) + (y - rect.top) * width * planes;
-    if (planes == 1) {
-      memcpy(row, d->Sample(lo, rect.left, y), size_t(width) * sizeof(Sample));
-      continue;
-    }
-    for (int p = 0; p < planes; ++p) {
-      const auto* in = reinterpret_cast<const Sample*>(d->Sample(lo + p, rect.left, y));
-      Sample* out = row + p;
-      for (int64_t x = 0; x < width; ++x, out += planes) *out = in[x];
+    auto* out = reinterpret_cast<Sample*>(buffer) + (y - rect.top) * width * planes;
+    if constexpr (kPlanes == 0) {
+      for (int p = 0; p < planes; ++p) {
+        const auto* plane = reinterpret_cast<const Sample*>(d->Sample(lo + p, rect.left, y));
+        for (int64_t x = 0; x < width; ++x) out[x * planes + p] = plane[x];
+      }
+    } else {
+      const Sample* in[kPlanes];
+      for (int p = 0; p < kPlanes; ++p) in[p] = reinterpret_cast<const Sample*>(d->Sample(lo + p, rect.left, y));
+      for (int64_t x = 0; x < width; ++x, out += kPlanes) {
+        for (int p = 0; p < kPlanes; ++p) out[p] = in[p][x];
+      }
     }
   }
 }
 
-template <typename Sample>
+template <typename Sample, int kPlanes>
 void DeinterleaveRows(DocumentImage* d, int lo, int planes, const VRect& rect, const uint8_t* buffer) {
   int64_t width = rect.right - rect.left;
   for (int64_t y = rect.top; y < rect.bottom; ++y) {
-    const auto* row = reinterpret_cast<const Sample*>(buffer) + (y - rect.top) * width * planes;
-    if (planes == 1) {
-      memcpy(d->Sample(lo, rect.left, y), row, size_t(width) * sizeof(Sample));
-      continue;
+    const auto* in = reinterpret_cast<const Sample*>(buffer) + (y - rect.top) * width * planes;
+    if constexpr (kPlanes == 0) {
+      for (int p = 0; p < planes; ++p) {
+        auto* plane = reinterpret_cast<Sample*>(d->Sample(lo + p, rect.left, y));
+        for (int64_t x = 0; x < width; ++x) plane[x] = in[x * planes + p];
+      }
+    } else {
+      Sample* out[kPlanes];
+      for (int p = 0; p < kPlanes; ++p) out[p] = reinterpret_cast<Sample*>(d->Sample(lo + p, rect.left, y));
+      for (int64_t x = 0; x < width; ++x, in += kPlanes) {
+        for (int p = 0; p < kPlanes; ++p) out[p][x] = in[p];
+      }
     }
-    for (int p = 0; p < planes; ++p) {
-      auto* out = reinterpret_cast<Sample*>(d->Sample(lo + p, rect.left, y));
-      const Sample* in = row + p;
-      for (int64_t x = 0; x < width; ++x, in += planes) out[x] = *in;
-    }
+  }
+}
+
+// The usual one to four planes with their count a constant (kPlanes 0: any count).
+template <typename Sample>
+void Interleave(DocumentImage* d, int lo, int planes, const VRect& rect, uint8_t* buffer) {
+  switch (planes) {
+    case 1: InterleaveRows<Sample, 1>(d, lo, planes, rect, buffer); break;
+    case 2: InterleaveRows<Sample, 2>(d, lo, planes, rect, buffer); break;
+    case 3: InterleaveRows<Sample, 3>(d, lo, planes, rect, buffer); break;
+    case 4: InterleaveRows<Sample, 4>(d, lo, planes, rect, buffer); break;
+    default: InterleaveRows<Sample, 0>(d, lo, planes, rect, buffer); break;
+  }
+}
+
+template <typename Sample>
+void Deinterleave(DocumentImage* d, int lo, int planes, const VRect& rect, const uint8_t* buffer) {
+  switch (planes) {
+    case 1: DeinterleaveRows<Sample, 1>(d, lo, planes, rect, buffer); break;
+    case 2: DeinterleaveRows<Sample, 2>(d, lo, planes, rect, buffer); break;
+    case 3: DeinterleaveRows<Sample, 3>(d, lo, planes, rect, buffer); break;
+    case 4: DeinterleaveRows<Sample, 4>(d, lo, planes, rect, buffer); break;
+    default: DeinterleaveRows<Sample, 0>(d, lo, planes, rect, buffer); break;
   }
 }
 
 void Interleave(DocumentImage* d, int lo, int planes, const VRect& rect, uint8_t* buffer) {
   switch (d->bytesPerSample) {
-    case 1: InterleaveRows<uint8_t>(d, lo, planes, rect, buffer); break;
-    case 2: InterleaveRows<uint16_t>(d, lo, planes, rect, buffer); break;
-    default: InterleaveRows<uint32_t>(d, lo, planes, rect, buffer); break;
+    case 1: Interleave<uint8_t>(d, lo, planes, rect, buffer); break;
+    case 2: Interleave<uint16_t>(d, lo, planes, rect, buffer); break;
+    default: Interleave<uint32_t>(d, lo, planes, rect, buffer); break;
   }
 }
 
 void Deinterleave(DocumentImage* d, int lo, int planes, const VRect& rect, const uint8_t* buffer) {
   switch (d->bytesPerSample) {
-    case 1: DeinterleaveRows<uint8_t>(d, lo, planes, rect, buffer); break;
-    case 2: DeinterleaveRows<uint16_t>(d, lo, planes, rect, buffer); break;
-    default: DeinterleaveRows<uint32_t>(d, lo, planes, rect, buffer); break;
+    case 1: Deinterleave<uint8_t>(d, lo, planes, rect, buffer); break;
+    case 2: Deinterleave<uint16_t>(d, lo, planes, rect, buffer); break;
+    default: Deinterleave<uint32_t>(d, lo, planes, rect, buffer); break;
   }
 }
 
