@@ -101,19 +101,28 @@ std::vector<uint8_t> PlaneBytes(DocumentImage& image, int plane, const VRect& re
   return bytes;
 }
 
+void ExpectSameTraffic(const TrafficResult& asked, const TrafficResult& fromZero, const std::string& which) {
+  EXPECT_EQ(fromZero.record, asked.record) << which;
+  EXPECT_EQ(fromZero.written, asked.written) << which;
+  for (size_t p = 0; p < asked.written.size(); ++p) {
+    EXPECT_NE(asked.written[p], asked.original[p]) << which << ", plane " << p << ": the painted record reached the host";
+  }
+}
+
 }  // namespace
 
 class HostPlaneRanges : public HostRecordFixture {
  protected:
-  HostSession& OpenServing(const HostDocument& document, PlaneRangeService service, int16 tileSize = 32) {
+  HostSession& OpenServing(const HostDocument& document, PlaneRangeService service, HostProfile profile = HOST_PHOTOSHOP) {
     HostOptions options;
-    options.tileSize = tileSize;
+    options.tileSize = 32;
     options.planeRanges = service;
+    options.profile = profile;
     return Open(document, options);
   }
   // Reads the document, paints the record with distinct samples and writes it back.
-  bool ReadAndWrite(const HostDocument& document, PlaneRangeService service, TrafficResult* result) {
-    HostSession& session = OpenServing(document, service);
+  bool ReadAndWrite(const HostDocument& document, PlaneRangeService service, HostProfile profile, TrafficResult* result) {
+    HostSession& session = OpenServing(document, service, profile);
     result->original = session.Image().planes;
     bool read = OpenProfiles() && ReadHostImage();
     if (read) {
@@ -129,22 +138,22 @@ class HostPlaneRanges : public HostRecordFixture {
   }
 };
 
+// In a host with the big-document rectangles and in one with the 16-bit ones only.
 TEST_F(HostPlaneRanges, EveryModeGivesTheSamePixelsInAHostThatServesRangesFromPlaneZero) {
-  for (int16 mode : kModes) {
-    for (bool transparency : {false, true}) {
-      HostDocument document;
-      document.imageMode = mode;
-      document.width = 70;
-      document.height = 33;
-      document.hasTransparency = transparency;
-      TrafficResult asked, fromZero;
-      ASSERT_TRUE(ReadAndWrite(document, PLANES_AS_ASKED, &asked)) << mode;
-      ASSERT_TRUE(ReadAndWrite(document, PLANES_FROM_ZERO, &fromZero)) << mode;
-      std::string which = "mode " + std::to_string(mode) + (transparency ? " with transparency" : "");
-      EXPECT_EQ(fromZero.record, asked.record) << which;
-      EXPECT_EQ(fromZero.written, asked.written) << which;
-      for (size_t p = 0; p < asked.written.size(); ++p) {
-        EXPECT_NE(asked.written[p], asked.original[p]) << which << ", plane " << p << ": the painted record reached the host";
+  for (HostProfile profile : {HOST_PHOTOSHOP, HOST_PDN}) {
+    for (int16 mode : kModes) {
+      for (bool transparency : {false, true}) {
+        HostDocument document;
+        document.imageMode = mode;
+        document.width = 70;
+        document.height = 33;
+        document.hasTransparency = transparency;
+        std::string which = std::string(HostProfileName(profile)) + ", mode " + std::to_string(mode) +
+                            (transparency ? " with transparency" : "");
+        TrafficResult asked, fromZero;
+        ASSERT_TRUE(ReadAndWrite(document, PLANES_AS_ASKED, profile, &asked)) << which;
+        ASSERT_TRUE(ReadAndWrite(document, PLANES_FROM_ZERO, profile, &fromZero)) << which;
+        ExpectSameTraffic(asked, fromZero, which);
       }
     }
   }
