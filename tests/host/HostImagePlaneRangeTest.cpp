@@ -1,6 +1,9 @@
 // Plane ranges between the plug-in and hosts: every tile's planes travel in one request from
 // plane 0, so that a host serving plane 0 for any range that starts elsewhere gives the same
 // pixels as one that serves ranges as asked; and that host's fault, shown with single planes.
+// Sections: helpers (record bytes, distinct samples, the former one-plane requests); the same
+// pixels in every mode; the requests per tile; selection and unusual plane counts; the fault
+// itself; the reference host's service of ranges.
 #include <gtest/gtest.h>
 
 #include <cstring>
