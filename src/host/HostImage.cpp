@@ -1,6 +1,7 @@
 // Host image traffic. Host planes map onto the record's samples (8-bit records keep red in
 // sample 2, blue in 0; gray planes fill all three colour samples); 16-bit host samples run from
-// 0 to 32768 and are widened to 0..65535 here and narrowed again on the way back.
+// 0 to 32768 and are widened to 0..65535 here and narrowed again on the way back. Each tile's
+// planes travel interleaved in one request and are sorted into the samples on our side.
 #include "host/HostImage.h"
 
 #include <cmath>
@@ -42,28 +43,71 @@ uint8_t WidenSample(uint8_t v) { return v; }
 uint16_t WidenSample(uint16_t v) { return v >= 32768 ? 65535 : uint16_t(2 * v); }
 float WidenSample(float v) { return v; }
 
-// Row by row with the sample type known, so that a 24-megapixel read stays close to a copy.
 template <typename Sample>
-void CopyPlaneRowsIn(const VRect& tile, const int* samples, int count) {
+const Sample* InputRow(const VRect& tile, int32_t y) {
+  return reinterpret_cast<const Sample*>(static_cast<const uint8_t*>(gFilterRecord->inData) +
+                                         int64_t(y - tile.top) * gFilterRecord->inRowBytes);
+}
+
+// The host's pixels arrive interleaved, plane p of a pixel at in[p]. The usual layouts (one gray
+// or three colour planes, with or without transparency) are unrolled, so that a 24-megapixel
+// read stays close to a copy.
+template <typename Sample, int kColourPlanes, bool kTransparency>
+void CopyTileIn(const VRect& tile) {
+  constexpr int kPlanes = kColourPlanes + (kTransparency ? 1 : 0);
+  constexpr int kRed = HostPlaneSample(0, sizeof(Sample)), kBlue = HostPlaneSample(2, sizeof(Sample));
   const int64_t width = tile.right - tile.left;
   for (int32_t y = tile.top; y < tile.bottom; ++y) {
-    const auto* in = reinterpret_cast<const Sample*>(static_cast<const uint8_t*>(gFilterRecord->inData) +
-                                                     int64_t(y - tile.top) * gFilterRecord->inRowBytes);
+    const Sample* in = InputRow<Sample>(tile, y);
     auto* pixel = reinterpret_cast<Sample*>(gHostImage.Pixel(tile.left, y));
-    for (int64_t x = 0; x < width; ++x, pixel += 4) {
-      Sample value = WidenSample(in[x]);
-      for (int s = 0; s < count; ++s) pixel[samples[s]] = value;
+    for (int64_t x = 0; x < width; ++x, in += kPlanes, pixel += 4) {
+      if constexpr (kColourPlanes == 1) {
+        pixel[0] = pixel[1] = pixel[2] = WidenSample(in[0]);
+      } else {
+        pixel[kRed] = WidenSample(in[0]);
+        pixel[1] = WidenSample(in[1]);
+        pixel[kBlue] = WidenSample(in[2]);
+      }
+      if constexpr (kTransparency) pixel[3] = WidenSample(in[kColourPlanes]);
     }
   }
 }
 
-void CopyPlaneIn(const VRect& tile, int plane, int colourPlanes) {
-  int samples[3];
-  int count = SamplesOfPlane(plane, colourPlanes, gHostImage, samples);
+// Any other count of colour planes a host reports, plane after plane in the same order.
+template <typename Sample>
+void CopyTileInPlaneByPlane(const VRect& tile, int planes, int colourPlanes) {
+  const int64_t width = tile.right - tile.left;
+  for (int plane = 0; plane < planes; ++plane) {
+    int samples[3];
+    int count = SamplesOfPlane(plane, colourPlanes, gHostImage, samples);
+    for (int32_t y = tile.top; y < tile.bottom; ++y) {
+      const Sample* in = InputRow<Sample>(tile, y) + plane;
+      auto* pixel = reinterpret_cast<Sample*>(gHostImage.Pixel(tile.left, y));
+      for (int64_t x = 0; x < width; ++x, in += planes, pixel += 4) {
+        Sample value = WidenSample(*in);
+        for (int s = 0; s < count; ++s) pixel[samples[s]] = value;
+      }
+    }
+  }
+}
+
+template <typename Sample>
+void CopyTileIn(const VRect& tile, int planes, int colourPlanes) {
+  bool transparency = planes > colourPlanes;
+  if (colourPlanes == 1) {
+    transparency ? CopyTileIn<Sample, 1, true>(tile) : CopyTileIn<Sample, 1, false>(tile);
+  } else if (colourPlanes == 3) {
+    transparency ? CopyTileIn<Sample, 3, true>(tile) : CopyTileIn<Sample, 3, false>(tile);
+  } else {
+    CopyTileInPlaneByPlane<Sample>(tile, planes, colourPlanes);
+  }
+}
+
+void CopyTileIn(const VRect& tile, int planes, int colourPlanes) {
   switch (gHostImage.bytesPerSample) {
-    case 1: CopyPlaneRowsIn<uint8_t>(tile, samples, count); break;
-    case 2: CopyPlaneRowsIn<uint16_t>(tile, samples, count); break;
-    default: CopyPlaneRowsIn<float>(tile, samples, count); break;
+    case 1: CopyTileIn<uint8_t>(tile, planes, colourPlanes); break;
+    case 2: CopyTileIn<uint16_t>(tile, planes, colourPlanes); break;
+    default: CopyTileIn<float>(tile, planes, colourPlanes); break;
   }
 }
 
@@ -113,22 +157,23 @@ void LogInputDescription() {
               unsigned(bounds.right - bounds.left), unsigned(bounds.bottom - bounds.top), unsigned(depth), HostModeName(mode));
 }
 
+// All planes of a tile in one request, starting at plane 0: some hosts serve plane 0 for any
+// range that starts elsewhere, and every host serves the whole range correctly.
 bool ReadTile(const VRect& tile, int planes, int colourPlanes) {
   SetOutputRectangle(kEmptyRect);
   SetInputRectangle(tile);
-  for (int plane = 0; plane < planes; ++plane) {
-    gFilterRecord->inLoPlane = gFilterRecord->inHiPlane = int16(plane);
-    bool withMask = plane == 0 && gFilterRecord->haveMask;
-    SetMaskRectangle(withMask ? tile : kEmptyRect);
-    OSErr result = gFilterRecord->advanceState();
-    SetResult(result);
-    if (result != noErr) {
-      ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Could not read input image.");
-      return false;
-    }
-    CopyPlaneIn(tile, plane, colourPlanes);
-    if (withMask && gHostImage.HasMask()) CopyMaskIn(tile);
+  gFilterRecord->inLoPlane = 0;
+  gFilterRecord->inHiPlane = int16(planes - 1);
+  bool withMask = gFilterRecord->haveMask != 0;
+  SetMaskRectangle(withMask ? tile : kEmptyRect);
+  OSErr result = gFilterRecord->advanceState();
+  SetResult(result);
+  if (result != noErr) {
+    ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Could not read input image.");
+    return false;
   }
+  CopyTileIn(tile, planes, colourPlanes);
+  if (withMask && gHostImage.HasMask()) CopyMaskIn(tile);
   return true;
 }
 
@@ -164,12 +209,6 @@ int HostColourPlanes() {
 }
 
 int HostTotalPlanes() { return HostColourPlanes() + (gFilterRecord->inTransparencyMask > 0 ? 1 : 0); }
-
-// 8-bit records are stored blue, green, red, alpha.
-int HostPlaneSample(int plane, const ImageRecord& image) {
-  if (plane >= 3) return 3;
-  return image.bytesPerSample == 1 ? 2 - plane : plane;
-}
 
 bool ReadHostImage() {
   LogInputDescription();

@@ -167,6 +167,39 @@ TEST_F(FilterHostFiles, TheFilterPaintsStarsAndTheSettingsReachIt) {
   RemoveFolderTree(folder);
 }
 
+// A host that serves plane ranges from plane 0 whatever plane they start at: the filter's output
+// file is byte for byte the one of a host that serves them as asked, stars in every channel.
+TEST_F(FilterHostFiles, AHostServingPlaneRangesFromPlaneZeroRendersTheSameFile) {
+  std::wstring folder = MakeScratchFolder(L"planeranges");
+  struct Case {
+    int colourPlanes;
+    bool alpha;
+    int bytes;
+    const wchar_t* name;
+  };
+  for (const Case& c : {Case{3, false, 1, L"rgb8.png"}, Case{3, true, 2, L"rgba16.tif"}, Case{1, false, 4, L"gray32.pfm"}}) {
+    DocumentImage picture = MakeTestDocument(300, 200, c.colourPlanes, c.alpha, c.bytes, false);
+    std::string error;
+    std::wstring in = folder + L"\\in-" + c.name, asked = folder + L"\\asked-" + c.name, fromZero = folder + L"\\zero-" + c.name;
+    ASSERT_TRUE(SaveImageFile(in, picture, {}, &error)) << error;
+    std::wstring common = L"--in " + Quoted(in) + L" --tile 128 --set qntY=100 --out ";
+    ProcessResult normal = RunHost(common + Quoted(asked));
+    ASSERT_EQ(normal.exitCode, 0) << normal.output;
+    ProcessResult quirky = RunHost(common + Quoted(fromZero) + L" --quirk planes-from-zero");
+    ASSERT_EQ(quirky.exitCode, 0) << quirky.output;
+    EXPECT_EQ(ReadWholeFile(fromZero), ReadWholeFile(asked)) << "the output files differ";
+    DocumentImage rendered;
+    ImageFileInfo info;
+    ASSERT_TRUE(LoadImageFile(fromZero, c.bytes * 8, c.colourPlanes == 1 ? 1 : 0, &rendered, &info, &error)) << error;
+    for (int p = 0; p < c.colourPlanes; ++p) {
+      EXPECT_NE(rendered.planes[size_t(p)], picture.planes[size_t(p)]) << "stars in plane " << p;
+    }
+  }
+  ProcessResult unknown = RunHost(L"--quirk planes-from-one");
+  EXPECT_EQ(unknown.exitCode, 64);
+  RemoveFolderTree(folder);
+}
+
 TEST_F(FilterHostFiles, CancellingTheRenderWritesNoFile) {
   std::wstring folder = MakeScratchFolder(L"rendercancel");
   std::string error;

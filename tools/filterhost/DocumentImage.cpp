@@ -1,6 +1,7 @@
-// advanceState as a host serves it: the requested input rectangle and planes (with padding and
-// an integral sampling rate), the output rectangle pre-filled with the document's pixels and
-// taken back at the next call, and the selection mask.
+// advanceState as a host serves it: the requested input rectangle and planes interleaved (with
+// padding and an integral sampling rate), the output rectangle pre-filled with the document's
+// pixels and taken back at the next call, and the selection mask; plane ranges as asked or, to
+// imitate a faulty host, from plane 0.
 #include "DocumentImage.h"
 
 #include <algorithm>
@@ -8,14 +9,6 @@
 #include <cstring>
 
 namespace {
-
-struct Traffic {
-  std::vector<uint8_t> input, output, mask;
-  bool outputPending = false;
-  VRect outputRect{};
-  int outputLo = 0, outputHi = -1;
-};
-Traffic gTraffic;
 
 bool UsingBig(const FilterRecord* r) { return r->bigDocumentData != nullptr && r->bigDocumentData->PluginUsing32BitCoordinates; }
 VRect Wide(const Rect& r) { return VRect{r.top, r.left, r.bottom, r.right}; }
@@ -36,7 +29,92 @@ bool SourcePixel(const DocumentImage& d, int64_t x, int64_t y, int32_t rate, int
   return true;
 }
 
-OSErr DeliverInput(FilterRecord* r, DocumentImage* d, const VRect& rect) {
+// The first plane the host serves for a range: the one asked for, or plane 0 for a host that
+// mishandles ranges that do not start there.
+int ServedLoPlane(int lo, PlaneRangeService service) { return service == PLANES_FROM_ZERO ? 0 : lo; }
+
+// Rows of a rectangle at full resolution, planes interleaved, in the sample's own width, so that
+// a whole-document read or write stays close to a copy.
+template <typename Sample, int kPlanes>
+void InterleaveRows(DocumentImage* d, int lo, int planes, const VRect& rect, uint8_t* buffer) {
+  int64_t width = rect.right - rect.left;
+  for (int64_t y = rect.top; y < rect.bottom; ++y) {
+    auto* out = reinterpret_cast<Sample*>(buffer) + (y - rect.top) * width * planes;
+    if constexpr (kPlanes == 0) {
+      for (int p = 0; p < planes; ++p) {
+        const auto* plane = reinterpret_cast<const Sample*>(d->Sample(lo + p, rect.left, y));
+        for (int64_t x = 0; x < width; ++x) out[x * planes + p] = plane[x];
+      }
+    } else {
+      const Sample* in[kPlanes];
+      for (int p = 0; p < kPlanes; ++p) in[p] = reinterpret_cast<const Sample*>(d->Sample(lo + p, rect.left, y));
+      for (int64_t x = 0; x < width; ++x, out += kPlanes) {
+        for (int p = 0; p < kPlanes; ++p) out[p] = in[p][x];
+      }
+    }
+  }
+}
+
+template <typename Sample, int kPlanes>
+void DeinterleaveRows(DocumentImage* d, int lo, int planes, const VRect& rect, const uint8_t* buffer) {
+  int64_t width = rect.right - rect.left;
+  for (int64_t y = rect.top; y < rect.bottom; ++y) {
+    const auto* in = reinterpret_cast<const Sample*>(buffer) + (y - rect.top) * width * planes;
+    if constexpr (kPlanes == 0) {
+      for (int p = 0; p < planes; ++p) {
+        auto* plane = reinterpret_cast<Sample*>(d->Sample(lo + p, rect.left, y));
+        for (int64_t x = 0; x < width; ++x) plane[x] = in[x * planes + p];
+      }
+    } else {
+      Sample* out[kPlanes];
+      for (int p = 0; p < kPlanes; ++p) out[p] = reinterpret_cast<Sample*>(d->Sample(lo + p, rect.left, y));
+      for (int64_t x = 0; x < width; ++x, in += kPlanes) {
+        for (int p = 0; p < kPlanes; ++p) out[p][x] = in[p];
+      }
+    }
+  }
+}
+
+// The usual one to four planes with their count a constant (kPlanes 0: any count).
+template <typename Sample>
+void Interleave(DocumentImage* d, int lo, int planes, const VRect& rect, uint8_t* buffer) {
+  switch (planes) {
+    case 1: InterleaveRows<Sample, 1>(d, lo, planes, rect, buffer); break;
+    case 2: InterleaveRows<Sample, 2>(d, lo, planes, rect, buffer); break;
+    case 3: InterleaveRows<Sample, 3>(d, lo, planes, rect, buffer); break;
+    case 4: InterleaveRows<Sample, 4>(d, lo, planes, rect, buffer); break;
+    default: InterleaveRows<Sample, 0>(d, lo, planes, rect, buffer); break;
+  }
+}
+
+template <typename Sample>
+void Deinterleave(DocumentImage* d, int lo, int planes, const VRect& rect, const uint8_t* buffer) {
+  switch (planes) {
+    case 1: DeinterleaveRows<Sample, 1>(d, lo, planes, rect, buffer); break;
+    case 2: DeinterleaveRows<Sample, 2>(d, lo, planes, rect, buffer); break;
+    case 3: DeinterleaveRows<Sample, 3>(d, lo, planes, rect, buffer); break;
+    case 4: DeinterleaveRows<Sample, 4>(d, lo, planes, rect, buffer); break;
+    default: DeinterleaveRows<Sample, 0>(d, lo, planes, rect, buffer); break;
+  }
+}
+
+void Interleave(DocumentImage* d, int lo, int planes, const VRect& rect, uint8_t* buffer) {
+  switch (d->bytesPerSample) {
+    case 1: Interleave<uint8_t>(d, lo, planes, rect, buffer); break;
+    case 2: Interleave<uint16_t>(d, lo, planes, rect, buffer); break;
+    default: Interleave<uint32_t>(d, lo, planes, rect, buffer); break;
+  }
+}
+
+void Deinterleave(DocumentImage* d, int lo, int planes, const VRect& rect, const uint8_t* buffer) {
+  switch (d->bytesPerSample) {
+    case 1: Deinterleave<uint8_t>(d, lo, planes, rect, buffer); break;
+    case 2: Deinterleave<uint16_t>(d, lo, planes, rect, buffer); break;
+    default: Deinterleave<uint32_t>(d, lo, planes, rect, buffer); break;
+  }
+}
+
+OSErr DeliverInput(FilterRecord* r, DocumentImage* d, const VRect& rect, PlaneRangeService service, ImageTraffic* traffic) {
   int lo = r->inLoPlane, hi = r->inHiPlane;
   if (lo < 0 || hi < lo || hi >= d->Planes()) return filterBadParameters;
   if (r->inputPadding == -3 && (!Inside(VRect{int32(int64_t(rect.top) * r->inputRate >> 16), int32(int64_t(rect.left) * r->inputRate >> 16),
@@ -44,23 +122,27 @@ OSErr DeliverInput(FilterRecord* r, DocumentImage* d, const VRect& rect) {
     return filterBadParameters;
   }
   int planes = hi - lo + 1, bytes = d->bytesPerSample;
+  lo = ServedLoPlane(lo, service);
   int64_t width = rect.right - rect.left, height = rect.bottom - rect.top;
-  gTraffic.input.assign(size_t(width * height * planes * bytes), 0);
-  r->inData = gTraffic.input.data();
+  size_t size = size_t(width * height * planes * bytes);
   r->inRowBytes = int32(width * planes * bytes);
-  if (r->inputRate == (1 << 16) && planes == 1 && Inside(rect, *d)) {
-    // The common case, a plane at full resolution inside the document, row by row as a host does.
-    for (int64_t y = 0; y < height; ++y) {
-      memcpy(gTraffic.input.data() + y * width * bytes, d->Sample(lo, rect.left, rect.top + y), size_t(width * bytes));
-    }
+  r->inColumnBytes = planes * bytes;
+  r->inPlaneBytes = bytes;
+  if (r->inputRate == (1 << 16) && Inside(rect, *d)) {
+    // The common case, the planes at full resolution inside the document, row by row as a host does.
+    traffic->input.resize(size);
+    r->inData = traffic->input.data();
+    Interleave(d, lo, planes, rect, traffic->input.data());
     return noErr;
   }
+  traffic->input.assign(size, 0);
+  r->inData = traffic->input.data();
   for (int64_t y = 0; y < height; ++y) {
     for (int64_t x = 0; x < width; ++x) {
       int64_t sx, sy;
       bool inside = SourcePixel(*d, rect.left + x, rect.top + y, r->inputRate, r->inputPadding, &sx, &sy);
       for (int p = 0; p < planes; ++p) {
-        uint8_t* out = gTraffic.input.data() + ((y * width + x) * planes + p) * bytes;
+        uint8_t* out = traffic->input.data() + ((y * width + x) * planes + p) * bytes;
         if (inside) memcpy(out, d->Sample(lo + p, sx, sy), size_t(bytes));
         else if (r->inputPadding >= 0 && bytes == 1) *out = uint8_t(r->inputPadding);
       }
@@ -69,41 +151,32 @@ OSErr DeliverInput(FilterRecord* r, DocumentImage* d, const VRect& rect) {
   return noErr;
 }
 
-OSErr PrepareOutput(FilterRecord* r, DocumentImage* d, const VRect& rect) {
+OSErr PrepareOutput(FilterRecord* r, DocumentImage* d, const VRect& rect, PlaneRangeService service, ImageTraffic* traffic) {
   int lo = r->outLoPlane, hi = r->outHiPlane;
   if (lo < 0 || hi < lo || hi >= d->Planes() || !Inside(rect, *d)) return filterBadParameters;
   int planes = hi - lo + 1, bytes = d->bytesPerSample;
+  lo = ServedLoPlane(lo, service);
   int64_t width = rect.right - rect.left, height = rect.bottom - rect.top;
-  gTraffic.output.assign(size_t(width * height * planes * bytes), 0);
-  for (int64_t y = 0; y < height; ++y) {
-    if (planes == 1) {
-      memcpy(gTraffic.output.data() + y * width * bytes, d->Sample(lo, rect.left, rect.top + y), size_t(width * bytes));
-      continue;
-    }
-    for (int64_t x = 0; x < width; ++x) {
-      for (int p = 0; p < planes; ++p) {
-        memcpy(gTraffic.output.data() + ((y * width + x) * planes + p) * bytes, d->Sample(lo + p, rect.left + x, rect.top + y),
-               size_t(bytes));
-      }
-    }
-  }
-  r->outData = gTraffic.output.data();
+  traffic->output.resize(size_t(width * height * planes * bytes));
+  Interleave(d, lo, planes, rect, traffic->output.data());
+  r->outData = traffic->output.data();
   r->outRowBytes = int32(width * planes * bytes);
-  gTraffic.outputPending = true;
-  gTraffic.outputRect = rect;
-  gTraffic.outputLo = lo;
-  gTraffic.outputHi = hi;
+  r->outColumnBytes = planes * bytes;
+  r->outPlaneBytes = bytes;
+  traffic->outputPending = true;
+  traffic->outputRect = rect;
+  traffic->outputServed = PlaneRange{lo, lo + planes - 1};
   return noErr;
 }
 
-OSErr DeliverMask(FilterRecord* r, DocumentImage* d, const VRect& rect) {
+OSErr DeliverMask(FilterRecord* r, DocumentImage* d, const VRect& rect, ImageTraffic* traffic) {
   if (d->mask.empty() || !Inside(rect, *d)) return filterBadParameters;
   int64_t width = rect.right - rect.left, height = rect.bottom - rect.top;
-  gTraffic.mask.resize(size_t(width * height));
+  traffic->mask.resize(size_t(width * height));
   for (int64_t y = 0; y < height; ++y) {
-    memcpy(gTraffic.mask.data() + y * width, d->mask.data() + (rect.top + y) * d->width + rect.left, size_t(width));
+    memcpy(traffic->mask.data() + y * width, d->mask.data() + (rect.top + y) * d->width + rect.left, size_t(width));
   }
-  r->maskData = gTraffic.mask.data();
+  r->maskData = traffic->mask.data();
   r->maskRowBytes = int32(width);
   return noErr;
 }
@@ -111,29 +184,15 @@ OSErr DeliverMask(FilterRecord* r, DocumentImage* d, const VRect& rect) {
 }  // namespace
 
 void CommitPendingOutput(FilterRecord* record, DocumentImage* document, ImageTraffic* traffic) {
-  if (!gTraffic.outputPending) return;
-  const VRect& rect = gTraffic.outputRect;
-  int planes = gTraffic.outputHi - gTraffic.outputLo + 1, bytes = document->bytesPerSample;
-  int64_t width = rect.right - rect.left;
-  for (int64_t y = rect.top; y < rect.bottom; ++y) {
-    if (planes == 1) {
-      memcpy(document->Sample(gTraffic.outputLo, rect.left, y), gTraffic.output.data() + (y - rect.top) * width * bytes,
-             size_t(width * bytes));
-      continue;
-    }
-    for (int64_t x = rect.left; x < rect.right; ++x) {
-      for (int p = 0; p < planes; ++p) {
-        memcpy(document->Sample(gTraffic.outputLo + p, x, y),
-               gTraffic.output.data() + (((y - rect.top) * width + (x - rect.left)) * planes + p) * bytes, size_t(bytes));
-      }
-    }
-  }
-  gTraffic.outputPending = false;
+  if (!traffic->outputPending) return;
+  const PlaneRange& served = traffic->outputServed;
+  Deinterleave(document, served.lo, served.hi - served.lo + 1, traffic->outputRect, traffic->output.data());
+  traffic->outputPending = false;
   record->outData = nullptr;
   ++traffic->outputTilesCommitted;
 }
 
-OSErr ServeAdvanceState(FilterRecord* record, DocumentImage* document, ImageTraffic* traffic) {
+OSErr ServeAdvanceState(FilterRecord* record, DocumentImage* document, ImageTraffic* traffic, PlaneRangeService service) {
   ++traffic->advanceCalls;
   CommitPendingOutput(record, document, traffic);
   record->inData = record->maskData = nullptr;
@@ -141,13 +200,15 @@ OSErr ServeAdvanceState(FilterRecord* record, DocumentImage* document, ImageTraf
   OSErr result = noErr;
   if (!Empty(in)) {
     traffic->inputRects.push_back(in);
-    result = DeliverInput(record, document, in);
+    traffic->inputPlanes.push_back(PlaneRange{record->inLoPlane, record->inHiPlane});
+    result = DeliverInput(record, document, in, service, traffic);
   }
   if (result == noErr && !Empty(out)) {
     traffic->outputRects.push_back(out);
-    result = PrepareOutput(record, document, out);
+    traffic->outputPlanes.push_back(PlaneRange{record->outLoPlane, record->outHiPlane});
+    result = PrepareOutput(record, document, out, service, traffic);
   }
-  if (result == noErr && !Empty(mask)) result = DeliverMask(record, document, mask);
+  if (result == noErr && !Empty(mask)) result = DeliverMask(record, document, mask, traffic);
   return result;
 }
 

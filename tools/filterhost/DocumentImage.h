@@ -1,6 +1,6 @@
 // The reference host's document pixels: one array per plane in the host's sample form (8-bit,
 // 16-bit 0..32768, 32-bit float), an optional selection mask, and the image traffic of
-// advanceState over them.
+// advanceState over them, planes interleaved.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -25,13 +25,30 @@ struct DocumentImage {
 DocumentImage MakeTestDocument(int32_t width, int32_t height, int colourPlanes, bool transparency, int bytesPerSample,
                                bool selection);
 
+// How the host serves a plane range: as asked, or as some hosts do, from plane 0 whenever the
+// range starts elsewhere (planes 0 to hi - lo are served and taken back).
+enum PlaneRangeService { PLANES_AS_ASKED, PLANES_FROM_ZERO, PLANE_RANGE_SERVICE_COUNT };
+
+struct PlaneRange {
+  int lo;
+  int hi;
+};
+
+// One session's image traffic: the buffers handed to the plug-in, the output still to be taken
+// back, and what was asked for.
 struct ImageTraffic {
   int advanceCalls = 0;
   std::vector<VRect> inputRects;
   std::vector<VRect> outputRects;
+  std::vector<PlaneRange> inputPlanes;   // as asked, one per input rectangle
+  std::vector<PlaneRange> outputPlanes;  // as asked, one per output rectangle
   int outputTilesCommitted = 0;
+  std::vector<uint8_t> input, output, mask;
+  bool outputPending = false;
+  VRect outputRect{};
+  PlaneRange outputServed{0, -1};
 };
 
 // Serves one advanceState call for the record; commits the previous output buffer first.
-OSErr ServeAdvanceState(FilterRecord* record, DocumentImage* document, ImageTraffic* traffic);
+OSErr ServeAdvanceState(FilterRecord* record, DocumentImage* document, ImageTraffic* traffic, PlaneRangeService service);
 void CommitPendingOutput(FilterRecord* record, DocumentImage* document, ImageTraffic* traffic);

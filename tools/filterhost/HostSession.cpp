@@ -51,6 +51,14 @@ bool ParseHostProfile(const char* name, HostProfile* profile) {
 
 const char* HostProfileName(HostProfile profile) { return kProfiles[profile].name; }
 
+// A fault of some real hosts, imitated over any profile (`--quirk NAME`): "planes-from-zero"
+// serves and takes plane 0 onward whatever plane a range starts at.
+bool ApplyHostQuirk(const char* name, HostOptions* options) {
+  if (strcmp(name, "planes-from-zero") != 0) return false;
+  options->planeRanges = PLANES_FROM_ZERO;
+  return true;
+}
+
 int16 HostDocument::Planes() const {
   bool gray = imageMode == plugInModeGrayScale || imageMode == plugInModeGray16 || imageMode == plugInModeGray32;
   return int16((gray ? 1 : 3) + (hasTransparency ? 1 : 0));
@@ -87,7 +95,7 @@ OSErr HostSession::AdvanceState() {
   if (session == nullptr) return errPlugInHostInsufficient;
   if (session->m_Options.trace) fprintf(session->m_Options.out, "trace: advanceState()\n");
   session->EnsureImage();
-  return ServeAdvanceState(session->m_Record, &session->m_Image, &session->m_Traffic);
+  return ServeAdvanceState(session->m_Record, &session->m_Image, &session->m_Traffic, session->m_Options.planeRanges);
 }
 
 HostSession::HostSession(const HostDocument& document, const HostOptions& options)

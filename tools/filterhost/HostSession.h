@@ -18,6 +18,8 @@
 enum HostProfile { HOST_PHOTOSHOP, HOST_PDN, HOST_PSPI, HOST_AFFINITY, HOST_PROFILE_COUNT };
 bool ParseHostProfile(const char* name, HostProfile* profile);
 const char* HostProfileName(HostProfile profile);
+struct HostOptions;
+bool ApplyHostQuirk(const char* name, HostOptions* options);
 
 struct HostDocument {
   int32 width = 512;
@@ -35,6 +37,7 @@ struct HostOptions {
   bool time = false;
   int cancelAtPercent = -1;  // abort answers true once progress reaches it
   int16 tileSize = 512;      // the host's suggested tile edge; 0 suggests none
+  PlaneRangeService planeRanges = PLANES_AS_ASKED;
   int32 maxSpace = 1 << 30;
   FILE* out = stdout;
   // Scripting: the descriptor offered at start (`--play`, `--set`), with its play info; without

@@ -38,7 +38,8 @@ void PrintUsage() {
   fprintf(stderr,
           "usage: filterhost PLUGIN.8bf [--dialog] [--repeat N] [--about] [--size WxH]\n"
           "                  [--mode gray|rgb] [--depth 8|16|32] [--selection] [--transparency]\n"
-          "                  [--host-profile photoshop|pdn|pspi|affinity] [--trace] [--time]\n"
+          "                  [--host-profile photoshop|pdn|pspi|affinity] [--quirk planes-from-zero]\n"
+          "                  [--trace] [--time]\n"
           "                  [--in FILE] [--out FILE] [--mask FILE] [--no-profile]\n"
           "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n"
           "                  [--set KEY=VALUE]... (Intn=80, Angl=12.5, numP=8, stEf=efT3, opsO=1, ...)\n"
@@ -109,6 +110,8 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
       if (sscanf(v.c_str(), "%dx%d", &line->document.width, &line->document.height) != 2) return false;
     } else if (arg == "--host-profile" && value(&v)) {
       if (!ParseHostProfile(v.c_str(), &line->options.profile)) return false;
+    } else if (arg == "--quirk" && value(&v)) {
+      if (!ApplyHostQuirk(v.c_str(), &line->options)) return false;
     } else if (arg.rfind("--", 0) != 0 && line->plugin.empty()) line->plugin = wide;
     else {
       fprintf(stderr, "filterhost: unknown or incomplete option '%s'\n", arg.c_str());
