@@ -3,6 +3,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "color/ColorConversion.h"
 #include "core/BufferManager.h"
@@ -62,13 +63,19 @@ bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& 
 // 1/256 of the range, and entries whose strength is not above the visibility minimum are skipped.
 void PaintTileEffectRow(EffectTile* tile, const TileEffect& effect, int64_t y);
 
-// The linear working space to the host image's linear space, as the host's readers see it.
+// How the tile's light reaches the host image: as the light a tile image of the host's mode in
+// the working profile would hold, once converted in place to the host's profile through the
+// cached transform and read with the host image's gamma. Lit pixels only, a row at a time.
 struct LinearConversion {
-  float matrix[3][3];
-  bool identity;
+  ColorTransform transform;  // working profile to the host's, in the host's sample format
+  uint32_t format;           // the host image's Little CMS format
+  double tileInverseGamma;   // encodes linear light as samples of the working profile
+  bool blackLit;             // black in the working profile is not black in the host's
+  uint32_t eightBitThresholds[257];   // 8-bit colour hosts: the linear value from which code k is written
+  std::vector<uint8_t> eightBitStart; // the code of the lowest linear value of each 256-wide step
 };
 bool MakeLinearConversion(const ImageRecord& host, LinearConversion* conversion);
 // Screens the window's rows onto the host image: each channel rises by the tile's share of its
-// headroom.
+// headroom, in the host's linear light.
 void ScreenTileOntoImage(const EffectTile& tile, const LinearConversion& conversion, ImageRecord* host,
                          const volatile bool* abort);
