@@ -2,7 +2,7 @@
 // host's mode in the working profile would give once converted to the host's profile: encoded
 // with the working profile's gamma into the host's sample format, converted through the cached
 // transform of that key, decoded with the host image's gamma. Only lit pixels are converted, in
-// runs of a row, so a dark tile costs no more than the test for black.
+// runs of a row; between alike profiles the light passes as it is.
 #include <lcms2.h>
 
 #include <algorithm>
@@ -19,13 +19,28 @@ constexpr int kRun = 256;  // lit pixels converted in one call
 
 // Samples as the image writers store linear light (computed in single precision, as they do)
 // and as the readers deliver it.
+uint8_t WrittenEightBit(uint32_t linear, double inverseGamma) {
+  if (linear > 0xFFFFFE) return 255;
+  return uint8_t(float(FastPower(double(linear) / 16777216.0, inverseGamma)) * 255.0f + 0.5f);
+}
+
+uint8_t EncodeEightBit(const EightBitEncoder& encoder, uint32_t linear) {
+  if (linear > 0xFFFFFE) return 255;
+  uint32_t code = encoder.start[linear >> 8];
+  while (linear >= encoder.thresholds[code + 1]) ++code;
+  return uint8_t(code);
+}
+
 template <typename Sample>
-Sample EncodedSample(uint32_t linear, double inverseGamma) {
-  float encoded = linear > 0xFFFFFE ? 1.0f : float(FastPower(double(linear) / 16777216.0, inverseGamma));
-  if constexpr (sizeof(Sample) == 1) return linear > 0xFFFFFE ? 255 : Sample(encoded * 255.0f + 0.5f);
+Sample EncodedSample(uint32_t linear, const LinearConversion& conversion) {
+  if constexpr (sizeof(Sample) == 1) return EncodeEightBit(conversion.tileEncoder, linear);
+  float encoded = linear > 0xFFFFFE ? 1.0f : float(FastPower(double(linear) / 16777216.0, conversion.tileInverseGamma));
   if constexpr (sizeof(Sample) == 2) return linear > 0xFFFFFE ? 65535 : Sample(encoded * 65535.0f + 0.5f);
   return encoded;
 }
+
+template <typename Sample>
+constexpr Sample kOpaque = sizeof(Sample) == 1 ? Sample(255) : sizeof(Sample) == 2 ? Sample(65535) : Sample(1);
 
 template <typename Sample>
 uint32_t DecodedSample(Sample sample, const ImageRecord& host) {
@@ -64,16 +79,16 @@ Layout LayoutOf(const ImageRecord& host) {
 }
 
 template <typename Sample>
-void EncodeInto(LitRun* run, int i, const float* tile, const Layout& layout, double inverseGamma) {
+void EncodeInto(LitRun* run, int i, const float* tile, const Layout& layout, const LinearConversion& conversion) {
   Sample* s = reinterpret_cast<Sample*>(run->samples) + 4 * i;
   if (layout.gray) {
-    s[0] = s[1] = s[2] = EncodedSample<Sample>(LinearOf(tile[0]), inverseGamma);
+    s[0] = s[1] = s[2] = EncodedSample<Sample>(LinearOf(tile[0]), conversion);
   } else {
-    s[layout.red] = EncodedSample<Sample>(LinearOf(tile[0]), inverseGamma);
-    s[1] = EncodedSample<Sample>(LinearOf(tile[1]), inverseGamma);
-    s[layout.blue] = EncodedSample<Sample>(LinearOf(tile[2]), inverseGamma);
+    s[layout.red] = EncodedSample<Sample>(LinearOf(tile[0]), conversion);
+    s[1] = EncodedSample<Sample>(LinearOf(tile[1]), conversion);
+    s[layout.blue] = EncodedSample<Sample>(LinearOf(tile[2]), conversion);
   }
-  s[3] = EncodedSample<Sample>(kLinearFull + 1, 1.0);  // opaque, though the transform leaves alpha alone
+  s[3] = kOpaque<Sample>;  // though the transform leaves alpha alone
 }
 
 template <typename Sample>
@@ -108,9 +123,17 @@ void ReturnRun(const EffectTile& tile, const LinearConversion& conversion, const
   for (; *x < right && run->count < kRun; ++*x) {
     const float* t = tile.At(*x, y);
     if (t[0] == 0 && t[1] == 0 && t[2] == 0 && !conversion.blackLit) continue;
-    EncodeInto<Sample>(run, run->count, t, layout, conversion.tileInverseGamma);
+    if (conversion.identity) {
+      uint32_t* light = run->light[run->count];
+      light[0] = LinearOf(t[0]);
+      light[1] = layout.gray ? light[0] : LinearOf(t[1]);
+      light[2] = layout.gray ? light[0] : LinearOf(t[2]);
+    } else {
+      EncodeInto<Sample>(run, run->count, t, layout, conversion);
+    }
     run->column[run->count++] = int32_t(*x);
   }
+  if (conversion.identity) return;
   ConvertRun<Sample>(conversion, host, run);
 }
 
@@ -131,7 +154,7 @@ template <typename Sample>
 bool BlackLendsLight(const LinearConversion& conversion, const ImageRecord& host) {
   LitRun run;
   const float black[3] = {0, 0, 0};
-  EncodeInto<Sample>(&run, 0, black, LayoutOf(host), conversion.tileInverseGamma);
+  EncodeInto<Sample>(&run, 0, black, LayoutOf(host), conversion);
   run.count = 1;
   ConvertRun<Sample>(conversion, host, &run);
   return run.light[0][0] != 0 || run.light[0][1] != 0 || run.light[0][2] != 0;
@@ -143,18 +166,9 @@ uint32_t Screen(uint32_t host, uint32_t light) {
   return host + uint32_t(double(light) * double(kLinearFull - host) * (1.0 / kLinearFull) + 0.5);
 }
 
-// 8-bit colour hosts: decoded through the image's table and encoded by thresholds, the same
-// rounding as the image's writer (to the nearest code in the encoded scale) without a power per
-// sample. Within a 256-wide step at most one threshold is passed, so one comparison finishes it.
+// 8-bit colour hosts: samples read through the image's table and written with the writer's
+// rounding, straight into the pixels.
 void ScreenEightBitRun(const LitRun& run, const LinearConversion& conversion, ImageRecord* host, int64_t y) {
-  const uint32_t* thresholds = conversion.eightBitThresholds;
-  const uint8_t* start = conversion.eightBitStart.data();
-  auto encode = [thresholds, start](uint32_t linear) {
-    if (linear > 0xFFFFFE) return uint8_t(255);
-    uint32_t code = start[linear >> 8];
-    while (linear >= thresholds[code + 1]) ++code;
-    return uint8_t(code);
-  };
   const int32_t* decode = host->gammaTables.eightToLinear;
   for (int i = 0; i < run.count; ++i) {
     uint8_t* pixel = host->Pixel(run.column[i], y);  // blue, green, red, alpha
@@ -162,7 +176,7 @@ void ScreenEightBitRun(const LitRun& run, const LinearConversion& conversion, Im
       uint8_t& sample = pixel[2 - k];
       uint32_t before = uint32_t(decode[sample]);
       uint32_t after = Screen(before, run.light[i][k]);
-      if (after != before) sample = std::max(sample, encode(after));
+      if (after != before) sample = std::max(sample, EncodeEightBit(conversion.hostEncoder, after));
     }
   }
 }
@@ -179,15 +193,24 @@ void ScreenRun(const LitRun& run, ImageRecord* host, int64_t y) {
   }
 }
 
-void BuildEightBitEncoder(double gamma, LinearConversion* conversion) {
-  uint32_t* thresholds = conversion->eightBitThresholds;
-  thresholds[0] = 0;
-  for (int k = 1; k < 256; ++k) thresholds[k] = uint32_t(std::ceil(std::pow((k - 0.5) / 255.0, gamma) * 16777216.0));
-  thresholds[256] = 0xFFFFFFFF;
-  conversion->eightBitStart.assign(65536, 0);
+// Each threshold is found by bisection on the writer's own arithmetic, so that the encoder
+// writes what the writer would. A 256-wide step may pass several thresholds near black.
+void BuildEightBitEncoder(double inverseGamma, EightBitEncoder* encoder) {
+  encoder->thresholds[0] = 0;
+  for (int k = 1; k < 256; ++k) {
+    uint32_t low = 0, high = kLinearFull;  // WrittenEightBit(high) >= k
+    while (low < high) {
+      uint32_t middle = low + (high - low) / 2;
+      if (WrittenEightBit(middle, inverseGamma) >= k) high = middle;
+      else low = middle + 1;
+    }
+    encoder->thresholds[k] = low;
+  }
+  encoder->thresholds[256] = 0xFFFFFFFF;
+  encoder->start.assign(65536, 0);
   for (uint32_t step = 0, code = 0; step < 65536; ++step) {
-    while (code < 255 && thresholds[code + 1] <= step << 8) ++code;
-    conversion->eightBitStart[step] = uint8_t(code);
+    while (code < 255 && encoder->thresholds[code + 1] <= step << 8) ++code;
+    encoder->start[step] = uint8_t(code);
   }
 }
 
@@ -200,11 +223,20 @@ bool IsEightBitColour(const ImageRecord& host) {
 // The transform is the one the cache keeps for converting a tile image of the host's mode, with
 // the cache's intent and flags, so that the host sees what that conversion would have given.
 bool MakeLinearConversion(const ImageRecord& host, LinearConversion* conversion) {
-  conversion->format = GetImageColorTransform(host);
-  conversion->transform = GetColorTransform(WorkingProfile(), conversion->format, host.profile, conversion->format);
-  if (conversion->transform == nullptr) return false;
   conversion->tileInverseGamma = 1.0 / QuantisedProfileGamma(WorkingProfile());
-  if (IsEightBitColour(host)) BuildEightBitEncoder(host.gamma, conversion);
+  conversion->blackLit = false;
+  if (host.bytesPerSample == 1) {
+    BuildEightBitEncoder(conversion->tileInverseGamma, &conversion->tileEncoder);
+    BuildEightBitEncoder(host.inverseGamma, &conversion->hostEncoder);
+  }
+  // Between alike profiles the transform changes nothing but for rounding, and most hosts that
+  // give no profile get the working profile's twin: their light is taken as it is.
+  conversion->identity = AreProfilesAlike(WorkingProfile(), host.profile);
+  conversion->transform = nullptr;
+  if (conversion->identity) return true;
+  uint32_t format = GetImageColorTransform(host);
+  conversion->transform = GetColorTransform(WorkingProfile(), format, host.profile, format);
+  if (conversion->transform == nullptr) return false;
   conversion->blackLit = host.bytesPerSample == 1   ? BlackLendsLight<uint8_t>(*conversion, host)
                          : host.bytesPerSample == 2 ? BlackLendsLight<uint16_t>(*conversion, host)
                                                     : BlackLendsLight<float>(*conversion, host);

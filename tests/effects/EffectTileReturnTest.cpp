@@ -61,7 +61,22 @@ cmsToneCurve* ToeCurve() {
   return cmsBuildTabulatedToneCurve16(nullptr, cmsUInt32Number(table.size()), table.data());
 }
 
+// The sRGB curve sampled, as many hosts' sRGB profiles hold it.
+cmsToneCurve* SampledSrgbCurve() {
+  std::vector<cmsUInt16Number> table(1024);
+  for (size_t i = 0; i < table.size(); ++i) {
+    double v = double(i) / double(table.size() - 1);
+    double linear = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    table[i] = cmsUInt16Number(std::lround(linear * 65535));
+  }
+  return cmsBuildTabulatedToneCurve16(nullptr, cmsUInt32Number(table.size()), table.data());
+}
+
+// The working profile's twin, whose light passes unconverted.
 std::vector<uint8_t> SrgbProfile() { return Saved(cmsCreate_sRGBProfile()); }
+std::vector<uint8_t> SampledSrgbProfile() {
+  return Saved(RgbProfile({{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}}, SampledSrgbCurve()));
+}
 // Adobe RGB's primaries, so that the primaries differ from the working space's too.
 std::vector<uint8_t> Gamma18Profile() {
   return Saved(RgbProfile({{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}}, cmsBuildGamma(nullptr, 1.8)));
@@ -81,19 +96,24 @@ struct ReturnCase {
   const char* name;
   std::vector<uint8_t> (*profile)();
   int16 mode;
+  bool alikeWorking;  // the host's profile is alike the working profile
 };
 void PrintTo(const ReturnCase& c, std::ostream* out) { *out << c.name; }
 
 // clang-format off
 const ReturnCase kReturnCases[] = {
-  {"sRGB8",       SrgbProfile,      plugInModeRGBColor},
-  {"sRGB16",      SrgbProfile,      plugInModeRGB48},
-  {"Gamma18_8",   Gamma18Profile,   plugInModeRGBColor},
-  {"Gamma18_16",  Gamma18Profile,   plugInModeRGB48},
-  {"Tabulated8",  TabulatedProfile, plugInModeRGBColor},
-  {"Tabulated16", TabulatedProfile, plugInModeRGB48},
-  {"Gray8",       GrayProfile,      plugInModeGrayScale},
-  {"Gray16",      GrayProfile,      plugInModeGray16},
+  {"sRGB8",          SrgbProfile,        plugInModeRGBColor,  true },
+  {"sRGB16",         SrgbProfile,        plugInModeRGB48,     true },
+  {"SampledSrgb8",   SampledSrgbProfile, plugInModeRGBColor,  false},
+  {"SampledSrgb16",  SampledSrgbProfile, plugInModeRGB48,     false},
+  {"Gamma18_8",      Gamma18Profile,     plugInModeRGBColor,  false},
+  {"Gamma18_16",     Gamma18Profile,     plugInModeRGB48,     false},
+  {"Tabulated8",     TabulatedProfile,   plugInModeRGBColor,  false},
+  {"Tabulated16",    TabulatedProfile,   plugInModeRGB48,     false},
+  {"Gray8",          GrayProfile,        plugInModeGrayScale, false},
+  {"Gray16",         GrayProfile,        plugInModeGray16,    false},
+  {"Tabulated32",    TabulatedProfile,   plugInModeRGB96,     false},
+  {"Gray32",         GrayProfile,        plugInModeGray32,    false},
 };
 // clang-format on
 
@@ -110,9 +130,12 @@ void PaintScene(DocumentImage* d) {
     uint8_t* p = d->Sample(plane, x, y);
     if (d->bytesPerSample == 1) {
       *p = uint8_t(std::lround(level * 255));
-    } else {
+    } else if (d->bytesPerSample == 2) {
       uint16_t v = uint16_t(std::lround(level * 32768));
       memcpy(p, &v, 2);
+    } else {
+      float v = float(level);
+      memcpy(p, &v, 4);
     }
   };
   for (int plane = 0; plane < d->colourPlanes; ++plane) {
@@ -207,11 +230,17 @@ class TileReturn : public HostRecordFixture, public testing::WithParamInterface<
       }
     }
   }
-  int Sample(const ImageRecord& image, int64_t x, int64_t y, int sample) {
+  // A sample as a fraction of full scale.
+  static double Level(const ImageRecord& image, int64_t x, int64_t y, int sample) {
     const uint8_t* p = image.Pixel(x, y);
-    if (image.bytesPerSample == 1) return p[sample];
-    uint16_t v;
-    memcpy(&v, p + 2 * sample, 2);
+    if (image.bytesPerSample == 1) return p[sample] / 255.0;
+    if (image.bytesPerSample == 2) {
+      uint16_t v;
+      memcpy(&v, p + 2 * sample, 2);
+      return v / 65535.0;
+    }
+    float v;
+    memcpy(&v, p + 4 * sample, 4);
     return v;
   }
 
@@ -222,34 +251,36 @@ class TileReturn : public HostRecordFixture, public testing::WithParamInterface<
 
 }  // namespace
 
-// Within a level at 8 bits and a thousandth of full scale at 16, every colour sample of every
+// Within a level at 8 bits and a thousandth of full scale at 16 and 32, every colour sample of every
 // pixel; and the effects are really there, in the dark and over the brighter background alike.
 TEST_P(TileReturn, GivesThePictureOfTheTileConvertedAsAnImage) {
   const ReturnCase& param = GetParam();
   std::vector<uint8_t> profile = param.profile();
   ASSERT_FALSE(profile.empty());
   OpenScene(param.mode, profile);
+  EXPECT_EQ(AreProfilesAlike(WorkingProfile(), HostImageProfile()), param.alikeWorking);
   ASSERT_EQ(ProcessImage(), 0);
   PaintReferenceTile();
   ReturnTheReferenceWay();
-  const int tolerance = gHostImage.bytesPerSample == 1 ? 1 : 65535 / 1000;
+  const double tolerance = gHostImage.bytesPerSample == 1 ? 1.0 / 255 + 1e-9 : 0.001;
   const ImageRect& rect = gHostImage.rectangle;
-  int worst = 0, beyond = 0, lit = 0, litBright = 0;
+  double worst = 0;
+  int beyond = 0, lit = 0, litBright = 0;
   int64_t worstX = 0, worstY = 0;
   for (int64_t y = rect.top; y < rect.bottom; ++y) {
     for (int64_t x = rect.left; x < rect.right; ++x) {
       bool changed = false;
       for (int sample = 0; sample < 3; ++sample) {
-        int delta = std::abs(Sample(gHostImage, x, y, sample) - Sample(m_Reference, x, y, sample));
+        double delta = std::fabs(Level(gHostImage, x, y, sample) - Level(m_Reference, x, y, sample));
         beyond += delta > tolerance;
         if (delta > worst) worst = delta, worstX = x, worstY = y;
-        changed |= Sample(m_Reference, x, y, sample) != Sample(m_Before, x, y, sample);
+        changed |= Level(m_Reference, x, y, sample) != Level(m_Before, x, y, sample);
       }
       lit += changed;
       litBright += changed && x > rect.right / 2;
     }
   }
-  EXPECT_EQ(beyond, 0) << "worst difference " << worst << " at " << worstX << ", " << worstY;
+  EXPECT_EQ(beyond, 0) << "worst difference " << worst << " of full scale" << " at " << worstX << ", " << worstY;
   EXPECT_GT(lit, 5000) << "the effects were painted";
   EXPECT_GT(litBright, 1000) << "over the brighter half too";
 }
