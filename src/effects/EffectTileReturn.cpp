@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "color/ColorProfiles.h"
 #include "core/FastPower.h"
@@ -31,10 +33,35 @@ uint8_t EncodeEightBit(const EightBitEncoder& encoder, uint32_t linear) {
   return uint8_t(code);
 }
 
+// The table holds (2^o (1 + m / 1024) / 2^24)^(1 / gamma) for octave o and step m; a 24-bit
+// value's float bits give both, and the bits below the step the share of the way to the next.
+constexpr int kStepsPerOctave = 1024;
+
+std::vector<float> TileEncodingTable(double inverseGamma) {
+  std::vector<float> table(24 * kStepsPerOctave + 1);
+  for (size_t i = 0; i < table.size(); ++i) {
+    double value = std::ldexp(1.0 + double(i % kStepsPerOctave) / kStepsPerOctave, int(i / kStepsPerOctave) - 24);
+    table[i] = float(FastPower(std::min(value, 1.0), inverseGamma));
+  }
+  return table;
+}
+
+float EncodeByTable(const float* table, uint32_t linear) {
+  if (linear == 0) return 0.0f;
+  float value = float(linear);  // exact below 2^24
+  uint32_t bits;
+  memcpy(&bits, &value, 4);
+  uint32_t index = ((bits >> 23) - 127) * kStepsPerOctave + ((bits >> 13) & (kStepsPerOctave - 1));
+  float share = float(bits & 0x1FFF) * (1.0f / 8192.0f);
+  return table[index] + (table[index + 1] - table[index]) * share;
+}
+
+// 8-bit samples exactly as the writers round them; 16-bit and float ones within a
+// ten-millionth of full scale of the writers' power, which may move a 16-bit sample by one.
 template <typename Sample>
 Sample EncodedSample(uint32_t linear, const LinearConversion& conversion) {
   if constexpr (sizeof(Sample) == 1) return EncodeEightBit(conversion.tileEncoder, linear);
-  float encoded = linear > 0xFFFFFE ? 1.0f : float(FastPower(double(linear) / 16777216.0, conversion.tileInverseGamma));
+  float encoded = linear > 0xFFFFFE ? 1.0f : EncodeByTable(conversion.tileEncoding.data(), linear);
   if constexpr (sizeof(Sample) == 2) return linear > 0xFFFFFE ? 65535 : Sample(encoded * 65535.0f + 0.5f);
   return encoded;
 }
@@ -228,6 +255,8 @@ bool MakeLinearConversion(const ImageRecord& host, LinearConversion* conversion)
   if (host.bytesPerSample == 1) {
     BuildEightBitEncoder(conversion->tileInverseGamma, &conversion->tileEncoder);
     BuildEightBitEncoder(host.inverseGamma, &conversion->hostEncoder);
+  } else {
+    conversion->tileEncoding = TileEncodingTable(conversion->tileInverseGamma);
   }
   // Between alike profiles the transform changes nothing but for rounding, and most hosts that
   // give no profile get the working profile's twin: their light is taken as it is.
