@@ -1,6 +1,8 @@
 // The return of the final render's light to the host's encoding, against the plain way of doing
 // it: the tile as an image record in the host's mode and the working profile, converted in place
 // to the host's profile through the cached transform and screened through the records' accessors.
+// Sections: host profiles built as ICC bytes; the scene; the oracle over every profile and depth;
+// the transform the light goes through.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -287,3 +289,44 @@ TEST_P(TileReturn, GivesThePictureOfTheTileConvertedAsAnImage) {
 
 INSTANTIATE_TEST_SUITE_P(HostProfiles, TileReturn, testing::ValuesIn(kReturnCases),
                          [](const testing::TestParamInfo<ReturnCase>& info) { return std::string(info.param.name); });
+
+// The light goes through the very transform that converting a tile image of the host's mode in
+// place would take from the cache, with the cache's intent and flags; between alike profiles
+// through none.
+class TileReturnTransform : public HostRecordFixture {
+ protected:
+  void OpenWith(int16 mode, const std::vector<uint8_t>& profile) {
+    HostDocument document;
+    document.imageMode = mode;
+    document.width = 64;
+    document.height = 32;
+    Open(document);
+    m_Session->SetImage(m_Session->Image(), profile);
+    ASSERT_TRUE(OpenProfiles());
+    ASSERT_TRUE(ReadHostImage());
+  }
+};
+
+TEST_F(TileReturnTransform, IsTheCachedOneOfATileImageOfTheHostsMode) {
+  for (int16 mode : {plugInModeRGBColor, plugInModeRGB48}) {
+    SCOPED_TRACE(testing::Message() << "mode " << mode);
+    OpenWith(mode, Gamma18Profile());
+    LinearConversion conversion;
+    ASSERT_TRUE(MakeLinearConversion(gHostImage, &conversion));
+    EXPECT_FALSE(conversion.identity);
+    ImageRecord tile;
+    ASSERT_TRUE(CreateImage(&tile, gHostImage.rectangle, gHostImage.rectangle, mode, WorkingProfile(), false, false));
+    uint32_t format = GetImageColorTransform(tile);
+    EXPECT_EQ(GetColorTransform(WorkingProfile(), format, HostImageProfile(), format), conversion.transform);
+    ReleaseImage(&tile);
+    TearDown();
+    SetUp();
+  }
+  OpenWith(plugInModeRGBColor, SrgbProfile());
+  int cached = CachedTransformCount();
+  LinearConversion conversion;
+  ASSERT_TRUE(MakeLinearConversion(gHostImage, &conversion));
+  EXPECT_TRUE(conversion.identity);
+  EXPECT_EQ(conversion.transform, nullptr);
+  EXPECT_EQ(CachedTransformCount(), cached) << "no transform is built for it";
+}
