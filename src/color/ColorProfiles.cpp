@@ -7,6 +7,7 @@
 #include <lcms2.h>
 
 #include <cstring>
+#include <vector>
 
 #include "color/TransformCache.h"
 #include "core/BufferManager.h"
@@ -79,6 +80,14 @@ ColorProfile MakeLinearWorkingProfile() {
   return profile;
 }
 
+std::vector<uint8_t> SavedProfile(ColorProfile profile) {
+  cmsUInt32Number size = 0;
+  if (!cmsSaveProfileToMem(profile, nullptr, &size) || size == 0) return {};
+  std::vector<uint8_t> bytes(size);
+  if (!cmsSaveProfileToMem(profile, bytes.data(), &size)) return {};
+  return bytes;
+}
+
 void CloseProfile(ColorProfile* profile) {
   if (*profile != nullptr) cmsCloseProfile(*profile);
   *profile = nullptr;
@@ -136,5 +145,20 @@ ColorProfile HostImageProfile() { return gProfiles.hostImage; }
 ColorProfile WorkingProfile() { return gProfiles.working; }
 ColorProfile LinearWorkingProfile() { return gProfiles.linearWorking; }
 ColorProfile GrayscaleWorkingProfile() { return gProfiles.grayscaleWorking; }
+
+// The header's date, creator and identifier say nothing about colours; its version, class and
+// colour spaces do, and the tags that follow it hold the rest.
+bool AreProfilesAlike(ColorProfile a, ColorProfile b) {
+  if (a == b) return a != nullptr;
+  if (a == nullptr || b == nullptr) return false;
+  if (cmsGetEncodedICCversion(a) != cmsGetEncodedICCversion(b) || cmsGetDeviceClass(a) != cmsGetDeviceClass(b) ||
+      cmsGetColorSpace(a) != cmsGetColorSpace(b) || cmsGetPCS(a) != cmsGetPCS(b)) {
+    return false;
+  }
+  constexpr size_t kHeaderBytes = 128;
+  std::vector<uint8_t> first = SavedProfile(a), second = SavedProfile(b);
+  return first.size() > kHeaderBytes && first.size() == second.size() &&
+         memcmp(first.data() + kHeaderBytes, second.data() + kHeaderBytes, first.size() - kHeaderBytes) == 0;
+}
 
 bool IsGrayProfile(ColorProfile profile) { return profile != nullptr && cmsGetColorSpace(profile) == cmsSigGrayData; }

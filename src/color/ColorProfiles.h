@@ -26,3 +26,6 @@ ColorProfile GrayscaleWorkingProfile();
 ColorProfile OpenLinearGrayProfile();
 
 bool IsGrayProfile(ColorProfile profile);
+// True when samples in either profile mean the same colours: the same kind of profile and the
+// same tags, whenever either was made.
+bool AreProfilesAlike(ColorProfile a, ColorProfile b);

@@ -3,6 +3,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "color/ColorConversion.h"
 #include "core/BufferManager.h"
@@ -62,13 +63,24 @@ bool PrepareTileEffect(const EffectTile& tile, Shape* shape, const EffectColor& 
 // 1/256 of the range, and entries whose strength is not above the visibility minimum are skipped.
 void PaintTileEffectRow(EffectTile* tile, const TileEffect& effect, int64_t y);
 
-// The linear working space to the host image's linear space, as the host's readers see it.
+// Linear light to 8-bit samples with the writers' rounding, by thresholds instead of a power.
+struct EightBitEncoder {
+  uint32_t thresholds[257];    // the lowest linear value written as code k
+  std::vector<uint8_t> start;  // the code of the lowest linear value of each 256-wide step
+};
+// How the tile's light reaches the host image: as the light a tile image of the host's mode in
+// the working profile would hold, once converted in place to the host's profile through the
+// cached transform and read with the host image's gamma. Lit pixels only, a row at a time.
 struct LinearConversion {
-  float matrix[3][3];
-  bool identity;
+  ColorTransform transform;  // working profile to the host's, in the host's sample format
+  double tileInverseGamma;   // encodes linear light as samples of the working profile
+  bool blackLit;             // black in the working profile is not black in the host's
+  bool identity;             // the host's profile is alike the working profile: the light passes as it is
+  EightBitEncoder tileEncoder, hostEncoder;  // 8-bit hosts: the tile's gamma and the host's
+  std::vector<float> tileEncoding;           // deeper hosts: the tile's gamma, 1024 steps an octave
 };
 bool MakeLinearConversion(const ImageRecord& host, LinearConversion* conversion);
 // Screens the window's rows onto the host image: each channel rises by the tile's share of its
-// headroom.
+// headroom, in the host's linear light.
 void ScreenTileOntoImage(const EffectTile& tile, const LinearConversion& conversion, ImageRecord* host,
                          const volatile bool* abort);

@@ -2,15 +2,11 @@
 // in a plain buffer with no call per pixel. For an entry of effect colour e (channels as fractions,
 // c the largest) and alpha a, the strength is s = min(1, 256 c a), and each channel p becomes
 // p + (s / c) e (1 - p): the compositing rule of the shapes, solved for one channel.
-#include <lcms2.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "color/ColorProfiles.h"
-#include "core/EightBitPixels.h"
 #include "effects/EffectTile.h"
 #include "support/Locks.h"
 
@@ -18,7 +14,6 @@ namespace {
 
 constexpr double kFraction = 4294967294.0;
 constexpr double kSaturation = 16777216.0 / 4294967294.0;  // 2^24 as a fraction: full strength beyond
-constexpr double kLinearFull = 16777215.0;
 
 }  // namespace
 
@@ -162,114 +157,5 @@ void PaintTileEffectRow(EffectTile* tile, const TileEffect& effect, int64_t y) {
     PaintRow<true>(tile, effect, y);
   } else {
     PaintRow<false>(tile, effect, y);
-  }
-}
-
-// Columns of the matrix are the working primaries as the host's linear values: each primary is
-// converted to the host profile, then linearised with the host image's own gamma.
-bool MakeLinearConversion(const ImageRecord& host, LinearConversion* conversion) {
-  ColorProfile working = LinearWorkingProfile();
-  ColorProfile target = host.profile;
-  bool gray = IsGrayImageMode(host.mode);
-  if (gray || target == nullptr || working == nullptr) {
-    // Grey tiles carry equal channels, already luminance in any grey space.
-    *conversion = LinearConversion{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, true};
-    return true;
-  }
-  cmsHTRANSFORM transform = cmsCreateTransform(working, TYPE_RGB_FLT, target, TYPE_RGB_FLT, INTENT_RELATIVE_COLORIMETRIC, 0);
-  if (transform == nullptr) return false;
-  bool identity = true;
-  for (int primary = 0; primary < 3; ++primary) {
-    float in[3] = {0, 0, 0}, out[3];
-    in[primary] = 1.0f;
-    cmsDoTransform(transform, in, out, 1);
-    for (int row = 0; row < 3; ++row) {
-      double v = std::max(0.0f, out[row]);
-      float linear = float(std::pow(v, host.gamma));
-      conversion->matrix[row][primary] = linear;
-      if (std::fabs(linear - (row == primary ? 1.0f : 0.0f)) > 2e-3f) identity = false;
-    }
-  }
-  cmsDeleteTransform(transform);
-  conversion->identity = identity;
-  return true;
-}
-
-namespace {
-
-// The tile's light in the host's linear space, or false where the tile is black.
-bool TileLight(const EffectTile& tile, const LinearConversion& conversion, int64_t x, int64_t y, float linear[3]) {
-  const float* t = tile.At(x, y);
-  if (t[0] == 0 && t[1] == 0 && t[2] == 0) return false;
-  const auto& m = conversion.matrix;
-  for (int row = 0; row < 3; ++row) {
-    float v = conversion.identity ? t[row] : m[row][0] * t[0] + m[row][1] * t[1] + m[row][2] * t[2];
-    linear[row] = std::min(1.0f, std::max(0.0f, v));
-  }
-  return true;
-}
-
-// Rounded by adding a half and truncating: both factors are positive, and the library's rounding
-// call costs more than the rest of the pixel.
-uint32_t Screen(uint32_t host, float light) { return host + uint32_t(double(light) * (kLinearFull - host) + 0.5); }
-
-// 8-bit colour hosts: decoded through the image's table and encoded by thresholds, the same
-// rounding as the image's writer (to the nearest code in the encoded scale) without a power per sample.
-void ScreenEightBit(const EffectTile& tile, const LinearConversion& conversion, ImageRecord* host, const ImageRect& area,
-                    const volatile bool* abort) {
-  uint32_t thresholds[257];  // linear value from which code k is written
-  thresholds[0] = 0;
-  for (int k = 1; k < 256; ++k) thresholds[k] = uint32_t(std::ceil(std::pow((k - 0.5) / 255.0, host->gamma) * 16777216.0));
-  thresholds[256] = 0xFFFFFFFF;
-  // The code of the lowest linear value of each 256-wide step; within a step at most one
-  // threshold is passed, so one comparison finishes the encoding.
-  std::vector<uint8_t> start(65536);
-  for (uint32_t step = 0, code = 0; step < 65536; ++step) {
-    while (code < 255 && thresholds[code + 1] <= step << 8) ++code;
-    start[step] = uint8_t(code);
-  }
-  auto encode = [&thresholds, &start](uint32_t linear) {
-    if (linear > 0xFFFFFE) return uint8_t(255);
-    uint32_t code = start[linear >> 8];
-    while (linear >= thresholds[code + 1]) ++code;
-    return uint8_t(code);
-  };
-  const int32_t* decode = host->gammaTables.eightToLinear;
-  for (int64_t y = area.top; y < area.bottom && !*abort; ++y) {
-    for (int64_t x = area.left; x < area.right; ++x) {
-      float light[3];
-      if (!TileLight(tile, conversion, x, y, light)) continue;
-      uint8_t* pixel = host->Pixel(x, y);  // blue, green, red, alpha
-      for (int k = 0; k < 3; ++k) {
-        uint8_t& sample = pixel[2 - k];
-        uint32_t before = uint32_t(decode[sample]);
-        uint32_t after = Screen(before, light[k]);
-        if (after != before) sample = std::max(sample, encode(after));
-      }
-    }
-  }
-}
-
-}  // namespace
-
-void ScreenTileOntoImage(const EffectTile& tile, const LinearConversion& conversion, ImageRecord* host,
-                         const volatile bool* abort) {
-  ImageRect area = WindowWithin(tile, host->rectangle);
-  if (host->mode == plugInModeRGBColor && host->pixelType == GL_UNSIGNED_BYTE_TYPE) {
-    ScreenEightBit(tile, conversion, host, area, abort);
-    return;
-  }
-  for (int64_t y = area.top; y < area.bottom && !*abort; ++y) {
-    for (int64_t x = area.left; x < area.right; ++x) {
-      float light[3];
-      if (!TileLight(tile, conversion, x, y, light)) continue;
-      PixelValue h;
-      host->readPixel(host, x, y, &h);
-      h.red = Screen(h.red, light[0]);
-      h.green = Screen(h.green, light[1]);
-      h.blue = Screen(h.blue, light[2]);
-      h.alpha = h.mask = kKeepSample;
-      host->writePixel(host, x, y, h);
-    }
   }
 }

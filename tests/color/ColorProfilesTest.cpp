@@ -5,6 +5,7 @@
 #include <lcms2.h>
 
 #include <cmath>
+#include <vector>
 
 #include "ProcessingFixture.h"
 #include "TestSupport.h"
@@ -142,4 +143,42 @@ TEST_F(ColorRun, AMonitorWithoutAProfileIsShownInSrgbAtGamma22) {
   }
   EXPECT_EQ(InitializeDisplayColorConversion(nullptr), display);
   CloseDisplayProfiles();
+}
+
+namespace {
+
+cmsHPROFILE ReopenedProfile(cmsHPROFILE profile, std::vector<uint8_t>* bytes) {
+  cmsUInt32Number size = 0;
+  if (profile == nullptr || !cmsSaveProfileToMem(profile, nullptr, &size)) return nullptr;
+  bytes->resize(size);
+  if (!cmsSaveProfileToMem(profile, bytes->data(), &size)) return nullptr;
+  return cmsOpenProfileFromMem(bytes->data(), size);
+}
+
+}  // namespace
+
+// A profile made apart from another, at another time or read back from a host's bytes, is alike
+// when it describes the same colours; a change of curve or of kind is not.
+TEST(ProfileLikeness, TheSameColoursAreAlikeWheneverAndHoweverTheProfileWasMade) {
+  cmsHPROFILE working = cmsCreate_sRGBProfile();
+  cmsHPROFILE twin = cmsCreate_sRGBProfile();
+  cmsSetHeaderFlags(twin, cmsEmbeddedProfileTrue);  // a header field that says nothing of colours
+  std::vector<uint8_t> bytes;
+  cmsHPROFILE fromHost = ReopenedProfile(twin, &bytes);
+  cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* power = cmsBuildGamma(nullptr, 2.2);
+  cmsToneCurve* curves[3] = {power, power, power};
+  cmsHPROFILE sameSpacePowerCurve = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsHPROFILE gray = cmsCreateGrayProfile(cmsD50_xyY(), power);
+  cmsFreeToneCurve(power);
+  ASSERT_NE(fromHost, nullptr);
+  EXPECT_TRUE(AreProfilesAlike(working, working));
+  EXPECT_TRUE(AreProfilesAlike(working, twin));
+  EXPECT_TRUE(AreProfilesAlike(working, fromHost));
+  EXPECT_FALSE(AreProfilesAlike(working, sameSpacePowerCurve));
+  EXPECT_FALSE(AreProfilesAlike(working, gray));
+  EXPECT_FALSE(AreProfilesAlike(working, nullptr));
+  EXPECT_FALSE(AreProfilesAlike(nullptr, nullptr));
+  for (cmsHPROFILE profile : {working, twin, fromHost, sameSpacePowerCurve, gray}) cmsCloseProfile(profile);
 }
