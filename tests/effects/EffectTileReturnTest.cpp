@@ -20,6 +20,7 @@
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
+#include "color/ImageProfile.h"
 #include "effects/EffectShapes.h"
 #include "effects/EffectTile.h"
 #include "effects/ProcessImage.h"
@@ -261,7 +262,7 @@ TEST_P(TileReturn, GivesThePictureOfTheTileConvertedAsAnImage) {
   ASSERT_FALSE(profile.empty());
   OpenScene(param.mode, profile);
   EXPECT_EQ(AreProfilesAlike(WorkingProfile(), HostImageProfile()), param.alikeWorking);
-  ASSERT_EQ(ProcessImage(), 0);
+  ASSERT_EQ(ProcessImage(&gHostImage), 0);
   PaintReferenceTile();
   ReturnTheReferenceWay();
   const double tolerance = gHostImage.bytesPerSample == 1 ? 1.0 / 255 + 1e-9 : 0.001;
