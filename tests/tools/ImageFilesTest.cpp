@@ -265,6 +265,32 @@ TEST_F(ImageFiles, TiledPlanarTiffIsRead) {
   }
 }
 
+// Other programs may store premultiplied (associated) alpha; the host's transparency is straight.
+TEST_F(ImageFiles, AssociatedAlphaIsDividedOut) {
+  std::wstring path = Path(L"associated.tif");
+  TIFF* tiff = TIFFOpenW(path.c_str(), "w");
+  ASSERT_NE(tiff, nullptr);
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 3);
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 1);
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 4);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  const uint16_t associated[] = {EXTRASAMPLE_ASSOCALPHA};
+  TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, associated);
+  uint8_t row[12] = {100, 50, 0, 128, 0, 0, 0, 0, 30, 60, 90, 255};
+  ASSERT_GE(TIFFWriteScanline(tiff, row, 0, 0), 0);
+  TIFFClose(tiff);
+  DocumentImage document;
+  ImageFileInfo info;
+  std::string error;
+  ASSERT_TRUE(LoadImageFile(path, 0, -1, &document, &info, &error)) << error;
+  ASSERT_TRUE(info.alpha);
+  EXPECT_EQ(document.planes[0], (std::vector<uint8_t>{199, 0, 30}));  // 100 * 255 / 128, rounded
+  EXPECT_EQ(document.planes[1], (std::vector<uint8_t>{100, 0, 60}));
+  EXPECT_EQ(document.planes[3], (std::vector<uint8_t>{128, 0, 255}));
+}
+
 // A 3 x 2 BMP made byte by byte: 24-bit, rows bottom-up in blue-green-red, padded to 4 bytes.
 TEST_F(ImageFiles, OtherFormatsAreReadThroughTheImagingComponent) {
   auto le32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };

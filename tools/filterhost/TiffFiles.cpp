@@ -1,5 +1,5 @@
 // Contents: the handle with its error capture; reading the samples as stored (strips or tiles,
-// chunky or planar); the RGBA fallback; the tags written; strips deflated on all processors for
+// chunky or planar, associated alpha divided out); the RGBA fallback; the tags written; strips deflated on all processors for
 // the fast levels, or through libtiff's codecs.
 #include "TiffFiles.h"
 
@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "ParallelDeflate.h"
 
@@ -167,6 +168,28 @@ bool ReadThroughRgba(TiffHandle& h, const TiffShape& s, FilePixels* pixels, std:
   return true;
 }
 
+// Associated alpha has the colour multiplied by it; the host's transparency does not. Whole
+// samples are rounded and kept within full scale; float ones are left unclipped.
+template <typename T>
+void DivideByAlpha(FilePixels* pixels, double full) {
+  constexpr bool kWhole = std::is_integral_v<T>;
+  int colour = pixels->channels - 1;
+  T* sample = reinterpret_cast<T*>(pixels->samples.data());
+  for (size_t i = 0; i < size_t(pixels->width) * pixels->height; ++i, sample += pixels->channels) {
+    double alpha = double(sample[colour]);
+    for (int c = 0; c < colour; ++c) {
+      double straight = alpha > 0 ? double(sample[c]) * full / alpha : 0.0;
+      sample[c] = kWhole ? T(std::min(full, straight) + 0.5) : T(straight);
+    }
+  }
+}
+
+void DivideByAssociatedAlpha(FilePixels* pixels) {
+  if (pixels->depth == 8) DivideByAlpha<uint8_t>(pixels, 255);
+  else if (pixels->depth == 16) DivideByAlpha<uint16_t>(pixels, 65535);
+  else DivideByAlpha<float>(pixels, 1);
+}
+
 bool ReadAsStored(TiffHandle& h, const TiffShape& s, FilePixels* pixels, std::string* error) {
   int colour = ColourSamplesOf(s);
   bool alpha = HasAlpha(s);
@@ -175,10 +198,11 @@ bool ReadAsStored(TiffHandle& h, const TiffShape& s, FilePixels* pixels, std::st
   if (!ReadStoredSamples(h.tiff, s, &all)) return FailDamaged(error, h.errors, "its image data is shorter than its size");
   if (all.channels == colour + (alpha ? 1 : 0)) {
     *pixels = std::move(all);
-    return true;
+  } else {
+    if (!AllocateFilePixels(s.width, s.height, colour + (alpha ? 1 : 0), s.bits, pixels, error)) return false;
+    KeepChannels(all, colour, alpha, pixels);
   }
-  if (!AllocateFilePixels(s.width, s.height, colour + (alpha ? 1 : 0), s.bits, pixels, error)) return false;
-  KeepChannels(all, colour, alpha, pixels);
+  if (alpha && s.extras[0] == EXTRASAMPLE_ASSOCALPHA) DivideByAssociatedAlpha(pixels);
   return true;
 }
 
