@@ -2,7 +2,9 @@
 # Runs the filter on a photo in the reference host and writes the star-effect image.
 # Usage: ./run.sh [INPUT] [OUTPUT] [filterhost options]
 #   INPUT   an image file (PNG, TIFF, JPEG, BMP; .pfm for 32-bit); default: examples/pleiades.png
-#   OUTPUT  default: out/NAME.png (.tif for 16-bit documents, .pfm for 32-bit)
+#   OUTPUT  its name chooses the format: .png (8 and 16-bit), .tif (8, 16 and 32-bit float) or .pfm
+#           (32-bit float); default: out/NAME.tif for a TIFF or float map input or with --depth 32,
+#           else out/NAME.png
 #   options for example --set Lngt=80 --set stEf=efT1 --set numP=8 (see the README)
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
@@ -17,7 +19,13 @@ while [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; do
   shift
 done
 [ -n "$input" ] || input=examples/pleiades.png
-[ -n "$output" ] || output="out/$(basename "${input%.*}").png"
+if [ -z "$output" ]; then
+  extension=png
+  case "${input,,}" in *.tif|*.tiff|*.pfm) extension=tif ;; esac
+  previous=""
+  for arg in "$@"; do [ "$previous $arg" != "--depth 32" ] || extension=tif; previous=$arg; done
+  output="out/$(basename "${input%.*}").$extension"
+fi
 mkdir -p "$(dirname "$output")"
 
 # The initial settings are played unless an action is given, so that --set changes only what it names.

@@ -21,7 +21,11 @@ fi
 
 # Debian's source packages need a deb-src line for the mirror the machine already uses.
 have_src() { grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; }
-if [ ! -d "$deps/lcms2" ] || [ ! -d "$deps/glew" ]; then
+# Each source package lands in .deps/NAME (the folder names the build expects).
+sources=(lcms2:lcms2 glew:glew zlib:zlib libpng1.6:libpng tiff:tiff)
+fetch=()
+for entry in "${sources[@]}"; do [ -d "$deps/${entry#*:}" ] || fetch+=("$entry"); done
+if [ ${#fetch[@]} -gt 0 ]; then
   if ! have_src; then
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
       sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
@@ -32,12 +36,16 @@ if [ ! -d "$deps/lcms2" ] || [ ! -d "$deps/glew" ]; then
     apt-get update -qq
   fi
   mkdir -p "$deps/download"
-  for pkg in lcms2 glew; do
-    if [ ! -d "$deps/$pkg" ]; then
-      (cd "$deps/download" && rm -rf "$pkg"-* && apt-get source -qq "$pkg" >/dev/null 2>&1)
+  # The newest version first; a mirror that lists a security update may not serve its source,
+  # so the versions before it are tried in turn.
+  for entry in "${fetch[@]}"; do
+    pkg=${entry%%:*} dir=${entry#*:} src=""
+    for version in $(apt-cache showsrc "$pkg" | awk '/^Version:/ {print $2}' | sort -rVu); do
+      (cd "$deps/download" && rm -rf "$pkg"-* && apt-get source -qq "$pkg=$version" >/dev/null 2>&1) || continue
       src=$(find "$deps/download" -maxdepth 1 -type d -name "$pkg-*" | head -n 1)
-      [ -n "$src" ] || { echo "setup: apt-get source $pkg failed" >&2; exit 1; }
-      mv "$src" "$deps/$pkg"
-    fi
+      [ -z "$src" ] || break
+    done
+    [ -n "$src" ] || { echo "setup: apt-get source $pkg failed" >&2; exit 1; }
+    mv "$src" "$deps/$dir"
   done
 fi

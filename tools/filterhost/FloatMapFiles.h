@@ -1,5 +1,5 @@
-// 32-bit float documents as Portable Float Map files (.pfm): the imaging component here has no
-// float encoder, and PFM is the simplest float image format that other tools read.
+// 32-bit float documents as Portable Float Map files (.pfm), beside float TIFF: the simplest float
+// image format, which scripts and other tools read without a library.
 #pragma once
 #include <string>
 

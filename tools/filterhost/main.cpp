@@ -2,6 +2,7 @@
 // a first run (with --dialog) or repeat runs through the plug-in's entry, as a host would.
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@ struct CommandLine {
   std::wstring output;
   std::wstring mask;
   bool noProfile = false;
+  int compressionLevel = kFastCompressionLevel;
   bool modeGiven = false;
   bool depthGiven = false;
   HostDocument document;
@@ -40,7 +42,7 @@ void PrintUsage() {
           "                  [--mode gray|rgb] [--depth 8|16|32] [--selection] [--transparency]\n"
           "                  [--host-profile photoshop|pdn|pspi|affinity] [--quirk planes-from-zero]\n"
           "                  [--trace] [--time]\n"
-          "                  [--in FILE] [--out FILE] [--mask FILE] [--no-profile]\n"
+          "                  [--in FILE] [--out FILE] [--mask FILE] [--no-profile] [--compression 0-9]\n"
           "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n"
           "                  [--set KEY=VALUE]... (Intn=80, Angl=12.5, numP=8, stEf=efT3, opsO=1, ...)\n"
           "                  [--play FILE] [--record FILE] [--play-info display|silent|dont-display]\n"
@@ -85,6 +87,13 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
     else if (arg == "--mode" && value(&v)) mode = v, line->modeGiven = true;
     else if (arg == "--depth" && value(&v)) depth = atoi(v.c_str()), line->depthGiven = true;
     else if (arg == "--no-profile") line->noProfile = true;
+    else if (arg == "--compression" && value(&v)) {
+      if (v.size() != 1 || v[0] < '0' || v[0] > '9') {
+        fprintf(stderr, "filterhost: --compression takes a level from 0 to 9\n");
+        return false;
+      }
+      line->compressionLevel = v[0] - '0';
+    }
     else if (arg == "--set" && value(&v)) {
       ParameterSetting setting;
       std::string error;
@@ -135,6 +144,15 @@ HWND CreatePlatformWindow() {
                        nullptr, windowClass.hInstance, nullptr);
 }
 
+int DepthOfMode(int16 imageMode) {
+  if (imageMode == plugInModeGray16 || imageMode == plugInModeRGB48) return 16;
+  return imageMode == plugInModeGray32 || imageMode == plugInModeRGB96 ? 32 : 8;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 int ExitCodeOf(int16 result) { return result == noErr ? 0 : result == userCanceledErr ? 2 : 1; }
 
 // The selection of --mask: a grayscale image of the document's size, 255 = selected.
@@ -161,9 +179,7 @@ bool LoadInput(CommandLine& line, DocumentImage* image, ImageFileInfo* info) {
   std::string error;
   bool gray = line.document.imageMode == plugInModeGrayScale || line.document.imageMode == plugInModeGray16 ||
               line.document.imageMode == plugInModeGray32;
-  int depth = line.depthGiven ? (line.document.imageMode == plugInModeGray16 || line.document.imageMode == plugInModeRGB48 ? 16
-                                 : line.document.imageMode == plugInModeGray32 || line.document.imageMode == plugInModeRGB96 ? 32 : 8)
-                              : 0;
+  int depth = line.depthGiven ? DepthOfMode(line.document.imageMode) : 0;
   if (!LoadImageFile(line.input, depth, line.modeGiven ? int(gray) : -1, image, info, &error)) {
     fprintf(stderr, "filterhost: %s\n", error.c_str());
     return false;
@@ -211,10 +227,16 @@ int Run(CommandLine& line) {
   if (!PrepareDescriptor(line)) return 1;
   DocumentImage image;
   ImageFileInfo info;
+  auto started = std::chrono::steady_clock::now();
   if (!line.input.empty() && !LoadInput(line, &image, &info)) return 1;
+  if (line.options.time && !line.input.empty()) printf("time: reading the image %.3f s\n", SecondsSince(started));
+  std::string error;
+  if (!line.output.empty() && !CanSaveImageFile(line.output, DepthOfMode(line.document.imageMode), &error)) {
+    fprintf(stderr, "filterhost: %s\n", error.c_str());
+    return 1;
+  }
   HostSession session(line.document, line.options);
   if (!line.input.empty()) session.SetImage(std::move(image), info.iccProfile);
-  std::string error;
   if (!session.Load(line.plugin, &error)) {
     fprintf(stderr, "filterhost: %s\n", error.c_str());
     return 1;
@@ -234,9 +256,13 @@ int Run(CommandLine& line) {
     for (int i = 0; i < line.repeat && result == noErr; ++i) result = session.RunRepeatRun();
   }
   StopBoxWatcher();
-  if (result == noErr && !line.output.empty() && !SaveImageFile(line.output, session.Image(), info.iccProfile, &error)) {
-    fprintf(stderr, "filterhost: %s\n", error.c_str());
-    return 1;
+  if (result == noErr && !line.output.empty()) {
+    started = std::chrono::steady_clock::now();
+    if (!SaveImageFile(line.output, session.Image(), info.iccProfile, &error, line.compressionLevel)) {
+      fprintf(stderr, "filterhost: %s\n", error.c_str());
+      return 1;
+    }
+    if (line.options.time) printf("time: writing the image %.3f s\n", SecondsSince(started));
   }
   if (result == noErr && !line.record.empty() && !WriteRecording(line, session)) return 1;
   const HandleStatistics& handles = GetHandleStatistics();
