@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/FastPower.h"
 #include "core/ImageRecord.h"
+#include "core/SampleEncoding.h"
 #include "core/SampleTables.h"
 #include "support/ErrorReport.h"
 
@@ -39,9 +39,7 @@ uint32_t ReadColour(const ImageRecord* image, const uint8_t* pixel, int sample) 
       memcpy(&half, pixel + 2 * sample, 2);
       value = HalfToFloat(half);
     }
-    if (!(value > 0.0f)) return 0;
-    if (value >= 1.0f) return kLinearMaximum;
-    return uint32_t(FastPower(double(value), image->gamma) * kLinearMaximum + 0.5);
+    return DecodedFloatLight(value, image->gamma);
   }
 }
 
@@ -104,11 +102,11 @@ void Store(uint8_t* pixel, int sample, Sample value) {
 template <SampleFormat F>
 void WriteColour(const ImageRecord* image, uint8_t* pixel, int sample, uint32_t value) {
   if (value == kKeepSample) return;
-  float encoded = value > 0xFFFFFE ? 1.0f : float(FastPower(double(value) / 16777216.0, image->inverseGamma));
+  float encoded = EncodedLight(value, image->inverseGamma);
   if constexpr (F == FORMAT_BGRA8) {
-    Store<uint8_t>(pixel, sample, value > 0xFFFFFE ? 255 : uint8_t(encoded * 255.0f + 0.5f));
+    Store<uint8_t>(pixel, sample, EightBitSampleOf(value, encoded));
   } else if constexpr (F == FORMAT_RGBA16) {
-    Store<uint16_t>(pixel, sample, value > 0xFFFFFE ? 65535 : uint16_t(encoded * 65535.0f + 0.5f));
+    Store<uint16_t>(pixel, sample, SixteenBitSampleOf(value, encoded));
   } else if constexpr (F == FORMAT_FLOAT) {
     Store<float>(pixel, sample, encoded);
   } else if constexpr (F == FORMAT_HALF) {

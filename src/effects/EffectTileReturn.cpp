@@ -12,19 +12,13 @@
 
 #include "color/ColorProfiles.h"
 #include "core/FastPower.h"
+#include "core/SampleEncoding.h"
 #include "effects/EffectTile.h"
 
 namespace {
 
 constexpr uint32_t kLinearFull = 0xFFFFFF;
 constexpr int kRun = 256;  // lit pixels converted in one call
-
-// Samples as the image writers store linear light (computed in single precision, as they do)
-// and as the readers deliver it.
-uint8_t WrittenEightBit(uint32_t linear, double inverseGamma) {
-  if (linear > 0xFFFFFE) return 255;
-  return uint8_t(float(FastPower(double(linear) / 16777216.0, inverseGamma)) * 255.0f + 0.5f);
-}
 
 uint8_t EncodeEightBit(const EightBitEncoder& encoder, uint32_t linear) {
   if (linear > 0xFFFFFE) return 255;
@@ -62,7 +56,7 @@ template <typename Sample>
 Sample EncodedSample(uint32_t linear, const LinearConversion& conversion) {
   if constexpr (sizeof(Sample) == 1) return EncodeEightBit(conversion.tileEncoder, linear);
   float encoded = linear > 0xFFFFFE ? 1.0f : EncodeByTable(conversion.tileEncoding.data(), linear);
-  if constexpr (sizeof(Sample) == 2) return linear > 0xFFFFFE ? 65535 : Sample(encoded * 65535.0f + 0.5f);
+  if constexpr (sizeof(Sample) == 2) return SixteenBitSampleOf(linear, encoded);
   return encoded;
 }
 
@@ -73,9 +67,7 @@ template <typename Sample>
 uint32_t DecodedSample(Sample sample, const ImageRecord& host) {
   if constexpr (sizeof(Sample) == 1) return uint32_t(host.gammaTables.eightToLinear[sample]);
   if constexpr (sizeof(Sample) == 2) return uint32_t(host.gammaTables.sixteenToLinear[sample]);
-  if (!(sample > 0.0f)) return 0;
-  if (sample >= 1.0f) return kLinearFull;
-  return uint32_t(FastPower(double(sample), host.gamma) * kLinearFull + 0.5);
+  return DecodedFloatLight(sample, host.gamma);
 }
 
 uint32_t LinearOf(float light) {
@@ -225,10 +217,10 @@ void ScreenRun(const LitRun& run, ImageRecord* host, int64_t y) {
 void BuildEightBitEncoder(double inverseGamma, EightBitEncoder* encoder) {
   encoder->thresholds[0] = 0;
   for (int k = 1; k < 256; ++k) {
-    uint32_t low = 0, high = kLinearFull;  // WrittenEightBit(high) >= k
+    uint32_t low = 0, high = kLinearFull;  // the writer stores at least k for high
     while (low < high) {
       uint32_t middle = low + (high - low) / 2;
-      if (WrittenEightBit(middle, inverseGamma) >= k) high = middle;
+      if (EightBitSampleOf(middle, EncodedLight(middle, inverseGamma)) >= k) high = middle;
       else low = middle + 1;
     }
     encoder->thresholds[k] = low;
