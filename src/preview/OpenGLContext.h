@@ -5,7 +5,7 @@
 
 enum OpenGLContextKind { OPENGL_CONTEXT_INVALID = 0, OPENGL_CONTEXT_SCREEN = 1, OPENGL_CONTEXT_BITMAP = 2 };
 
-// A 32-bit top-down-or-bottom-up DIB section of a window's client size.
+// A bottom-up 32-bit DIB section of a window's client size.
 struct ContextBitmap {
   BITMAPV5HEADER header{};
   void* pixels = nullptr;
@@ -25,6 +25,11 @@ struct OpenGLContext {
 
 // The pixel format number, or 0; *accelerated tells a hardware format from the generic one.
 int SelectPixelFormat(HWND window, bool forceSoftware, PIXELFORMATDESCRIPTOR* descriptor, bool* accelerated);
+// The two kinds of format SelectPixelFormat accepts.
+bool IsHardwarePixelFormat(const PIXELFORMATDESCRIPTOR& format);
+bool IsSoftwarePixelFormat(const PIXELFORMATDESCRIPTOR& format);
+// The number on a memory DC of the software format a window's number denotes.
+int MatchBitmapPixelFormat(HDC memoryContext, int pixelFormat, const PIXELFORMATDESCRIPTOR& wanted);
 // Each leaves the context current on success, or context->kind == OPENGL_CONTEXT_INVALID.
 void CreateScreenContext(OpenGLContext* context, HWND window, const RECT& viewport, int pixelFormat,
                          const PIXELFORMATDESCRIPTOR& descriptor);
@@ -35,8 +40,9 @@ void CreateBitmapContextWithBitmap(OpenGLContext* context, HWND window, const RE
                                    const PIXELFORMATDESCRIPTOR& descriptor);
 void ReleaseOpenGLContext(OpenGLContext* context);
 
-// Viewport and projection of a rectangle: origin top left, y downwards.
-void SetGLSize(const RECT& rect);
+// Viewport and projection of a rectangle: origin top left, y downwards. False (reported) when
+// OpenGL refused them.
+bool SetGLSize(const RECT& rect);
 
 HWND CreateHiddenWindow();
 bool DestroyHiddenWindow(HWND window);
