@@ -18,6 +18,7 @@
 #include "preview/DisplayProfiles.h"
 #include "preview/OpenGLContext.h"
 #include "preview/OpenGLSettings.h"
+#include "preview/PreviewDrawingWindow.h"
 #include "preview/PreviewTask.h"
 #include "preview/ProxyDisplay.h"
 #include "preview/ProxyFrames.h"
@@ -98,7 +99,7 @@ bool ChoosePixelFormat(PreviewTask& task) {
   task.pixelFormat = SelectPixelFormat(task.previewWindow, softwareForced, &task.descriptor, &accelerated);
   task.screenContext = accelerated;
   bool set = task.pixelFormat != 0;
-  if (set && task.screenContext) {
+  if (set && task.screenContext && ScreenContextReachesScreen()) {
     // The window keeps its format for life; the task's context is made with the same one.
     HDC context = GetDC(task.previewWindow);
     set = context != nullptr && (GetPixelFormat(context) == task.pixelFormat ||
@@ -306,7 +307,12 @@ namespace {
 
 bool MakeTaskContext(PreviewTask& task, const BackgroundTaskArguments& arguments, OpenGLContext* context) {
   RECT viewport{0, 0, arguments.width, arguments.height};
-  if (task.screenContext) {
+  if (task.screenContext && !ScreenContextReachesScreen()) {
+    // Frames go through the screen bitmap; a pixel format on the preview would hide its painting.
+    task.drawingWindow = CreatePreviewDrawingWindow(arguments.width, arguments.height);
+    if (task.drawingWindow == nullptr) return false;
+    CreateScreenContext(context, task.drawingWindow, viewport, arguments.pixelFormat, arguments.descriptor);
+  } else if (task.screenContext) {
     CreateScreenContext(context, arguments.previewWindow, viewport, arguments.pixelFormat, arguments.descriptor);
   } else {
     CreateBitmapContext(context, arguments.previewWindow, viewport, arguments.pixelFormat, arguments.descriptor);
@@ -384,6 +390,8 @@ void RunBackgroundTask(PreviewTask& task, const BackgroundTaskArguments& argumen
     DestroyScaledProxyLayer();
     ReleaseOpenGLContext(&context);
   }
+  DestroyPreviewDrawingWindow(task.drawingWindow);
+  task.drawingWindow = nullptr;
   if (!DialogIsTerminating.load() && !succeeded) {
     SetRunResult(kStepFailed);
     ErrorReport(__LINE__, TraceMessage)

@@ -30,7 +30,8 @@ struct PreviewTask {
   PendingParameterSet* pending = nullptr;  // the one-slot queue
   bool sizeMoveInProgress = false;
 
-  bool screenContext = false;  // the task draws on the window; else into the background bitmap
+  bool screenContext = false;  // the task draws on a window; else into the background bitmap
+  HWND drawingWindow = nullptr;  // the window of the screen context when it is not the preview
   int pixelFormat = 0;
   PIXELFORMATDESCRIPTOR descriptor{};
   int width = 0;

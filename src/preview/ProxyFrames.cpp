@@ -138,11 +138,11 @@ void RepaintPreviewFromBitmap(const PreviewTask& task) {
   }
 }
 
-// Wine draws the OpenGL content of a child window into an off-screen drawable of its X11 driver
-// and composites it into the parent only where the X server offers that; on the servers that
-// photographers' machines and ours run (no composite extension on the child), nothing a screen
-// context draws on the preview ever appears, though glReadPixels returns it. Under Wine the
-// frame therefore always goes through the screen bitmap and GDI painting, which Wine shows.
+// Under Wine's X11 driver a child window that has a pixel format is shown by an X drawable of
+// the driver's own that never reaches the screen of the X servers we and many photographers
+// run: neither what a context on it draws nor what GDI paints on it is seen, though glReadPixels
+// returns the drawing. Under Wine the task therefore draws on a hidden window of its own and the
+// preview, which gets no pixel format, paints every frame from the screen bitmap with GDI.
 // Wine is told apart by the export every Wine ntdll has and Windows' never has.
 bool ScreenContextReachesScreen() {
   int override = gPresentationOverride.load();

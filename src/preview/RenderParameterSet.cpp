@@ -8,6 +8,7 @@
 
 #include "preview/BackgroundTask.h"
 #include "preview/OpenGLContext.h"
+#include "preview/PreviewDrawingWindow.h"
 #include "preview/PreviewTask.h"
 #include "preview/ProxyDisplay.h"
 #include "preview/ProxyFrames.h"
@@ -75,6 +76,7 @@ bool FitDrawingToWindow(PreviewTask& task, RECT* client) {
   *client = ClientRectangle(task.previewWindow);
   if (client->right <= 0 || client->bottom <= 0) return false;
   if (!task.screenContext) FitBackgroundBitmap(*client);
+  FitPreviewDrawingWindow(task.drawingWindow, client->right, client->bottom);
   FitViewport(*client);
   return true;
 }
