@@ -4,6 +4,7 @@
 #include <windows.h>
 
 HWND CreatePreviewDrawingWindow(int width, int height);
-// Resizes it to the preview's client size when that changed.
-void FitPreviewDrawingWindow(HWND window, int width, int height);
+// Grows it when the preview's client area no longer fits; true when it did. Only the part the
+// viewport covers (bottom left, in OpenGL's rows) is drawn and read.
+bool FitPreviewDrawingWindow(HWND window, int width, int height);
 void DestroyPreviewDrawingWindow(HWND window);

@@ -114,6 +114,19 @@ bool TakeNewFrame(ProxyFrameStamp* stamp) {
   return arrived;
 }
 
+// Contexts take the DC's bitmap or the drawable's size when they are made current (Wine's
+// bitmap contexts keep drawing into the bitmap they were bound to otherwise).
+void RebindCurrentContext() {
+  HDC context = wglGetCurrentDC();
+  HGLRC rendering = wglGetCurrentContext();
+  if (context == nullptr || rendering == nullptr) return;
+  wglMakeCurrent(nullptr, nullptr);
+  if (!wglMakeCurrent(context, rendering)) {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "RebindCurrentContext() - Failed to make OpenGL context current.");
+  }
+}
+
 void MarkScreenBitmapStale() { gScreenBitmapStale.store(true); }
 
 void NotePresentedFrame(HWND window, const ProxyFrameStamp& stamp) {
@@ -191,6 +204,7 @@ void FinishOffscreenFrame() {
   SwapScreenBitmaps();
   if (gBackgroundBitmap.bitmap == nullptr) MakeContextBitmap(&gBackgroundBitmap, gScreenBitmap.width, gScreenBitmap.height);
   AttachBackgroundBitmap(context);
+  RebindCurrentContext();
 }
 
 bool SampleScreenBitmap(int x, int y, COLORREF* color) {

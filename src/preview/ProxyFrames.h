@@ -31,6 +31,9 @@ bool TakeNewFrame(ProxyFrameStamp* stamp);
 // Records that the frame reached the window: the window property and the trace line.
 void NotePresentedFrame(HWND window, const ProxyFrameStamp& stamp);
 
+// Makes the current context current again: a context then draws into the bitmap now selected
+// into its DC, and into its window's buffers at the window's new size.
+void RebindCurrentContext();
 // The next presentation copies the frame into the screen bitmap even when OpenGL presents it.
 void MarkScreenBitmapStale();
 // Has the task repaint the preview from the screen bitmap (tag 272 from another thread).

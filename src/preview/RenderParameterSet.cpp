@@ -38,6 +38,7 @@ void FitBackgroundBitmap(const RECT& client) {
   bool attached = gBackgroundBitmap.bitmap != nullptr && DetachBackgroundBitmap(context);
   MakeContextBitmap(&gBackgroundBitmap, client.right, client.bottom);
   if (attached || gBackgroundBitmap.bitmap != nullptr) AttachBackgroundBitmap(context);
+  RebindCurrentContext();
 }
 
 void FitViewport(const RECT& target) {
@@ -76,7 +77,7 @@ bool FitDrawingToWindow(PreviewTask& task, RECT* client) {
   *client = ClientRectangle(task.previewWindow);
   if (client->right <= 0 || client->bottom <= 0) return false;
   if (!task.screenContext) FitBackgroundBitmap(*client);
-  FitPreviewDrawingWindow(task.drawingWindow, client->right, client->bottom);
+  if (FitPreviewDrawingWindow(task.drawingWindow, client->right, client->bottom)) RebindCurrentContext();
   FitViewport(*client);
   return true;
 }

@@ -8,6 +8,7 @@
 
 std::atomic<bool> gTestAnalysisReady{true};
 std::atomic<int> gTestStartupCompletions{0};
+std::atomic<int> gTestParametersReceived{0};
 std::atomic<bool> gHoldFrames{false};
 std::atomic<bool> gHoldIgnoresAbort{false};
 std::atomic<int> gFramesHeld{0};
@@ -42,6 +43,7 @@ void* TestProductHook(int operation, void* record) {
   if (operation == PRODUCT_WAIT_FOR_INITIALIZATION) {
     auto* wait = static_cast<WaitForInitializationRecord*>(record);
     if (wait->state == INITSTATE_COMPLETE) gTestStartupCompletions.fetch_add(1);
+    if (wait->state == INITSTATE_PARAMETERS_RECEIVED) gTestParametersReceived.fetch_add(1);
     wait->ready = gTestAnalysisReady.load();
   }
   return result;
@@ -80,6 +82,7 @@ PreviewHooks::PreviewHooks() {
   SetPreviewFrameHook(RecordingFrameHook);
   gTestAnalysisReady = true;
   gTestStartupCompletions = 0;
+  gTestParametersReceived = 0;
   gHoldFrames = false;
   gHoldIgnoresAbort = false;
   gFramesHeld = 0;

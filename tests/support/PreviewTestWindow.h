@@ -45,6 +45,7 @@ class PreviewTestWindow {
 // The analysis stand-in: the start-up hook reports ready only while this is true.
 extern std::atomic<bool> gTestAnalysisReady;
 extern std::atomic<int> gTestStartupCompletions;  // INITSTATE_COMPLETE calls seen
+extern std::atomic<int> gTestParametersReceived;  // INITSTATE_PARAMETERS_RECEIVED calls seen
 void* TestProductHook(int operation, void* record);
 
 // Records every drawn request; while gHoldFrames is set, a frame waits (until released or, when
