@@ -6,7 +6,7 @@
 //   observers         NotePresentedFrame, SampleScreenBitmap
 #include "preview/ProxyFrames.h"
 
-#include <GL/gl.h>
+#include <GL/glew.h>
 
 #include <atomic>
 
@@ -56,7 +56,9 @@ void CopyFrameToScreenBitmap(const PreviewTask& task) {
   int width = client.right, height = client.bottom;
   if (width <= 0 || height <= 0) return;
   if ((gBackgroundBitmap.width != width || gBackgroundBitmap.height != height) &&
-      !MakeContextBitmap(&gBackgroundBitmap, width, height)) {
+      !MakeContextBitmap(&gBackgroundBitmap, nullptr, width, height)) {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "Failed to create new screen bitmap");
     return;
   }
   glReadBuffer(GL_BACK);
@@ -83,8 +85,8 @@ bool SetUpScreenBitmapAccess() {
 }
 
 void ReleaseScreenBitmapAccess() {
-  DeleteContextBitmap(&gBackgroundBitmap);
-  DeleteContextBitmap(&gScreenBitmap);
+  FreeContextBitmap(&gBackgroundBitmap);
+  FreeContextBitmap(&gScreenBitmap);
   gNewFrame = false;
   gScreenStamp = ProxyFrameStamp{};
   gDrawingStamp = ProxyFrameStamp{};
@@ -202,7 +204,10 @@ void FinishOffscreenFrame() {
   HDC context = wglGetCurrentDC();
   DetachBackgroundBitmap(context);
   SwapScreenBitmaps();
-  if (gBackgroundBitmap.bitmap == nullptr) MakeContextBitmap(&gBackgroundBitmap, gScreenBitmap.width, gScreenBitmap.height);
+  if (gBackgroundBitmap.bitmap == nullptr && !MakeContextBitmap(&gBackgroundBitmap, context, gScreenBitmap.width, gScreenBitmap.height)) {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "Failed to create new screen bitmap");
+  }
   AttachBackgroundBitmap(context);
   RebindCurrentContext();
 }

@@ -1,7 +1,7 @@
 // One request on the preview task: fit the viewport or the background bitmap to the window,
 // draw the frame, and make it visible the way the drawing mode allows.
 #include <windows.h>
-#include <GL/gl.h>
+#include <GL/glew.h>
 
 #include <atomic>
 #include <cstring>
@@ -35,9 +35,12 @@ RECT ClientRectangle(HWND window) {
 void FitBackgroundBitmap(const RECT& client) {
   if (gBackgroundBitmap.width == client.right && gBackgroundBitmap.height == client.bottom) return;
   HDC context = wglGetCurrentDC();
-  bool attached = gBackgroundBitmap.bitmap != nullptr && DetachBackgroundBitmap(context);
-  MakeContextBitmap(&gBackgroundBitmap, client.right, client.bottom);
-  if (attached || gBackgroundBitmap.bitmap != nullptr) AttachBackgroundBitmap(context);
+  if (BackgroundBitmapDC() != nullptr) DetachBackgroundBitmap(context);
+  if (!MakeContextBitmap(&gBackgroundBitmap, context, client.right, client.bottom)) {
+    ErrorReport(__LINE__, SystemError, GetLastError())
+        .Report(kStyleError, kTitleUnexpectedError, "Failed to create new screen bitmap");
+  }
+  AttachBackgroundBitmap(context);
   RebindCurrentContext();
 }
 

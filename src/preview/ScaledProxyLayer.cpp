@@ -1,7 +1,7 @@
 // The OpenGL state of the preview and the frames drawn with it: for now the frame's background
 // and border, and the start-up display with the splash bitmap centred.
 #include <windows.h>
-#include <GL/gl.h>
+#include <GL/glew.h>
 
 #include <atomic>
 #include <cstdint>
