@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "core/RunResult.h"
+#include "core/ThreadEntry.h"
 #include "preview/BackgroundTask.h"
 #include "preview/PreviewTask.h"
 #include "preview/ProxyDisplay.h"
@@ -88,7 +89,7 @@ LRESULT OnCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-LRESULT CALLBACK ProxyDisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT HandleProxyDisplayMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       return OnCreate(window, message, wParam, lParam);
@@ -117,6 +118,12 @@ LRESULT CALLBACK ProxyDisplayProc(HWND window, UINT message, WPARAM wParam, LPAR
       break;
   }
   return CallWindowProcW(gStaticProcedure, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ProxyDisplayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  LRESULT result = 0;
+  RunGuarded("ProxyDisplayProc", [&] { result = HandleProxyDisplayMessage(window, message, wParam, lParam); });
+  return result;
 }
 
 }  // namespace

@@ -112,3 +112,68 @@ INSTANTIATE_TEST_SUITE_P(DrawingModes, ProxyDisplayTest, ::testing::Values(OPTIM
                          });
 
 }  // namespace
+
+namespace {
+
+// A 32-bit top-down DIB section in one colour.
+HBITMAP MakeSplash(int width, int height, COLORREF color) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  auto* pixels = static_cast<uint32_t*>(bits);
+  for (int i = 0; i < width * height; ++i) {
+    pixels[i] = 0xFF000000u | uint32_t(GetRValue(color)) << 16 | uint32_t(GetGValue(color)) << 8 | GetBValue(color);
+  }
+  return bitmap;
+}
+
+TEST_P(ProxyDisplayTest, StartUpDisplayShowsTheSplashCentredUntilTheAnalysisIsReady) {
+  constexpr COLORREF kSplash = RGB(10, 20, 250);
+  HBITMAP splash = MakeSplash(40, 30, kSplash);
+  ASSERT_NE(splash, nullptr);
+  SetPreviewSplashBitmap(splash);
+  gTestAnalysisReady = false;
+  window = std::make_unique<PreviewTestWindow>(GetParam(), true, 240, 180);
+  COLORREF color = 0;
+  auto sampled = [&](int x, int y, COLORREF wanted) { return SampleScreenBitmap(x, y, &color) && color == wanted; };
+  // The splash covers 100..139 by 75..104 of the 240 by 180 window.
+  EXPECT_TRUE(window->PumpUntil([&] { return sampled(100, 75, kSplash) && sampled(139, 104, kSplash); }));
+  EXPECT_TRUE(sampled(99, 90, kBackground));
+  EXPECT_TRUE(sampled(120, 105, kBackground));
+  EXPECT_EQ(window->PresentedFrame(), 0) << "start-up frames answer no request";
+
+  gTestAnalysisReady = true;
+  EXPECT_TRUE(window->PumpUntil([&] { return window->FramesCaughtUp(); }));
+  EXPECT_TRUE(sampled(120, 90, kBackground));
+  window.reset();
+  SetPreviewSplashBitmap(nullptr);
+  DeleteObject(splash);
+}
+
+TEST_P(ProxyDisplayTest, EndOfASizeMoveRepaintsFromTheBitmapOrQueuesARendering) {
+  window = std::make_unique<PreviewTestWindow>(GetParam());
+  ASSERT_TRUE(CaughtUp());
+  int queued = window->QueuedFrame();
+  SetSizeMoveInProgress(true);
+  SetSizeMoveInProgress(true);
+  EXPECT_TRUE(reports.HasReport("SetSizeMoveInProgress() - Repeated Size/Move Event WM_ENTERSIZEMOVE."));
+  EXPECT_TRUE(SizeMoveInProgress());
+  SetSizeMoveInProgress(false);
+  EXPECT_FALSE(SizeMoveInProgress());
+  if (PreviewDrawnByOpenGL()) {
+    EXPECT_GT(window->QueuedFrame(), queued);
+  } else {
+    EXPECT_EQ(window->QueuedFrame(), queued) << "the frame is painted again, not rendered again";
+    RECT update{};
+    EXPECT_TRUE(GetUpdateRect(window->Preview(), &update, FALSE));
+  }
+  EXPECT_TRUE(CaughtUp());
+}
+
+}  // namespace
