@@ -80,6 +80,15 @@ void OnPaint(HWND window) {
   NewBackgroundTaskParameters(region);
 }
 
+// Requests posted to the window carry regions it owns; those still queued when it goes would
+// otherwise never be deleted. The task has ended here, so none can follow.
+void DeleteQueuedInvalidations(HWND window) {
+  MSG message;
+  while (PeekMessageW(&message, window, WM_APP_INVALIDATE_PROXY, WM_APP_INVALIDATE_PROXY, PM_REMOVE)) {
+    if (message.wParam != 0) DeleteObject(reinterpret_cast<HRGN>(message.wParam));
+  }
+}
+
 LRESULT OnCreate(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = CallWindowProcW(gStaticProcedure, window, message, wParam, lParam);
   if (result == -1) return result;
@@ -96,6 +105,7 @@ LRESULT HandleProxyDisplayMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_DESTROY:
       ReleaseTaskAfterResize(window, false);
       DestroyBackgroundTask();
+      DeleteQueuedInvalidations(window);
       RemovePropW(window, kQueuedFrameProperty);
       RemovePropW(window, kPresentedFrameProperty);
       break;

@@ -10,6 +10,7 @@
 
 #include "TestSupport.h"
 #include "preview/OpenGLSettings.h"
+#include "support/AppMessages.h"
 #include "support/PreviewTestWindow.h"
 
 namespace {
@@ -106,6 +107,17 @@ TEST_F(BackgroundTaskTest, RequestFromAnotherThreadIsReportedAndItsRegionDeleted
   EXPECT_TRUE(reports.HasReport("NewBackgroundTaskParameters() - Could not get current parameter set."));
   EXPECT_EQ(GetObjectType(region), 0u);
   EXPECT_EQ(window->QueuedFrame(), queued);
+}
+
+TEST_F(BackgroundTaskTest, RegionsStillPostedToTheWindowWhenItClosesAreDeleted) {
+  OpenStartedWindow();
+  HRGN afterFrame = MakeRegion(0, 0, 30, 30);
+  HRGN fromStartup = MakeRegion(0, 0, 40, 40);
+  ASSERT_TRUE(PostMessageW(window->Preview(), WM_APP_INVALIDATE_PROXY, WPARAM(afterFrame), INVALIDATE_AFTER_FRAME));
+  ASSERT_TRUE(PostMessageW(window->Preview(), WM_APP_INVALIDATE_PROXY, WPARAM(fromStartup), INVALIDATE_FROM_STARTUP));
+  window->DestroyPreview();  // before the messages are dispatched
+  EXPECT_EQ(GetObjectType(afterFrame), 0u);
+  EXPECT_EQ(GetObjectType(fromStartup), 0u);
 }
 
 TEST_F(BackgroundTaskTest, ClosingWhileAFrameIsDrawnStopsTheTaskWithinTheLimit) {
