@@ -66,8 +66,9 @@ void OnInvalidateProxy(HWND window, HRGN region, LPARAM tag) {
   if (region != nullptr) DeleteObject(region);
 }
 
+// While the dialog is sized or moved no buffers are swapped: the window shows the screen bitmap.
 void OnPaint(HWND window) {
-  if (!PreviewDrawnByOpenGL()) {
+  if (!PreviewDrawnByOpenGL() || SizeMoveInProgress()) {
     PaintProxyDisplay(window);
     return;
   }
