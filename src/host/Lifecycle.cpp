@@ -11,6 +11,7 @@
 #include "core/Progress.h"
 #include "host/HostState.h"
 #include "host/HostSuites.h"
+#include "preview/OpenGLSettings.h"
 #include "support/DataFolders.h"
 #include "support/DebugLog.h"
 #include "support/ErrorReport.h"
@@ -68,6 +69,7 @@ void InitializeGlobals(int16 selector, HWND owner) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Can't open debug log file");
   }
   InitializeBufferManager();
+  LoadOpenGLDrawingSettings();
   InitializeImageEditorProgressBar();
   gHost.initialized = true;
 }

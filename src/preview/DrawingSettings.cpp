@@ -33,18 +33,20 @@ std::string Folded(const char* text, int (*fold)(int)) {
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, strlen(prefix), prefix) == 0; }
 
-bool fboDetermined = false;
+bool gFBOSupportDetermined = false;
 
 }  // namespace
 
-// A prefix matches when the vendor text starts with it, or when the text is the prefix's name
-// alone: today's drivers report "Intel" or "Mesa" without the company suffix the prefixes expect.
+// A prefix's name matches when the vendor text starts with it as a whole word: besides the
+// prefixes' own forms ("ATI Technologies Inc.", "VMware, Inc."), drivers report "Intel",
+// "Mesa/X.org" or "Intel(R) Corporation", which name the same vendors.
 int ClassifyOpenGLVendor(const char* vendorText) {
   if (vendorText == nullptr) return VENDOR_UNKNOWN;
   std::string vendor = Folded(vendorText, toupper);
   for (const VendorRow& row : kVendors) {
-    std::string name(row.prefix, strcspn(row.prefix, " ,"));
-    if (StartsWith(vendor, row.prefix) || vendor == name) return row.vendor;
+    size_t length = strcspn(row.prefix, " ,");
+    bool wholeWord = vendor.size() == length || (vendor.size() > length && !isalnum(static_cast<unsigned char>(vendor[length])));
+    if (vendor.compare(0, length, row.prefix, length) == 0 && wholeWord) return row.vendor;
   }
   return VENDOR_OTHER;
 }
@@ -118,8 +120,8 @@ void DecideFBOSupport(const OpenGLCapabilities& caps, int setting, int maximumSa
 }
 
 void DetermineFBOSupport() {
-  if (fboDetermined) return;
-  fboDetermined = true;
+  if (gFBOSupportDetermined) return;
+  gFBOSupportDetermined = true;
   OpenGLCapabilities caps = CurrentOpenGLCapabilities(gOpenGLDrawing.accelerated);
   GLint maximumSamples = 0;
   if (caps.gl30 || caps.textureMultisample) glGetIntegerv(GL_MAX_SAMPLES, &maximumSamples);
@@ -182,7 +184,7 @@ bool InitializeOpenGLDrawingSettings(bool accelerated) {
   gOpenGLDrawing.accelerated = accelerated;
   RecordVersionNumber();
   gOpenGLDrawing.vendor = DetermineOpenGLVendor();
-  fboDetermined = false;
+  gFBOSupportDetermined = false;
   DetermineFBOSupport();
   RecordLimits();
   OpenGLCapabilities caps = CurrentOpenGLCapabilities(accelerated);

@@ -120,9 +120,10 @@ HGLRC MakeRenderingContext(HDC deviceContext, int pixelFormat, const PIXELFORMAT
     wglDeleteContext(renderingContext);
     return nullptr;
   }
-  SetGLSize(viewport);
-  OpenGLErrorReport(__LINE__, OpenGLError, glGetError())
-      .Report(kStyleError, kTitleContextUnexpectedError, "CreateScreenContext() - Failed to set OpenGL viewport.");
+  if (!SetGLSize(viewport)) {
+    ErrorReport(__LINE__, DebugMessage)
+        .Report(kStyleError, kTitleContextUnexpectedError, "CreateScreenContext() - Failed to set OpenGL viewport.");
+  }
   LogOpenGLImplementation(renderingContext);
   return renderingContext;
 }
@@ -152,7 +153,7 @@ void FillContext(OpenGLContext* context, int kind, HWND window, HDC deviceContex
 
 }  // namespace
 
-void SetGLSize(const RECT& rect) {
+bool SetGLSize(const RECT& rect) {
   int width = ViewportWidth(rect), height = ViewportHeight(rect);
   glViewport(0, 0, width, height);
   glMatrixMode(GL_PROJECTION);
@@ -160,9 +161,11 @@ void SetGLSize(const RECT& rect) {
   glOrtho(0.0, double(width), double(height), 0.0, -1.0, 1.0);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
-  OpenGLErrorReport(__LINE__, OpenGLError, glGetError())
+  GLenum error = glGetError();
+  OpenGLErrorReport(__LINE__, OpenGLError, error)
       .Report(kStyleError, kTitleUnexpectedError,
               "OpenGL Function Failed in SetGLSize(). Viewport Width = %d, Viewport Height = %d.", width, height);
+  return error == GL_NO_ERROR;
 }
 
 void CreateScreenContext(OpenGLContext* context, HWND window, const RECT& viewport, int pixelFormat,

@@ -5,7 +5,7 @@
 
 enum OpenGLContextKind { OPENGL_CONTEXT_INVALID = 0, OPENGL_CONTEXT_SCREEN = 1, OPENGL_CONTEXT_BITMAP = 2 };
 
-// A 32-bit top-down-or-bottom-up DIB section of a window's client size.
+// A bottom-up 32-bit DIB section of a window's client size.
 struct ContextBitmap {
   BITMAPV5HEADER header{};
   void* pixels = nullptr;
@@ -40,8 +40,9 @@ void CreateBitmapContextWithBitmap(OpenGLContext* context, HWND window, const RE
                                    const PIXELFORMATDESCRIPTOR& descriptor);
 void ReleaseOpenGLContext(OpenGLContext* context);
 
-// Viewport and projection of a rectangle: origin top left, y downwards.
-void SetGLSize(const RECT& rect);
+// Viewport and projection of a rectangle: origin top left, y downwards. False (reported) when
+// OpenGL refused them.
+bool SetGLSize(const RECT& rect);
 
 HWND CreateHiddenWindow();
 bool DestroyHiddenWindow(HWND window);

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "preview/OpenGLContext.h"
 #include "preview/OpenGLSettings.h"
+#include "preview/ScreenBitmaps.h"
 
 namespace {
 
@@ -30,8 +31,9 @@ INSTANTIATE_TEST_SUITE_P(
                       VendorCase{"Intel", VENDOR_INTEL}, VendorCase{"Microsoft Corporation", VENDOR_MICROSOFT},
                       VendorCase{"Mesa Project", VENDOR_MESA}, VendorCase{"Mesa", VENDOR_MESA},
                       VendorCase{"VMware, Inc.", VENDOR_VMWARE}, VendorCase{"ASUS Graphics", VENDOR_ASUS},
-                      VendorCase{"ATIX Labs", VENDOR_OTHER}, VendorCase{"Mesa/X.org", VENDOR_OTHER},
-                      VendorCase{"VMware Inc.", VENDOR_OTHER}, VendorCase{"Apple", VENDOR_OTHER},
+                      VendorCase{"ATIX Labs", VENDOR_OTHER}, VendorCase{"Mesa/X.org", VENDOR_MESA},
+                      VendorCase{"Intel(R) Corporation", VENDOR_INTEL}, VendorCase{"NVIDIAN", VENDOR_OTHER},
+                      VendorCase{"Microsoftware", VENDOR_OTHER}, VendorCase{"Apple", VENDOR_OTHER},
                       VendorCase{"", VENDOR_OTHER}, VendorCase{nullptr, VENDOR_UNKNOWN}));
 
 struct DefaultCase {
@@ -252,6 +254,7 @@ class CharacterizationTest : public ::testing::Test {
   }
   void TearDown() override {
     if (m_Context.kind != OPENGL_CONTEXT_INVALID) ReleaseOpenGLContext(&m_Context);
+    FreeContextBitmap(&gBackgroundBitmap);
     DestroyWindow(m_Window);
     SetOpenGLSettingsKeyForTests(nullptr);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_Key.c_str());
@@ -315,6 +318,7 @@ TEST_F(CharacterizationTest, HardwareContextSelectsTexturesOfEachDepthAndLogsThe
   EXPECT_GT(d.maxViewportWidth, 1024);
   EXPECT_STRNE(d.versionNumber, "");
   EXPECT_EQ(d.vendor, ClassifyOpenGLVendor(reinterpret_cast<const char*>(glGetString(GL_VENDOR))));
+  EXPECT_EQ(d.vendor, VENDOR_MESA) << "llvmpipe under Wine reports Mesa/X.org";
   EXPECT_TRUE(FailureReports(capture).empty()) << FailureReports(capture).front();
 
   std::string options = ReportStartingWith(capture, "OpenGL Options settings:\n\n");
@@ -384,3 +388,69 @@ TEST_F(CharacterizationTest, DefaultWithoutContextDependsOnlyOnForcedSoftware) {
   EXPECT_EQ(ChooseDefaultOpenGLSetting(false, false), OPTIMIZE_NONE);
   EXPECT_EQ(ChooseDefaultOpenGLSetting(true, true), OPTIMIZE_NONE);
 }
+
+namespace {
+
+// Each setting on the context the preview makes for it: settings 1 to 3 on the window with the
+// hardware format, setting 4 in the background bitmap with the software format.
+class SettingDrawTest : public CharacterizationTest, public ::testing::WithParamInterface<int> {};
+
+void DrawTexturedQuad(const TextureFormat& format, int width, int height) {
+  uint8_t texels[4 * 4 * 4];
+  for (size_t i = 0; i < sizeof texels; i += 4) {
+    texels[i] = 0x20;
+    texels[i + 1] = 0xC0;
+    texels[i + 2] = 0x80;
+    texels[i + 3] = 0xFF;
+  }
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glTexImage2D(GL_TEXTURE_2D, 0, format.internalFormat, 4, 4, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glEnable(GL_TEXTURE_2D);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, 0); glVertex2i(0, 0);
+  glTexCoord2f(1, 0); glVertex2i(width, 0);
+  glTexCoord2f(1, 1); glVertex2i(width, height);
+  glTexCoord2f(0, 1); glVertex2i(0, height);
+  glEnd();
+  glDisable(GL_TEXTURE_2D);
+  glFinish();
+  glDeleteTextures(1, &texture);
+}
+
+}  // namespace
+
+TEST_P(SettingDrawTest, PreviewContextOfTheSettingDrawsTexturesOfItsFormat) {
+  int setting = GetParam();
+  bool software = setting == OPTIMIZE_NONE;
+  PIXELFORMATDESCRIPTOR descriptor{};
+  int number = SelectPixelFormat(m_Window, software, &descriptor, &m_Accelerated);
+  RECT client = ClientRectOf(m_Window);
+  if (software) {
+    CreateBitmapContext(&m_Context, m_Window, client, number, descriptor);
+  } else {
+    CreateScreenContext(&m_Context, m_Window, client, number, descriptor);
+  }
+  ASSERT_NE(m_Context.kind, OPENGL_CONTEXT_INVALID);
+  gOpenGLSettings.m_OpenGLDrawingMode = setting;
+  ReportCapture capture;
+  ASSERT_TRUE(InitializeOpenGLDrawingSettings(m_Accelerated));
+  EXPECT_EQ(gOpenGLDrawing.UseOffscreenBitmap, software);
+  DrawTexturedQuad(PreviewColorTextureFormat(), client.right, client.bottom);
+  EXPECT_EQ(ReadGLPixel(30, 30) & 0xFCFCFC00u, 0x20C08000u) << "setting " << setting;
+  if (software) {
+    GdiFlush();
+    uint32_t bgr = static_cast<const uint32_t*>(gBackgroundBitmap.pixels)[30 * 64 + 30] & 0xFCFCFCu;
+    EXPECT_EQ(bgr, 0x20C080u);
+  }
+  EXPECT_TRUE(FailureReports(capture).empty()) << FailureReports(capture).front();
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingDrawTest,
+                         ::testing::Values(OPTIMIZE_FOR_QUALITY, OPTIMIZE_FOR_SPEED, OPTIMIZE_FOR_COMPATIBILITY,
+                                           OPTIMIZE_NONE));

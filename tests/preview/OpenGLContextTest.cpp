@@ -167,6 +167,19 @@ TEST_F(OpenGLContextTest, BadPixelFormatLeavesInvalidContext) {
   EXPECT_EQ(wglGetCurrentContext(), nullptr);
 }
 
+TEST_F(OpenGLContextTest, RefusedViewportIsReportedTwice) {
+  int number = Select(false);
+  ASSERT_GT(number, 0);
+  ReportCapture capture;
+  CreateScreenContext(&m_Context, m_Window, RECT{0, 0, -5, 10}, number, m_Descriptor);
+  EXPECT_TRUE(capture.HasReport("OpenGL Function Failed in SetGLSize(). Viewport Width = -5, Viewport Height = 10."));
+  EXPECT_TRUE(capture.HasReport("CreateScreenContext() - Failed to set OpenGL viewport."));
+  ASSERT_EQ(m_Context.kind, OPENGL_CONTEXT_SCREEN);  // the preview sizes the viewport again on its first frame
+  capture.Clear();
+  EXPECT_TRUE(SetGLSize(ClientRectOf(m_Window)));
+  EXPECT_TRUE(capture.Reports().empty());
+}
+
 TEST_F(OpenGLContextTest, EmptyViewportFailsBitmapKindsWithoutLeaks) {
   int number = Select(true);
   ASSERT_GT(number, 0);
