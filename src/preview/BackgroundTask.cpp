@@ -307,15 +307,19 @@ namespace {
 
 bool MakeTaskContext(PreviewTask& task, const BackgroundTaskArguments& arguments, OpenGLContext* context) {
   RECT viewport{0, 0, arguments.width, arguments.height};
-  if (task.screenContext && !ScreenContextReachesScreen()) {
-    // Frames go through the screen bitmap; a pixel format on the preview would hide its painting.
+  HWND target = arguments.previewWindow;
+  if (!ScreenContextReachesScreen()) {
+    // Frames go through the screen bitmap: a pixel format on the preview would hide its painting.
+    // Nor is the preview's own DC touched here: Wine lets one thread at a time use a DC, and the
+    // UI thread updates that one whenever the window is shown or moved.
     task.drawingWindow = CreatePreviewDrawingWindow(arguments.width, arguments.height);
     if (task.drawingWindow == nullptr) return false;
-    CreateScreenContext(context, task.drawingWindow, viewport, arguments.pixelFormat, arguments.descriptor);
-  } else if (task.screenContext) {
-    CreateScreenContext(context, arguments.previewWindow, viewport, arguments.pixelFormat, arguments.descriptor);
+    target = task.drawingWindow;
+  }
+  if (task.screenContext) {
+    CreateScreenContext(context, target, viewport, arguments.pixelFormat, arguments.descriptor);
   } else {
-    CreateBitmapContext(context, arguments.previewWindow, viewport, arguments.pixelFormat, arguments.descriptor);
+    CreateBitmapContext(context, target, viewport, arguments.pixelFormat, arguments.descriptor);
   }
   if (context->kind == OPENGL_CONTEXT_INVALID) return false;
   return InitializeOpenGLDrawingSettings(task.screenContext) &&

@@ -87,7 +87,7 @@ TEST_P(ProxyDisplayTest, SizeChangeRendersTheNewClientArea) {
 TEST_P(ProxyDisplayTest, RepeatedOpeningLeavesNoObjectsBehind) {
   auto openAndClose = [&] {
     window = std::make_unique<PreviewTestWindow>(GetParam());
-    EXPECT_TRUE(CaughtUp());
+    EXPECT_TRUE(CaughtUp()) << "queued " << window->QueuedFrame() << ", presented " << window->PresentedFrame();
     window.reset();
     EXPECT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }));
   };
