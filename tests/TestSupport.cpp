@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "core/WorkerThreads.h"
 #include "support/ErrorReport.h"
@@ -189,3 +191,68 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 ScopedWorkerCount::ScopedWorkerCount(uint32_t workers) { OverrideWorkerCount(workers); }
 ScopedWorkerCount::~ScopedWorkerCount() { OverrideWorkerCount(0); }
+
+namespace {
+
+constexpr int kPreviewControlId = 1040;
+
+struct MainDialogSearch {
+  HWND found;
+};
+
+BOOL CALLBACK FindMainDialogWindow(HWND window, LPARAM parameter) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  char className[32] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "#32770") != 0 || GetDlgItem(window, kPreviewControlId) == nullptr) return TRUE;
+  reinterpret_cast<MainDialogSearch*>(parameter)->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindMainDialog() {
+  MainDialogSearch search{nullptr};
+  EnumWindows(FindMainDialogWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct MainDialogAnswer::Watch {
+  int button;
+  std::vector<int> clicksFirst;
+  std::atomic<bool> running{true};
+  std::atomic<int> answered{0};
+  std::thread thread;
+};
+
+MainDialogAnswer::MainDialogAnswer(int button, std::vector<int> clicksFirst) : m_Watch(new Watch) {
+  m_Watch->button = button;
+  m_Watch->clicksFirst = std::move(clicksFirst);
+  Watch* watch = m_Watch;
+  watch->thread = std::thread([watch] {
+    HWND last = nullptr;
+    while (watch->running) {
+      HWND dialog = FindMainDialog();
+      if (dialog != nullptr && dialog != last) {
+        // Posted messages arrive in order, so the clicks are handled before the button.
+        for (int control : watch->clicksFirst) PostMessageW(GetDlgItem(dialog, control), BM_CLICK, 0, 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(watch->button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, watch->button)));
+        last = dialog;
+        ++watch->answered;
+      }
+      if (last != nullptr && !IsWindow(last)) last = nullptr;
+      Sleep(10);  // the polling interval of the watch, not a wait for anything
+    }
+  });
+}
+
+MainDialogAnswer::~MainDialogAnswer() {
+  m_Watch->running = false;
+  m_Watch->thread.join();
+  delete m_Watch;
+}
+
+int MainDialogAnswer::Answered() const { return m_Watch->answered; }

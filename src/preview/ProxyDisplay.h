@@ -17,3 +17,8 @@ void PaintProxyDisplay(HWND window);
 // the preview's state) which request was queued last and which has reached the screen.
 constexpr wchar_t kQueuedFrameProperty[] = L"Halvorn.QueuedFrame";
 constexpr wchar_t kPresentedFrameProperty[] = L"Halvorn.PresentedFrame";
+
+// What the dialog hands the preview window before it opens: the scheme's background colour and
+// the splash bitmap shown until the first frame.
+void SetPreviewBackgroundColor(COLORREF color);
+void SetPreviewSplashBitmap(HBITMAP bitmap);
