@@ -96,3 +96,9 @@ class MainDialogAnswer {
 };
 // The plug-in's main dialog if this process shows one, else null.
 HWND FindMainDialog();
+
+// GDI objects of this process: the system's count, or where the system does not keep one (Wine
+// answers 0) the used entries of the process's GDI handle table.
+DWORD CountGdiObjects();
+// Windows of this process, top-level and child, visible or not.
+int CountProcessWindows();

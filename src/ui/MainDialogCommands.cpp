@@ -125,6 +125,20 @@ bool OnButtonCommand(MainDialogState& state, int id, int code) {
   return false;
 }
 
+// The zoom menu's levels are kept for the preview's zoom control; the settings menu's entries
+// belong to the settings selector.
+bool OnMenuCommand(MainDialogState& state, int id) {
+  if (id >= ID_ZOOM_6400 && id <= ID_ZOOM_FIT_ON_SCREEN) {
+    state.lastZoomCommand = id;
+    return true;
+  }
+  if (id >= ID_SETTINGS_SAVE && id <= ID_SETTINGS_DELETE) {
+    LogNotYetAvailable("settings menu");
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void SelectPreviewTool(MainDialogState& state, int tool) {
@@ -153,10 +167,7 @@ bool OnAcceleratorCommand(MainDialogState& state, int command) {
 
 bool OnCommand(MainDialogState& state, int id, int code, HWND control) {
   if (control == nullptr && code == 1) return OnAcceleratorCommand(state, id);
-  if (control == nullptr && id != IDOK && id != IDCANCEL) {
-    // Entries of the zoom and settings menus belong to the preview and the settings selector.
-    return id >= ID_SETTINGS_SAVE;
-  }
+  if (control == nullptr && id != IDOK && id != IDCANCEL) return OnMenuCommand(state, id);
   if (OnButtonCommand(state, id, code)) return true;
   int tool = ToolOfControl(id);
   if (tool != TOOL_NONE) {

@@ -59,7 +59,10 @@ void LoadControlImages(MainDialogState& state) {
     SendDlgItemMessageW(state.dialog, IDC_SETTINGS_MENU, STM_SETICON, reinterpret_cast<WPARAM>(state.settingsIcon), 0);
   }
   if (state.logoBitmap) {
-    SendDlgItemMessageW(state.dialog, IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(state.logoBitmap));
+    // The bitmap the static loaded from the template is its own copy, no longer shown: freed here.
+    HGDIOBJ loaded = reinterpret_cast<HGDIOBJ>(
+        SendDlgItemMessageW(state.dialog, IDC_LOGO, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(state.logoBitmap)));
+    if (loaded != nullptr && loaded != state.logoBitmap) DeleteObject(loaded);
   }
 }
 

@@ -75,7 +75,9 @@ TEST_F(ColorSchemes, PresetsHaveTheirFixedColoursAndZeroElsewhere) {
       EXPECT_EQ(GetSchemeColor(row.entry), expected[scheme - COLORSCHEME_VERY_DARK]) << "entry " << row.entry << " scheme " << scheme;
     }
     for (uint32_t entry = 0; entry < SCHEMECOLOR_COUNT; ++entry) {
-      if (!HasFixedColor(entry)) EXPECT_EQ(GetSchemeColor(entry), 0u) << "entry " << entry << " scheme " << scheme;
+      if (!HasFixedColor(entry)) {
+        EXPECT_EQ(GetSchemeColor(entry), 0u) << "entry " << entry << " scheme " << scheme;
+      }
     }
   }
 }
@@ -150,7 +152,7 @@ TEST_F(ColorSchemes, TheBackgroundBrushIsCachedPerColour) {
 }
 
 TEST(ObjectCache, FindsCreatesAndDeletesBrushes) {
-  DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  DWORD before = CountGdiObjects();
   {
     CObjectCache cache;
     HGDIOBJ red = cache.GetNewObject(0x0000FF);
@@ -160,7 +162,7 @@ TEST(ObjectCache, FindsCreatesAndDeletesBrushes) {
     EXPECT_EQ(cache.GetNewObject(0x0000FF), red);
     EXPECT_EQ(cache.CurrentObject(), red);
     EXPECT_EQ(cache.Count(), 2u);
-    EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before + 2);
+    EXPECT_EQ(CountGdiObjects(), before + 2);
   }
-  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), before) << "destroying the cache deletes its brushes";
+  EXPECT_EQ(CountGdiObjects(), before) << "destroying the cache deletes its brushes";
 }

@@ -13,6 +13,7 @@ namespace {
 std::atomic<bool> gWatching{false};
 std::atomic<int> gAnswered{0};
 std::thread gWatcher;
+FILE* gOut = nullptr;
 HWND gAnsweredDialog = nullptr;
 
 constexpr int kPreviewControlId = 1040;
@@ -27,7 +28,6 @@ void ConfirmMainDialog(HWND window) {
   fflush(gOut);
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
 }
-FILE* gOut = nullptr;
 
 BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   DWORD process = 0;
