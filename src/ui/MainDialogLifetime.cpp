@@ -149,8 +149,12 @@ void OnDestroy(MainDialogState& state) {
   RequestBackgroundTaskTermination();
   ReleaseGroupBoxes(dialog);
   ClearControlSets();
-  RemoveToolTips(dialog);
-  if (gToolTipControlOwnedByDialog) DestroyToolTipControl();
+  // A control the dialog owns is already gone: owned windows are destroyed before their owner.
+  if (gToolTipControlOwnedByDialog) {
+    DestroyToolTipControl();
+  } else {
+    RemoveToolTips(dialog);
+  }
   gToolTipControlOwnedByDialog = false;
   UnregisterAcceleratorKeys(dialog);
   RemoveDialogSubclasses(dialog);

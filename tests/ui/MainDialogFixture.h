@@ -1,5 +1,6 @@
 // The main dialog opened modelessly in the test process from the plug-in's own template, with a
-// result cell and a current parameter block of its own; messages are pumped by the test.
+// result cell and a current parameter block of its own and a plain window in place of the
+// preview; messages are pumped by the test.
 #pragma once
 #include <windows.h>
 
@@ -9,7 +10,6 @@
 #include "core/RunResult.h"
 #include "params/ParameterBlock.h"
 #include "params/ParameterBlockService.h"
-#include "preview/ProxyDisplay.h"
 #include "support/ModuleInstance.h"
 #include "ui/AcceleratorKeys.h"
 #include "ui/MainDialog.h"
@@ -26,8 +26,16 @@ class MainDialogFixture : public ::testing::Test {
     LoadLibraryW(path);
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    CreateProxyDisplayClass(GetPluginInstance(), sizeof(LONG_PTR));
+    // The preview window is a plain window here: these tests are of the dialog, and a preview
+    // task per opening would draw with OpenGL for nothing. Filter runs use the real one.
+    WNDCLASSEXW standIn{};
+    standIn.cbSize = sizeof standIn;
+    standIn.lpfnWndProc = DefWindowProcW;
+    standIn.hInstance = GetPluginInstance();
+    standIn.lpszClassName = L"ProxyDisplay";
+    RegisterClassExW(&standIn);
   }
+  static void TearDownTestSuite() { UnregisterClassW(L"ProxyDisplay", GetPluginInstance()); }
   void SetUp() override {
     m_SavedResult = gResult;
     gResult = &m_Cell;
