@@ -166,6 +166,9 @@ bool OnAcceleratorCommand(MainDialogState& state, int command) {
 }
 
 bool OnCommand(MainDialogState& state, int id, int code, HWND control) {
+  // A click that was queued behind the one that ended the dialog must not end it a second time,
+  // least of all turn an OK into a cancel.
+  if (state.ended) return true;
   if (control == nullptr && code == 1) return OnAcceleratorCommand(state, id);
   if (control == nullptr && id != IDOK && id != IDCANCEL) return OnMenuCommand(state, id);
   if (OnButtonCommand(state, id, code)) return true;

@@ -139,6 +139,8 @@ BOOL OnInitDialog(HWND dialog) {
   InstallControlSetHandler(CTLSET_MAIN, ControlSetEventHandler);
   SelectControlSet(CTLSET_MAIN);
   PlaceMainDialog(dialog, state.minTrackSize);
+  // The host's window may not be in front when the filter is started from a script or a menu.
+  SetForegroundWindow(dialog);
   PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_QUANTITY_VALUE)), TRUE);
   SignalMainDialogInitialized();
   return FALSE;  // the focus is set by the posted WM_NEXTDLGCTL

@@ -294,3 +294,17 @@ TEST_F(MainDialog, OpeningAndClosingTwentyTimesLeavesNoObjectBehind) {
   EXPECT_EQ(CurrentMainDialog(), nullptr);
   EXPECT_EQ(GetCurrentControlSet(), CTLSET_NONE);
 }
+
+TEST_F(MainDialog, AClickQueuedBehindOkDoesNotTurnItIntoACancel) {
+  std::wstring root = UseScratchDataFolders(L"maindialogqueued");
+  Open();
+  PostMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(m_Dialog, IDOK)));
+  PostMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(m_Dialog, IDCANCEL)));
+  Pump();
+  EXPECT_TRUE(State().ended);
+  EXPECT_EQ(State().endResult, IDOK);
+  EXPECT_EQ(m_Cell, 0);
+  Close();
+  SetDataFolderRoots(nullptr, nullptr);
+  RemoveFolderTree(root);
+}
