@@ -7,6 +7,7 @@
 #include "core/RunResult.h"
 #include "params/ParameterBlockService.h"
 #include "preview/BackgroundTask.h"
+#include "preview/ProxyDisplay.h"
 #include "resource.h"
 #include "support/AppMessages.h"
 #include "support/ErrorReport.h"
@@ -90,6 +91,7 @@ void OnRedrawPreviewFrame(MainDialogState& state) {
 
 void OnColorSchemeChanged(MainDialogState& state, uint32_t scheme) {
   ApplyColorScheme(scheme);
+  SetPreviewBackgroundColor(GetSchemeColor(SCHEMECOLOR_BACKGROUND));
   if (HWND preview = GetDlgItem(state.dialog, IDC_PREVIEW)) {
     SendMessageW(preview, WM_APP_COLOR_SCHEME_CHANGED, scheme, 1);
   }

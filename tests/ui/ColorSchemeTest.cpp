@@ -34,6 +34,9 @@ bool HasFixedColor(uint32_t entry) {
 class StoredSchemeGuard {
  public:
   StoredSchemeGuard() {
+    HKEY key = nullptr;
+    m_KeyExisted = RegOpenKeyExW(HKEY_CURRENT_USER, kUIOptionsKey, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key != nullptr) RegCloseKey(key);
     DWORD size = sizeof m_Value;
     m_Had = RegGetValueW(HKEY_CURRENT_USER, kUIOptionsKey, kColorSchemeValue, RRF_RT_REG_DWORD, nullptr, &m_Value, &size) ==
             ERROR_SUCCESS;
@@ -41,6 +44,8 @@ class StoredSchemeGuard {
   ~StoredSchemeGuard() {
     if (m_Had) {
       SaveColorScheme(m_Value);
+    } else if (!m_KeyExisted) {
+      RegDeleteKeyW(HKEY_CURRENT_USER, kUIOptionsKey);
     } else {
       HKEY key = nullptr;
       if (RegOpenKeyExW(HKEY_CURRENT_USER, kUIOptionsKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
@@ -54,6 +59,7 @@ class StoredSchemeGuard {
  private:
   DWORD m_Value = 0;
   bool m_Had = false;
+  bool m_KeyExisted = false;
 };
 
 }  // namespace

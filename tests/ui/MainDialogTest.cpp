@@ -1,6 +1,9 @@
 // The main dialog at the message level: what it shows when it opens, OK, Cancel and reset mode,
 // the end of a session, the results of other parts, tooltips, accelerators, control sets, the
 // progress bar, and that opening and closing it leaves no window or GDI object behind.
+//
+// Sections: opening; OK, Cancel and reset mode; ends from outside (session, results, queued
+// clicks); tooltips; accelerators; control sets; progress, colours and the size grip; leaks.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -282,14 +285,15 @@ TEST_F(MainDialog, OpeningAndClosingTwentyTimesLeavesNoObjectBehind) {
     Close();
   };
   // The first openings make what stays for the load: classes, the scheme's brushes, the system's
-  // font and DC caches (Wine keeps one more object after the second).
+  // font and DC caches. Wine's caches may still keep an object or two later on; anything left by
+  // each opening shows as twenty or more.
   cycle();
   cycle();
   DWORD gdi = CountGdiObjects();
   int windows = CountProcessWindows();
   ASSERT_GT(gdi, 0u);
   for (int i = 0; i < 20; ++i) cycle();
-  EXPECT_EQ(CountGdiObjects(), gdi);
+  EXPECT_LE(CountGdiObjects(), gdi + 2);
   EXPECT_EQ(CountProcessWindows(), windows);
   EXPECT_EQ(CurrentMainDialog(), nullptr);
   EXPECT_EQ(GetCurrentControlSet(), CTLSET_NONE);
