@@ -1,0 +1,202 @@
+// Sends keys (virtual key with its scan code) and absolute mouse events through SendInput, each
+// tagged, and follows the tags through a message hook on the dialog's thread.
+#include "DriveInput.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace {
+
+// Tags in the extra information of every event we send: a fixed high part and a counter.
+constexpr ULONG_PTR kTagBase = ULONG_PTR(0x4856524E) << 32;
+constexpr ULONG_PTR kTagMask = ULONG_PTR(0xFFFFFFFF) << 32;
+std::atomic<ULONG_PTR> gLastTagSent{kTagBase};
+std::atomic<ULONG_PTR> gLastTagTaken{kTagBase};
+
+bool IsInputMessage(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+// Runs on the dialog's thread for every message it retrieves, in every message loop there
+// (the dialog's, a menu's, the system's move-and-size loop).
+LRESULT CALLBACK NoteRetrievedInput(int code, WPARAM flags, LPARAM message) {
+  if (code == HC_ACTION && IsInputMessage(reinterpret_cast<const MSG*>(message)->message)) {
+    ULONG_PTR tag = ULONG_PTR(GetMessageExtraInfo());
+    ULONG_PTR seen = gLastTagTaken.load();
+    while ((tag & kTagMask) == kTagBase && tag > seen && !gLastTagTaken.compare_exchange_weak(seen, tag)) {
+    }
+  }
+  return CallNextHookEx(nullptr, code, flags, message);
+}
+
+bool IsExtendedKey(WORD key) {
+  switch (key) {
+    case VK_INSERT: case VK_DELETE: case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
+    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_DIVIDE: case VK_RCONTROL:
+    case VK_RMENU: case VK_NUMLOCK: case VK_APPS: case VK_LWIN: case VK_RWIN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+INPUT KeyEvent(WORD key, bool up, ULONG_PTR tag) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.wScan = WORD(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+  input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (IsExtendedKey(key) ? KEYEVENTF_EXTENDEDKEY : 0);
+  input.ki.dwExtraInfo = tag;
+  return input;
+}
+
+// Absolute coordinates run 0..65535 over the virtual screen; the system maps back with
+// floor(n * size / 65536), so rounding up lands on the pixel asked for.
+LONG Normalized(LONG coordinate, int origin, int size) {
+  return LONG((int64_t(coordinate - origin) * 65536 + size - 1) / size);
+}
+
+INPUT MouseEvent(DWORD flags, POINT screen, LONG wheel, ULONG_PTR tag) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = Normalized(screen.x, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  input.mi.dy = Normalized(screen.y, GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  input.mi.mouseData = DWORD(wheel);
+  input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+  input.mi.dwExtraInfo = tag;
+  return input;
+}
+
+bool Send(InputHands* hands, std::vector<INPUT> events, std::string* error) {
+  ULONG_PTR tag = 0;
+  for (INPUT& input : events) {
+    tag = hands->watch->NextTag();
+    (input.type == INPUT_KEYBOARD ? input.ki.dwExtraInfo : input.mi.dwExtraInfo) = tag;
+  }
+  UINT sent = SendInput(UINT(events.size()), events.data(), sizeof(INPUT));
+  if (sent != events.size()) {
+    *error = "SendInput failed with error " + std::to_string(GetLastError());
+    return false;
+  }
+  if (hands->watch->WaitForTag(tag, hands->dialog, hands->timeoutMs)) return true;
+  *error = "the dialog's thread did not take the input within " + std::to_string(hands->timeoutMs / 1000) +
+           " s (is another window in front?)";
+  return false;
+}
+
+bool IsHeld(const InputHands* hands, WORD key) {
+  for (WORD held : hands->held)
+    if (held == key) return true;
+  return false;
+}
+
+}  // namespace
+
+InputWatch::~InputWatch() { Detach(); }
+
+bool InputWatch::Attach(DWORD thread, std::string* error) {
+  Detach();
+  // A hook procedure in this module for a thread of this process takes no module handle.
+  m_Hook = SetWindowsHookExW(WH_GETMESSAGE, NoteRetrievedInput, nullptr, thread);
+  if (m_Hook != nullptr) return true;
+  *error = "SetWindowsHookExW(WH_GETMESSAGE) failed with error " + std::to_string(GetLastError());
+  return false;
+}
+
+void InputWatch::Detach() {
+  if (m_Hook != nullptr) UnhookWindowsHookEx(m_Hook);
+  m_Hook = nullptr;
+}
+
+ULONG_PTR InputWatch::NextTag() { return ++gLastTagSent; }
+
+bool InputWatch::WaitForTag(ULONG_PTR tag, HWND dialog, DWORD timeoutMs) const {
+  ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (gLastTagTaken.load() < tag) {
+    if (!IsWindow(dialog)) return true;
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(5);
+  }
+  return true;
+}
+
+bool MoveMouse(InputHands* hands, POINT screen, std::string* error) {
+  if (!Send(hands, {MouseEvent(0, screen, 0, 0)}, error)) return false;
+  POINT cursor{};
+  if (GetCursorPos(&cursor) && (cursor.x != screen.x || cursor.y != screen.y)) {
+    *error = "the cursor went to (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) + "), not (" +
+             std::to_string(screen.x) + "," + std::to_string(screen.y) + ")";
+    return false;
+  }
+  return true;
+}
+
+bool ClickMouse(InputHands* hands, POINT screen, int clicks, std::string* error) {
+  if (!MoveMouse(hands, screen, error)) return false;
+  std::vector<INPUT> events;
+  for (int i = 0; i < clicks; ++i) {
+    events.push_back(MouseEvent(MOUSEEVENTF_LEFTDOWN, screen, 0, 0));
+    events.push_back(MouseEvent(MOUSEEVENTF_LEFTUP, screen, 0, 0));
+  }
+  return Send(hands, events, error);
+}
+
+// Each step waits until the dialog took it, as a hand moving at the speed of the screen would.
+bool DragMouse(InputHands* hands, POINT from, POINT to, int steps, std::string* error) {
+  if (!MoveMouse(hands, from, error) || !Send(hands, {MouseEvent(MOUSEEVENTF_LEFTDOWN, from, 0, 0)}, error)) return false;
+  for (int step = 1; step <= steps; ++step) {
+    POINT at{from.x + MulDiv(to.x - from.x, step, steps), from.y + MulDiv(to.y - from.y, step, steps)};
+    if (!Send(hands, {MouseEvent(0, at, 0, 0)}, error)) {
+      Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, at, 0, 0)}, error);
+      return false;
+    }
+  }
+  return Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, to, 0, 0)}, error);
+}
+
+bool TurnWheel(InputHands* hands, POINT screen, int notches, std::string* error) {
+  return MoveMouse(hands, screen, error) && Send(hands, {MouseEvent(MOUSEEVENTF_WHEEL, screen, notches * WHEEL_DELTA, 0)}, error);
+}
+
+bool PressChord(InputHands* hands, const KeyChord& chord, std::string* error) {
+  std::vector<INPUT> events;
+  for (WORD modifier : chord.modifiers)
+    if (!IsHeld(hands, modifier)) events.push_back(KeyEvent(modifier, false, 0));
+  events.push_back(KeyEvent(chord.key, false, 0));
+  events.push_back(KeyEvent(chord.key, true, 0));
+  for (auto modifier = chord.modifiers.rbegin(); modifier != chord.modifiers.rend(); ++modifier)
+    if (!IsHeld(hands, *modifier)) events.push_back(KeyEvent(*modifier, true, 0));
+  return Send(hands, events, error);
+}
+
+bool HoldKey(InputHands* hands, WORD key, std::string* error) {
+  if (IsHeld(hands, key)) return true;
+  if (!Send(hands, {KeyEvent(key, false, 0)}, error)) return false;
+  hands->held.push_back(key);
+  return true;
+}
+
+bool ReleaseKey(InputHands* hands, WORD key, std::string* error) {
+  for (auto held = hands->held.begin(); held != hands->held.end(); ++held)
+    if (*held == key) {
+      hands->held.erase(held);
+      return Send(hands, {KeyEvent(key, true, 0)}, error);
+    }
+  *error = "the key is not held";
+  return false;
+}
+
+void ReleaseHeldKeys(InputHands* hands) {
+  std::string ignored;
+  while (!hands->held.empty()) ReleaseKey(hands, hands->held.back(), &ignored);
+}
+
+bool TypeText(InputHands* hands, const std::string& text, std::string* error) {
+  for (char character : text) {
+    KeyChord chord;
+    if (!ParseKeyChord(std::string(1, character), &chord, error)) return false;
+    if (!PressChord(hands, chord, error)) return false;
+  }
+  return true;
+}
