@@ -18,15 +18,24 @@ bool IsInputMessage(UINT message) {
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
-// Runs on the dialog's thread for every message it retrieves, in every message loop there
-// (the dialog's, a menu's, the system's move-and-size loop).
-LRESULT CALLBACK NoteRetrievedInput(int code, WPARAM flags, LPARAM message) {
-  if (code == HC_ACTION && IsInputMessage(reinterpret_cast<const MSG*>(message)->message)) {
-    ULONG_PTR tag = ULONG_PTR(GetMessageExtraInfo());
-    ULONG_PTR seen = gLastTagTaken.load();
-    while ((tag & kTagMask) == kTagBase && tag > seen && !gLastTagTaken.compare_exchange_weak(seen, tag)) {
-    }
+void NoteTag(const MSG* message) {
+  if (!IsInputMessage(message->message)) return;
+  ULONG_PTR tag = ULONG_PTR(GetMessageExtraInfo());
+  ULONG_PTR seen = gLastTagTaken.load();
+  while ((tag & kTagMask) == kTagBase && tag > seen && !gLastTagTaken.compare_exchange_weak(seen, tag)) {
   }
+}
+
+// Runs on the dialog's thread for every message its loops retrieve through GetMessage.
+LRESULT CALLBACK NoteRetrievedInput(int code, WPARAM flags, LPARAM message) {
+  if (code == HC_ACTION) NoteTag(reinterpret_cast<const MSG*>(message));
+  return CallNextHookEx(nullptr, code, flags, message);
+}
+
+// The system's own modal loops (moving and sizing, menus) take their messages past the message
+// hook but show each to the message filters.
+LRESULT CALLBACK NoteFilteredInput(int code, WPARAM flags, LPARAM message) {
+  if (code >= 0) NoteTag(reinterpret_cast<const MSG*>(message));
   return CallNextHookEx(nullptr, code, flags, message);
 }
 
@@ -99,14 +108,21 @@ bool InputWatch::Attach(DWORD thread, std::string* error) {
   Detach();
   // A hook procedure in this module for a thread of this process takes no module handle.
   m_Hook = SetWindowsHookExW(WH_GETMESSAGE, NoteRetrievedInput, nullptr, thread);
-  if (m_Hook != nullptr) return true;
-  *error = "SetWindowsHookExW(WH_GETMESSAGE) failed with error " + std::to_string(GetLastError());
+  if (m_Hook == nullptr) {
+    *error = "SetWindowsHookExW(WH_GETMESSAGE) failed with error " + std::to_string(GetLastError());
+    return false;
+  }
+  m_FilterHook = SetWindowsHookExW(WH_MSGFILTER, NoteFilteredInput, nullptr, thread);
+  if (m_FilterHook != nullptr) return true;
+  *error = "SetWindowsHookExW(WH_MSGFILTER) failed with error " + std::to_string(GetLastError());
+  Detach();
   return false;
 }
 
 void InputWatch::Detach() {
   if (m_Hook != nullptr) UnhookWindowsHookEx(m_Hook);
-  m_Hook = nullptr;
+  if (m_FilterHook != nullptr) UnhookWindowsHookEx(m_FilterHook);
+  m_Hook = m_FilterHook = nullptr;
 }
 
 ULONG_PTR InputWatch::NextTag() { return ++gLastTagSent; }
@@ -122,8 +138,10 @@ bool InputWatch::WaitForTag(ULONG_PTR tag, HWND dialog, DWORD timeoutMs) const {
 }
 
 bool MoveMouse(InputHands* hands, POINT screen, std::string* error) {
-  if (!Send(hands, {MouseEvent(0, screen, 0, 0)}, error)) return false;
   POINT cursor{};
+  // A move to where the cursor already is makes no message, so there would be nothing to wait for.
+  if (GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y) return true;
+  if (!Send(hands, {MouseEvent(0, screen, 0, 0)}, error)) return false;
   if (GetCursorPos(&cursor) && (cursor.x != screen.x || cursor.y != screen.y)) {
     *error = "the cursor went to (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) + "), not (" +
              std::to_string(screen.x) + "," + std::to_string(screen.y) + ")";

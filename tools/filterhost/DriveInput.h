@@ -17,7 +17,7 @@ class InputWatch {
   InputWatch(const InputWatch&) = delete;
   InputWatch& operator=(const InputWatch&) = delete;
 
-  // Hooks the thread's message retrieval; false with *error when the hook cannot be set.
+  // Hooks the thread's message retrieval; false with *error when the hooks cannot be set.
   bool Attach(DWORD thread, std::string* error);
   void Detach();
   // The tag that the next event carries in its extra information.
@@ -27,6 +27,7 @@ class InputWatch {
 
  private:
   HHOOK m_Hook = nullptr;
+  HHOOK m_FilterHook = nullptr;
 };
 
 struct InputHands {

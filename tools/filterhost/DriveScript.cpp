@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <sstream>
 
@@ -263,17 +264,24 @@ int ValueBoxOfKey(const std::string& key) {
 bool ParseKeyChord(const std::string& text, KeyChord* chord, std::string* error) {
   *chord = KeyChord{};
   std::vector<std::string> parts;
-  // A "+" that ends the chord is the key itself ("ctrl++", "+").
-  std::string body = text;
-  bool plusKey = body == "+" || (body.size() > 2 && body.compare(body.size() - 2, 2, "++") == 0);
-  if (plusKey) body = body == "+" ? "" : body.substr(0, body.size() - 2);
+  // A "+" that ends the chord belongs to the key: "+" itself ("ctrl++") or the keypad's ("ctrl+num+").
+  std::string body = text, lastKey;
+  for (const char* plusKey : {"num+", "+"}) {
+    size_t length = strlen(plusKey);
+    bool endsWithKey = body.size() >= length && Lower(body.substr(body.size() - length)) == plusKey;
+    if (endsWithKey && (body.size() == length || body[body.size() - length - 1] == '+')) {
+      lastKey = body.substr(body.size() - length);
+      body = body.size() == length ? "" : body.substr(0, body.size() - length - 1);
+      break;
+    }
+  }
   for (size_t start = 0; !body.empty();) {
     size_t plus = body.find('+', start);
     parts.push_back(body.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
     if (plus == std::string::npos) break;
     start = plus + 1;
   }
-  if (plusKey) parts.push_back("+");
+  if (!lastKey.empty()) parts.push_back(lastKey);
   if (parts.empty()) return *error = "empty key", false;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     KeyChord modifier;

@@ -72,7 +72,8 @@ HWND ReachableControl(const DriveSession& session, int id, POINT* centre, std::s
   GetWindowRect(control, &rectangle);
   *centre = POINT{(rectangle.left + rectangle.right) / 2, (rectangle.top + rectangle.bottom) / 2};
   HWND top = WindowFromPoint(*centre);
-  if (top != nullptr && GetAncestor(top, GA_ROOT) != session.dialog)
+  if (top == nullptr) return *error = "control " + Describe(id) + " is off the screen", nullptr;
+  if (GetAncestor(top, GA_ROOT) != session.dialog)
     return *error = "control " + Describe(id) + " is covered by another window", nullptr;
   return control;
 }
@@ -206,8 +207,10 @@ bool SetValueBox(const DriveCommand& command, DriveSession* session, std::string
   int id = ValueBoxOfKey(command.key);
   POINT centre{};
   HWND box = ReachableControl(*session, id, &centre, report);
-  KeyChord selectAll{{VK_CONTROL}, 'A'}, tab{{}, VK_TAB};
-  if (box == nullptr || !ClickMouse(&session->hands, centre, 1, report) || !PressChord(&session->hands, selectAll, report) ||
+  // Home and Shift+End select the whole line in every kind of single-line box.
+  KeyChord home{{}, VK_HOME}, selectToEnd{{VK_SHIFT}, VK_END}, tab{{}, VK_TAB};
+  if (box == nullptr || !ClickMouse(&session->hands, centre, 1, report) || !PressChord(&session->hands, home, report) ||
+      !PressChord(&session->hands, selectToEnd, report) ||
       !TypeText(&session->hands, command.value, report) || !PressChord(&session->hands, tab, report))
     return false;
   if (WaitFor(*session, session->textLimitMs, ShowsNumber, box, &command.value)) return *report = "ok", true;
@@ -285,15 +288,29 @@ bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::stri
   return true;
 }
 
-// The point near the bottom-right corner where the dialog's own frame answers as the sizing corner.
+// A point near the bottom-right corner that the mouse reaches on the dialog and that answers as
+// the sizing corner: the frame's corner, or a size grip in the client area. Without a window
+// manager Wine leaves the frame to nobody, and only a grip can be dragged.
+// The standard grip answers hit tests as client area and starts the sizing on its button-down.
+bool IsSizeGrip(HWND window) {
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, int(std::size(className)));
+  return _wcsicmp(className, L"ScrollBar") == 0 && (GetWindowLongW(window, GWL_STYLE) & SBS_SIZEGRIP) != 0;
+}
+
 bool FindSizingCorner(HWND dialog, POINT* corner) {
   RECT rectangle{};
   GetWindowRect(dialog, &rectangle);
-  for (int inset = 1; inset <= 8; ++inset) {
-    POINT point{rectangle.right - inset, rectangle.bottom - inset};
-    if (WindowFromPoint(point) != dialog) continue;
-    if (SendWithLimit(dialog, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTBOTTOMRIGHT) return *corner = point, true;
-  }
+  for (int inset = 1; inset <= 24; ++inset)
+    for (int across = 0; across <= inset; across += 2) {
+      for (POINT point : {POINT{rectangle.right - inset, rectangle.bottom - inset + across},
+                          POINT{rectangle.right - inset + across, rectangle.bottom - inset}}) {
+        HWND under = WindowFromPoint(point);
+        if (under == nullptr || GetAncestor(under, GA_ROOT) != dialog) continue;
+        if (IsSizeGrip(under) || SendWithLimit(under, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTBOTTOMRIGHT)
+          return *corner = point, true;
+      }
+    }
   return false;
 }
 
