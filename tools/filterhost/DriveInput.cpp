@@ -12,15 +12,21 @@ constexpr ULONG_PTR kTagBase = ULONG_PTR(0x4856524E) << 32;
 constexpr ULONG_PTR kTagMask = ULONG_PTR(0xFFFFFFFF) << 32;
 std::atomic<ULONG_PTR> gLastTagSent{kTagBase};
 std::atomic<ULONG_PTR> gLastTagTaken{kTagBase};
+std::atomic<int> gForeignModifierReleases{0};  // Shift 1, Ctrl 2, Alt 4: released by other input
+constexpr DWORD kMoveLimitMs = 2000;
 
 bool IsInputMessage(UINT message) {
   return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
+int ModifierBit(WPARAM key);
+
 void NoteTag(const MSG* message) {
   if (!IsInputMessage(message->message)) return;
   ULONG_PTR tag = ULONG_PTR(GetMessageExtraInfo());
+  if ((tag & kTagMask) != kTagBase && (message->message == WM_KEYUP || message->message == WM_SYSKEYUP))
+    gForeignModifierReleases |= ModifierBit(message->wParam);
   ULONG_PTR seen = gLastTagTaken.load();
   while ((tag & kTagMask) == kTagBase && tag > seen && !gLastTagTaken.compare_exchange_weak(seen, tag)) {
   }
@@ -66,6 +72,9 @@ LONG Normalized(LONG coordinate, int origin, int size) {
   return LONG((int64_t(coordinate - origin) * 65536 + size - 1) / size);
 }
 
+// The cursor where the absolute event put it (within the rounding of normalised coordinates).
+bool CursorIsAt(const INPUT& event);
+
 INPUT MouseEvent(DWORD flags, POINT screen, LONG wheel, ULONG_PTR tag) {
   INPUT input{};
   input.type = INPUT_MOUSE;
@@ -77,7 +86,24 @@ INPUT MouseEvent(DWORD flags, POINT screen, LONG wheel, ULONG_PTR tag) {
   return input;
 }
 
+int ModifierBit(WPARAM key) { return key == VK_SHIFT ? 1 : key == VK_CONTROL ? 2 : key == VK_MENU ? 4 : 0; }
+
+// A window that gains the X input focus has Wine's modifier state set from the X keyboard, whose
+// keys we never pressed: modifiers we hold come back released. They are pressed again before the
+// next input, as a user's finger still on the key would keep it down.
+void PressHeldModifiersAgain(const InputHands* hands, std::vector<INPUT>* events) {
+  int released = gForeignModifierReleases.exchange(0);
+  std::vector<INPUT> again;
+  for (WORD key : hands->held)
+    if (ModifierBit(key) & released) again.push_back(KeyEvent(key, false, 0));
+  events->insert(events->begin(), again.begin(), again.end());
+}
+
+// Sends the events and waits until the dialog's thread took the last one. A move to where the
+// server already has the cursor makes no message, so a move counts as done once the cursor is
+// there and the thread has had its chance to take it.
 bool Send(InputHands* hands, std::vector<INPUT> events, std::string* error) {
+  PressHeldModifiersAgain(hands, &events);
   ULONG_PTR tag = 0;
   for (INPUT& input : events) {
     tag = hands->watch->NextTag();
@@ -88,10 +114,28 @@ bool Send(InputHands* hands, std::vector<INPUT> events, std::string* error) {
     *error = "SendInput failed with error " + std::to_string(GetLastError());
     return false;
   }
-  if (hands->watch->WaitForTag(tag, hands->dialog, hands->timeoutMs)) return true;
+  const INPUT& last = events.back();
+  bool moveOnly = last.type == INPUT_MOUSE && (last.mi.dwFlags & ~(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK)) == 0;
+  bool taken = hands->watch->WaitForTag(tag, hands->dialog, moveOnly ? kMoveLimitMs : hands->timeoutMs);
+  if (!taken && moveOnly) taken = hands->watch->WaitForTag(tag, hands->dialog, 0) || CursorIsAt(last);
+  if (taken) {
+    // The hooks see a message when it is taken from the queue; a message sent after it is
+    // answered only once its handling is over (or has entered a loop of its own).
+    DWORD_PTR ignored = 0;
+    if (IsWindow(hands->dialog))
+      SendMessageTimeoutW(hands->dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, hands->timeoutMs, &ignored);
+    return true;
+  }
   *error = "the dialog's thread did not take the input within " + std::to_string(hands->timeoutMs / 1000) +
            " s (is another window in front?)";
   return false;
+}
+
+bool CursorIsAt(const INPUT& event) {
+  POINT cursor{};
+  if (!GetCursorPos(&cursor)) return false;
+  INPUT there = MouseEvent(0, cursor, 0, 0);
+  return there.mi.dx == event.mi.dx && there.mi.dy == event.mi.dy;
 }
 
 bool IsHeld(const InputHands* hands, WORD key) {
@@ -139,8 +183,6 @@ bool InputWatch::WaitForTag(ULONG_PTR tag, HWND dialog, DWORD timeoutMs) const {
 
 bool MoveMouse(InputHands* hands, POINT screen, std::string* error) {
   POINT cursor{};
-  // A move to where the cursor already is makes no message, so there would be nothing to wait for.
-  if (GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y) return true;
   if (!Send(hands, {MouseEvent(0, screen, 0, 0)}, error)) return false;
   if (GetCursorPos(&cursor) && (cursor.x != screen.x || cursor.y != screen.y)) {
     *error = "the cursor went to (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) + "), not (" +
