@@ -14,6 +14,7 @@ std::atomic<ULONG_PTR> gLastTagSent{kTagBase};
 std::atomic<ULONG_PTR> gLastTagTaken{kTagBase};
 std::atomic<int> gForeignModifierReleases{0};  // Shift 1, Ctrl 2, Alt 4: released by other input
 constexpr DWORD kMoveLimitMs = 2000;
+constexpr int kMoveAttempts = 3;
 
 bool IsInputMessage(UINT message) {
   return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -181,15 +182,17 @@ bool InputWatch::WaitForTag(ULONG_PTR tag, HWND dialog, DWORD timeoutMs) const {
   return true;
 }
 
+// Wine sets its cursor from the X pointer when a window appears under it, which can undo a move
+// just made; the move is repeated then, as a hand would move the mouse back.
 bool MoveMouse(InputHands* hands, POINT screen, std::string* error) {
   POINT cursor{};
-  if (!Send(hands, {MouseEvent(0, screen, 0, 0)}, error)) return false;
-  if (GetCursorPos(&cursor) && (cursor.x != screen.x || cursor.y != screen.y)) {
-    *error = "the cursor went to (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) + "), not (" +
-             std::to_string(screen.x) + "," + std::to_string(screen.y) + ")";
-    return false;
+  for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+    if (!Send(hands, {MouseEvent(0, screen, 0, 0)}, error)) return false;
+    if (GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y) return true;
   }
-  return true;
+  *error = "the cursor went to (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) + "), not (" +
+           std::to_string(screen.x) + "," + std::to_string(screen.y) + ")";
+  return false;
 }
 
 bool ClickMouse(InputHands* hands, POINT screen, int clicks, std::string* error) {
