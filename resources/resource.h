@@ -29,7 +29,7 @@
 #define IDI_EDIT_TOOL 287
 #define IDA_MAIN_ACCELERATORS 190
 #define IDA_EDITOR_ACCELERATORS 314
-#define IDM_ZOOM_MENU 250
+#define IDM_ZOOM_MENU 139
 #define IDM_SETTINGS_MENU 251
 #define IDR_MANIFEST_V6 2  // comctl32 version 6, selected by the activation context of DoUI
 
@@ -168,7 +168,12 @@
 #define ID_FOCUS_MOVE_VERTICAL 40119
 #define ID_ZOOM_100 40128
 // Settings menu (the selector's stored sets) and zoom menu entries.
-#define ID_SETTINGS_SAVE 40200
-#define ID_SETTINGS_LOAD 40201
-#define ID_SETTINGS_DELETE 40202
-#define ID_ZOOM_LEVEL_FIRST 40300  // ID_ZOOM_LEVEL_FIRST + k: the k-th zoom level of the menu
+#define ID_SETTINGS_SAVE 40096
+#define ID_SETTINGS_LOAD 40097
+#define ID_SETTINGS_DELETE 40098
+// Zoom menu: 40001 is 6400 % and 40017 is 6.25 %, in the menu's order from the bottom up.
+#define ID_ZOOM_6400 40001
+#define ID_ZOOM_6 40017
+#define ID_ZOOM_ACTUAL_PIXELS 40018
+#define ID_ZOOM_FIT_IN_VIEW 40019
+#define ID_ZOOM_FIT_ON_SCREEN 40020

@@ -3,11 +3,14 @@
 #include "TestSupport.h"
 
 #include <shellapi.h>
+#include <intrin.h>
 
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "core/WorkerThreads.h"
 #include "support/ErrorReport.h"
@@ -189,3 +192,119 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 ScopedWorkerCount::ScopedWorkerCount(uint32_t workers) { OverrideWorkerCount(workers); }
 ScopedWorkerCount::~ScopedWorkerCount() { OverrideWorkerCount(0); }
+
+namespace {
+
+constexpr int kPreviewControlId = 1040;
+
+struct MainDialogSearch {
+  HWND found;
+};
+
+BOOL CALLBACK FindMainDialogWindow(HWND window, LPARAM parameter) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  char className[32] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "#32770") != 0 || GetDlgItem(window, kPreviewControlId) == nullptr) return TRUE;
+  reinterpret_cast<MainDialogSearch*>(parameter)->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindMainDialog() {
+  MainDialogSearch search{nullptr};
+  EnumWindows(FindMainDialogWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct MainDialogAnswer::Watch {
+  int button;
+  std::vector<int> clicksFirst;
+  std::atomic<bool> running{true};
+  std::atomic<int> answered{0};
+  std::thread thread;
+};
+
+MainDialogAnswer::MainDialogAnswer(int button, std::vector<int> clicksFirst) : m_Watch(new Watch) {
+  m_Watch->button = button;
+  m_Watch->clicksFirst = std::move(clicksFirst);
+  Watch* watch = m_Watch;
+  watch->thread = std::thread([watch] {
+    HWND last = nullptr;
+    while (watch->running) {
+      HWND dialog = FindMainDialog();
+      if (dialog != nullptr && dialog != last) {
+        // Posted messages arrive in order, so the clicks are handled before the button.
+        for (int control : watch->clicksFirst) PostMessageW(GetDlgItem(dialog, control), BM_CLICK, 0, 0);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(watch->button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, watch->button)));
+        last = dialog;
+        ++watch->answered;
+      }
+      if (last != nullptr && !IsWindow(last)) last = nullptr;
+      Sleep(10);  // the polling interval of the watch, not a wait for anything
+    }
+  });
+}
+
+MainDialogAnswer::~MainDialogAnswer() {
+  m_Watch->running = false;
+  m_Watch->thread.join();
+  delete m_Watch;
+}
+
+int MainDialogAnswer::Answered() const { return m_Watch->answered; }
+
+namespace {
+
+// One entry of the GDI handle table that the process environment block points to (x64 layout).
+struct GdiHandleEntry {
+  uint64_t object;
+  uint16_t processId;
+  uint16_t count;
+  uint16_t unique;
+  uint8_t type;
+  uint8_t flags;
+  uint64_t userPointer;
+};
+static_assert(sizeof(GdiHandleEntry) == 24);
+constexpr size_t kGdiHandleTableEntries = 0x10000;
+constexpr size_t kPebGdiSharedHandleTable = 0xF8;
+
+BOOL CALLBACK CountWindowAndChildren(HWND window, LPARAM parameter) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId()) return TRUE;
+  auto* count = reinterpret_cast<int*>(parameter);
+  ++*count;
+  EnumChildWindows(
+      window, [](HWND, LPARAM inner) -> BOOL { ++*reinterpret_cast<int*>(inner); return TRUE; }, parameter);
+  return TRUE;
+}
+
+}  // namespace
+
+DWORD CountGdiObjects() {
+  DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (counted != 0) return counted;
+  // The compiler takes the segment-relative read for an access through a null pointer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+  auto* peb = reinterpret_cast<const uint8_t*>(__readgsqword(0x60));
+#pragma GCC diagnostic pop
+  auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(peb + kPebGdiSharedHandleTable);
+  if (table == nullptr) return 0;
+  for (size_t i = 0; i < kGdiHandleTableEntries; ++i) {
+    if (table[i].type != 0) ++counted;
+  }
+  return counted;
+}
+
+int CountProcessWindows() {
+  int count = 0;
+  EnumWindows(CountWindowAndChildren, reinterpret_cast<LPARAM>(&count));
+  return count;
+}

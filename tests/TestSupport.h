@@ -78,3 +78,27 @@ class ScopedWorkerCount {
   ScopedWorkerCount(const ScopedWorkerCount&) = delete;
   ScopedWorkerCount& operator=(const ScopedWorkerCount&) = delete;
 };
+
+// Answers the plug-in's main dialog when a filter run in this process opens it: as soon as a
+// dialog of this process shows the preview control, the controls named are clicked and then the
+// button is pressed (IDOK or IDCANCEL), once per dialog, as a user would.
+class MainDialogAnswer {
+ public:
+  explicit MainDialogAnswer(int button, std::vector<int> clicksFirst = {});
+  ~MainDialogAnswer();
+  MainDialogAnswer(const MainDialogAnswer&) = delete;
+  MainDialogAnswer& operator=(const MainDialogAnswer&) = delete;
+  int Answered() const;
+
+ private:
+  struct Watch;
+  Watch* m_Watch;
+};
+// The plug-in's main dialog if this process shows one, else null.
+HWND FindMainDialog();
+
+// GDI objects of this process: the system's count, or where the system does not keep one (Wine
+// answers 0) the used entries of the process's GDI handle table.
+DWORD CountGdiObjects();
+// Windows of this process, top-level and child, visible or not.
+int CountProcessWindows();

@@ -16,6 +16,10 @@
 #include "support/ErrorReport.h"
 #include "support/FaultInjection.h"
 #include "support/UserMessage.h"
+#include "ui/AcceleratorKeys.h"
+#include "ui/ColorScheme.h"
+#include "ui/DialogResources.h"
+#include "ui/ToolTips.h"
 
 namespace {
 
@@ -49,6 +53,8 @@ bool LoadCommonControls() {
     return false;
   }
   gHandCursor = LoadCursorW(nullptr, IDC_HAND);
+  // Missing menus or splash are reported where they are loaded; the dialog still opens without them.
+  LoadUserInterfaceResources();
   return true;
 }
 
@@ -68,6 +74,9 @@ void InitializeGlobals(int16 selector, HWND owner) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Can't open debug log file");
   }
   InitializeBufferManager();
+  LoadColorScheme();
+  // Without a host window the main dialog makes the tooltip control on itself.
+  if (owner != nullptr) CreateToolTipControl(owner);
   InitializeImageEditorProgressBar();
   gHost.initialized = true;
 }
@@ -102,7 +111,11 @@ void ShutDown() {
 void TearDown() {
   if (!gHost.initialized) return;
   TerminateImageEditorProgressBar();
+  DestroyToolTipControl();
+  FreeDialogAccelerators();
   ReportBufferUsage();
+  DeleteThemeBrushes();
+  ReleaseUserInterfaceResources();
   if (gRichEditLibrary != nullptr) FreeLibrary(gRichEditLibrary);
   gRichEditLibrary = nullptr;
   TerminateBufferManager();

@@ -11,6 +11,7 @@
 #include "effects/EffectShapes.h"
 #include "effects/ProcessImage.h"
 #include "host/HostHandles.h"
+#include "host/DoUI.h"
 #include "host/HostImage.h"
 #include "host/HostRectangles.h"
 #include "host/HostState.h"
@@ -25,8 +26,8 @@
 #include "support/ErrorReport.h"
 #include "support/ModuleInstance.h"
 #include "support/UserMessage.h"
+#include "ui/AboutBox.h"
 
-#include <cstdio>
 
 namespace {
 
@@ -82,6 +83,16 @@ void WriteBackRenderedImage() {
   if (ResultIsOk()) ErrorReport(__LINE__, TraceMessage).Report("Final render: write-back %.3f s.", SecondsSince(start));
 }
 
+// The dialog's parameters are those of the current block, which its controls have written; once
+// it has run, the next repeat run is silent.
+void RunDialogStep() {
+  if (!DoUI() && ResultIsOk()) {
+    SetResult(userCanceledErr);
+    ErrorReport(__LINE__, TraceMessage).Report("DoUI returned false in DoStart(), *gResult set to %d.", userCanceledErr);
+  }
+  *gHost.showDialogFlag = 0;
+}
+
 // Releases of the run, whatever the result.
 void ReleaseRun() {
   ReleaseEffectShapes();
@@ -94,16 +105,8 @@ void ReleaseRun() {
 
 }  // namespace
 
-// A plain information box until the About dialog with its system report exists.
 void DoAbout() {
-  if (InitUI()) {
-    uint16_t version[4] = {};
-    GetFixedFileVersion(version);
-    char text[256];
-    snprintf(text, sizeof text, "Halvorn Pro 3\nVersion %u.%u.%u.%u (64 bit)\n\nStar and diffraction effects.\nVellbrook Software",
-             version[0], version[1], version[2], version[3]);
-    ShowUserMessage(text, "About Halvorn Pro 3", kStyleInformation);
-  }
+  if (InitUI()) ShowAboutBox();
   ShutDown();
 }
 
@@ -149,11 +152,7 @@ void DoStart() {
   if (ResultIsOk()) PrepareColorConversion();
   if (ResultIsOk()) ReadImageOfHost();
   if (ResultIsOk()) StartLightSourceAnalysis(gHostImage);
-  if (ResultIsOk() && showDialog) {
-    // The dialog comes with the user interface; until then the run goes on with the parameters.
-    ErrorReport(__LINE__, TraceMessage).Report("DoStart(): the dialog was asked for.");
-    *gHost.showDialogFlag = 0;
-  }
+  if (ResultIsOk() && showDialog) RunDialogStep();
   if (ResultIsOk()) InitializeEffectTables();
   if (ResultIsOk()) ProcessImage(&gHostImage);
   if (ResultIsOk()) WriteBackRenderedImage();

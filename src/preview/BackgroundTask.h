@@ -28,6 +28,7 @@ enum InvalidateTag {
 struct PendingParameterSet {
   ParameterSet* parameterSet;
   HRGN region;
+  LONGLONG queuedAt;  // performance-counter ticks when the request was made
 };
 
 // Creation data of the preview window (its CREATESTRUCT's lpCreateParams, or the dialog's).
@@ -52,3 +53,39 @@ void SignalMainDialogInitialized();
 bool PreviewDrawnByOpenGL();
 // The abort flags every rendering loop of the preview observes.
 bool PreviewAborted();
+void SetPreviewAbortFlags();
+void ClearPreviewAbortFlags();
+// True while a preview task thread of this process has not ended (also one left to end on its own).
+bool BackgroundTaskRunning();
+
+// What the task asks of the product (the start-up wait, tracing, the current request), through
+// one entry taking an operation number and its record.
+enum PreviewProductOperation {
+  PRODUCT_WAIT_FOR_INITIALIZATION = 0,
+  PRODUCT_TRACE_RENDERING_PARAMETERS = 1,
+  PRODUCT_GET_CURRENT_PARAMETER_SET = 2,
+  PRODUCT_OPERATION_COUNT
+};
+struct WaitForInitializationRecord {
+  int state;           // InitializationState
+  DWORD* waitTimeout;  // milliseconds of the start-up loop's wake-ups; the hook may change it
+  bool ready;          // out: the preview may start rendering
+  HWND previewWindow;
+};
+struct TraceRenderingRecord {
+  const char* message;
+  const ParameterSet* parameterSet;
+};
+// Returns the operation's result: a bool for 0 and 1, a ParameterSet* (caller owns it) for 2.
+typedef void* (*PreviewProductHook)(int operation, void* record);
+void* ProductHookDispatch(int operation, void* record);
+// Replaces the dispatch entry (tests stand in for the product); returns the one before.
+PreviewProductHook SetPreviewProductHook(PreviewProductHook hook);
+
+// Called on the task with each request just before its frame is drawn (tests make frames slow
+// or watch what is drawn); null for none.
+typedef void (*PreviewFrameHook)(const PendingParameterSet& entry);
+PreviewFrameHook SetPreviewFrameHook(PreviewFrameHook hook);
+// How long DestroyBackgroundTask waits for the task; tests shorten it. Returns the one before.
+DWORD SetBackgroundTaskExitLimit(DWORD milliseconds);
+constexpr DWORD kBackgroundTaskExitLimitMs = 10000;

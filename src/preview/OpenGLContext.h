@@ -25,6 +25,11 @@ struct OpenGLContext {
 
 // The pixel format number, or 0; *accelerated tells a hardware format from the generic one.
 int SelectPixelFormat(HWND window, bool forceSoftware, PIXELFORMATDESCRIPTOR* descriptor, bool* accelerated);
+// The two kinds of format SelectPixelFormat accepts.
+bool IsHardwarePixelFormat(const PIXELFORMATDESCRIPTOR& format);
+bool IsSoftwarePixelFormat(const PIXELFORMATDESCRIPTOR& format);
+// The number on a memory DC of the software format a window's number denotes.
+int MatchBitmapPixelFormat(HDC memoryContext, int pixelFormat, const PIXELFORMATDESCRIPTOR& wanted);
 // Each leaves the context current on success, or context->kind == OPENGL_CONTEXT_INVALID.
 void CreateScreenContext(OpenGLContext* context, HWND window, const RECT& viewport, int pixelFormat,
                          const PIXELFORMATDESCRIPTOR& descriptor);

@@ -12,7 +12,8 @@ std::atomic<int32_t> gEffectTextureGeneration{0};
 
 namespace {
 
-std::atomic<int32_t> gNextParameterSetId{0};
+// From 1: observers of the preview window read 0 as "no request yet".
+std::atomic<int32_t> gNextParameterSetId{1};
 
 ClientRect ClientRectOf(const RECT& r) { return ClientRect{int32_t(r.left), int32_t(r.top), int32_t(r.right), int32_t(r.bottom)}; }
 

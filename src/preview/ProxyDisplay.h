@@ -17,3 +17,20 @@ void PaintProxyDisplay(HWND window);
 // the preview's state) which request was queued last and which has reached the screen.
 constexpr wchar_t kQueuedFrameProperty[] = L"Halvorn.QueuedFrame";
 constexpr wchar_t kPresentedFrameProperty[] = L"Halvorn.PresentedFrame";
+
+// Extra bytes of a "ProxyDisplay" window: the caller's start after the "Static" class's own.
+int ProxyDisplayExtraDataOffset();
+// The preview's colours from the dialog's theme; any thread, taken by the next frame.
+void SetPreviewBackgroundColor(COLORREF color);
+void SetPreviewFrameColor(COLORREF color);
+// The start-up display: a 24- or 32-bit DIB section drawn centred until the analysis is ready.
+// The caller keeps it alive until the preview window is destroyed; null for none.
+void SetPreviewSplashBitmap(HBITMAP bitmap);
+// The colour of a pixel of the window's screen bitmap (what the window paints), for observers;
+// false when there is no frame yet or the point is outside it.
+bool SampleScreenBitmap(int x, int y, COLORREF* color);
+
+// The start-up display, on the preview task: prepared once, then one frame per wake-up of the
+// start-up loop until the analysis is ready.
+bool PrepareStartupDisplay();
+void DrawStartupDisplayFrame();

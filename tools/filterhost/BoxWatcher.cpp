@@ -1,5 +1,6 @@
 // Polls this process's windows for message boxes (dialog class with a static text item 0xFFFF)
-// and presses their default button. Other dialogs are left alone.
+// and presses their default button, and confirms the plug-in's main dialog (the dialog with a
+// preview control 1040) with OK, once per dialog. Other dialogs are left alone.
 #include "BoxWatcher.h"
 
 #include <windows.h>
@@ -13,6 +14,20 @@ std::atomic<bool> gWatching{false};
 std::atomic<int> gAnswered{0};
 std::thread gWatcher;
 FILE* gOut = nullptr;
+HWND gAnsweredDialog = nullptr;
+
+constexpr int kPreviewControlId = 1040;
+
+// An unattended run takes the parameters the dialog opened with.
+void ConfirmMainDialog(HWND window) {
+  if (window == gAnsweredDialog) return;
+  gAnsweredDialog = window;
+  char title[256] = {};
+  GetWindowTextA(window, title, sizeof title);
+  fprintf(gOut, "dialog: '%s' confirmed with OK\n", title);
+  fflush(gOut);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+}
 
 BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   DWORD process = 0;
@@ -20,8 +35,13 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
   char className[32] = {};
   GetClassNameA(window, className, sizeof className);
+  if (strcmp(className, "#32770") != 0) return TRUE;
+  if (GetDlgItem(window, kPreviewControlId) != nullptr) {
+    ConfirmMainDialog(window);
+    return TRUE;
+  }
   HWND text = GetDlgItem(window, 0xFFFF);
-  if (strcmp(className, "#32770") != 0 || text == nullptr) return TRUE;
+  if (text == nullptr) return TRUE;
   char title[256] = {};
   char message[2048] = {};
   GetWindowTextA(window, title, sizeof title);
