@@ -288,9 +288,9 @@ bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::stri
   return true;
 }
 
-// A point near the bottom-right corner that the mouse reaches on the dialog and that answers as
-// the sizing corner: the frame's corner, or a size grip in the client area. Without a window
-// manager Wine leaves the frame to nobody, and only a grip can be dragged.
+// A point that the mouse reaches on the dialog and that answers as the sizing corner: the
+// dialog's own size grip (control 1083), a standard grip, or the frame's corner. Without a
+// window manager Wine leaves the frame to nobody, and only a grip can be dragged.
 // The standard grip answers hit tests as client area and starts the sizing on its button-down.
 bool IsSizeGrip(HWND window) {
   wchar_t className[16] = {};
@@ -298,17 +298,25 @@ bool IsSizeGrip(HWND window) {
   return _wcsicmp(className, L"ScrollBar") == 0 && (GetWindowLongW(window, GWL_STYLE) & SBS_SIZEGRIP) != 0;
 }
 
+bool AnswersAsSizingCorner(HWND dialog, POINT point) {
+  HWND under = WindowFromPoint(point);
+  if (under == nullptr || GetAncestor(under, GA_ROOT) != dialog) return false;
+  return IsSizeGrip(under) || SendWithLimit(under, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTBOTTOMRIGHT;
+}
+
 bool FindSizingCorner(HWND dialog, POINT* corner) {
   RECT rectangle{};
+  HWND grip = GetDlgItem(dialog, kSizeGripId);
+  if (grip != nullptr && IsWindowVisible(grip) && GetWindowRect(grip, &rectangle)) {
+    POINT centre{(rectangle.left + rectangle.right) / 2, (rectangle.top + rectangle.bottom) / 2};
+    if (AnswersAsSizingCorner(dialog, centre)) return *corner = centre, true;
+  }
   GetWindowRect(dialog, &rectangle);
   for (int inset = 1; inset <= 24; ++inset)
     for (int across = 0; across <= inset; across += 2) {
       for (POINT point : {POINT{rectangle.right - inset, rectangle.bottom - inset + across},
                           POINT{rectangle.right - inset + across, rectangle.bottom - inset}}) {
-        HWND under = WindowFromPoint(point);
-        if (under == nullptr || GetAncestor(under, GA_ROOT) != dialog) continue;
-        if (IsSizeGrip(under) || SendWithLimit(under, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTBOTTOMRIGHT)
-          return *corner = point, true;
+        if (AnswersAsSizingCorner(dialog, point)) return *corner = point, true;
       }
     }
   return false;

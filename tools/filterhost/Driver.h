@@ -15,6 +15,7 @@ constexpr wchar_t kPluginDialogCaption[] = L"Halvorn Pro 3";
 constexpr int kPreviewControlId = 1040;
 constexpr int kEffectSelectorId = 1182;
 constexpr int kEffectsOnlyCheckId = 1122;
+constexpr int kSizeGripId = 1083;
 
 // A visible top-level dialog ("#32770") of this process with the plug-in's caption, or null.
 HWND FindPluginDialog();

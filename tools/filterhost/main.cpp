@@ -146,8 +146,12 @@ HWND CreatePlatformWindow() {
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"FilterHostDocumentWindow";
   RegisterClassW(&windowClass);
-  return CreateWindowW(L"FilterHostDocumentWindow", L"filterhost", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                       nullptr, windowClass.hInstance, nullptr);
+  // As large as a maximised host window, so that a dialog centred on it is wholly on the screen
+  // (a script's clicks and screenshots need it there).
+  RECT work{0, 0, 800, 600};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return CreateWindowW(L"FilterHostDocumentWindow", L"filterhost", WS_OVERLAPPEDWINDOW, work.left, work.top,
+                       work.right - work.left, work.bottom - work.top, nullptr, nullptr, windowClass.hInstance, nullptr);
 }
 
 int DepthOfMode(int16 imageMode) {
@@ -264,7 +268,7 @@ int Run(CommandLine& line) {
   }
   HWND window = CreatePlatformWindow();
   session.Record()->platformData->hwnd = reinterpret_cast<intptr_t>(window);
-  if (!line.interactive) StartBoxWatcher(stdout);
+  if (!line.interactive) StartBoxWatcher(stdout, line.drive.empty() ? MAIN_DIALOG_CONFIRM : MAIN_DIALOG_LEAVE);
   int16 result = noErr;
   DriveThread driver(line.driveCommands, stdout);
   bool driving = !line.drive.empty() && !line.about;
