@@ -21,8 +21,9 @@ bool IsInputMessage(UINT message) {
          (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
 }
 
-int ModifierBit(WPARAM key);
+int ModifierBit(WPARAM key) { return key == VK_SHIFT ? 1 : key == VK_CONTROL ? 2 : key == VK_MENU ? 4 : 0; }
 
+// Notes the tag of input the dialog's thread took, and modifier releases that were not ours.
 void NoteTag(const MSG* message) {
   if (!IsInputMessage(message->message)) return;
   ULONG_PTR tag = ULONG_PTR(GetMessageExtraInfo());
@@ -57,13 +58,12 @@ bool IsExtendedKey(WORD key) {
   }
 }
 
-INPUT KeyEvent(WORD key, bool up, ULONG_PTR tag) {
+INPUT KeyEvent(WORD key, bool up) {
   INPUT input{};
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = key;
   input.ki.wScan = WORD(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
   input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (IsExtendedKey(key) ? KEYEVENTF_EXTENDEDKEY : 0);
-  input.ki.dwExtraInfo = tag;
   return input;
 }
 
@@ -73,21 +73,23 @@ LONG Normalized(LONG coordinate, int origin, int size) {
   return LONG((int64_t(coordinate - origin) * 65536 + size - 1) / size);
 }
 
-// The cursor where the absolute event put it (within the rounding of normalised coordinates).
-bool CursorIsAt(const INPUT& event);
-
-INPUT MouseEvent(DWORD flags, POINT screen, LONG wheel, ULONG_PTR tag) {
+INPUT MouseEvent(DWORD flags, POINT screen, LONG wheel = 0) {
   INPUT input{};
   input.type = INPUT_MOUSE;
   input.mi.dx = Normalized(screen.x, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN));
   input.mi.dy = Normalized(screen.y, GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
   input.mi.mouseData = DWORD(wheel);
   input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-  input.mi.dwExtraInfo = tag;
   return input;
 }
 
-int ModifierBit(WPARAM key) { return key == VK_SHIFT ? 1 : key == VK_CONTROL ? 2 : key == VK_MENU ? 4 : 0; }
+// The cursor where the absolute event put it (within the rounding of normalised coordinates).
+bool CursorIsAt(const INPUT& event) {
+  POINT cursor{};
+  if (!GetCursorPos(&cursor)) return false;
+  INPUT there = MouseEvent(0, cursor);
+  return there.mi.dx == event.mi.dx && there.mi.dy == event.mi.dy;
+}
 
 // A window that gains the X input focus has Wine's modifier state set from the X keyboard, whose
 // keys we never pressed: modifiers we hold come back released. They are pressed again before the
@@ -96,7 +98,7 @@ void PressHeldModifiersAgain(const InputHands* hands, std::vector<INPUT>* events
   int released = gForeignModifierReleases.exchange(0);
   std::vector<INPUT> again;
   for (WORD key : hands->held)
-    if (ModifierBit(key) & released) again.push_back(KeyEvent(key, false, 0));
+    if (ModifierBit(key) & released) again.push_back(KeyEvent(key, false));
   events->insert(events->begin(), again.begin(), again.end());
 }
 
@@ -130,13 +132,6 @@ bool Send(InputHands* hands, std::vector<INPUT> events, std::string* error) {
   *error = "the dialog's thread did not take the input within " + std::to_string(hands->timeoutMs / 1000) +
            " s (is another window in front?)";
   return false;
-}
-
-bool CursorIsAt(const INPUT& event) {
-  POINT cursor{};
-  if (!GetCursorPos(&cursor)) return false;
-  INPUT there = MouseEvent(0, cursor, 0, 0);
-  return there.mi.dx == event.mi.dx && there.mi.dy == event.mi.dy;
 }
 
 bool IsHeld(const InputHands* hands, WORD key) {
@@ -182,14 +177,13 @@ bool InputWatch::WaitForTag(ULONG_PTR tag, HWND dialog, DWORD timeoutMs) const {
   return true;
 }
 
-// Wine sets its cursor from the X pointer when a window appears under it, which can undo a move
-// just made; the move is repeated then, as a hand would move the mouse back.
+// Wine sets its cursor from the X pointer when a window appears or vanishes under it, which can
+// undo a move just made; the move is repeated then, as a hand would move the mouse back.
 bool MoveMouse(InputHands* hands, POINT screen, std::string* error) {
+  for (int attempt = 0; attempt < kMoveAttempts; ++attempt)
+    if (Send(hands, {MouseEvent(0, screen)}, error) && CursorIsAt(MouseEvent(0, screen))) return true;
   POINT cursor{};
-  for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
-    if (!Send(hands, {MouseEvent(0, screen, 0, 0)}, error)) return false;
-    if (GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y) return true;
-  }
+  GetCursorPos(&cursor);
   *error = "the cursor went to (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) + "), not (" +
            std::to_string(screen.x) + "," + std::to_string(screen.y) + ")";
   return false;
@@ -199,43 +193,43 @@ bool ClickMouse(InputHands* hands, POINT screen, int clicks, std::string* error)
   if (!MoveMouse(hands, screen, error)) return false;
   std::vector<INPUT> events;
   for (int i = 0; i < clicks; ++i) {
-    events.push_back(MouseEvent(MOUSEEVENTF_LEFTDOWN, screen, 0, 0));
-    events.push_back(MouseEvent(MOUSEEVENTF_LEFTUP, screen, 0, 0));
+    events.push_back(MouseEvent(MOUSEEVENTF_LEFTDOWN, screen));
+    events.push_back(MouseEvent(MOUSEEVENTF_LEFTUP, screen));
   }
   return Send(hands, events, error);
 }
 
 // Each step waits until the dialog took it, as a hand moving at the speed of the screen would.
 bool DragMouse(InputHands* hands, POINT from, POINT to, int steps, std::string* error) {
-  if (!MoveMouse(hands, from, error) || !Send(hands, {MouseEvent(MOUSEEVENTF_LEFTDOWN, from, 0, 0)}, error)) return false;
+  if (!MoveMouse(hands, from, error) || !Send(hands, {MouseEvent(MOUSEEVENTF_LEFTDOWN, from)}, error)) return false;
   for (int step = 1; step <= steps; ++step) {
     POINT at{from.x + MulDiv(to.x - from.x, step, steps), from.y + MulDiv(to.y - from.y, step, steps)};
-    if (!Send(hands, {MouseEvent(0, at, 0, 0)}, error)) {
-      Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, at, 0, 0)}, error);
+    if (!MoveMouse(hands, at, error)) {
+      Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, at)}, error);
       return false;
     }
   }
-  return Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, to, 0, 0)}, error);
+  return Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, to)}, error);
 }
 
 bool TurnWheel(InputHands* hands, POINT screen, int notches, std::string* error) {
-  return MoveMouse(hands, screen, error) && Send(hands, {MouseEvent(MOUSEEVENTF_WHEEL, screen, notches * WHEEL_DELTA, 0)}, error);
+  return MoveMouse(hands, screen, error) && Send(hands, {MouseEvent(MOUSEEVENTF_WHEEL, screen, notches * WHEEL_DELTA)}, error);
 }
 
 bool PressChord(InputHands* hands, const KeyChord& chord, std::string* error) {
   std::vector<INPUT> events;
   for (WORD modifier : chord.modifiers)
-    if (!IsHeld(hands, modifier)) events.push_back(KeyEvent(modifier, false, 0));
-  events.push_back(KeyEvent(chord.key, false, 0));
-  events.push_back(KeyEvent(chord.key, true, 0));
+    if (!IsHeld(hands, modifier)) events.push_back(KeyEvent(modifier, false));
+  events.push_back(KeyEvent(chord.key, false));
+  events.push_back(KeyEvent(chord.key, true));
   for (auto modifier = chord.modifiers.rbegin(); modifier != chord.modifiers.rend(); ++modifier)
-    if (!IsHeld(hands, *modifier)) events.push_back(KeyEvent(*modifier, true, 0));
+    if (!IsHeld(hands, *modifier)) events.push_back(KeyEvent(*modifier, true));
   return Send(hands, events, error);
 }
 
 bool HoldKey(InputHands* hands, WORD key, std::string* error) {
   if (IsHeld(hands, key)) return true;
-  if (!Send(hands, {KeyEvent(key, false, 0)}, error)) return false;
+  if (!Send(hands, {KeyEvent(key, false)}, error)) return false;
   hands->held.push_back(key);
   return true;
 }
@@ -244,7 +238,7 @@ bool ReleaseKey(InputHands* hands, WORD key, std::string* error) {
   for (auto held = hands->held.begin(); held != hands->held.end(); ++held)
     if (*held == key) {
       hands->held.erase(held);
-      return Send(hands, {KeyEvent(key, true, 0)}, error);
+      return Send(hands, {KeyEvent(key, true)}, error);
     }
   *error = "the key is not held";
   return false;
