@@ -122,7 +122,9 @@ INT_PTR CALLBACK StandInDialog::Procedure(HWND window, UINT message, WPARAM wPar
       SetWindowLongPtrW(window, DWLP_USER, lParam);
       self = reinterpret_cast<StandInDialog*>(lParam);
       self->CreateControls(window);
-      SetFocus(GetDlgItem(window, IDOK));
+      // Focus would activate the dialog: one kept behind must not take the front from a test
+      // that is sending input in another process.
+      if (self->m_Front) SetFocus(GetDlgItem(window, IDOK));
       return FALSE;
     case WM_SIZE:
       if (GetDlgItem(window, kSizeGripId) != nullptr) PlaceSizeGrip(window);

@@ -206,3 +206,15 @@ TEST(XwdCrop, RefusesRectanglesOffTheScreenOrEmpty) {
   EXPECT_FALSE(CropFilePixels(screen, RECT{2, 2, 11, 4}, &cropped, &error));
   EXPECT_FALSE(CropFilePixels(screen, RECT{2, 2, 4, 9}, &cropped, &error));
 }
+
+TEST(XwdCrop, AUniformCaptureIsRecognised) {
+  FilePixels pixels;
+  std::string error;
+  ASSERT_TRUE(AllocateFilePixels(4, 3, 3, 8, &pixels, &error));
+  EXPECT_TRUE(IsUniform(pixels));
+  pixels.Row(2)[3 * 3 + 2] = 1;  // the last sample of the last pixel
+  EXPECT_FALSE(IsUniform(pixels));
+  pixels.Row(2)[3 * 3 + 2] = 0;
+  pixels.Row(0)[0] = 9;  // the first pixel differs from all others
+  EXPECT_FALSE(IsUniform(pixels));
+}

@@ -180,8 +180,14 @@ bool InputWatch::WaitForTag(ULONG_PTR tag, HWND dialog, DWORD timeoutMs) const {
 // Wine sets its cursor from the X pointer when a window appears or vanishes under it, which can
 // undo a move just made; the move is repeated then, as a hand would move the mouse back.
 bool MoveMouse(InputHands* hands, POINT screen, std::string* error) {
-  for (int attempt = 0; attempt < kMoveAttempts; ++attempt)
-    if (Send(hands, {MouseEvent(0, screen)}, error) && CursorIsAt(MouseEvent(0, screen))) return true;
+  for (int attempt = 0; attempt < kMoveAttempts; ++attempt) {
+    bool sent = Send(hands, {MouseEvent(0, screen)}, error);
+    if (sent && CursorIsAt(MouseEvent(0, screen))) return true;
+    // Under Wine the X pointer can stay behind where a drag began, and X events from it move the
+    // cursor back; a real mouse moves both, so the pointer is put where the cursor was sent.
+    SetCursorPos(screen.x, screen.y);
+    if (CursorIsAt(MouseEvent(0, screen))) return true;
+  }
   POINT cursor{};
   GetCursorPos(&cursor);
   *error = "the cursor went to (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) + "), not (" +
@@ -199,12 +205,21 @@ bool ClickMouse(InputHands* hands, POINT screen, int clicks, std::string* error)
   return Send(hands, events, error);
 }
 
+// With the button down the system's move-and-size loop holds the X pointer grabbed, so that
+// Wine may put its cursor back where the drag began; a step counts once the dialog took it (the
+// caller checks what the drag did), and is repeated only when it never arrived.
+bool MoveWithButtonDown(InputHands* hands, POINT screen, std::string* error) {
+  for (int attempt = 0; attempt < kMoveAttempts; ++attempt)
+    if (Send(hands, {MouseEvent(0, screen)}, error)) return true;
+  return false;
+}
+
 // Each step waits until the dialog took it, as a hand moving at the speed of the screen would.
 bool DragMouse(InputHands* hands, POINT from, POINT to, int steps, std::string* error) {
   if (!MoveMouse(hands, from, error) || !Send(hands, {MouseEvent(MOUSEEVENTF_LEFTDOWN, from)}, error)) return false;
   for (int step = 1; step <= steps; ++step) {
     POINT at{from.x + MulDiv(to.x - from.x, step, steps), from.y + MulDiv(to.y - from.y, step, steps)};
-    if (!MoveMouse(hands, at, error)) {
+    if (!MoveWithButtonDown(hands, at, error)) {
       Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, at)}, error);
       return false;
     }

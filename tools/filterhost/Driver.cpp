@@ -11,12 +11,14 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "PngFiles.h"
 #include "XwdCapture.h"
 
 namespace {
 
 constexpr DWORD kMessageLimitMs = 5000;  // a dialog that answers no message in this time is hung
 constexpr DWORD kScreenshotLimitMs = 20000;
+constexpr DWORD kScreenshotShowLimitMs = 5000;
 constexpr int kDragSteps = 12;
 
 BOOL CALLBACK NoteIfPluginDialog(HWND window, LPARAM found) {
@@ -277,14 +279,21 @@ bool RunExpect(const DriveCommand& command, DriveSession* session, std::string* 
   return false;
 }
 
+// A window reaches the X screen a little after it is painted (Wine flushes its surfaces when the
+// thread is idle), so a capture that shows nothing of it yet is taken again.
 bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::string* report) {
-  // What is invalid is painted first, so that the picture is what a user sees after the input.
   RedrawWindow(session->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   LetDialogCatchUp(session->dialog);
   RECT rectangle{};
   GetWindowRect(session->dialog, &rectangle);
-  if (!CaptureScreenRectangle(rectangle, command.file, kScreenshotLimitMs, report)) return false;
-  *report = "ok " + std::to_string(rectangle.right - rectangle.left) + "x" + std::to_string(rectangle.bottom - rectangle.top);
+  FilePixels pixels;
+  ULONGLONG deadline = GetTickCount64() + kScreenshotShowLimitMs;
+  do {
+    if (!CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report)) return false;
+  } while (IsUniform(pixels) && GetTickCount64() < deadline);
+  if (IsUniform(pixels)) return *report = "the screen shows nothing of the dialog (a uniform rectangle)", false;
+  if (!WritePngFile(command.file, pixels, {}, 1, report)) return false;
+  *report = "ok " + std::to_string(pixels.width) + "x" + std::to_string(pixels.height);
   return true;
 }
 

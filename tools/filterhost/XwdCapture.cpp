@@ -1,12 +1,12 @@
 // Screenshots from the X server: starts xwd through Wine's view of the Linux file system, polls
 // for its complete dump (Wine can neither wait for a Linux child nor read its exit code), decodes,
-// crops and writes PNG.
+// and crops.
 #include "XwdCapture.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "PngFiles.h"
 
 namespace {
 
@@ -211,7 +211,7 @@ bool CropFilePixels(const FilePixels& image, const RECT& rectangle, FilePixels* 
   return true;
 }
 
-bool CaptureScreenRectangle(const RECT& rectangle, const std::wstring& pngPath, DWORD timeoutMs, std::string* error) {
+bool CaptureScreenRectangle(const RECT& rectangle, DWORD timeoutMs, FilePixels* pixels, std::string* error) {
   wchar_t folder[MAX_PATH] = {}, dumpPath[MAX_PATH] = {};
   if (GetTempPathW(MAX_PATH, folder) == 0 || GetTempFileNameW(folder, L"xwd", 0, dumpPath) == 0)
     return *error = "GetTempFileNameW failed with error " + std::to_string(GetLastError()), false;
@@ -219,10 +219,16 @@ bool CaptureScreenRectangle(const RECT& rectangle, const std::wstring& pngPath, 
   bool ok = UnixPathOf(dumpPath, &unixDump);
   if (!ok) *error = "screenshots need Wine's X server (wine_get_unix_file_name is missing)";
   std::vector<uint8_t> dump;
-  FilePixels screen, cropped;
+  FilePixels screen;
   ok = ok && StartXwd(unixDump, error) && WaitForDump(dumpPath, timeoutMs, &dump, error) &&
-       DecodeXwd(dump.data(), dump.size(), &screen, error) && CropFilePixels(screen, rectangle, &cropped, error) &&
-       WritePngFile(pngPath, cropped, {}, 1, error);
+       DecodeXwd(dump.data(), dump.size(), &screen, error) && CropFilePixels(screen, rectangle, pixels, error);
   DeleteFileW(dumpPath);
   return ok;
+}
+
+bool IsUniform(const FilePixels& pixels) {
+  size_t pixelBytes = size_t(pixels.channels) * size_t(pixels.depth / 8);
+  for (size_t at = pixelBytes; at < pixels.samples.size(); at += pixelBytes)
+    if (memcmp(&pixels.samples[at], &pixels.samples[0], pixelBytes) != 0) return false;
+  return true;
 }

@@ -1,6 +1,6 @@
 // Screenshots from the X server under Wine: the root window through the X tool "xwd", its dump
 // decoded (either header byte order, 24 or 32-bit ZPixmap pixels through their masks), cropped to
-// a window and written as PNG. OpenGL content is on the X screen, which a GDI capture misses.
+// a window. OpenGL content is on the X screen, which a GDI capture misses.
 #pragma once
 #include <windows.h>
 
@@ -19,6 +19,8 @@ bool DecodeXwd(const uint8_t* data, size_t size, FilePixels* pixels, std::string
 // The part of an 8-bit RGB image inside the rectangle (image coordinates); false with *error when
 // the rectangle is empty or lies partly outside the image.
 bool CropFilePixels(const FilePixels& image, const RECT& rectangle, FilePixels* cropped, std::string* error);
-// Runs xwd on the root window, waits up to timeoutMs for its complete dump and writes the screen
-// rectangle as a PNG file.
-bool CaptureScreenRectangle(const RECT& rectangle, const std::wstring& pngPath, DWORD timeoutMs, std::string* error);
+// Runs xwd on the root window, waits up to timeoutMs for its complete dump and keeps the screen
+// rectangle as 8-bit RGB pixels.
+bool CaptureScreenRectangle(const RECT& rectangle, DWORD timeoutMs, FilePixels* pixels, std::string* error);
+// Every pixel the same: a window that the X server does not show yet.
+bool IsUniform(const FilePixels& pixels);
