@@ -36,7 +36,8 @@ struct DriveSession {
   DWORD textLimitMs = 3000;  // how long a control may take to show what a command expects
 };
 
-// Attaches to the dialog: input watch on its thread, no foreground change (see BringToFront).
+// Attaches to the dialog: the input watch on its thread, and no change of the foreground window
+// (BringDialogToFront does that, for drives that send input).
 bool BeginDrive(HWND dialog, DriveSession* session, std::string* error);
 bool BringDialogToFront(DriveSession* session, std::string* error);
 // Carries out one command; *report is "ok ..." or the reason it failed.
