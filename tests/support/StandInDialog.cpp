@@ -50,6 +50,13 @@ HWND Child(HWND dialog, const wchar_t* windowClass, const wchar_t* text, DWORD s
                          reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
 }
 
+// Wine's rich edit box asks for Tab even on one line; a dialog's value box leaves it to the
+// dialog, so that Tab moves on to the next control.
+LRESULT CALLBACK LeaveTabToTheDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+  return message == WM_GETDLGCODE ? result & ~LRESULT(DLGC_WANTTAB) : result;
+}
+
 }  // namespace
 
 StandInDialog::StandInDialog(StandInPlace place, UINT presentAfterMs)
@@ -101,7 +108,8 @@ unsigned __stdcall StandInDialog::Entry(void* self) {
 void StandInDialog::CreateControls(HWND window) {
   Child(window, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 420, 380, 80, 26);
   Child(window, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, 510, 380, 80, 26);
-  Child(window, L"RichEdit20A", L"50", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 1007, 420, 20, 80, 22);
+  HWND length = Child(window, L"RichEdit20A", L"50", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 1007, 420, 20, 80, 22);
+  SetWindowSubclass(length, LeaveTabToTheDialog, 0, 0);
   Child(window, L"EDIT", L"0", WS_TABSTOP | WS_BORDER, 1009, 510, 20, 80, 22);
   HWND effects = Child(window, L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 1182, 420, 60, 170, 200);
   for (const wchar_t* name : {L"Standard", L"Hollywood", L"Religious Cross", L"Hyper", L"North", L"Vector", L"Star Burst"})

@@ -60,6 +60,13 @@ bool WaitFor(const DriveSession& session, DWORD timeoutMs, bool (*holds)(HWND, c
   }
 }
 
+// Control characters as a script would write them, so that a report shows what the box holds.
+std::string Printable(const std::string& text) {
+  std::string shown;
+  for (char c : text) shown += c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+  return shown;
+}
+
 std::string Describe(int id) {
   return id == IDOK ? "OK" : id == IDCANCEL ? "Cancel" : id == kResetButtonId ? "Reset" : std::to_string(id);
 }
@@ -97,11 +104,12 @@ bool ClickControl(DriveSession* session, int id, std::string* report) {
   return ReachableControl(*session, id, &centre, report) != nullptr && ClickMouse(&session->hands, centre, 1, report);
 }
 
-// Numbers as the value box shows them: equal when they agree to the box's own last digit.
+// Numbers as the value box shows them: equal when they agree to the box's own last digit, and
+// the box holds nothing else (a Tab kept as a character means the box never let go of it).
 bool SameNumber(const std::string& shown, const std::string& typed) {
   char* end = nullptr;
   double shownValue = strtod(shown.c_str(), &end);
-  if (end == shown.c_str()) return false;
+  if (end == shown.c_str() || shown.find_first_not_of(' ', size_t(end - shown.c_str())) != std::string::npos) return false;
   size_t point = shown.find('.');
   size_t decimals = point == std::string::npos ? 0 : size_t(end - shown.c_str()) - point - 1;
   return std::fabs(shownValue - strtod(typed.c_str(), nullptr)) <= 0.5 * std::pow(10.0, -double(decimals)) + 1e-9;
@@ -216,7 +224,7 @@ bool SetValueBox(const DriveCommand& command, DriveSession* session, std::string
       !TypeText(&session->hands, command.value, report) || !PressChord(&session->hands, tab, report))
     return false;
   if (WaitFor(*session, session->textLimitMs, ShowsNumber, box, &command.value)) return *report = "ok", true;
-  *report = "the value box did not take " + command.value + " (it reads '" + ControlText(box) + "')";
+  *report = "the value box did not take " + command.value + " (it reads '" + Printable(ControlText(box)) + "')";
   return false;
 }
 
@@ -275,7 +283,7 @@ bool RunExpect(const DriveCommand& command, DriveSession* session, std::string* 
   HWND control = GetDlgItem(session->dialog, command.controlId);
   if (control == nullptr) return *report = "the dialog has no control " + Describe(command.controlId), false;
   if (WaitFor(*session, session->textLimitMs, ShowsText, control, &command.value)) return *report = "ok", true;
-  *report = "the text is '" + ControlText(control) + "', not '" + command.value + "'";
+  *report = "the text is '" + Printable(ControlText(control)) + "', not '" + command.value + "'";
   return false;
 }
 
