@@ -15,6 +15,7 @@ std::atomic<int> gAnswered{0};
 std::thread gWatcher;
 FILE* gOut = nullptr;
 HWND gAnsweredDialog = nullptr;
+MainDialogAnswer gMainDialog = MAIN_DIALOG_CONFIRM;
 
 constexpr int kPreviewControlId = 1040;
 
@@ -37,7 +38,7 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   GetClassNameA(window, className, sizeof className);
   if (strcmp(className, "#32770") != 0) return TRUE;
   if (GetDlgItem(window, kPreviewControlId) != nullptr) {
-    ConfirmMainDialog(window);
+    if (gMainDialog == MAIN_DIALOG_CONFIRM) ConfirmMainDialog(window);
     return TRUE;
   }
   HWND text = GetDlgItem(window, 0xFFFF);
@@ -56,8 +57,9 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
 
 }  // namespace
 
-void StartBoxWatcher(FILE* out) {
+void StartBoxWatcher(FILE* out, MainDialogAnswer mainDialog) {
   if (gWatching.exchange(true)) return;
+  gMainDialog = mainDialog;
   gOut = out;
   gWatcher = std::thread([] {
     while (gWatching) {

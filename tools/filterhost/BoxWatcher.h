@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdio>
 
-void StartBoxWatcher(FILE* out);
+// The plug-in's main dialog is confirmed with OK too unless something else works it (`--drive`).
+enum MainDialogAnswer { MAIN_DIALOG_CONFIRM, MAIN_DIALOG_LEAVE };
+void StartBoxWatcher(FILE* out, MainDialogAnswer mainDialog = MAIN_DIALOG_CONFIRM);
 void StopBoxWatcher();
 int AnsweredBoxCount();

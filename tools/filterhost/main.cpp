@@ -9,6 +9,7 @@
 #include <string>
 
 #include "BoxWatcher.h"
+#include "Driver.h"
 #include "HostHandleSuite.h"
 #include "HostSession.h"
 #include "ImageFiles.h"
@@ -32,6 +33,8 @@ struct CommandLine {
   int repeat = 0;
   std::wstring play;
   std::wstring record;
+  std::wstring drive;
+  std::vector<DriveCommand> driveCommands;
   std::vector<ParameterSetting> settings;
   bool playInfoGiven = false;
 };
@@ -46,7 +49,7 @@ void PrintUsage() {
           "                  [--cancel-at PERCENT] [--max-space BYTES] [--tile N] [--interactive]\n"
           "                  [--set KEY=VALUE]... (Intn=80, Angl=12.5, numP=8, stEf=efT3, opsO=1, ...)\n"
           "                  [--play FILE] [--record FILE] [--play-info display|silent|dont-display]\n"
-          "                  [--profile DIR] [--no-descriptors] [--no-registry]\n");
+          "                  [--profile DIR] [--no-descriptors] [--no-registry] [--drive SCRIPT]\n");
 }
 
 bool ParseMode(const char* mode, int depth, int16* imageMode) {
@@ -102,10 +105,12 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
         return false;
       }
       line->settings.push_back(setting);
-    } else if ((arg == "--in" || arg == "--out" || arg == "--mask" || arg == "--play" || arg == "--record" || arg == "--profile") &&
+    } else if ((arg == "--in" || arg == "--out" || arg == "--mask" || arg == "--play" || arg == "--record" || arg == "--profile" ||
+                arg == "--drive") &&
                i + 1 < argc) {
       std::wstring* target = arg == "--in" ? &line->input : arg == "--out" ? &line->output : arg == "--mask" ? &line->mask
-                             : arg == "--play" ? &line->play : arg == "--record" ? &line->record : &line->options.actions.profileFolder;
+                             : arg == "--play" ? &line->play : arg == "--record" ? &line->record
+                             : arg == "--drive" ? &line->drive : &line->options.actions.profileFolder;
       *target = argv[++i];
     } else if (arg == "--play-info" && value(&v)) {
       if (v == "display") line->options.playInfo = plugInDialogDisplay;
@@ -127,6 +132,7 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
       return false;
     }
   }
+  if (!line->drive.empty()) line->dialog = true;  // a script drives the dialog of a first run
   if (!ParseMode(mode.c_str(), depth, &line->document.imageMode)) {
     fprintf(stderr, "filterhost: unsupported mode '%s' at depth %d\n", mode.c_str(), depth);
     return false;
@@ -140,8 +146,12 @@ HWND CreatePlatformWindow() {
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"FilterHostDocumentWindow";
   RegisterClassW(&windowClass);
-  return CreateWindowW(L"FilterHostDocumentWindow", L"filterhost", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
-                       nullptr, windowClass.hInstance, nullptr);
+  // As large as a maximised host window, so that a dialog centred on it is wholly on the screen
+  // (a script's clicks and screenshots need it there).
+  RECT work{0, 0, 800, 600};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  return CreateWindowW(L"FilterHostDocumentWindow", L"filterhost", WS_OVERLAPPEDWINDOW, work.left, work.top,
+                       work.right - work.left, work.bottom - work.top, nullptr, nullptr, windowClass.hInstance, nullptr);
 }
 
 int DepthOfMode(int16 imageMode) {
@@ -223,8 +233,19 @@ bool WriteRecording(const CommandLine& line, const HostSession& session) {
   return true;
 }
 
+// `--drive`: the whole script is read before the plug-in runs, so that a typing error costs no run.
+bool ReadDriveScript(CommandLine& line) {
+  std::string text, error;
+  if (!ReadTextFile(line.drive, &text)) error = "cannot be read";
+  else ParseDriveScript(text, &line.driveCommands, &error);
+  if (error.empty()) return true;
+  fprintf(stderr, "filterhost: the drive script %ls: %s\n", line.drive.c_str(), error.c_str());
+  return false;
+}
+
 int Run(CommandLine& line) {
   if (!PrepareDescriptor(line)) return 1;
+  if (!line.drive.empty() && !ReadDriveScript(line)) return 1;
   DocumentImage image;
   ImageFileInfo info;
   auto started = std::chrono::steady_clock::now();
@@ -247,8 +268,11 @@ int Run(CommandLine& line) {
   }
   HWND window = CreatePlatformWindow();
   session.Record()->platformData->hwnd = reinterpret_cast<intptr_t>(window);
-  if (!line.interactive) StartBoxWatcher(stdout);
+  if (!line.interactive) StartBoxWatcher(stdout, line.drive.empty() ? MAIN_DIALOG_CONFIRM : MAIN_DIALOG_LEAVE);
   int16 result = noErr;
+  DriveThread driver(line.driveCommands, stdout);
+  bool driving = !line.drive.empty() && !line.about;
+  if (driving && !driver.Start()) return 1;
   if (line.about) {
     result = session.RunAbout();
   } else {
@@ -256,6 +280,12 @@ int Run(CommandLine& line) {
     for (int i = 0; i < line.repeat && result == noErr; ++i) result = session.RunRepeatRun();
   }
   StopBoxWatcher();
+  bool driven = !driving || driver.Finish();
+  if (!driven) {
+    fprintf(stderr, "filterhost: the drive failed: %s\n", driver.Failure().c_str());
+    if (window != nullptr) DestroyWindow(window);
+    return DriveExitStatus(false, ExitCodeOf(result));
+  }
   if (result == noErr && !line.output.empty()) {
     started = std::chrono::steady_clock::now();
     if (!SaveImageFile(line.output, session.Image(), info.iccProfile, &error, line.compressionLevel)) {

@@ -1,0 +1,205 @@
+// The drive script's parser: every command, the arguments each takes, key names and chords, and
+// the lines it refuses with the line number and reason.
+#include <gtest/gtest.h>
+
+#include "DriveScript.h"
+
+namespace {
+
+DriveCommand ParseOne(const std::string& line) {
+  std::vector<DriveCommand> commands;
+  std::string error;
+  EXPECT_TRUE(ParseDriveScript(line, &commands, &error)) << line << ": " << error;
+  EXPECT_EQ(commands.size(), 1u) << line;
+  return commands.empty() ? DriveCommand{} : commands[0];
+}
+
+std::string RefusalOf(const std::string& script) {
+  std::vector<DriveCommand> commands;
+  std::string error;
+  EXPECT_FALSE(ParseDriveScript(script, &commands, &error)) << script;
+  EXPECT_TRUE(commands.empty());
+  return error;
+}
+
+KeyChord ChordOf(const std::string& text) {
+  KeyChord chord;
+  std::string error;
+  EXPECT_TRUE(ParseKeyChord(text, &chord, &error)) << text << ": " << error;
+  return chord;
+}
+
+}  // namespace
+
+TEST(DriveScript, ReadsEveryCommandWithItsArguments) {
+  std::string script =
+      "# a comment line\n"
+      "\n"
+      "wait-idle\n"
+      "   wait-idle 2.5\n"
+      "press OK\r\n"
+      "press reset\n"
+      "press 1191\n"
+      "key ctrl+z F1\n"
+      "hold alt\n"
+      "release alt\n"
+      "click 10 20\n"
+      "dblclick -3 4\n"
+      "drag 1 2 300 400\n"
+      "wheel 50 60 -3\n"
+      "set Angl 12.5\n"
+      "set stEf efT3\n"
+      "set opsO 1\n"
+      "screenshot out dir/shot one.png\n"
+      "expect Cancel Reset\n"
+      "expect 1085 \"\"\n"
+      "resize 900 700\n";
+  std::vector<DriveCommand> c;
+  std::string error;
+  ASSERT_TRUE(ParseDriveScript(script, &c, &error)) << error;
+  ASSERT_EQ(c.size(), 19u);
+  EXPECT_EQ(c[0].verb, DRIVE_WAIT_IDLE);
+  EXPECT_EQ(c[0].seconds, 30.0);
+  EXPECT_EQ(c[0].line, 3);
+  EXPECT_EQ(c[1].seconds, 2.5);
+  EXPECT_EQ(c[1].text, "wait-idle 2.5");
+  EXPECT_EQ(c[2].controlId, IDOK);
+  EXPECT_EQ(c[2].text, "press OK");
+  EXPECT_EQ(c[3].controlId, kResetButtonId);
+  EXPECT_EQ(c[4].controlId, 1191);
+  ASSERT_EQ(c[5].chords.size(), 2u);
+  EXPECT_EQ(c[5].chords[0].key, 'Z');
+  EXPECT_EQ(c[5].chords[0].modifiers, std::vector<WORD>{VK_CONTROL});
+  EXPECT_EQ(c[5].chords[1].key, VK_F1);
+  EXPECT_EQ(c[6].verb, DRIVE_HOLD);
+  EXPECT_EQ(c[6].chords[0].key, VK_MENU);
+  EXPECT_EQ(c[7].verb, DRIVE_RELEASE);
+  EXPECT_EQ(c[8].verb, DRIVE_CLICK);
+  EXPECT_EQ(c[8].numbers[0], 10);
+  EXPECT_EQ(c[8].numbers[1], 20);
+  EXPECT_EQ(c[9].verb, DRIVE_DBLCLICK);
+  EXPECT_EQ(c[9].numbers[0], -3);
+  EXPECT_EQ(c[10].verb, DRIVE_DRAG);
+  EXPECT_EQ(c[10].numbers[3], 400);
+  EXPECT_EQ(c[11].verb, DRIVE_WHEEL);
+  EXPECT_EQ(c[11].numbers[2], -3);
+  EXPECT_EQ(c[12].key, "Angl");
+  EXPECT_EQ(c[12].value, "12.5");
+  EXPECT_EQ(c[13].value, "efT3");
+  EXPECT_EQ(c[14].key, "opsO");
+  EXPECT_EQ(c[15].verb, DRIVE_SCREENSHOT);
+  EXPECT_EQ(c[15].file, L"out dir/shot one.png");
+  EXPECT_EQ(c[16].controlId, IDCANCEL);
+  EXPECT_EQ(c[16].value, "Reset");
+  EXPECT_EQ(c[17].controlId, 1085);
+  EXPECT_EQ(c[17].value, "");
+  EXPECT_EQ(c[18].numbers[0], 900);
+  EXPECT_EQ(c[18].numbers[1], 700);
+}
+
+TEST(DriveScript, ExpectKeepsTheTextWithItsInnerSpaces) {
+  EXPECT_EQ(ParseOne("expect 1002   &Preview  now ").value, "&Preview  now");
+  EXPECT_EQ(ParseOne("expect OK \" OK \"").value, " OK ");
+}
+
+TEST(DriveScript, RefusesBadLinesNamingTheLine) {
+  EXPECT_EQ(RefusalOf("press OK\npres OK\n"), "line 2: unknown command 'pres'");
+  EXPECT_EQ(RefusalOf("click 10"), "line 1: click takes 2 arguments, not 1");
+  EXPECT_EQ(RefusalOf("click 10 20 30"), "line 1: click takes 2 arguments, not 3");
+  EXPECT_EQ(RefusalOf("click 10 y"), "line 1: 'y' is not a whole number");
+  EXPECT_EQ(RefusalOf("click 1.5 2"), "line 1: '1.5' is not a whole number");
+  EXPECT_EQ(RefusalOf("wheel 1 2 0"), "line 1: wheel needs a non-zero count");
+  EXPECT_EQ(RefusalOf("resize 0 600"), "line 1: resize needs a positive width and height");
+  EXPECT_EQ(RefusalOf("wait-idle -1"), "line 1: wait-idle takes a limit in seconds (0 to 3600), not '-1'");
+  EXPECT_EQ(RefusalOf("wait-idle soon"), "line 1: wait-idle takes a limit in seconds (0 to 3600), not 'soon'");
+  EXPECT_EQ(RefusalOf("wait-idle 1 2"), "line 1: wait-idle takes 0 to 1 arguments, not 2");
+  EXPECT_EQ(RefusalOf("press"), "line 1: press takes 1 arguments, not 0");
+  EXPECT_EQ(RefusalOf("press Apply"), "line 1: 'Apply' is not a control (OK, Cancel, Reset or an id)");
+  EXPECT_EQ(RefusalOf("expect Reset Cancel"), "line 1: 'Reset' is not a control (OK, Cancel or an id)");
+  EXPECT_EQ(RefusalOf("expect 1"), "line 1: expect takes 2 or more arguments, not 1");
+  EXPECT_EQ(RefusalOf("press 70000"), "line 1: '70000' is not a control (OK, Cancel, Reset or an id)");
+  EXPECT_EQ(RefusalOf("set Lngt eighty"), "line 1: Lngt takes a number, not 'eighty'");
+  EXPECT_EQ(RefusalOf("set Zzzz 1"), "line 1: unknown parameter key 'Zzzz'");
+  EXPECT_EQ(RefusalOf("set stEf efT7"), "line 1: stEf takes efT0 to efT6, not 'efT7'");
+  EXPECT_EQ(RefusalOf("set opsO yes"), "line 1: opsO takes 0 or 1, not 'yes'");
+  EXPECT_EQ(RefusalOf("key ctrl+foo"), "line 1: unknown key 'foo'");
+  EXPECT_EQ(RefusalOf("key z+ctrl"), "line 1: 'z' in 'z+ctrl' is not shift, ctrl or alt");
+  EXPECT_EQ(RefusalOf("hold ctrl+z"), "line 1: hold and release take one key, not a combination");
+  EXPECT_EQ(RefusalOf("\n\n# fine\nscreenshot"), "line 4: screenshot takes 1 or more arguments, not 0");
+}
+
+TEST(DriveScript, NamesKeysAsTheKeyboardHasThem) {
+  struct Case {
+    const char* text;
+    WORD key;
+    std::vector<WORD> modifiers;
+  };
+  const Case cases[] = {
+      {"alt", VK_MENU, {}},
+      {"ctrl", VK_CONTROL, {}},
+      {"Shift", VK_SHIFT, {}},
+      {"L", 'L', {}},
+      {"l", 'L', {}},
+      {"0", '0', {}},
+      {"F1", VK_F1, {}},
+      {"f10", VK_F10, {}},
+      {"F24", VK_F24, {}},
+      {"esc", VK_ESCAPE, {}},
+      {"Escape", VK_ESCAPE, {}},
+      {"enter", VK_RETURN, {}},
+      {"tab", VK_TAB, {}},
+      {"down", VK_DOWN, {}},
+      {"pgdn", VK_NEXT, {}},
+      {"help", VK_HELP, {}},
+      {"num+", VK_ADD, {}},
+      {"num7", VK_NUMPAD7, {}},
+      {"ctrl+z", 'Z', {VK_CONTROL}},
+      {"ctrl+alt+0", '0', {VK_CONTROL, VK_MENU}},
+      {"alt+ctrl+0", '0', {VK_CONTROL, VK_MENU}},
+      {"alt+shift+ctrl+x", 'X', {VK_SHIFT, VK_CONTROL, VK_MENU}},
+      {"ctrl+ctrl+a", 'A', {VK_CONTROL}},
+      {"ctrl+plus", VK_OEM_PLUS, {VK_CONTROL}},
+      {"ctrl+minus", VK_OEM_MINUS, {VK_CONTROL}},
+      {"ctrl+num-", VK_SUBTRACT, {VK_CONTROL}},
+      {"ctrl+num+", VK_ADD, {VK_CONTROL}},
+      // Characters are typed with the keys of the layout in use (Wine's default, US English).
+      {"?", VK_OEM_2, {VK_SHIFT}},
+      {"+", VK_OEM_PLUS, {VK_SHIFT}},
+      {"ctrl++", VK_OEM_PLUS, {VK_SHIFT, VK_CONTROL}},
+      {"*", '8', {VK_SHIFT}},
+      {":", VK_OEM_1, {VK_SHIFT}},
+      {".", VK_OEM_PERIOD, {}},
+      {"-", VK_OEM_MINUS, {}},
+  };
+  for (const Case& c : cases) {
+    KeyChord chord = ChordOf(c.text);
+    EXPECT_EQ(chord.key, c.key) << c.text;
+    EXPECT_EQ(chord.modifiers, c.modifiers) << c.text;
+  }
+}
+
+TEST(DriveScript, RefusesKeysThatDoNotExist) {
+  KeyChord chord;
+  std::string error;
+  for (const char* text : {"", "f0", "F25", "num10", "ctrl+", "alt+shift+", "\xC3\xA9", "nope"}) {
+    error.clear();
+    EXPECT_FALSE(ParseKeyChord(text, &chord, &error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
+TEST(DriveScript, ValueBoxesFollowTheRowTable) {
+  const std::pair<const char*, int> rows[] = {{"qntY", 1025}, {"Intn", 1005}, {"Lngt", 1007}, {"Angl", 1009},
+                                              {"numP", 1011}, {"spsH", 1022}, {"spsP", 1032}, {"Strt", 1013},
+                                              {"rbwI", 1015}, {"rbwF", 1017}, {"sspI", 1019}, {"sflB", 1021}};
+  for (const auto& [key, box] : rows) EXPECT_EQ(ValueBoxOfKey(key), box) << key;
+  EXPECT_EQ(ValueBoxOfKey("stEf"), 0);
+  EXPECT_EQ(ValueBoxOfKey("lngt"), 0);
+}
+
+TEST(DriveScript, AnEmptyScriptIsNoCommands) {
+  std::vector<DriveCommand> commands(1);
+  std::string error;
+  EXPECT_TRUE(ParseDriveScript("# nothing\n\n   \n", &commands, &error));
+  EXPECT_TRUE(commands.empty());
+}

@@ -1,0 +1,319 @@
+// Parses the script of `--drive` into commands: words, numbers, control names, key chords and the
+// scripting keys of the parameters a user can set through their controls.
+#include "DriveScript.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+struct VerbRow {
+  DriveVerb verb;
+  const char* word;
+  int minimumWords;  // arguments after the verb
+  int maximumWords;  // -1: the rest of the line is one argument
+};
+
+// verb              word          min  max
+constexpr VerbRow kVerbs[] = {
+    {DRIVE_WAIT_IDLE, "wait-idle", 0, 1},
+    {DRIVE_PRESS, "press", 1, 1},
+    {DRIVE_KEY, "key", 1, 64},
+    {DRIVE_HOLD, "hold", 1, 1},
+    {DRIVE_RELEASE, "release", 1, 1},
+    {DRIVE_CLICK, "click", 2, 2},
+    {DRIVE_DBLCLICK, "dblclick", 2, 2},
+    {DRIVE_DRAG, "drag", 4, 4},
+    {DRIVE_WHEEL, "wheel", 3, 3},
+    {DRIVE_SET, "set", 2, 2},
+    {DRIVE_SCREENSHOT, "screenshot", 1, -1},
+    {DRIVE_EXPECT, "expect", 2, -1},
+    {DRIVE_RESIZE, "resize", 2, 2},
+};
+static_assert(std::size(kVerbs) == DRIVE_VERB_COUNT);
+
+struct NamedKey {
+  const char* name;
+  WORD key;
+};
+
+// name        virtual key
+constexpr NamedKey kNamedKeys[] = {
+    {"esc", VK_ESCAPE},      {"escape", VK_ESCAPE},   {"enter", VK_RETURN},   {"return", VK_RETURN},
+    {"tab", VK_TAB},         {"space", VK_SPACE},     {"backspace", VK_BACK}, {"delete", VK_DELETE},
+    {"del", VK_DELETE},      {"insert", VK_INSERT},   {"ins", VK_INSERT},     {"home", VK_HOME},
+    {"end", VK_END},         {"pgup", VK_PRIOR},      {"pageup", VK_PRIOR},   {"pgdn", VK_NEXT},
+    {"pagedown", VK_NEXT},   {"up", VK_UP},           {"down", VK_DOWN},      {"left", VK_LEFT},
+    {"right", VK_RIGHT},     {"help", VK_HELP},       {"plus", VK_OEM_PLUS},  {"minus", VK_OEM_MINUS},
+    {"num+", VK_ADD},        {"num-", VK_SUBTRACT},   {"num*", VK_MULTIPLY},  {"num/", VK_DIVIDE},
+    {"shift", VK_SHIFT},     {"ctrl", VK_CONTROL},    {"control", VK_CONTROL}, {"alt", VK_MENU},
+};
+
+// The slider rows a script sets by typing into the value box.
+struct ValueBoxRow {
+  const char* key;
+  int valueBox;
+};
+
+// key     value box
+constexpr ValueBoxRow kValueBoxes[] = {
+    {"qntY", 1025}, {"Intn", 1005}, {"Lngt", 1007}, {"Angl", 1009}, {"numP", 1011}, {"spsH", 1022},
+    {"spsP", 1032}, {"Strt", 1013}, {"rbwI", 1015}, {"rbwF", 1017}, {"sspI", 1019}, {"sflB", 1021},
+};
+static_assert(std::size(kValueBoxes) == 12);
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = char(tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool ParseInteger(const std::string& word, int* value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  long parsed = strtol(word.c_str(), &end, 10);
+  if (*end != '\0' || parsed < -100000 || parsed > 100000) return false;
+  *value = int(parsed);
+  return true;
+}
+
+bool ParseNumber(const std::string& word, double* value) {
+  if (word.empty()) return false;
+  char* end = nullptr;
+  *value = strtod(word.c_str(), &end);
+  return *end == '\0' && std::isfinite(*value);
+}
+
+bool IsModifier(WORD key) { return key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU; }
+
+void AddModifier(WORD modifier, KeyChord* chord) {
+  for (WORD held : chord->modifiers)
+    if (held == modifier) return;
+  chord->modifiers.push_back(modifier);
+}
+
+// Shift, Ctrl, Alt: the order in which a typist presses them, whatever order the script names.
+void SortModifiers(KeyChord* chord) {
+  std::vector<WORD> sorted;
+  for (WORD modifier : {WORD(VK_SHIFT), WORD(VK_CONTROL), WORD(VK_MENU)})
+    for (WORD held : chord->modifiers)
+      if (held == modifier) sorted.push_back(modifier);
+  chord->modifiers = sorted;
+}
+
+// One key's name: named keys, F1-F24, num0-num9, letters and digits by their keys, other
+// characters through the keyboard layout (so "?" is Shift and the key that types it).
+bool ParseKeyName(const std::string& name, KeyChord* chord, std::string* error) {
+  std::string lower = Lower(name);
+  for (const NamedKey& row : kNamedKeys)
+    if (lower == row.name) return chord->key = row.key, true;
+  int number = 0;
+  if (lower.size() >= 2 && lower[0] == 'f' && ParseInteger(lower.substr(1), &number) && number >= 1 && number <= 24)
+    return chord->key = WORD(VK_F1 + number - 1), true;
+  if (lower.size() == 4 && lower.rfind("num", 0) == 0 && isdigit(static_cast<unsigned char>(lower[3])))
+    return chord->key = WORD(VK_NUMPAD0 + lower[3] - '0'), true;
+  if (name.size() == 1 && isalnum(static_cast<unsigned char>(name[0])))
+    return chord->key = WORD(toupper(static_cast<unsigned char>(name[0]))), true;
+  if (name.size() == 1 && name[0] > ' ' && name[0] < 127) {
+    SHORT scan = VkKeyScanW(wchar_t(name[0]));
+    if (scan != -1) {
+      chord->key = LOBYTE(scan);
+      if (HIBYTE(scan) & 1) AddModifier(VK_SHIFT, chord);
+      if (HIBYTE(scan) & 2) AddModifier(VK_CONTROL, chord);
+      if (HIBYTE(scan) & 4) AddModifier(VK_MENU, chord);
+      return true;
+    }
+  }
+  *error = "unknown key '" + name + "'";
+  return false;
+}
+
+bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, std::string* error);
+
+// The rest of a line after `count` words, with one pair of enclosing double quotes removed.
+std::string RestAfterWords(const std::string& line, int count) {
+  size_t at = 0;
+  for (int i = 0; i < count; ++i) {
+    while (at < line.size() && isspace(static_cast<unsigned char>(line[at]))) ++at;
+    while (at < line.size() && !isspace(static_cast<unsigned char>(line[at]))) ++at;
+  }
+  while (at < line.size() && isspace(static_cast<unsigned char>(line[at]))) ++at;
+  std::string rest = line.substr(at);
+  while (!rest.empty() && isspace(static_cast<unsigned char>(rest.back()))) rest.pop_back();
+  if (rest.size() >= 2 && rest.front() == '"' && rest.back() == '"') rest = rest.substr(1, rest.size() - 2);
+  return rest;
+}
+
+std::wstring WideOf(const std::string& text) {
+  int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), wide.data(), length);
+  return wide;
+}
+
+bool ParseControlName(const std::string& word, bool resetAllowed, int* id, std::string* error) {
+  std::string lower = Lower(word);
+  if (lower == "ok") return *id = IDOK, true;
+  if (lower == "cancel") return *id = IDCANCEL, true;
+  if (lower == "reset" && resetAllowed) return *id = kResetButtonId, true;
+  if (ParseInteger(word, id) && *id > 0 && *id < 65536) return true;
+  *error = "'" + word + "' is not a control (OK, Cancel" + (resetAllowed ? ", Reset" : "") + " or an id)";
+  return false;
+}
+
+bool ParseSetting(const std::string& key, const std::string& value, DriveCommand* command, std::string* error) {
+  command->key = key;
+  command->value = value;
+  double number = 0;
+  if (key == "stEf") {
+    if (value.size() == 4 && value.rfind("efT", 0) == 0 && value[3] >= '0' && value[3] <= '6') return true;
+    *error = "stEf takes efT0 to efT6, not '" + value + "'";
+    return false;
+  }
+  if (key == "opsO") {
+    if (value == "0" || value == "1") return true;
+    *error = "opsO takes 0 or 1, not '" + value + "'";
+    return false;
+  }
+  if (ValueBoxOfKey(key) == 0) {
+    *error = "unknown parameter key '" + key + "'";
+    return false;
+  }
+  if (!ParseNumber(value, &number)) {
+    *error = key + " takes a number, not '" + value + "'";
+    return false;
+  }
+  return true;
+}
+
+bool ParseNumbers(const std::vector<std::string>& words, DriveCommand* command, std::string* error) {
+  for (size_t i = 1; i < words.size(); ++i)
+    if (!ParseInteger(words[i], &command->numbers[i - 1])) {
+      *error = "'" + words[i] + "' is not a whole number";
+      return false;
+    }
+  if (command->verb == DRIVE_WHEEL && command->numbers[2] == 0) return *error = "wheel needs a non-zero count", false;
+  if (command->verb == DRIVE_RESIZE && (command->numbers[0] <= 0 || command->numbers[1] <= 0))
+    return *error = "resize needs a positive width and height", false;
+  return true;
+}
+
+bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, std::string* error) {
+  switch (command->verb) {
+    case DRIVE_WAIT_IDLE:
+      if (words.size() == 1) return true;
+      if (ParseNumber(words[1], &command->seconds) && command->seconds > 0 && command->seconds <= 3600) return true;
+      return *error = "wait-idle takes a limit in seconds (0 to 3600), not '" + words[1] + "'", false;
+    case DRIVE_PRESS: return ParseControlName(words[1], true, &command->controlId, error);
+    case DRIVE_EXPECT:
+      if (!ParseControlName(words[1], false, &command->controlId, error)) return false;
+      command->value = RestAfterWords(command->text, 2);
+      return true;
+    case DRIVE_KEY:
+    case DRIVE_HOLD:
+    case DRIVE_RELEASE:
+      for (size_t i = 1; i < words.size(); ++i) {
+        KeyChord chord;
+        if (!ParseKeyChord(words[i], &chord, error)) return false;
+        command->chords.push_back(chord);
+      }
+      if (command->verb != DRIVE_KEY && !command->chords[0].modifiers.empty())
+        return *error = "hold and release take one key, not a combination", false;
+      return true;
+    case DRIVE_SET: return ParseSetting(words[1], words[2], command, error);
+    case DRIVE_SCREENSHOT: command->file = WideOf(RestAfterWords(command->text, 1)); return true;
+    default: return ParseNumbers(words, command, error);
+  }
+}
+
+bool ParseLine(const std::string& line, DriveCommand* command, std::string* error) {
+  std::istringstream stream(line);
+  std::vector<std::string> words;
+  for (std::string word; stream >> word;) words.push_back(word);
+  const VerbRow* row = nullptr;
+  for (const VerbRow& candidate : kVerbs)
+    if (Lower(words[0]) == candidate.word) row = &candidate;
+  if (row == nullptr) return *error = "unknown command '" + words[0] + "'", false;
+  command->verb = row->verb;
+  int count = int(words.size()) - 1;
+  if (count < row->minimumWords || (row->maximumWords >= 0 && count > row->maximumWords)) {
+    *error = std::string(row->word) + " takes " +
+             (row->minimumWords == row->maximumWords ? std::to_string(row->minimumWords)
+              : row->maximumWords < 0                 ? std::to_string(row->minimumWords) + " or more"
+                                                      : std::to_string(row->minimumWords) + " to " +
+                                                            std::to_string(row->maximumWords)) +
+             " arguments, not " + std::to_string(count);
+    return false;
+  }
+  return ParseWords(words, command, error);
+}
+
+}  // namespace
+
+const char* DriveVerbName(DriveVerb verb) { return verb < DRIVE_VERB_COUNT ? kVerbs[verb].word : "?"; }
+
+int ValueBoxOfKey(const std::string& key) {
+  for (const ValueBoxRow& row : kValueBoxes)
+    if (key == row.key) return row.valueBox;
+  return 0;
+}
+
+bool ParseKeyChord(const std::string& text, KeyChord* chord, std::string* error) {
+  *chord = KeyChord{};
+  std::vector<std::string> parts;
+  // A "+" that ends the chord belongs to the key: "+" itself ("ctrl++") or the keypad's ("ctrl+num+").
+  std::string body = text, lastKey;
+  for (const char* plusKey : {"num+", "+"}) {
+    size_t length = strlen(plusKey);
+    bool endsWithKey = body.size() >= length && Lower(body.substr(body.size() - length)) == plusKey;
+    if (endsWithKey && (body.size() == length || body[body.size() - length - 1] == '+')) {
+      lastKey = body.substr(body.size() - length);
+      body = body.size() == length ? "" : body.substr(0, body.size() - length - 1);
+      break;
+    }
+  }
+  for (size_t start = 0; !body.empty();) {
+    size_t plus = body.find('+', start);
+    parts.push_back(body.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+    if (plus == std::string::npos) break;
+    start = plus + 1;
+  }
+  if (!lastKey.empty()) parts.push_back(lastKey);
+  if (parts.empty()) return *error = "empty key", false;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    KeyChord modifier;
+    if (!ParseKeyName(parts[i], &modifier, error)) return false;
+    if (!IsModifier(modifier.key) || !modifier.modifiers.empty())
+      return *error = "'" + parts[i] + "' in '" + text + "' is not shift, ctrl or alt", false;
+    AddModifier(modifier.key, chord);
+  }
+  if (!ParseKeyName(parts.back(), chord, error)) return false;
+  SortModifiers(chord);
+  return true;
+}
+
+bool ParseDriveScript(const std::string& text, std::vector<DriveCommand>* commands, std::string* error) {
+  std::vector<DriveCommand> parsed;
+  std::istringstream stream(text);
+  int number = 0;
+  for (std::string line; std::getline(stream, line);) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    DriveCommand command;
+    command.line = number;
+    command.text = line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+    std::string reason;
+    if (!ParseLine(command.text, &command, &reason)) {
+      *error = "line " + std::to_string(number) + ": " + reason;
+      return false;
+    }
+    parsed.push_back(command);
+  }
+  *commands = std::move(parsed);
+  return true;
+}

@@ -1,0 +1,55 @@
+// The script of `--drive`: one command a line that a user would carry out in the plug-in's dialog,
+// parsed into records before the dialog opens, so that a typing error costs no run.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+enum DriveVerb {
+  DRIVE_WAIT_IDLE,
+  DRIVE_PRESS,
+  DRIVE_KEY,
+  DRIVE_HOLD,
+  DRIVE_RELEASE,
+  DRIVE_CLICK,
+  DRIVE_DBLCLICK,
+  DRIVE_DRAG,
+  DRIVE_WHEEL,
+  DRIVE_SET,
+  DRIVE_SCREENSHOT,
+  DRIVE_EXPECT,
+  DRIVE_RESIZE,
+  DRIVE_VERB_COUNT
+};
+
+// One keystroke: the modifiers held (VK_SHIFT, VK_CONTROL, VK_MENU, in that order) around the key.
+struct KeyChord {
+  std::vector<WORD> modifiers;
+  WORD key = 0;
+};
+
+// Control ids a script may name by word; Reset is Cancel clicked with Alt held.
+constexpr int kResetButtonId = -2;
+
+struct DriveCommand {
+  DriveVerb verb = DRIVE_VERB_COUNT;
+  int line = 0;
+  std::string text;              // the command as written, for the report
+  double seconds = 30.0;         // wait-idle's limit
+  int controlId = 0;             // press, expect
+  std::vector<KeyChord> chords;  // key (one or more), hold and release (one, a modifier or key)
+  int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H
+  std::string key;               // set: the scripting key
+  std::string value;             // set: the value as typed; expect: the text
+  std::wstring file;             // screenshot
+};
+
+// The command line's verb word ("wait-idle", "press", ...), for messages.
+const char* DriveVerbName(DriveVerb verb);
+// One chord such as "ctrl+alt+0", "F1", "esc", "down", "L", "?", "ctrl++"; false with *error.
+bool ParseKeyChord(const std::string& text, KeyChord* chord, std::string* error);
+// A whole script; on failure *error names the line ("line 3: ...") and nothing is returned.
+bool ParseDriveScript(const std::string& text, std::vector<DriveCommand>* commands, std::string* error);
+// The value box of a slider's scripting key (Lngt -> 1007); 0 for keys without one.
+int ValueBoxOfKey(const std::string& key);

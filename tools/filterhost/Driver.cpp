@@ -1,0 +1,434 @@
+// The commands of a drive script carried out on the plug-in's dialog: finding controls, checking
+// that a user could reach them, acting with mouse and keys, and checking what the controls show.
+//
+// Sections: finding the dialog and reading controls; the preview's frames; one handler per
+// command; the dispatch table.
+#include "Driver.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <iterator>
+
+#include "PngFiles.h"
+#include "XwdCapture.h"
+
+namespace {
+
+constexpr DWORD kMessageLimitMs = 5000;  // a dialog that answers no message in this time is hung
+constexpr DWORD kScreenshotLimitMs = 20000;
+constexpr DWORD kScreenshotShowLimitMs = 5000;
+constexpr int kDragSteps = 12;
+
+BOOL CALLBACK NoteIfPluginDialog(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  wchar_t className[16] = {}, caption[64] = {};
+  GetClassNameW(window, className, int(std::size(className)));
+  GetWindowTextW(window, caption, int(std::size(caption)));
+  if (wcscmp(className, L"#32770") != 0 || wcscmp(caption, kPluginDialogCaption) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+LRESULT SendWithLimit(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageLimitMs, &result)) return 0;
+  return LRESULT(result);
+}
+
+// Returns once the dialog's thread has handled everything sent to it before.
+void LetDialogCatchUp(HWND dialog) { SendWithLimit(dialog, WM_NULL, 0, 0); }
+
+std::string ControlText(HWND control) {
+  wchar_t text[1024] = {};
+  SendWithLimit(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text));
+  char utf8[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
+}
+
+bool WaitFor(const DriveSession& session, DWORD timeoutMs, bool (*holds)(HWND, const void*), HWND control, const void* data) {
+  ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    LetDialogCatchUp(session.dialog);
+    if (holds(control, data)) return true;
+    if (GetTickCount64() >= deadline || !IsWindow(session.dialog)) return false;
+    Sleep(10);
+  }
+}
+
+// Control characters as a script would write them, so that a report shows what the box holds.
+std::string Printable(const std::string& text) {
+  std::string shown;
+  for (char c : text) shown += c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+  return shown;
+}
+
+std::string Describe(int id) {
+  return id == IDOK ? "OK" : id == IDCANCEL ? "Cancel" : id == kResetButtonId ? "Reset" : std::to_string(id);
+}
+
+// The control as a user finds it: present, visible, enabled and not under another window.
+HWND ReachableControl(const DriveSession& session, int id, POINT* centre, std::string* error) {
+  HWND control = GetDlgItem(session.dialog, id);
+  if (control == nullptr) return *error = "the dialog has no control " + Describe(id), nullptr;
+  if (!IsWindowVisible(control)) return *error = "control " + Describe(id) + " is hidden", nullptr;
+  if (!IsWindowEnabled(control)) return *error = "control " + Describe(id) + " is disabled", nullptr;
+  RECT rectangle{};
+  GetWindowRect(control, &rectangle);
+  *centre = POINT{(rectangle.left + rectangle.right) / 2, (rectangle.top + rectangle.bottom) / 2};
+  HWND top = WindowFromPoint(*centre);
+  if (top == nullptr) return *error = "control " + Describe(id) + " is off the screen", nullptr;
+  if (GetAncestor(top, GA_ROOT) != session.dialog)
+    return *error = "control " + Describe(id) + " is covered by another window", nullptr;
+  return control;
+}
+
+bool PreviewPoint(const DriveSession& session, int x, int y, POINT* screen, std::string* error) {
+  HWND preview = GetDlgItem(session.dialog, kPreviewControlId);
+  if (preview == nullptr || !IsWindowVisible(preview))
+    return *error = "the dialog has no visible preview window (control 1040)", false;
+  *screen = POINT{x, y};
+  ClientToScreen(preview, screen);
+  HWND top = WindowFromPoint(*screen);
+  if (top == nullptr || GetAncestor(top, GA_ROOT) != session.dialog)
+    return *error = "the point (" + std::to_string(x) + "," + std::to_string(y) + ") is not over the dialog", false;
+  return true;
+}
+
+bool ClickControl(DriveSession* session, int id, std::string* report) {
+  POINT centre{};
+  return ReachableControl(*session, id, &centre, report) != nullptr && ClickMouse(&session->hands, centre, 1, report);
+}
+
+// Numbers as the value box shows them: equal when they agree to the box's own last digit, and
+// the box holds nothing else (a Tab kept as a character means the box never let go of it).
+bool SameNumber(const std::string& shown, const std::string& typed) {
+  char* end = nullptr;
+  double shownValue = strtod(shown.c_str(), &end);
+  if (end == shown.c_str() || shown.find_first_not_of(' ', size_t(end - shown.c_str())) != std::string::npos) return false;
+  size_t point = shown.find('.');
+  size_t decimals = point == std::string::npos ? 0 : size_t(end - shown.c_str()) - point - 1;
+  return std::fabs(shownValue - strtod(typed.c_str(), nullptr)) <= 0.5 * std::pow(10.0, -double(decimals)) + 1e-9;
+}
+
+}  // namespace
+
+HWND FindPluginDialog() {
+  HWND found = nullptr;
+  EnumWindows(NoteIfPluginDialog, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+bool ReadPreviewFrames(HWND preview, PreviewFrames* frames) {
+  frames->queued = reinterpret_cast<LONG_PTR>(GetPropW(preview, L"Halvorn.QueuedFrame"));
+  frames->presented = reinterpret_cast<LONG_PTR>(GetPropW(preview, L"Halvorn.PresentedFrame"));
+  return frames->queued != 0 || frames->presented != 0;
+}
+
+bool IsPreviewIdle(const PreviewFrames& frames) { return frames.queued > 0 && frames.presented >= frames.queued; }
+
+namespace {
+
+bool RunWaitIdle(const DriveCommand& command, DriveSession* session, std::string* report) {
+  HWND preview = GetDlgItem(session->dialog, kPreviewControlId);
+  if (preview == nullptr) return *report = "the dialog has no preview window (control 1040)", false;
+  ULONGLONG started = GetTickCount64();
+  ULONGLONG limit = ULONGLONG(command.seconds * 1000);
+  PreviewFrames frames;
+  for (;;) {
+    LetDialogCatchUp(session->dialog);
+    ReadPreviewFrames(preview, &frames);
+    if (IsPreviewIdle(frames)) return *report = "ok frame " + std::to_string(frames.presented), true;
+    if (!IsWindow(session->dialog)) return *report = "the dialog closed", false;
+    if (GetTickCount64() - started >= limit) break;
+    Sleep(20);
+  }
+  char text[160];
+  snprintf(text, sizeof text, "time-out after %g s (queued frame %lld, presented %lld)", command.seconds,
+           static_cast<long long>(frames.queued), static_cast<long long>(frames.presented));
+  *report = text;
+  return false;
+}
+
+bool CancelReadsReset(HWND cancel, const void*) { return ControlText(cancel) == "Reset"; }
+
+bool RunPress(const DriveCommand& command, DriveSession* session, std::string* report) {
+  if (command.controlId != kResetButtonId) return ClickControl(session, command.controlId, report) && (*report = "ok", true);
+  bool heldBefore = false;
+  for (WORD key : session->hands.held) heldBefore = heldBefore || key == VK_MENU;
+  if (!HoldKey(&session->hands, VK_MENU, report)) return false;
+  HWND cancel = GetDlgItem(session->dialog, IDCANCEL);
+  bool reset = cancel != nullptr && WaitFor(*session, session->textLimitMs, CancelReadsReset, cancel, nullptr);
+  if (!reset) *report = "Cancel did not turn into Reset while Alt was held (it reads '" + ControlText(cancel) + "')";
+  bool clicked = reset && ClickControl(session, IDCANCEL, report);
+  std::string released;
+  if (!heldBefore && !ReleaseKey(&session->hands, VK_MENU, &released) && clicked) *report = released, clicked = false;
+  return clicked && (*report = "ok", true);
+}
+
+bool RunKeys(const DriveCommand& command, DriveSession* session, std::string* report) {
+  for (const KeyChord& chord : command.chords)
+    if (!PressChord(&session->hands, chord, report)) return false;
+  return *report = "ok", true;
+}
+
+bool RunHoldOrRelease(const DriveCommand& command, DriveSession* session, std::string* report) {
+  WORD key = command.chords[0].key;
+  bool done = command.verb == DRIVE_HOLD ? HoldKey(&session->hands, key, report) : ReleaseKey(&session->hands, key, report);
+  return done && (*report = "ok", true);
+}
+
+bool RunPointer(const DriveCommand& command, DriveSession* session, std::string* report) {
+  const int* n = command.numbers;
+  POINT from{}, to{};
+  if (!PreviewPoint(*session, n[0], n[1], &from, report)) return false;
+  bool done = false;
+  switch (command.verb) {
+    case DRIVE_CLICK: done = ClickMouse(&session->hands, from, 1, report); break;
+    case DRIVE_DBLCLICK: done = ClickMouse(&session->hands, from, 2, report); break;
+    case DRIVE_WHEEL: done = TurnWheel(&session->hands, from, n[2], report); break;
+    default:
+      to = POINT{n[2], n[3]};
+      ClientToScreen(GetDlgItem(session->dialog, kPreviewControlId), &to);
+      done = DragMouse(&session->hands, from, to, kDragSteps, report);
+  }
+  return done && (*report = "ok", true);
+}
+
+}  // namespace
+
+namespace {
+
+bool ShowsNumber(HWND box, const void* typed) { return SameNumber(ControlText(box), *static_cast<const std::string*>(typed)); }
+bool ShowsText(HWND control, const void* text) { return ControlText(control) == *static_cast<const std::string*>(text); }
+bool ShowsItem(HWND selector, const void* item) {
+  return SendWithLimit(selector, CB_GETDROPPEDSTATE, 0, 0) == 0 &&
+         SendWithLimit(selector, CB_GETCURSEL, 0, 0) == *static_cast<const LRESULT*>(item);
+}
+bool IsDropped(HWND selector, const void*) { return SendWithLimit(selector, CB_GETDROPPEDSTATE, 0, 0) != 0; }
+bool ShowsCheck(HWND box, const void* state) { return SendWithLimit(box, BM_GETCHECK, 0, 0) == *static_cast<const LRESULT*>(state); }
+
+// A value box as a user fills it: click into it, select everything, type, Tab to leave.
+bool SetValueBox(const DriveCommand& command, DriveSession* session, std::string* report) {
+  int id = ValueBoxOfKey(command.key);
+  POINT centre{};
+  HWND box = ReachableControl(*session, id, &centre, report);
+  // Home and Shift+End select the whole line in every kind of single-line box.
+  KeyChord home{{}, VK_HOME}, selectToEnd{{VK_SHIFT}, VK_END}, tab{{}, VK_TAB};
+  if (box == nullptr || !ClickMouse(&session->hands, centre, 1, report) || !PressChord(&session->hands, home, report) ||
+      !PressChord(&session->hands, selectToEnd, report) ||
+      !TypeText(&session->hands, command.value, report) || !PressChord(&session->hands, tab, report))
+    return false;
+  if (WaitFor(*session, session->textLimitMs, ShowsNumber, box, &command.value)) return *report = "ok", true;
+  *report = "the value box did not take " + command.value + " (it reads '" + Printable(ControlText(box)) + "')";
+  return false;
+}
+
+// The effect as a user picks it: open the list with a click, click the item (keys when the item
+// is scrolled out of the list's view).
+bool SetEffect(const DriveCommand& command, DriveSession* session, std::string* report) {
+  LRESULT item = command.value[3] - '0';
+  POINT centre{};
+  HWND selector = ReachableControl(*session, kEffectSelectorId, &centre, report);
+  if (selector == nullptr) return false;
+  LRESULT count = SendWithLimit(selector, CB_GETCOUNT, 0, 0);
+  if (item >= count) return *report = "the effect selector has " + std::to_string(count) + " items", false;
+  if (!ClickMouse(&session->hands, centre, 1, report)) return false;
+  if (!WaitFor(*session, session->textLimitMs, IsDropped, selector, nullptr)) return *report = "the effect list did not open", false;
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  RECT itemRect{}, listRect{};
+  bool clickable = GetComboBoxInfo(selector, &info) && info.hwndList != nullptr &&
+                   SendWithLimit(info.hwndList, LB_GETITEMRECT, WPARAM(item), reinterpret_cast<LPARAM>(&itemRect)) != LB_ERR &&
+                   GetClientRect(info.hwndList, &listRect) && itemRect.top >= listRect.top && itemRect.bottom <= listRect.bottom;
+  bool done = false;
+  if (clickable) {
+    POINT point{(itemRect.left + itemRect.right) / 2, (itemRect.top + itemRect.bottom) / 2};
+    ClientToScreen(info.hwndList, &point);
+    done = ClickMouse(&session->hands, point, 1, report);
+  } else {
+    done = PressChord(&session->hands, KeyChord{{}, VK_HOME}, report);
+    for (LRESULT i = 0; done && i < item; ++i) done = PressChord(&session->hands, KeyChord{{}, VK_DOWN}, report);
+    done = done && PressChord(&session->hands, KeyChord{{}, VK_RETURN}, report);
+  }
+  if (!done) return false;
+  if (WaitFor(*session, session->textLimitMs, ShowsItem, selector, &item)) return *report = "ok", true;
+  *report = "the effect selector shows item " + std::to_string(SendWithLimit(selector, CB_GETCURSEL, 0, 0)) + ", not " +
+            std::to_string(item);
+  return false;
+}
+
+bool SetEffectsOnly(const DriveCommand& command, DriveSession* session, std::string* report) {
+  LRESULT wanted = command.value == "1" ? BST_CHECKED : BST_UNCHECKED;
+  POINT centre{};
+  HWND box = ReachableControl(*session, kEffectsOnlyCheckId, &centre, report);
+  if (box == nullptr) return false;
+  if (SendWithLimit(box, BM_GETCHECK, 0, 0) != wanted && !ClickMouse(&session->hands, centre, 1, report)) return false;
+  if (WaitFor(*session, session->textLimitMs, ShowsCheck, box, &wanted)) return *report = "ok", true;
+  *report = std::string("the check box did not become ") + (wanted == BST_CHECKED ? "checked" : "unchecked");
+  return false;
+}
+
+bool RunSet(const DriveCommand& command, DriveSession* session, std::string* report) {
+  if (command.key == "stEf") return SetEffect(command, session, report);
+  if (command.key == "opsO") return SetEffectsOnly(command, session, report);
+  return SetValueBox(command, session, report);
+}
+
+bool RunExpect(const DriveCommand& command, DriveSession* session, std::string* report) {
+  HWND control = GetDlgItem(session->dialog, command.controlId);
+  if (control == nullptr) return *report = "the dialog has no control " + Describe(command.controlId), false;
+  if (WaitFor(*session, session->textLimitMs, ShowsText, control, &command.value)) return *report = "ok", true;
+  *report = "the text is '" + Printable(ControlText(control)) + "', not '" + command.value + "'";
+  return false;
+}
+
+// A window reaches the X screen a little after it is painted (Wine flushes its surfaces when the
+// thread is idle), so a capture that shows nothing of it yet is taken again.
+bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::string* report) {
+  RedrawWindow(session->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  LetDialogCatchUp(session->dialog);
+  RECT rectangle{};
+  GetWindowRect(session->dialog, &rectangle);
+  FilePixels pixels;
+  ULONGLONG deadline = GetTickCount64() + kScreenshotShowLimitMs;
+  do {
+    if (!CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report)) return false;
+  } while (IsUniform(pixels) && GetTickCount64() < deadline);
+  if (IsUniform(pixels)) return *report = "the screen shows nothing of the dialog (a uniform rectangle)", false;
+  if (!WritePngFile(command.file, pixels, {}, 1, report)) return false;
+  *report = "ok " + std::to_string(pixels.width) + "x" + std::to_string(pixels.height);
+  return true;
+}
+
+// A point that the mouse reaches on the dialog and that answers as the sizing corner: the
+// dialog's own size grip (control 1083), a standard grip, or the frame's corner. Without a
+// window manager Wine leaves the frame to nobody, and only a grip can be dragged.
+// The standard grip answers hit tests as client area and starts the sizing on its button-down.
+bool IsSizeGrip(HWND window) {
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, int(std::size(className)));
+  return _wcsicmp(className, L"ScrollBar") == 0 && (GetWindowLongW(window, GWL_STYLE) & SBS_SIZEGRIP) != 0;
+}
+
+bool AnswersAsSizingCorner(HWND dialog, POINT point) {
+  HWND under = WindowFromPoint(point);
+  if (under == nullptr || GetAncestor(under, GA_ROOT) != dialog) return false;
+  return IsSizeGrip(under) || SendWithLimit(under, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTBOTTOMRIGHT;
+}
+
+bool FindSizingCorner(HWND dialog, POINT* corner) {
+  RECT rectangle{};
+  HWND grip = GetDlgItem(dialog, kSizeGripId);
+  if (grip != nullptr && IsWindowVisible(grip) && GetWindowRect(grip, &rectangle)) {
+    POINT centre{(rectangle.left + rectangle.right) / 2, (rectangle.top + rectangle.bottom) / 2};
+    if (AnswersAsSizingCorner(dialog, centre)) return *corner = centre, true;
+  }
+  GetWindowRect(dialog, &rectangle);
+  for (int inset = 1; inset <= 24; ++inset)
+    for (int across = 0; across <= inset; across += 2) {
+      for (POINT point : {POINT{rectangle.right - inset, rectangle.bottom - inset + across},
+                          POINT{rectangle.right - inset + across, rectangle.bottom - inset}}) {
+        if (AnswersAsSizingCorner(dialog, point)) return *corner = point, true;
+      }
+    }
+  return false;
+}
+
+struct WindowSize {
+  int width;
+  int height;
+};
+bool HasSize(HWND dialog, const void* size) {
+  RECT rectangle{};
+  GetWindowRect(dialog, &rectangle);
+  const WindowSize* wanted = static_cast<const WindowSize*>(size);
+  return rectangle.right - rectangle.left == wanted->width && rectangle.bottom - rectangle.top == wanted->height;
+}
+
+bool RunResize(const DriveCommand& command, DriveSession* session, std::string* report) {
+  WindowSize wanted{command.numbers[0], command.numbers[1]};
+  RECT rectangle{};
+  GetWindowRect(session->dialog, &rectangle);
+  POINT corner{};
+  std::string how = "ok";
+  if (!FindSizingCorner(session->dialog, &corner)) {
+    how = "ok by SetWindowPos: the dialog has no sizing corner to drag";
+    SetWindowPos(session->dialog, nullptr, 0, 0, wanted.width, wanted.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    POINT to{corner.x + wanted.width - (rectangle.right - rectangle.left),
+             corner.y + wanted.height - (rectangle.bottom - rectangle.top)};
+    if (!DragMouse(&session->hands, corner, to, kDragSteps, report)) return false;
+  }
+  if (WaitFor(*session, session->textLimitMs, HasSize, session->dialog, &wanted)) return *report = how, true;
+  GetWindowRect(session->dialog, &rectangle);
+  *report = "the dialog is " + std::to_string(rectangle.right - rectangle.left) + "x" +
+            std::to_string(rectangle.bottom - rectangle.top) + ", not " + std::to_string(wanted.width) + "x" +
+            std::to_string(wanted.height);
+  return false;
+}
+
+using CommandHandler = bool (*)(const DriveCommand&, DriveSession*, std::string*);
+
+// verb               handler
+constexpr CommandHandler kHandlers[] = {
+    /* DRIVE_WAIT_IDLE  */ RunWaitIdle,
+    /* DRIVE_PRESS      */ RunPress,
+    /* DRIVE_KEY        */ RunKeys,
+    /* DRIVE_HOLD       */ RunHoldOrRelease,
+    /* DRIVE_RELEASE    */ RunHoldOrRelease,
+    /* DRIVE_CLICK      */ RunPointer,
+    /* DRIVE_DBLCLICK   */ RunPointer,
+    /* DRIVE_DRAG       */ RunPointer,
+    /* DRIVE_WHEEL      */ RunPointer,
+    /* DRIVE_SET        */ RunSet,
+    /* DRIVE_SCREENSHOT */ RunScreenshot,
+    /* DRIVE_EXPECT     */ RunExpect,
+    /* DRIVE_RESIZE     */ RunResize,
+};
+static_assert(std::size(kHandlers) == DRIVE_VERB_COUNT);
+
+}  // namespace
+
+bool BeginDrive(HWND dialog, DriveSession* session, std::string* error) {
+  session->dialog = dialog;
+  session->hands.dialog = dialog;
+  session->hands.watch = &session->watch;
+  return session->watch.Attach(GetWindowThreadProcessId(dialog, nullptr), error);
+}
+
+bool BringDialogToFront(DriveSession* session, std::string* error) {
+  ULONGLONG deadline = GetTickCount64() + kMessageLimitMs;
+  while (GetForegroundWindow() != session->dialog) {
+    if (GetTickCount64() >= deadline) return *error = "the dialog could not be brought to the front", false;
+    SetForegroundWindow(session->dialog);
+    Sleep(20);
+  }
+  return true;
+}
+
+bool RunDriveCommand(const DriveCommand& command, DriveSession* session, std::string* report) {
+  if (!IsWindow(session->dialog) || !IsWindowVisible(session->dialog)) return *report = "the dialog has closed", false;
+  report->clear();
+  return kHandlers[command.verb](command, session, report);
+}
+
+namespace {
+bool IsGone(HWND dialog, const void*) { return !IsWindow(dialog) || !IsWindowVisible(dialog); }
+
+}  // namespace
+
+// Cancel is posted as the button's click; a second click leaves an editor set that the first one
+// only returned from, so clicks are repeated until the dialog is gone.
+void CancelDialog(DriveSession* session) {
+  ReleaseHeldKeys(&session->hands);
+  for (int attempt = 0; attempt < 5 && !IsGone(session->dialog, nullptr); ++attempt) {
+    PostMessageW(session->dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(session->dialog, IDCANCEL)));
+    WaitFor(*session, 3000, IsGone, session->dialog, nullptr);
+  }
+}
