@@ -15,6 +15,7 @@
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
 #include "ui/GroupBoxes.h"
+#include "ui/KeyboardMonitor.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/ToolTipTable.h"
 #include "ui/ToolTips.h"
@@ -135,6 +136,7 @@ BOOL OnInitDialog(HWND dialog) {
   state.previousMessageBoxOwner = SetMessageBoxOwner(dialog);
   SetDialogPostingTarget(dialog);
   SetUpControls(state);
+  InstallKeyboardMonitor(dialog, GetDlgItem(dialog, IDC_PREVIEW));
   AttachControlSets(dialog);
   InstallControlSetHandler(CTLSET_MAIN, ControlSetEventHandler);
   SelectControlSet(CTLSET_MAIN);
@@ -149,6 +151,7 @@ BOOL OnInitDialog(HWND dialog) {
 void OnDestroy(MainDialogState& state) {
   HWND dialog = state.dialog;
   RequestBackgroundTaskTermination();
+  RemoveKeyboardMonitor();
   ReleaseGroupBoxes(dialog);
   ClearControlSets();
   // A control the dialog owns is already gone: owned windows are destroyed before their owner.

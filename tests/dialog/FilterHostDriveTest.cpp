@@ -118,3 +118,23 @@ TEST_F(FilterHostDrive, ScreenshotHasTheDialogsSizeAndIsNotBlank) {
     }
   EXPECT_GT(colours.size(), 16u) << "the screenshot is blank";
 }
+
+// Alt reaches the dialog whichever control has the focus: Cancel reads "Reset" while it is held,
+// a click on it then resets the dialog without closing it, and releasing Alt restores "Cancel".
+TEST_F(FilterHostDrive, HoldingAltTurnsCancelIntoResetWhichKeepsTheDialogOpen) {
+  ProcessResult run = Drive(
+      "wait-idle\n"
+      "expect Cancel Cancel\n"
+      "hold alt\n"
+      "expect Cancel Reset\n"
+      "release alt\n"
+      "expect Cancel Cancel\n"
+      "press Reset\n"
+      "expect Cancel Cancel\n"
+      "press OK\n",
+      L"--out \"" + Path(L"out.png") + L"\"");
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find("drive: expect Cancel Reset: ok"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("drive: press Reset: ok"), std::string::npos) << run.output;
+  EXPECT_TRUE(FileExists(Path(L"out.png")));
+}
