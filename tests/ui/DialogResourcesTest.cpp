@@ -189,6 +189,12 @@ TEST(DialogResources, EveryControlExistsWithItsKindTextAndState) {
     }
     if (expected.icon >= 0) {
       EXPECT_EQ(item->iconOrdinal, expected.icon) << "control " << expected.id;
+      // The resource compiler's ICON statement drops the size, and a static sized by its
+      // control then shows nothing.
+      EXPECT_FALSE(IsRectEmpty(&item->bounds)) << "control " << expected.id;
+      // Without its type the static shows the ordinal as an empty text, not the image.
+      DWORD type = expected.id == IDC_LOGO ? SS_BITMAP : SS_ICON;
+      EXPECT_EQ(item->style & SS_TYPEMASK, type) << "control " << expected.id;
     }
     EXPECT_EQ((item->style & WS_VISIBLE) != 0, expected.visible) << "control " << expected.id;
     EXPECT_EQ((item->style & WS_DISABLED) == 0, expected.enabled) << "control " << expected.id;
@@ -216,6 +222,10 @@ TEST(DialogResources, EachSliderRowHasItsLabelValueBoxTrackBarAndIcons) {
     EXPECT_EQ(trackBar->className, L"msctls_trackbar32");
     EXPECT_EQ(leftIcon->iconOrdinal, IDI_ROW_LEFT + row);
     EXPECT_EQ(rightIcon->iconOrdinal, IDI_ROW_RIGHT + row);
+    EXPECT_FALSE(IsRectEmpty(&leftIcon->bounds));
+    EXPECT_FALSE(IsRectEmpty(&rightIcon->bounds));
+    EXPECT_EQ(leftIcon->style & SS_TYPEMASK, DWORD(SS_ICON));
+    EXPECT_EQ(rightIcon->style & SS_TYPEMASK, DWORD(SS_ICON));
     for (const TemplateItem* item : {label, valueBox, trackBar, leftIcon, rightIcon})
       EXPECT_EQ((item->style & WS_VISIBLE) == 0, editorRow) << "control " << item->id;
     // The row reads left to right: icon, track bar, icon; the value box above the right end.
