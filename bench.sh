@@ -4,6 +4,7 @@
 #   ./bench.sh detection  the detection report, kept in bench/detection-report.md
 #   ./bench.sh render     the final render of 24 megapixels, kept in bench/render-report.md
 #   ./bench.sh codecs     the reference host's image files, kept in bench/codec-report.md
+#   ./bench.sh dialog     the dialog's opening and OK on 24 megapixels, kept in bench/dialog-report.md
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 trap '"$top/scripts/winstop"' EXIT
@@ -36,6 +37,9 @@ elif [[ "${1:-}" == codecs ]]; then
     echo
     echo "The machine's load average (1, 5, 15 minutes) at the end: $(cut -d' ' -f1-3 /proc/loadavg), on $(nproc) processors."
   } | tee "$top/bench/codec-report.md"
+elif [[ "${1:-}" == dialog ]]; then
+  "$top/scripts/build.sh" filterhost HalvornPro3 >/dev/null
+  "$top/bench/dialog-bench.sh" "$top" | tee "$top/bench/dialog-report.md"
 else
   "$top/scripts/build.sh" halvorn_bench >/dev/null
   "$top/scripts/winrun" "$top/build/bin/halvorn_bench.exe"

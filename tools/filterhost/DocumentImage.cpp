@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "HostClock.h"
+
 namespace {
 
 bool UsingBig(const FilterRecord* r) { return r->bigDocumentData != nullptr && r->bigDocumentData->PluginUsing32BitCoordinates; }
@@ -190,6 +192,7 @@ void CommitPendingOutput(FilterRecord* record, DocumentImage* document, ImageTra
   traffic->outputPending = false;
   record->outData = nullptr;
   ++traffic->outputTilesCommitted;
+  traffic->lastOutputSeconds = HostSeconds();
 }
 
 OSErr ServeAdvanceState(FilterRecord* record, DocumentImage* document, ImageTraffic* traffic, PlaneRangeService service) {

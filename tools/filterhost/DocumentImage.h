@@ -43,6 +43,7 @@ struct ImageTraffic {
   std::vector<PlaneRange> inputPlanes;   // as asked, one per input rectangle
   std::vector<PlaneRange> outputPlanes;  // as asked, one per output rectangle
   int outputTilesCommitted = 0;
+  double lastOutputSeconds = 0;  // on the host's clock: when the newest output was taken back
   std::vector<uint8_t> input, output, mask;
   bool outputPending = false;
   VRect outputRect{};

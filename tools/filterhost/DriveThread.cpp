@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include "Driver.h"
+#include "HostClock.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ void DriveThread::Run() {
     }
     Sleep(20);
   }
+  MarkHostTime("the dialog is visible");
   DriveSession session;
   std::string report;
   if (!BeginDrive(dialog, &session, &report) || !BringDialogToFront(&session, &report)) {
@@ -66,9 +68,11 @@ void DriveThread::Run() {
     return;
   }
   for (const DriveCommand& command : m_Commands) {
+    MarkHostTime(("drive " + command.text + " begins").c_str());
     bool done = RunDriveCommand(command, &session, &report);
     std::string line = "drive: " + command.text + ": " + report;
     Print(line);
+    MarkHostTime(("drive " + command.text + " done").c_str());
     if (!done) {
       m_Failure = line;
       CancelDialog(&session);
@@ -85,6 +89,7 @@ void DriveThread::Run() {
     }
     Sleep(20);
   }
+  MarkHostTime("the dialog is closed");
 }
 
 int DriveExitStatus(bool driveSucceeded, int hostStatus) { return driveSucceeded ? hostStatus : 1; }

@@ -8,6 +8,7 @@
 
 #include "EnableExpression.h"
 #include "HostCallbacks.h"
+#include "HostClock.h"
 #include "HostHandleSuite.h"
 #include "PIActions.h"
 
@@ -289,6 +290,7 @@ int16 HostSession::CallSelector(int16 selector) {
   FILE* out = m_Options.out;
   if (m_Options.trace) fprintf(out, "trace: PluginMain(%s)\n", SelectorName(selector));
   auto started = std::chrono::steady_clock::now();
+  MarkHostTime((std::string(SelectorName(selector)) + " selector called").c_str());
   gActiveSession = this;
   if (selector == filterSelectorAbout) {
     AboutRecord about{};
@@ -304,6 +306,11 @@ int16 HostSession::CallSelector(int16 selector) {
   m_Outcomes.push_back({selector, result, seconds});
   if (m_Options.trace) fprintf(out, "trace: PluginMain(%s) returned %s\n", SelectorName(selector), ResultText(result).c_str());
   if (m_Options.time) fprintf(out, "time: %s %.3f s\n", SelectorName(selector), seconds);
+  if (m_Traffic.outputTilesCommitted > 0 && selector == filterSelectorStart) {
+    char event[96];
+    snprintf(event, sizeof event, "the last output was taken back at %.3f s; start returned", m_Traffic.lastOutputSeconds);
+    MarkHostTime(event);
+  }
   return result;
 }
 

@@ -10,6 +10,7 @@
 
 #include "BoxWatcher.h"
 #include "Driver.h"
+#include "HostClock.h"
 #include "HostHandleSuite.h"
 #include "HostSession.h"
 #include "ImageFiles.h"
@@ -79,7 +80,7 @@ bool ParseArguments(int argc, wchar_t** argv, CommandLine* line) {
     if (arg == "--dialog") line->dialog = true;
     else if (arg == "--about") line->about = true;
     else if (arg == "--trace") line->options.trace = true;
-    else if (arg == "--time") line->options.time = true;
+    else if (arg == "--time") line->options.time = true, SetHostTimeMarks(true);
     else if (arg == "--interactive") line->interactive = true;
     else if (arg == "--selection") line->document.hasSelection = true;
     else if (arg == "--transparency") line->document.hasTransparency = true;
