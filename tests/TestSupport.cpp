@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include "FilePixels.h"
+#include "PngFiles.h"
 #include "core/WorkerThreads.h"
 #include "support/ErrorReport.h"
 #include "support/UserMessage.h"
@@ -307,4 +309,17 @@ int CountProcessWindows() {
   int count = 0;
   EnumWindows(CountWindowAndChildren, reinterpret_cast<LPARAM>(&count));
   return count;
+}
+
+ProcessResult RunFilterHostWithInitialSettings(const std::wstring& arguments) {
+  return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
+                    L"\\default-settings.txt\" --size 320x240 " + arguments);
+}
+
+bool ReadPngForTest(const std::wstring& path, FilePixels* pixels) {
+  std::vector<uint8_t> profile;
+  std::string error;
+  bool read = ReadPngFile(path, pixels, &profile, &error);
+  EXPECT_TRUE(read) << error;
+  return read;
 }

@@ -102,3 +102,10 @@ HWND FindMainDialog();
 DWORD CountGdiObjects();
 // Windows of this process, top-level and child, visible or not.
 int CountProcessWindows();
+
+struct FilePixels;
+// The reference host with the plug-in on a 320 x 240 synthetic document, the initial settings
+// played, so that a run does not depend on what another left; `arguments` follow.
+ProcessResult RunFilterHostWithInitialSettings(const std::wstring& arguments);
+// A PNG the host wrote, failing the test with the reader's reason when it cannot be read.
+bool ReadPngForTest(const std::wstring& path, FilePixels* pixels);

@@ -38,10 +38,7 @@ class DrawingSettingsDrive : public ::testing::Test {
     snprintf(settings.installedProductVersion, sizeof settings.installedProductVersion, "3.0.1.0");
     ASSERT_TRUE(WriteOpenGLRegistryData(&settings));
   }
-  ProcessResult RunHost(const std::wstring& arguments) const {
-    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
-                      L"\\default-settings.txt\" --size 320x240 " + arguments);
-  }
+  ProcessResult RunHost(const std::wstring& arguments) const { return RunFilterHostWithInitialSettings(arguments); }
   ProcessResult DriveOk(const wchar_t* output) {
     WriteWholeFile(Path(L"ok.drive"), "wait-idle\npress OK\n");
     return RunHost(L"--drive \"" + Path(L"ok.drive") + L"\" --out \"" + Path(output) + L"\"");
@@ -75,13 +72,6 @@ class DrawingSettingsDrive : public ::testing::Test {
   std::wstring m_Folder;
 };
 
-bool ReadPng(const std::wstring& path, FilePixels* pixels) {
-  std::vector<uint8_t> profile;
-  std::string error;
-  bool read = ReadPngFile(path, pixels, &profile, &error);
-  EXPECT_TRUE(read) << error;
-  return read;
-}
 
 }  // namespace
 
@@ -89,7 +79,7 @@ TEST_F(DrawingSettingsDrive, OkAfterTheFirstFrameWorksAtEverySetting) {
   ProcessResult silent = RunHost(L"--play-info silent --out \"" + Path(L"silent.png") + L"\"");
   ASSERT_EQ(silent.exitCode, 0) << silent.output;
   FilePixels expected;
-  ASSERT_TRUE(ReadPng(Path(L"silent.png"), &expected));
+  ASSERT_TRUE(ReadPngForTest(Path(L"silent.png"), &expected));
   const char* kNames[] = {"", "OPTIMIZE_FOR_QUALITY", "OPTIMIZE_FOR_SPEED", "OPTIMIZE_FOR_COMPATIBILITY", "OPTIMIZE_NONE"};
   for (int setting = 1; setting <= 4; ++setting) {
     SCOPED_TRACE(setting);
@@ -100,7 +90,7 @@ TEST_F(DrawingSettingsDrive, OkAfterTheFirstFrameWorksAtEverySetting) {
     ASSERT_EQ(driven.exitCode, 0) << driven.output;
     EXPECT_NE(driven.output.find("drive: wait-idle: ok frame "), std::string::npos) << driven.output;
     FilePixels pixels;
-    ASSERT_TRUE(ReadPng(Path(L"driven.png"), &pixels));
+    ASSERT_TRUE(ReadPngForTest(Path(L"driven.png"), &pixels));
     EXPECT_EQ(pixels.samples, expected.samples);
     std::string log = LogSince(start, "OpenGL Options settings:");
     ASSERT_FALSE(log.empty()) << "no run logged its drawing settings";

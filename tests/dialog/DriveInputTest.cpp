@@ -13,13 +13,6 @@
 
 namespace {
 
-DriveCommand Command(const std::string& line) {
-  std::vector<DriveCommand> commands;
-  std::string error;
-  EXPECT_TRUE(ParseDriveScript(line, &commands, &error)) << error;
-  return commands.empty() ? DriveCommand{} : commands[0];
-}
-
 class DriveInput : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,7 +22,7 @@ class DriveInput : public ::testing::Test {
     ASSERT_TRUE(BringDialogToFront(&m_Session, &error)) << error;
   }
   void TearDown() override { ReleaseHeldKeys(&m_Session.hands); }
-  bool Run(const std::string& line, std::string* report) { return RunDriveCommand(Command(line), &m_Session, report); }
+  bool Run(const std::string& line, std::string* report) { return RunDriveCommand(ParsedDriveCommand(line), &m_Session, report); }
   void RunOk(const std::string& line) {
     std::string report;
     EXPECT_TRUE(Run(line, &report)) << line << ": " << report;
@@ -238,7 +231,7 @@ TEST_F(DriveInput, ScreenshotHasTheDialogsSizeAndShowsThePreview) {
 
 TEST(DriveThreadRun, AFailingExpectCancelsTheDialogAndFailsTheDrive) {
   StandInDialog dialog(STANDIN_IN_FRONT);
-  std::vector<DriveCommand> commands{Command("expect OK OK"), Command("expect OK Wrong"), Command("press OK")};
+  std::vector<DriveCommand> commands{ParsedDriveCommand("expect OK OK"), ParsedDriveCommand("expect OK Wrong"), ParsedDriveCommand("press OK")};
   FILE* out = tmpfile();
   DriveThread driver(commands, out);
   ASSERT_TRUE(driver.Start());
@@ -256,7 +249,7 @@ TEST(DriveThreadRun, AFailingExpectCancelsTheDialogAndFailsTheDrive) {
 TEST(DriveThreadRun, AScriptEndingWithTheDialogOpenFails) {
   StandInDialog dialog(STANDIN_IN_FRONT);
   FILE* out = tmpfile();
-  DriveThread driver({Command("expect Cancel Cancel")}, out);
+  DriveThread driver({ParsedDriveCommand("expect Cancel Cancel")}, out);
   ASSERT_TRUE(driver.Start());
   EXPECT_TRUE(WaitUntil([&] { return dialog.Ended(); }, 30000));
   EXPECT_FALSE(driver.Finish());
@@ -268,7 +261,7 @@ TEST(DriveThreadRun, AScriptEndingWithTheDialogOpenFails) {
 TEST(DriveThreadRun, AScriptThatPressesOkSucceeds) {
   StandInDialog dialog(STANDIN_IN_FRONT);
   FILE* out = tmpfile();
-  DriveThread driver({Command("wait-idle 10"), Command("press OK")}, out);
+  DriveThread driver({ParsedDriveCommand("wait-idle 10"), ParsedDriveCommand("press OK")}, out);
   ASSERT_TRUE(driver.Start());
   EXPECT_TRUE(WaitUntil([&] { return dialog.Ended(); }, 30000));
   EXPECT_TRUE(driver.Finish()) << driver.Failure();

@@ -26,10 +26,7 @@ class FilterHostDrive : public ::testing::Test {
   }
   std::wstring Path(const wchar_t* name) const { return m_Folder + L"\\" + name; }
   // The initial settings are played, so that the run does not depend on what another run left.
-  ProcessResult RunHost(const std::wstring& arguments) const {
-    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
-                      L"\\default-settings.txt\" --size 320x240 " + arguments);
-  }
+  ProcessResult RunHost(const std::wstring& arguments) const { return RunFilterHostWithInitialSettings(arguments); }
   ProcessResult Drive(const std::string& script, const std::wstring& arguments = L"") const {
     WriteWholeFile(Path(L"script.drive"), script);
     return RunHost(L"--drive \"" + Path(L"script.drive") + L"\" " + arguments);
@@ -38,13 +35,6 @@ class FilterHostDrive : public ::testing::Test {
   std::wstring m_Folder;
 };
 
-bool ReadPng(const std::wstring& path, FilePixels* pixels) {
-  std::vector<uint8_t> profile;
-  std::string error;
-  bool read = ReadPngFile(path, pixels, &profile, &error);
-  EXPECT_TRUE(read) << error;
-  return read;
-}
 
 }  // namespace
 
@@ -56,8 +46,8 @@ TEST_F(FilterHostDrive, OkAfterWaitIdleRendersWhatASilentRunRenders) {
   ProcessResult silent = RunHost(L"--play-info silent --out \"" + Path(L"silent.png") + L"\"");
   ASSERT_EQ(silent.exitCode, 0) << silent.output;
   FilePixels fromDialog, fromSilentRun;
-  ASSERT_TRUE(ReadPng(Path(L"driven.png"), &fromDialog));
-  ASSERT_TRUE(ReadPng(Path(L"silent.png"), &fromSilentRun));
+  ASSERT_TRUE(ReadPngForTest(Path(L"driven.png"), &fromDialog));
+  ASSERT_TRUE(ReadPngForTest(Path(L"silent.png"), &fromSilentRun));
   EXPECT_EQ(fromDialog.width, 320);
   EXPECT_EQ(fromDialog.samples, fromSilentRun.samples);
 }
@@ -103,7 +93,7 @@ TEST_F(FilterHostDrive, ScreenshotHasTheDialogsSizeAndIsNotBlank) {
   ASSERT_NE(at, std::string::npos) << run.output;
   ASSERT_EQ(sscanf(run.output.c_str() + at, ": ok %dx%d", &width, &height), 2) << run.output;
   FilePixels pixels;
-  ASSERT_TRUE(ReadPng(file, &pixels));
+  ASSERT_TRUE(ReadPngForTest(file, &pixels));
   EXPECT_EQ(pixels.width, width);
   EXPECT_EQ(pixels.height, height);
   // The template is 669 x 449 dialog units: far wider than tall, and hundreds of pixels each way.

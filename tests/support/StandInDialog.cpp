@@ -2,6 +2,8 @@
 // its own thread, with controls at the plug-in's ids and a preview that records its input.
 #include "StandInDialog.h"
 
+#include <gtest/gtest.h>
+
 #include <commctrl.h>
 #include <process.h>
 
@@ -196,4 +198,11 @@ void StandInDialog::SetFrames(LONG_PTR queued, LONG_PTR presented) { SetFramePro
 std::vector<PreviewEvent> StandInDialog::PreviewEvents() const {
   std::lock_guard<std::mutex> guard(m_EventsLock);
   return m_Events;
+}
+
+DriveCommand ParsedDriveCommand(const std::string& line) {
+  std::vector<DriveCommand> commands;
+  std::string error;
+  EXPECT_TRUE(ParseDriveScript(line, &commands, &error)) << error;
+  return commands.empty() ? DriveCommand{} : commands[0];
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "DriveScript.h"
+
 struct PreviewEvent {
   UINT message;
   POINT at;       // client coordinates (mouse), or {0,0}
@@ -54,3 +56,6 @@ class StandInDialog {
   mutable std::mutex m_EventsLock;
   std::vector<PreviewEvent> m_Events;
 };
+
+// The command of one script line, failing the test when the line does not parse.
+DriveCommand ParsedDriveCommand(const std::string& line);

@@ -9,13 +9,6 @@
 
 namespace {
 
-DriveCommand Command(const std::string& line) {
-  std::vector<DriveCommand> commands;
-  std::string error;
-  EXPECT_TRUE(ParseDriveScript(line, &commands, &error)) << error;
-  return commands.empty() ? DriveCommand{} : commands[0];
-}
-
 class DriveCommands : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -23,7 +16,7 @@ class DriveCommands : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(BeginDrive(m_Dialog.Window(), &m_Session, &error)) << error;
   }
-  bool Run(const std::string& line, std::string* report) { return RunDriveCommand(Command(line), &m_Session, report); }
+  bool Run(const std::string& line, std::string* report) { return RunDriveCommand(ParsedDriveCommand(line), &m_Session, report); }
 
   StandInDialog m_Dialog{STANDIN_BEHIND};
   DriveSession m_Session;
@@ -100,7 +93,7 @@ TEST(DriveWaitIdle, WaitsForTheFrameToBePresented) {
   std::string report;
   ASSERT_TRUE(BeginDrive(dialog.Window(), &session, &report)) << report;
   dialog.QueueFrame(2);
-  EXPECT_TRUE(RunDriveCommand(Command("wait-idle 20"), &session, &report)) << report;
+  EXPECT_TRUE(RunDriveCommand(ParsedDriveCommand("wait-idle 20"), &session, &report)) << report;
   EXPECT_EQ(report, "ok frame 2");
   PreviewFrames frames;
   ReadPreviewFrames(dialog.Control(kPreviewControlId), &frames);
