@@ -108,3 +108,36 @@ TEST_F(DialogRun, OkSavesTheDialogsPlaceForTheNextRun) {
   EXPECT_GT(saved.right - saved.left, 600) << "the dialog's window rectangle, at least the template's size";
   EXPECT_GT(saved.bottom - saved.top, 400);
 }
+
+// The dialog with its real preview, task and rendering context opened and closed twenty times in
+// one host process: the process keeps no window of a closed dialog, no preview task has to be
+// abandoned, and every run paints the same picture on the same document.
+TEST_F(DialogRun, TwentyOpeningsLeaveNothingBehindAndPaintAlike) {
+  ReportCapture capture;
+  std::vector<std::vector<uint8_t>> original, painted;
+  {
+    HostSession& session = Session();
+    original = session.Image().planes;
+    MainDialogAnswer answer(IDOK);
+    ASSERT_EQ(session.RunFirstRun(), noErr);
+    painted = session.Image().planes;
+  }
+  ASSERT_NE(painted, original);
+  m_Session.reset();
+  int windows = -1;
+  for (int run = 0; run < 20; ++run) {
+    // The user picks the filter from the menu again: a first run of a new document of the host.
+    HostSession& session = Session();
+    ASSERT_TRUE(session.Image().planes == original);
+    MainDialogAnswer answer(IDOK);
+    ASSERT_EQ(session.RunFirstRun(), noErr) << "opening " << run;
+    EXPECT_EQ(answer.Answered(), 1) << "opening " << run;
+    EXPECT_TRUE(session.Image().planes == painted) << "opening " << run;
+    m_Session.reset();
+    if (run == 4) windows = CountProcessWindows();
+  }
+  EXPECT_EQ(CountProcessWindows(), windows);
+  EXPECT_FALSE(capture.HasReportContaining("forcibly aborted"));
+  EXPECT_FALSE(capture.HasReportContaining("left to end on its own"));
+  EXPECT_FALSE(capture.HasReportContaining("Timed out while waiting for Background Task exit"));
+}
