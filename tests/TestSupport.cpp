@@ -187,7 +187,9 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
   ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (!condition()) {
     if (GetTickCount64() >= deadline) return condition();
-    Sleep(1);  // the polling interval, not a wait for anything
+    // Conditions change through this thread's messages or other threads' work: wake at the next
+    // message, or after a millisecond to look again.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
   }
   return true;
 }
@@ -225,7 +227,7 @@ HWND FindMainDialog() {
 struct MainDialogAnswer::Watch {
   int button;
   std::vector<int> clicksFirst;
-  std::atomic<bool> running{true};
+  HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // set when the answer is no longer wanted
   std::atomic<int> answered{0};
   std::thread thread;
 };
@@ -236,7 +238,8 @@ MainDialogAnswer::MainDialogAnswer(int button, std::vector<int> clicksFirst) : m
   Watch* watch = m_Watch;
   watch->thread = std::thread([watch] {
     HWND last = nullptr;
-    while (watch->running) {
+    // Between looks the watch waits for its stop, so that ending it never waits out an interval.
+    do {
       HWND dialog = FindMainDialog();
       if (dialog != nullptr && dialog != last) {
         // Posted messages arrive in order, so the clicks are handled before the button.
@@ -247,14 +250,14 @@ MainDialogAnswer::MainDialogAnswer(int button, std::vector<int> clicksFirst) : m
         ++watch->answered;
       }
       if (last != nullptr && !IsWindow(last)) last = nullptr;
-      Sleep(10);  // the polling interval of the watch, not a wait for anything
-    }
+    } while (WaitForSingleObject(watch->stop, 10) == WAIT_TIMEOUT);
   });
 }
 
 MainDialogAnswer::~MainDialogAnswer() {
-  m_Watch->running = false;
+  SetEvent(m_Watch->stop);
   m_Watch->thread.join();
+  CloseHandle(m_Watch->stop);
   delete m_Watch;
 }
 
