@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "MainDialogFixture.h"
+#include "ui/MainDialogFixture.h"
 #include "TestSupport.h"
 #include "preview/BackgroundTask.h"
 #include "resource.h"
