@@ -278,6 +278,14 @@ struct GdiHandleEntry {
 static_assert(sizeof(GdiHandleEntry) == 24);
 constexpr size_t kGdiHandleTableEntries = 0x10000;
 constexpr size_t kPebGdiSharedHandleTable = 0xF8;
+constexpr uint8_t kGdiDisplayContextType = 0x01;
+
+// A display context that no window holds: a released entry of the cache (a context made with
+// CreateDC also has no window, but the plug-in makes those only for the moment of a query).
+bool IsReleasedCachedContext(size_t index, const GdiHandleEntry& entry) {
+  auto context = reinterpret_cast<HDC>(static_cast<uintptr_t>(index | (uint32_t(entry.unique) << 16)));
+  return GetObjectType(context) == OBJ_DC && WindowFromDC(context) == nullptr;
+}
 
 BOOL CALLBACK CountWindowAndChildren(HWND window, LPARAM parameter) {
   DWORD process = 0;
@@ -302,10 +310,14 @@ DWORD CountGdiObjects() {
 #pragma GCC diagnostic pop
   auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(peb + kPebGdiSharedHandleTable);
   if (table == nullptr) return 0;
+  DWORD cachedDisplayContexts = 0;
   for (size_t i = 0; i < kGdiHandleTableEntries; ++i) {
-    if (table[i].type != 0) ++counted;
+    if (table[i].type == 0) continue;
+    ++counted;
+    if (table[i].type == kGdiDisplayContextType && IsReleasedCachedContext(i, table[i])) ++cachedDisplayContexts;
   }
-  return counted;
+  // Each cached context owns a visible region and a surface of its own.
+  return counted - 3 * cachedDisplayContexts;
 }
 
 int CountProcessWindows() {

@@ -98,7 +98,9 @@ class MainDialogAnswer {
 HWND FindMainDialog();
 
 // GDI objects of this process: the system's count, or where the system does not keep one (Wine
-// answers 0) the used entries of the process's GDI handle table.
+// answers 0) the used entries of the process's GDI handle table, less the window manager's cache of
+// released display contexts. That cache grows to the most contexts ever held at once and never
+// shrinks, so it would read as a leak of whichever run first needed one more.
 DWORD CountGdiObjects();
 // Windows of this process, top-level and child, visible or not.
 int CountProcessWindows();

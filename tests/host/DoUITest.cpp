@@ -125,6 +125,7 @@ TEST_F(DialogRun, TwentyOpeningsLeaveNothingBehindAndPaintAlike) {
   ASSERT_NE(painted, original);
   m_Session.reset();
   int windows = -1;
+  DWORD gdiObjects = 0;
   for (int run = 0; run < 20; ++run) {
     // The user picks the filter from the menu again: a first run of a new document of the host.
     HostSession& session = Session();
@@ -134,9 +135,14 @@ TEST_F(DialogRun, TwentyOpeningsLeaveNothingBehindAndPaintAlike) {
     EXPECT_EQ(answer.Answered(), 1) << "opening " << run;
     EXPECT_TRUE(session.Image().planes == painted) << "opening " << run;
     m_Session.reset();
-    if (run == 4) windows = CountProcessWindows();
+    if (run == 4) {
+      windows = CountProcessWindows();
+      gdiObjects = CountGdiObjects();
+    }
   }
   EXPECT_EQ(CountProcessWindows(), windows);
+  // Fifteen openings after the warm-up: one object kept per opening would show as fifteen.
+  EXPECT_LE(CountGdiObjects(), gdiObjects + 4);
   EXPECT_FALSE(capture.HasReportContaining("forcibly aborted"));
   EXPECT_FALSE(capture.HasReportContaining("left to end on its own"));
   EXPECT_FALSE(capture.HasReportContaining("Timed out while waiting for Background Task exit"));
