@@ -5,6 +5,7 @@
 #   ./bench.sh render     the final render of 24 megapixels, kept in bench/render-report.md
 #   ./bench.sh codecs     the reference host's image files, kept in bench/codec-report.md
 #   ./bench.sh dialog     the dialog's opening and OK on 24 megapixels, kept in bench/dialog-report.md
+#   ./bench.sh preview    the preview's image frames per drawing setting, kept in bench/preview-report.md
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 trap '"$top/scripts/winstop"' EXIT
@@ -40,6 +41,9 @@ elif [[ "${1:-}" == codecs ]]; then
 elif [[ "${1:-}" == dialog ]]; then
   "$top/scripts/build.sh" filterhost HalvornPro3 >/dev/null
   "$top/bench/dialog-bench.sh" "$top" | tee "$top/bench/dialog-report.md"
+elif [[ "${1:-}" == preview ]]; then
+  "$top/scripts/build.sh" filterhost HalvornPro3 >/dev/null
+  "$top/bench/preview-bench.sh" "$top" | tee "$top/bench/preview-report.md"
 else
   "$top/scripts/build.sh" halvorn_bench >/dev/null
   "$top/scripts/winrun" "$top/build/bin/halvorn_bench.exe"

@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include "host/HostImage.h"
+#include "host/HostProxyImage.h"
 #include "host/HostState.h"
+#include "preview/PreviewImageSource.h"
 #include "preview/ProxyDisplay.h"
 #include "resource.h"
 #include "support/ErrorReport.h"
@@ -79,6 +82,15 @@ bool DoUI() {
   }
   if (!ResultIsOk()) return false;
   SetPreviewBackgroundColor(GetSchemeColor(SCHEMECOLOR_BACKGROUND));
+  SetPreviewFrameColor(GetSchemeColor(SCHEMECOLOR_DARK_FRAME));
+  SetPreviewFocusColor(GetSchemeColor(SCHEMECOLOR_HIGHLIGHT));
+  PreviewImageSource source;
+  source.render = RenderHostProxyImage;
+  source.level = GetHostProxyImageInfo;
+  source.release = ReleaseHostProxyImage;
+  source.setLevelZeroMode = SetHostProxyImageMode;
+  source.imageRect = gHostImage.rectangle;
+  SetPreviewImageSource(source);
   SetPreviewSplashBitmap(GetSplashBitmap());
   INT_PTR result = RunMainDialog(instance, HostWindow());
   // A dialog that could not be opened is a failure of the run, not the user's cancel.

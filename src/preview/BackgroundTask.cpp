@@ -47,6 +47,8 @@ unsigned __stdcall BackgroundTask(void* block) noexcept;
 PreviewTask* gPreviewTask = nullptr;
 thread_local PreviewTask* tThreadTask = nullptr;
 std::atomic<bool> gAbortFlag{false};
+// The same flag for loops of lower modules that poll a plain flag (the proxy pyramid's build).
+volatile bool gAbortFlagForPolling = false;
 std::atomic<int> gRunningTasks{0};
 std::atomic<DWORD> gExitLimit{kBackgroundTaskExitLimitMs};
 // A task that outlived the exit limit: a new one may start only once it has ended, because the
@@ -164,8 +166,15 @@ PreviewTask* ActivePreviewTask() { return tThreadTask != nullptr ? tThreadTask :
 void SetThreadPreviewTask(PreviewTask* task) { tThreadTask = task; }
 
 bool PreviewAborted() { return gAbortFlag.load(std::memory_order_acquire); }
-void SetPreviewAbortFlags() { gAbortFlag.store(true, std::memory_order_release); }
-void ClearPreviewAbortFlags() { gAbortFlag.store(false, std::memory_order_release); }
+void SetPreviewAbortFlags() {
+  gAbortFlag.store(true, std::memory_order_release);
+  gAbortFlagForPolling = true;
+}
+void ClearPreviewAbortFlags() {
+  gAbortFlagForPolling = false;
+  gAbortFlag.store(false, std::memory_order_release);
+}
+const volatile bool* PreviewAbortFlag() { return &gAbortFlagForPolling; }
 bool BackgroundTaskRunning() { return gRunningTasks.load() > 0; }
 
 DWORD SetBackgroundTaskExitLimit(DWORD milliseconds) { return gExitLimit.exchange(milliseconds); }

@@ -55,6 +55,8 @@ bool PreviewDrawnByOpenGL();
 bool PreviewAborted();
 void SetPreviewAbortFlags();
 void ClearPreviewAbortFlags();
+// The abort flag for loops that poll a plain flag.
+const volatile bool* PreviewAbortFlag();
 // True while a preview task thread of this process has not ended (also one left to end on its own).
 bool BackgroundTaskRunning();
 

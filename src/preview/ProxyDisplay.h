@@ -23,6 +23,7 @@ int ProxyDisplayExtraDataOffset();
 // The preview's colours from the dialog's theme; any thread, taken by the next frame.
 void SetPreviewBackgroundColor(COLORREF color);
 void SetPreviewFrameColor(COLORREF color);
+void SetPreviewFocusColor(COLORREF color);
 // The start-up display: a 24- or 32-bit DIB section drawn centred until the analysis is ready.
 // The caller keeps it alive until the preview window is destroyed; null for none.
 void SetPreviewSplashBitmap(HBITMAP bitmap);

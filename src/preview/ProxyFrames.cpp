@@ -9,9 +9,13 @@
 #include <GL/glew.h>
 
 #include <atomic>
+#include <cstring>
 
 #include "preview/BackgroundTask.h"
+#include "preview/DisplayGamma.h"
+#include "preview/OpenGLSettings.h"
 #include "preview/PreviewTask.h"
+#include "preview/ProxyLayer.h"
 #include "preview/ProxyDisplay.h"
 #include "preview/ScreenBitmaps.h"
 #include "support/AppMessages.h"
@@ -31,6 +35,8 @@ std::atomic<bool> gScreenBitmapStale{true};
 std::atomic<int> gPresentationOverride{-1};
 std::atomic<COLORREF> gBackgroundColor{RGB(64, 64, 64)};
 std::atomic<COLORREF> gFrameColor{RGB(128, 128, 128)};
+std::atomic<COLORREF> gFocusColor{RGB(0, 120, 215)};
+RECT gSoftwareGammaRect{};  // task thread only
 
 // The painter goes on with an abandoned mutex (it owns it then); only a failed wait skips.
 bool WaitForScreenBitmap() {
@@ -48,6 +54,59 @@ bool WaitForScreenBitmap() {
   return false;
 }
 
+bool ReadBackDirectly(int width, int height) {
+  glReadPixels(0, 0, width, height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, gBackgroundBitmap.pixels);
+  if (GLenum error = glGetError(); error != GL_NO_ERROR) {
+    OpenGLErrorReport(__LINE__, OpenGLError, error).Report("Write to screen bitmap from OpenGL failed.");
+    return false;
+  }
+  return true;
+}
+
+// The read goes into a buffer the driver fills at its own pace; the copy waits only at the map.
+bool ReadBackThroughPixelBuffer(int width, int height) {
+  ProxyLayer& layer = gProxyLayer;
+  size_t needed = size_t(width) * size_t(height) * 4 + size_t(width) * 4;
+  if (layer.backBufferPBO == 0) glGenBuffers(1, &layer.backBufferPBO);
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, layer.backBufferPBO);
+  if (layer.backBufferPBOSize < needed) {
+    glBufferData(GL_PIXEL_PACK_BUFFER, GLsizeiptr(needed), nullptr, GL_DYNAMIC_COPY);
+    layer.backBufferPBOSize = needed;
+  }
+  glReadPixels(0, 0, width, height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, nullptr);
+  if (GLenum error = glGetError(); error != GL_NO_ERROR) {
+    OpenGLErrorReport(__LINE__, OpenGLError, error).Report("Failed to copy framebuffer into BackBufferPBO.");
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    layer.backBufferPBOSize = 0;
+    return false;
+  }
+  const void* mapped = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+  bool copied = mapped != nullptr;
+  if (copied) {
+    memcpy(gBackgroundBitmap.pixels, mapped, size_t(width) * size_t(height) * 4);
+  } else {
+    OpenGLErrorReport(__LINE__, OpenGLError, glGetError()).Report("Failed to map PBO used for bitmap copy.");
+  }
+  if (copied && !glUnmapBuffer(GL_PIXEL_PACK_BUFFER)) {
+    OpenGLErrorReport(__LINE__, OpenGLError, glGetError()).Report("Failed to unmap PBO used for bitmap copy.");
+    copied = false;
+  }
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  return copied;
+}
+
+// The display gamma over the part of the background bitmap (bottom-up rows) that holds the
+// composite, for offscreen frames drawn without the gamma program.
+void ApplySoftwareGammaToBitmap() {
+  RECT r = gSoftwareGammaRect;
+  RECT bounds{0, 0, gBackgroundBitmap.width, gBackgroundBitmap.height};
+  if (gBackgroundBitmap.pixels == nullptr || !IntersectRect(&r, &r, &bounds)) return;
+  for (LONG y = r.top; y < r.bottom; ++y) {
+    auto* row = static_cast<uint8_t*>(gBackgroundBitmap.pixels) + size_t(gBackgroundBitmap.height - 1 - y) * size_t(gBackgroundBitmap.width) * 4;
+    ApplyDisplayGamma(row + size_t(r.left) * 4, size_t(r.right - r.left), GL_UNSIGNED_BYTE, gProxyLayer.gammaExponent);
+  }
+}
+
 // Reads the drawn frame (the back buffer of the screen context) into the background bitmap,
 // remade when the window's size changed, and makes it the screen bitmap.
 void CopyFrameToScreenBitmap(const PreviewTask& task) {
@@ -62,9 +121,10 @@ void CopyFrameToScreenBitmap(const PreviewTask& task) {
     return;
   }
   glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, width, height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, gBackgroundBitmap.pixels);
-  if (GLenum error = glGetError(); error != GL_NO_ERROR) {
-    OpenGLErrorReport(__LINE__, OpenGLError, error).Report("Write to screen bitmap from OpenGL failed.");
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  if (gOpenGLDrawing.UsePixelBufferObjects ? !ReadBackThroughPixelBuffer(width, height)
+                                           : !ReadBackDirectly(width, height)) {
     return;
   }
   SwapScreenBitmaps();
@@ -203,6 +263,7 @@ void FinishOffscreenFrame() {
   glFinish();
   HDC context = wglGetCurrentDC();
   DetachBackgroundBitmap(context);
+  ApplySoftwareGammaToBitmap();
   SwapScreenBitmaps();
   if (gBackgroundBitmap.bitmap == nullptr && !MakeContextBitmap(&gBackgroundBitmap, context, gScreenBitmap.width, gScreenBitmap.height)) {
     ErrorReport(__LINE__, SystemError, GetLastError())
@@ -229,5 +290,8 @@ bool SampleScreenBitmap(int x, int y, COLORREF* color) {
 
 void SetPreviewBackgroundColor(COLORREF color) { gBackgroundColor.store(color); }
 void SetPreviewFrameColor(COLORREF color) { gFrameColor.store(color); }
+void SetPreviewFocusColor(COLORREF color) { gFocusColor.store(color); }
+COLORREF PreviewFocusColor() { return gFocusColor.load(); }
+void SetSoftwareGammaRect(const RECT& rect) { gSoftwareGammaRect = rect; }
 COLORREF PreviewBackgroundColor() { return gBackgroundColor.load(); }
 COLORREF PreviewFrameColor() { return gFrameColor.load(); }

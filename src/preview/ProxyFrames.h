@@ -46,3 +46,7 @@ int SetPresentationOverride(int override);
 
 COLORREF PreviewBackgroundColor();
 COLORREF PreviewFrameColor();
+COLORREF PreviewFocusColor();
+// Where the next offscreen frame gets the display gamma in software (client coordinates); empty
+// for frames whose pixels are display values already.
+void SetSoftwareGammaRect(const RECT& rect);

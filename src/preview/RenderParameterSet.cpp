@@ -12,6 +12,7 @@
 #include "preview/PreviewTask.h"
 #include "preview/ProxyDisplay.h"
 #include "preview/ProxyFrames.h"
+#include "preview/ProxyLayer.h"
 #include "preview/ScreenBitmaps.h"
 #include "support/AppMessages.h"
 #include "support/ErrorReport.h"
@@ -51,16 +52,6 @@ void FitViewport(const RECT& target) {
 }
 
 namespace {
-
-bool ViewChanged(const ParameterSet& set) {
-  if (!gHaveLastRendered) return true;
-  const ParameterSet& last = gLastRendered;
-  return set.zoom != last.zoom || set.horizontalScroll != last.horizontalScroll ||
-         set.verticalScroll != last.verticalScroll || set.monitor != last.monitor ||
-         memcmp(&set.previewRect, &last.previewRect, sizeof set.previewRect) != 0 ||
-         set.effectsOnly != last.effectsOnly || set.previewEnabled != last.previewEnabled ||
-         set.effectGeneration != last.effectGeneration;
-}
 
 }  // namespace
 
@@ -102,6 +93,10 @@ bool RenderParameterSet(PreviewTask& task, PendingParameterSet& entry) {
   if (!FitDrawingToWindow(task, &client)) return true;  // nothing to show in an empty window
   LONGLONG started = PerformanceTicks();
   if (PreviewFrameHook hook = gFrameHook.load()) hook(entry);
+  int changes = DetectParameterChanges(*entry.parameterSet, gHaveLastRendered ? &gLastRendered : nullptr);
+  SetProxyLayerView(*entry.parameterSet);
+  gLastRendered = *entry.parameterSet;
+  gHaveLastRendered = true;
   bool succeeded;
   {
     ScopedCriticalSection busy(task.busySection);
@@ -115,10 +110,7 @@ bool RenderParameterSet(PreviewTask& task, PendingParameterSet& entry) {
     FinishOffscreenFrame();
     RepaintPreviewFromBitmap(task);
   }
-  bool changed = ViewChanged(*entry.parameterSet);
-  gLastRendered = *entry.parameterSet;
-  gHaveLastRendered = true;
-  if (succeeded && changed && SizeMoveInProgress()) PostMessageW(task.dialog, WM_APP_REDRAW_PREVIEW_FRAME, 0, 0);
+  if (succeeded && changes != 0 && SizeMoveInProgress()) PostMessageW(task.dialog, WM_APP_REDRAW_PREVIEW_FRAME, 0, 0);
   return succeeded;
 }
 

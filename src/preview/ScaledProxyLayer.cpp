@@ -1,43 +1,31 @@
-// The OpenGL state of the preview and the frames drawn with it: for now the frame's background
-// and border, and the start-up display with the splash bitmap centred.
+// The preview's OpenGL state and one frame of it: the geometry of the frame, what a new request
+// changes, the image layer, the composite, the gamma pass and the decorations, in that order.
 #include <windows.h>
 #include <GL/glew.h>
 
 #include <atomic>
-#include <cstdint>
-#include <vector>
+#include <cmath>
+#include <cstring>
 
 #include "preview/BackgroundTask.h"
+#include "preview/DisplayProfiles.h"
+#include "preview/OpenGLSettings.h"
+#include "preview/PreviewImageSource.h"
 #include "preview/PreviewTask.h"
 #include "preview/ProxyDisplay.h"
 #include "preview/ProxyFrames.h"
+#include "preview/ProxyLayer.h"
+#include "preview/ShaderPrograms.h"
+#include "support/AppMessages.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 
-#ifndef GL_BGRA_EXT
-#define GL_BGRA_EXT 0x80E1
-#endif
+ProxyLayer gProxyLayer;
 
 namespace {
 
-struct ScaledProxyLayer {
-  bool initialized = false;
-  HWND dialog = nullptr;
-  HWND preview = nullptr;
-  HANDLE openGLWindowMutex = nullptr;
-};
-ScaledProxyLayer gLayer;  // task thread only
-
-std::atomic<HBITMAP> gSplashBitmap{nullptr};
-// The splash as bottom-up rows of blue, green, red, alpha; task thread only.
-std::vector<uint32_t> gSplashPixels;
-int gSplashWidth = 0;
-int gSplashHeight = 0;
-
-void SetGLColor(COLORREF color) { glColor4ub(GetRValue(color), GetGValue(color), GetBValue(color), 255); }
-
-void ReportPendingGLError(const char* text) {
-  if (GLenum error = glGetError(); error != GL_NO_ERROR) OpenGLErrorReport(__LINE__, OpenGLError, error).Report("%s", text);
-}
+constexpr int kFrameProgressSteps = 27;
+std::atomic<bool> gGammaProgramDisabled{false};
 
 void SetInitialState() {
   glEnable(GL_BLEND);
@@ -49,6 +37,12 @@ void SetInitialState() {
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
   glEnable(GL_CULL_FACE);
   glEnable(GL_TEXTURE_2D);
+  if (gOpenGLDrawing.multisampleMode != MULTISAMPLE_NONE) glEnable(GL_MULTISAMPLE);
+  bool frameBufferObjects = GLEW_VERSION_3_0 || GLEW_ARB_framebuffer_object;
+  int setting = gOpenGLSettings.m_OpenGLDrawingMode;
+  if (frameBufferObjects && gOpenGLDrawing.accelerated && (setting == OPTIMIZE_FOR_QUALITY || setting == OPTIMIZE_FOR_SPEED)) {
+    glHint(GL_GENERATE_MIPMAP_HINT, GL_NICEST);
+  }
   for (GLenum parameter : {GL_PACK_SWAP_BYTES, GL_PACK_LSB_FIRST, GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS,
                            GL_PACK_SKIP_PIXELS, GL_UNPACK_SWAP_BYTES, GL_UNPACK_LSB_FIRST, GL_UNPACK_ROW_LENGTH,
                            GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS}) {
@@ -64,150 +58,268 @@ void SetInitialState() {
   glPixelTransferi(GL_MAP_COLOR, GL_FALSE);
 }
 
-// Flat drawing: no texture, no blending, into the buffer the context draws to.
-void BeginFlatDrawing(bool screenContext) {
-  glDrawBuffer(screenContext ? GL_BACK : GL_FRONT);
-  glDisable(GL_TEXTURE_2D);
-  glDisable(GL_BLEND);
-  glDisable(GL_CULL_FACE);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-}
-
-void EndFlatDrawing() {
-  glEnable(GL_TEXTURE_2D);
-  glEnable(GL_BLEND);
-  glEnable(GL_CULL_FACE);
-}
-
-void ClearToBackground() {
-  COLORREF background = PreviewBackgroundColor();
-  glClearColor(GetRValue(background) / 255.0f, GetGValue(background) / 255.0f, GetBValue(background) / 255.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
-
-// The border is the one-pixel ring outside the frame rectangle; lines through pixel centres.
-void DrawFrameBorder(const RECT& client) {
-  SetGLColor(PreviewFrameColor());
-  glBegin(GL_LINE_LOOP);
-  glVertex2f(0.5f, 0.5f);
-  glVertex2f(client.right - 0.5f, 0.5f);
-  glVertex2f(client.right - 0.5f, client.bottom - 0.5f);
-  glVertex2f(0.5f, client.bottom - 0.5f);
-  glEnd();
-}
-
-bool CopySplashRows(const DIBSECTION& section) {
-  const BITMAPINFOHEADER& header = section.dsBmih;
-  if (header.biCompression != BI_RGB) {
-    ErrorReport(__LINE__, DebugMessage)
-        .Report(kStyleError, kTitleUnexpectedError, "DIB Section compression mode %d unsupported at this time.",
-                int(header.biCompression));
-    return false;
+// The gamma program turns the linear composite into display values; without it the preview goes
+// on and the gamma is applied in software. Only a program that exists but cannot take its gamma
+// fails the start.
+bool SetUpShaderPrograms() {
+  DetectShaderSupport();
+  RegisterBuiltInShaderPrograms();
+  gProxyLayer.gammaProgram = !gGammaProgramDisabled.load() && CreateShaderProgram(kGammaShaderProgram);
+  if (gProxyLayer.gammaProgram) {
+    if (!MakeShaderProgramActive(kGammaShaderProgram)) return false;
+    bool set = SetProxyShaderGamma(gProxyLayer.gammaExponent);
+    MakeShaderProgramActive(0);
+    if (!set) return false;
+    gProxyLayer.gammaChanged = false;
   }
-  int bytesPerPixel = header.biBitCount / 8;
-  if (header.biBitCount != 24 && header.biBitCount != 32) {
+  if (ShouldCreateShapeScalingProgram() && !CreateShaderProgram(kShapeScalingShaderProgram)) {
     ErrorReport(__LINE__, DebugMessage)
-        .Report(kStyleError, kTitleUnexpectedError, "DIB Section  %d bit depth unsupported at this time.",
-                int(header.biBitCount));
-    return false;
-  }
-  gSplashWidth = section.dsBm.bmWidth;
-  gSplashHeight = section.dsBm.bmHeight;
-  gSplashPixels.assign(size_t(gSplashWidth) * size_t(gSplashHeight), 0);
-  bool bottomUp = header.biHeight > 0;
-  const auto* bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
-  for (int row = 0; row < gSplashHeight; ++row) {
-    const uint8_t* source = bits + size_t(bottomUp ? row : gSplashHeight - 1 - row) * size_t(section.dsBm.bmWidthBytes);
-    uint32_t* target = gSplashPixels.data() + size_t(row) * size_t(gSplashWidth);
-    for (int x = 0; x < gSplashWidth; ++x, source += bytesPerPixel) {
-      uint32_t alpha = bytesPerPixel == 4 ? source[3] : 255u;
-      target[x] = uint32_t(source[0]) | uint32_t(source[1]) << 8 | uint32_t(source[2]) << 16 | alpha << 24;
-    }
+        .Report(kStyleError, kTitleUnexpectedError, "Failed to compile and/or link the shape scaling shader.");
   }
   return true;
 }
 
-// Centred in the client area; the raster position is set at the centre, which is always inside
-// the viewport, and moved from there, so that a splash larger than the window is cropped rather
-// than dropped.
-void DrawSplash(const RECT& client) {
-  if (gSplashPixels.empty()) return;
-  glRasterPos2i(client.right / 2, client.bottom / 2);
-  int centreY = client.bottom - client.bottom / 2;  // the raster position in window rows, from the bottom
-  glBitmap(0, 0, 0, 0, float((client.right - gSplashWidth) / 2 - client.right / 2),
-           float((client.bottom - gSplashHeight) / 2 - centreY), nullptr);
-  glDrawPixels(gSplashWidth, gSplashHeight, GL_BGRA_EXT, GL_UNSIGNED_BYTE, gSplashPixels.data());
+bool PrepareBufferObjects() {
+  ProxyLayer& layer = gProxyLayer;
+  const OpenGLDrawingFlags& flags = gOpenGLDrawing;
+  bool ok = true;
+  if (flags.UseVertexBufferObjects) {
+    ok = ok && CreateTextureSetVertexBuffer(&layer.imageSet, GL_STATIC_DRAW) &&
+         CreateTextureSetVertexBuffer(&layer.effectsSet, GL_DYNAMIC_DRAW) &&
+         CreateTextureSetVertexBuffer(&layer.framebufferSet, GL_DYNAMIC_DRAW);
+  }
+  layer.useFrameBuffers = flags.UseFrameBufferObjects && !flags.MustUsePowerOfTwoSizedTextures;
+  if (ok && layer.useFrameBuffers) {
+    ok = CreateFrameBufferObjects(&layer.frameBuffers, flags.multisampleMode, flags.maximumSamples);
+  }
+  if (ok && flags.UsePixelBufferObjects) {
+    ok = CreateTextureSetPixelBuffer(&layer.imageSet, GL_STATIC_DRAW);
+    if (ok && !layer.useFrameBuffers) ok = CreateTextureSetPixelBuffer(&layer.effectsSet, GL_DYNAMIC_DRAW);
+    if (ok && (!layer.useFrameBuffers || (!layer.gammaProgram && flags.accelerated))) {
+      ok = CreateTextureSetPixelBuffer(&layer.framebufferSet, GL_DYNAMIC_DRAW);
+    }
+  }
+  return ok;
 }
+
+int32_t ScaledEdge(int32_t edge, double factor) { return int32_t(std::floor(double(edge) * factor + 1e-10)); }
+
+void SetGLColor(COLORREF color) { glColor4ub(GetRValue(color), GetGValue(color), GetBValue(color), 255); }
+
+// The frame's background where no image is, in screen-context mode: flat, not gamma-corrected.
+void FillFrameBackground(const ProxyFrameGeometry& geometry) {
+  glDisable(GL_TEXTURE_2D);
+  glDisable(GL_BLEND);
+  SetGLColor(PreviewBackgroundColor());
+  glRecti(geometry.client.left, geometry.client.top, geometry.client.right, geometry.client.bottom);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  ReportPendingGLError("Failed to draw Proxy Window background.");
+}
+
+bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 }  // namespace
 
-void SetPreviewSplashBitmap(HBITMAP bitmap) { gSplashBitmap.store(bitmap); }
+void SetGammaProgramDisabledForTests(bool disabled) { gGammaProgramDisabled.store(disabled); }
+
+void ReportPendingGLError(const char* text) {
+  if (GLenum error = glGetError(); error != GL_NO_ERROR) OpenGLErrorReport(__LINE__, OpenGLError, error).Report("%s", text);
+}
+
+void ReportFrameProgress(int step) {
+  if (gProxyLayer.dialog == nullptr) return;
+  PostMessageW(gProxyLayer.dialog, WM_APP_INIT_PROGRESS, WPARAM(step), step == 0 ? 0 : kFrameProgressSteps);
+}
+
+void ScaledImageSize(const ImageRect& image, double zoom, int32_t* width, int32_t* height) {
+  if (100.0 / zoom == 1.0) {
+    *width = int32_t(image.Width());
+    *height = int32_t(image.Height());
+    return;
+  }
+  double factor = zoom / 100.0;
+  *width = std::max(1, ScaledEdge(image.right, factor) - ScaledEdge(image.left, factor));
+  *height = std::max(1, ScaledEdge(image.bottom, factor) - ScaledEdge(image.top, factor));
+}
+
+ProxyFrameGeometry ComputeFrameGeometry(const RECT& client, const ImageRect& image, double zoom) {
+  ProxyFrameGeometry geometry;
+  geometry.client = client;
+  geometry.frame = RECT{client.left + 1, client.top + 1, client.right - 1, client.bottom - 1};
+  if (image.Width() <= 0 || image.Height() <= 0) return geometry;  // nothing to show yet
+  ScaledImageSize(image, zoom, &geometry.scaledWidth, &geometry.scaledHeight);
+  LONG frameWidth = geometry.frame.right - geometry.frame.left;
+  LONG frameHeight = geometry.frame.bottom - geometry.frame.top;
+  LONG left = geometry.scaledWidth < frameWidth ? (frameWidth - geometry.scaledWidth) / 2 + 1 : 1;
+  LONG top = geometry.scaledHeight < frameHeight ? (frameHeight - geometry.scaledHeight) / 2 + 1 : 1;
+  geometry.image = RECT{left, top, left + geometry.scaledWidth, top + geometry.scaledHeight};
+  if (!IntersectRect(&geometry.drawing, &geometry.frame, &geometry.image)) geometry.drawing = RECT{};
+  return geometry;
+}
+
+void SetProxyLayerView(const ParameterSet& set) {
+  ProxyLayerView& view = gProxyLayer.view;
+  view.zoom = set.zoom > 0 ? set.zoom : 100.0;
+  view.scrollX = set.horizontalScroll;
+  view.scrollY = set.verticalScroll;
+  view.marquee = RECT{set.marqueeRect.left, set.marqueeRect.top, set.marqueeRect.right, set.marqueeRect.bottom};
+  view.effectsShown = set.previewEnabled != 0;
+  view.effectsOnly = set.effectsOnly != 0;
+  view.focused = set.previewFocused != 0;
+}
+
+int DetectParameterChanges(const ParameterSet& set, const ParameterSet* last) {
+  int bits = 0;
+  if (last == nullptr) {
+    bits = 7;
+  } else {
+    if (set.monitor != last->monitor) bits |= 1;
+    constexpr size_t effectsStart = offsetof(ParameterSet, intensity);
+    if (set.effectGeneration != last->effectGeneration ||
+        memcmp(reinterpret_cast<const char*>(&set) + effectsStart, reinterpret_cast<const char*>(last) + effectsStart,
+               sizeof(ParameterSet) - effectsStart) != 0) {
+      bits |= 2;
+    }
+    if ((bits & 1) || set.zoom != last->zoom || set.horizontalScroll != last->horizontalScroll ||
+        set.verticalScroll != last->verticalScroll || memcmp(&set.previewRect, &last->previewRect, sizeof set.previewRect) != 0 ||
+        set.effectsOnly != last->effectsOnly || set.previewEnabled != last->previewEnabled) {
+      bits |= 4;
+    }
+  }
+  if (bits & 5) gProxyLayer.rebuildImage = true;
+  if (bits & 6) gProxyLayer.rebuildEffects = true;
+  if (bits != 0) MarkScreenBitmapStale();
+  if (bits & 1) {
+    double gamma = 0;
+    InitializeDisplayColorConversion(&gamma);
+    if (gamma > 0 && std::fabs(1.0 / gamma - gProxyLayer.gammaExponent) > 1e-12) {
+      gProxyLayer.gammaExponent = 1.0 / gamma;
+      gProxyLayer.gammaChanged = true;
+    }
+  }
+  return bits;
+}
 
 bool InitializeScaledProxyLayer(HWND dialog, HWND preview) {
-  gLayer.dialog = dialog;
-  gLayer.preview = preview;
-  gLayer.openGLWindowMutex = CreateMutexW(nullptr, FALSE, nullptr);
-  if (gLayer.openGLWindowMutex == nullptr) {
+  ProxyLayer& layer = gProxyLayer;
+  layer = ProxyLayer{};
+  layer.dialog = dialog;
+  layer.preview = preview;
+  const PreviewTask* task = ActivePreviewTask();
+  layer.screenContext = task != nullptr && task->screenContext;
+  layer.imageRect = CurrentPreviewImageSource().imageRect;
+  layer.openGLWindowMutex = CreateMutexW(nullptr, FALSE, nullptr);
+  if (layer.openGLWindowMutex == nullptr) {
     ErrorReport(__LINE__, SystemError, GetLastError())
         .Report(kStyleError, kTitleUnexpectedError, "CreateMutex for OpenGLWindowMutex failed in InitializeScaledProxyLayer()");
     return false;
   }
+  double gamma = 0;
+  InitializeDisplayColorConversion(&gamma);
+  if (gamma > 0) layer.gammaExponent = 1.0 / gamma;
   SetInitialState();
   if (GLenum error = glGetError(); error != GL_NO_ERROR) {
     OpenGLErrorReport(__LINE__, OpenGLError, error)
         .Report("OpenGL Function Failed in InitializeScaledProxyLayer(). Failed to initialize OpenGL states.");
   }
+  if (!SetUpShaderPrograms()) return false;
+  if (!PrepareBufferObjects()) return false;
+  // Framebuffer copies on a hardware format carry the gamma when no program can.
+  layer.framebufferSet.applyGamma = !layer.gammaProgram && layer.screenContext;
+  layer.framebufferSet.gammaExponent = layer.gammaExponent;
+  if (!MakeCheckerboardTexture()) return false;
+  PreviewImageSource source = CurrentPreviewImageSource();
+  bool sixteenBitLevel = gOpenGLSettings.m_OpenGLDrawingMode == OPTIMIZE_FOR_QUALITY && gOpenGLDrawing.accelerated &&
+                         gOpenGLDrawing.format16.internalFormat != gOpenGLDrawing.format8.internalFormat;
+  if (source.setLevelZeroMode != nullptr) source.setLevelZeroMode(sixteenBitLevel ? plugInModeRGB48 : plugInModeRGBColor);
   ForgetLastRenderedSet();
-  gLayer.initialized = true;
+  layer.initialized = true;
   return true;
 }
 
 void DestroyScaledProxyLayer() {
+  ProxyLayer& layer = gProxyLayer;
+  if (layer.checkerboard != 0) glDeleteTextures(1, &layer.checkerboard);
+  if (layer.backBufferPBO != 0) glDeleteBuffers(1, &layer.backBufferPBO);
+  for (TextureSet* set : {&layer.imageSet, &layer.effectsSet, &layer.startupSet, &layer.framebufferSet}) FreeTextureSet(set);
+  DestroyFrameBufferObjects(&layer.frameBuffers);
+  DestroyShaderPrograms();
   ReportPendingGLError("OpenGL Function Failed in DestroyScaledProxyLayer().");
-  if (gLayer.openGLWindowMutex != nullptr) CloseHandle(gLayer.openGLWindowMutex);
-  gLayer = ScaledProxyLayer{};
-  gSplashPixels.clear();
+  if (layer.openGLWindowMutex != nullptr) CloseHandle(layer.openGLWindowMutex);
+  PreviewImageSource source = CurrentPreviewImageSource();
+  if (layer.pyramidReady && source.release != nullptr) source.release();
+  layer = ProxyLayer{};
   MarkScreenBitmapStale();
   ForgetLastRenderedSet();
 }
 
 bool RenderScaledProxyDisplay() {
-  const PreviewTask* task = ActivePreviewTask();
-  if (task == nullptr || !gLayer.initialized) return false;
+  ProxyLayer& layer = gProxyLayer;
+  PreviewTask* task = ActivePreviewTask();
+  if (task == nullptr || !layer.initialized) return false;
   RECT client{};
   GetClientRect(task->previewWindow, &client);
+  ProxyFrameGeometry geometry = ComputeFrameGeometry(client, layer.imageRect, layer.view.zoom);
+  SetSoftwareGammaRect(RECT{});
   if (PreviewAborted()) return false;
-  BeginFlatDrawing(task->screenContext);
-  ClearToBackground();
-  ReportPendingGLError("Failed to initialize Proxy Window display.");
-  DrawFrameBorder(client);
-  ReportPendingGLError("Failed to display keyboard focus rectangle.");
-  EndFlatDrawing();
-  return !PreviewAborted();
-}
-
-bool PrepareStartupDisplay() {
-  gSplashPixels.clear();
-  HBITMAP splash = gSplashBitmap.load();
-  if (splash == nullptr) return true;
-  DIBSECTION section{};
-  if (GetObjectW(splash, sizeof section, &section) != int(sizeof section) || section.dsBm.bmBits == nullptr) {
-    ErrorReport(__LINE__, DebugMessage)
-        .Report(kStyleError, kTitleUnexpectedError, "PrepareStartupDisplay() - The splash bitmap is not a DIB section.");
+  ReportFrameProgress(1);
+  if (layer.gammaChanged && layer.gammaProgram) {
+    if (MakeShaderProgramActive(kGammaShaderProgram)) {
+      SetProxyShaderGamma(layer.gammaExponent);
+      MakeShaderProgramActive(0);
+    }
+  }
+  layer.gammaChanged = false;
+  layer.framebufferSet.gammaExponent = layer.gammaExponent;
+  bool imageOk = true;
+  if (layer.rebuildImage) {
+    LeaveCriticalSection(&task->busySection);
+    imageOk = CreateHostImageTextureSet(geometry);
+    EnterCriticalSection(&task->busySection);
+    if (imageOk) layer.rebuildImage = false;
+  }
+  if (!imageOk || PreviewAborted()) {
+    ReportFrameProgress(0);
     return false;
   }
-  return CopySplashRows(section);
-}
-
-void DrawStartupDisplayFrame() {
-  PreviewTask* task = ActivePreviewTask();
-  RECT client{};
-  if (task == nullptr || !gLayer.initialized || PreviewAborted() || !FitDrawingToWindow(*task, &client)) return;
-  BeginFlatDrawing(task->screenContext);
-  ClearToBackground();
-  DrawSplash(client);
-  ReportPendingGLError("Failed to draw splash screen to GL_BACK framebuffer.");
-  EndFlatDrawing();
-  PresentDrawnFrame(*task, ProxyFrameStamp{});
+  ReportFrameProgress(8);
+  // The effects layer is drawn by the effect drawing once it exists; until then nothing is owed.
+  layer.rebuildEffects = false;
+  glDrawBuffer(layer.screenContext ? GL_BACK : GL_FRONT);
+  glReadBuffer(layer.screenContext ? GL_BACK : GL_FRONT);
+  glClearColor(0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  ReportPendingGLError("Failed to initialize Proxy Window display.");
+  FillFrameBackground(geometry);
+  bool intoFrameBuffers = false;
+  if (layer.useFrameBuffers && !IsEmpty(geometry.drawing)) {
+    intoFrameBuffers = AttachFBOForRenderingPreparation(&layer.frameBuffers, client.right, client.bottom);
+    if (intoFrameBuffers) {
+      glClearColor(0, 0, 0, 0);
+      glClear(GL_COLOR_BUFFER_BIT);
+    }
+  }
+  ReportFrameProgress(12);
+  if (!IsEmpty(geometry.drawing)) {
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(geometry.drawing.left, client.bottom - geometry.drawing.bottom, geometry.drawing.right - geometry.drawing.left,
+              geometry.drawing.bottom - geometry.drawing.top);
+    ReportPendingGLError("Failed to initiate scissor clipping.");
+    DrawComposite(geometry);
+    glDisable(GL_SCISSOR_TEST);
+    ReportFrameProgress(20);
+    if (intoFrameBuffers) ResolveFBO(&layer.frameBuffers);
+    bool copied = CopyCompositeForGamma(geometry);
+    if (intoFrameBuffers) ReleaseFBOForRendering(&layer.frameBuffers);
+    if (copied) DrawGammaCorrectedComposite(geometry);
+    // Offscreen without the program, the finished bitmap gets the gamma in software.
+    if (!layer.gammaProgram && !layer.screenContext) SetSoftwareGammaRect(geometry.drawing);
+  }
+  ReportFrameProgress(24);
+  DrawFrameDecorations(geometry);
+  ReportFrameProgress(0);
+  return !PreviewAborted();
 }

@@ -17,6 +17,7 @@
 #include "ui/DialogItems.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/NonClientSize.h"
+#include "ui/PreviewZoom.h"
 #include "ui/UISettings.h"
 
 namespace {
@@ -57,7 +58,10 @@ void OnWindowPosChanged(MainDialogState& state, const WINDOWPOS* position) {
   RECT client;
   GetClientRect(state.dialog, &client);
   RepositionItem(state.dialog, SIZE{client.right, client.bottom});
-  if (!state.ended) RecreateDoubleBuffer(state, SIZE{client.right, client.bottom});
+  if (!state.ended) {
+    RecreateDoubleBuffer(state, SIZE{client.right, client.bottom});
+    OnPreviewPlaced(state.dialog);
+  }
 }
 
 // Leaving the application releases every modifier the dialog saw going down.
@@ -158,6 +162,9 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
       if (!KeepRightPanelWhileSizing(dialog, wParam, lParam, &result)) return FALSE;
       return SetDialogResult(dialog, message, result);
     }
+    case WM_HSCROLL: case WM_VSCROLL:
+      if (lParam != 0) OnPreviewScroll(dialog, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
     case WM_ENTERSIZEMOVE: SetSizeMoveInProgress(true); return TRUE;
     case WM_EXITSIZEMOVE:
       SetSizeMoveInProgress(false);

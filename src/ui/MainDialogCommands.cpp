@@ -10,6 +10,7 @@
 #include "ui/AcceleratorCommands.h"
 #include "ui/ControlSets.h"
 #include "ui/MainDialogHandlers.h"
+#include "ui/PreviewZoom.h"
 
 namespace {
 
@@ -130,6 +131,7 @@ bool OnButtonCommand(MainDialogState& state, int id, int code) {
 bool OnMenuCommand(MainDialogState& state, int id) {
   if (id >= ID_ZOOM_6400 && id <= ID_ZOOM_FIT_ON_SCREEN) {
     state.lastZoomCommand = id;
+    OnZoomCommand(state.dialog, id);
     return true;
   }
   if (id >= ID_SETTINGS_SAVE && id <= ID_SETTINGS_DELETE) {
@@ -159,7 +161,10 @@ bool OnAcceleratorCommand(MainDialogState& state, int command) {
       SendMessageW(state.dialog, WM_COMMAND, MAKEWPARAM(row->target, STN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(state.dialog, row->target)));
       break;
-    case ACCEL_ZOOM: state.lastZoomCommand = row->target; break;
+    case ACCEL_ZOOM:
+      state.lastZoomCommand = row->target;
+      OnZoomCommand(state.dialog, row->target);
+      break;
     case ACCEL_NOT_YET: case ACCEL_ACTION_COUNT: LogNotYetAvailable(row->name); break;
   }
   return true;

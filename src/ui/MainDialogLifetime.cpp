@@ -17,6 +17,7 @@
 #include "ui/GroupBoxes.h"
 #include "ui/KeyboardMonitor.h"
 #include "ui/MainDialogHandlers.h"
+#include "ui/PreviewZoom.h"
 #include "ui/ToolTipTable.h"
 #include "ui/ToolTips.h"
 #include "ui/UISettings.h"
@@ -141,6 +142,7 @@ BOOL OnInitDialog(HWND dialog) {
   InstallControlSetHandler(CTLSET_MAIN, ControlSetEventHandler);
   SelectControlSet(CTLSET_MAIN);
   PlaceMainDialog(dialog, state.minTrackSize);
+  FitPreviewInView(dialog);
   // The host's window may not be in front when the filter is started from a script or a menu.
   SetForegroundWindow(dialog);
   PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_QUANTITY_VALUE)), TRUE);

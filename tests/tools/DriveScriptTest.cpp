@@ -203,3 +203,20 @@ TEST(DriveScript, AnEmptyScriptIsNoCommands) {
   EXPECT_TRUE(ParseDriveScript("# nothing\n\n   \n", &commands, &error));
   EXPECT_TRUE(commands.empty());
 }
+
+TEST(DriveScript, ZoomAndScrollTakeTheViewTheUserAsksFor) {
+  EXPECT_EQ(ParseOne("zoom 100").percent, 100.0);
+  EXPECT_EQ(ParseOne("zoom 33.3").percent, 33.3);
+  DriveCommand fit = ParseOne("zoom fit");
+  EXPECT_EQ(fit.verb, DRIVE_ZOOM);
+  EXPECT_EQ(fit.percent, 0.0);
+  DriveCommand scroll = ParseOne("scroll 120 40");
+  EXPECT_EQ(scroll.verb, DRIVE_SCROLL);
+  EXPECT_EQ(scroll.numbers[0], 120);
+  EXPECT_EQ(scroll.numbers[1], 40);
+  EXPECT_EQ(ParseOne("screenshot-preview out dir/p.png").file, L"out dir/p.png");
+  EXPECT_NE(RefusalOf("zoom big").find("line 1: zoom takes a percentage"), std::string::npos);
+  EXPECT_NE(RefusalOf("zoom -5").find("percentage"), std::string::npos);
+  EXPECT_NE(RefusalOf("scroll -1 0").find("no negative"), std::string::npos);
+  EXPECT_NE(RefusalOf("scroll 5").find("scroll takes 2 arguments"), std::string::npos);
+}

@@ -33,6 +33,9 @@ constexpr VerbRow kVerbs[] = {
     {DRIVE_SCREENSHOT, "screenshot", 1, -1},
     {DRIVE_EXPECT, "expect", 2, -1},
     {DRIVE_RESIZE, "resize", 2, 2},
+    {DRIVE_ZOOM, "zoom", 1, 1},
+    {DRIVE_SCROLL, "scroll", 2, 2},
+    {DRIVE_SCREENSHOT_PREVIEW, "screenshot-preview", 1, -1},
 };
 static_assert(std::size(kVerbs) == DRIVE_VERB_COUNT);
 
@@ -196,6 +199,8 @@ bool ParseNumbers(const std::vector<std::string>& words, DriveCommand* command, 
       return false;
     }
   if (command->verb == DRIVE_WHEEL && command->numbers[2] == 0) return *error = "wheel needs a non-zero count", false;
+  if (command->verb == DRIVE_SCROLL && (command->numbers[0] < 0 || command->numbers[1] < 0))
+    return *error = "scroll needs an image point with no negative coordinate", false;
   if (command->verb == DRIVE_RESIZE && (command->numbers[0] <= 0 || command->numbers[1] <= 0))
     return *error = "resize needs a positive width and height", false;
   return true;
@@ -224,7 +229,11 @@ bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, st
         return *error = "hold and release take one key, not a combination", false;
       return true;
     case DRIVE_SET: return ParseSetting(words[1], words[2], command, error);
-    case DRIVE_SCREENSHOT: command->file = WideOf(RestAfterWords(command->text, 1)); return true;
+    case DRIVE_SCREENSHOT: case DRIVE_SCREENSHOT_PREVIEW: command->file = WideOf(RestAfterWords(command->text, 1)); return true;
+    case DRIVE_ZOOM:
+      if (Lower(words[1]) == "fit") return true;
+      if (ParseNumber(words[1], &command->percent) && command->percent > 0) return true;
+      return *error = "zoom takes a percentage or 'fit', not '" + words[1] + "'", false;
     default: return ParseNumbers(words, command, error);
   }
 }

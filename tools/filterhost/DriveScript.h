@@ -20,6 +20,9 @@ enum DriveVerb {
   DRIVE_SCREENSHOT,
   DRIVE_EXPECT,
   DRIVE_RESIZE,
+  DRIVE_ZOOM,
+  DRIVE_SCROLL,
+  DRIVE_SCREENSHOT_PREVIEW,
   DRIVE_VERB_COUNT
 };
 
@@ -39,7 +42,8 @@ struct DriveCommand {
   double seconds = 30.0;         // wait-idle's limit
   int controlId = 0;             // press, expect
   std::vector<KeyChord> chords;  // key (one or more), hold and release (one, a modifier or key)
-  int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H
+  int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H, scroll X Y
+  double percent = 0;            // zoom: the level asked for; 0 for "fit"
   std::string key;               // set: the scripting key
   std::string value;             // set: the value as typed; expect: the text
   std::wstring file;             // screenshot

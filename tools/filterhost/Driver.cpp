@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "DriveView.h"
 #include "PngFiles.h"
 #include "XwdCapture.h"
 
@@ -293,7 +294,14 @@ bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::stri
   RedrawWindow(session->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   LetDialogCatchUp(session->dialog);
   RECT rectangle{};
-  GetWindowRect(session->dialog, &rectangle);
+  if (command.verb == DRIVE_SCREENSHOT_PREVIEW) {
+    HWND preview = GetDlgItem(session->dialog, kPreviewControlId);
+    if (preview == nullptr) return *report = "the dialog has no preview window (control 1040)", false;
+    GetClientRect(preview, &rectangle);
+    MapWindowPoints(preview, nullptr, reinterpret_cast<POINT*>(&rectangle), 2);
+  } else {
+    GetWindowRect(session->dialog, &rectangle);
+  }
   FilePixels pixels;
   ULONGLONG deadline = GetTickCount64() + kScreenshotShowLimitMs;
   do {
@@ -389,6 +397,9 @@ constexpr CommandHandler kHandlers[] = {
     /* DRIVE_SCREENSHOT */ RunScreenshot,
     /* DRIVE_EXPECT     */ RunExpect,
     /* DRIVE_RESIZE     */ RunResize,
+    /* DRIVE_ZOOM       */ RunZoom,
+    /* DRIVE_SCROLL     */ RunScroll,
+    /* DRIVE_SCREENSHOT_PREVIEW */ RunScreenshot,
 };
 static_assert(std::size(kHandlers) == DRIVE_VERB_COUNT);
 

@@ -1,0 +1,228 @@
+#include "ui/PreviewZoom.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "preview/BackgroundTask.h"
+#include "preview/PreviewImageSource.h"
+#include "preview/PreviewViewState.h"
+#include "resource.h"
+#include "ui/MainDialogState.h"
+
+const double kZoomLevels[kZoomLevelCount] = {0.3, 0.5, 1, 2.5, 6.25, 12.5, 25, 33.33, 50, 66.67, 100,
+                                             200, 300, 400, 600, 800, 1000, 1200, 1600, 3200, 6400};
+
+namespace {
+
+// The view: its centre in zoomed pixels and whether every resize fits the image again.
+struct ZoomView {
+  double centreX = 0, centreY = 0;
+  bool fit = true;
+};
+ZoomView gZoomView;  // user-interface thread only
+
+struct MenuLevel {
+  int command;
+  double percent;
+};
+constexpr MenuLevel kMenuLevels[] = {
+    {ID_ZOOM_6400, 6400}, {40002, 3200}, {40003, 1600}, {40004, 1200}, {40005, 1000}, {40006, 800},
+    {40007, 600},         {40008, 400},  {40009, 300},  {40010, 200},  {40011, 100},  {40012, 66.67},
+    {40013, 50},          {40014, 33.33}, {40015, 25},  {40016, 12.5}, {ID_ZOOM_6, 6.25},
+    {ID_ZOOM_ACTUAL_PIXELS, 100},
+};
+
+ImageRect ImageRectangle() { return CurrentPreviewImageSource().imageRect; }
+
+// The preview's client area inside its 1-pixel border.
+SIZE ViewSize() {
+  const RECT& r = gPreviewViewState.previewRect;
+  return SIZE{std::max<LONG>(1, r.right - r.left - 2), std::max<LONG>(1, r.bottom - r.top - 2)};
+}
+
+double ScaledLength(int32_t low, int32_t high, double zoom) {
+  if (100.0 / zoom == 1.0) return double(high - low);
+  double factor = zoom / 100.0;
+  return std::max(1.0, std::floor(high * factor + 1e-10) - std::floor(low * factor + 1e-10));
+}
+
+// A centre per axis that opens no gap at either edge of a larger image and centres a smaller one.
+double ClampCentre(double centre, double zoomed, double view) {
+  if (zoomed <= view) return zoomed / 2;
+  return std::clamp(centre, view / 2, zoomed - view / 2);
+}
+
+void UpdateScrollBar(HWND dialog, int control, double zoomed, double view, double position) {
+  HWND bar = GetDlgItem(dialog, control);
+  if (bar == nullptr) return;
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+  info.nMin = 0;
+  info.nMax = int(std::lround(zoomed)) - 1;
+  info.nPage = UINT(std::lround(view));
+  info.nPos = int(std::lround(position));
+  SetScrollInfo(bar, SB_CTL, &info, TRUE);
+  EnableWindow(bar, zoomed > view);
+}
+
+void UpdateZoomDisplay(HWND dialog, double percent) {
+  wchar_t text[64];
+  swprintf(text, 64, L" %-3.2Lf%%", static_cast<long double>(percent));
+  SetDlgItemTextW(dialog, IDC_ZOOM_DISPLAY, text);
+  EnableWindow(GetDlgItem(dialog, IDC_ZOOM_IN), percent < kMaximumZoom);
+  EnableWindow(GetDlgItem(dialog, IDC_ZOOM_OUT), percent > kMinimumZoom);
+}
+
+// Publishes the view to the preview's requests and the controls, and queues a frame.
+void ApplyView(HWND dialog) {
+  ImageRect image = ImageRectangle();
+  double zoom = gPreviewViewState.zoom;
+  SIZE view = ViewSize();
+  double zoomedWidth = ScaledLength(image.left, image.right, zoom);
+  double zoomedHeight = ScaledLength(image.top, image.bottom, zoom);
+  gZoomView.centreX = ClampCentre(gZoomView.centreX, zoomedWidth, view.cx);
+  gZoomView.centreY = ClampCentre(gZoomView.centreY, zoomedHeight, view.cy);
+  double left = std::max(0.0, gZoomView.centreX - view.cx / 2.0);
+  double top = std::max(0.0, gZoomView.centreY - view.cy / 2.0);
+  gPreviewViewState.horizontalScroll = zoomedWidth > view.cx ? int32_t(std::lround(left)) : 0;
+  gPreviewViewState.verticalScroll = zoomedHeight > view.cy ? int32_t(std::lround(top)) : 0;
+  UpdateScrollBar(dialog, IDC_HSCROLL, zoomedWidth, view.cx, gPreviewViewState.horizontalScroll);
+  UpdateScrollBar(dialog, IDC_VSCROLL, zoomedHeight, view.cy, gPreviewViewState.verticalScroll);
+  UpdateZoomDisplay(dialog, zoom);
+  if (MainDialogState* state = CurrentMainDialog(); state != nullptr && !state->ended) QueuePreviewFromDialog();
+}
+
+}  // namespace
+
+double FitInViewZoom(SIZE view, LONG imageWidth, LONG imageHeight) {
+  if (imageWidth <= 0 || imageHeight <= 0) return 100.0;
+  double zoom = 100.0 * std::min(double(view.cy) / double(imageHeight), double(view.cx) / double(imageWidth));
+  return std::clamp(zoom, kMinimumZoom, kMaximumZoom);
+}
+
+double NextZoomLevelUp(double zoom, int steps) {
+  int index = kZoomLevelCount - 1;
+  for (int i = 0; i < kZoomLevelCount; ++i) {
+    if (kZoomLevels[i] > zoom) {
+      index = i;
+      break;
+    }
+  }
+  return kZoomLevels[std::min(kZoomLevelCount - 1, index + std::max(1, steps) - 1)];
+}
+
+double NextZoomLevelDown(double zoom, int steps) {
+  int index = 0;
+  for (int i = kZoomLevelCount - 1; i >= 0; --i) {
+    if (kZoomLevels[i] < zoom) {
+      index = i;
+      break;
+    }
+  }
+  return kZoomLevels[std::max(0, index - (std::max(1, steps) - 1))];
+}
+
+double ZoomLevelOfMenuCommand(int command) {
+  for (const MenuLevel& level : kMenuLevels) {
+    if (level.command == command) return level.percent;
+  }
+  return 0;
+}
+
+void OnPreviewPlaced(HWND dialog) {
+  HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+  if (preview == nullptr) return;
+  RECT r{};
+  GetWindowRect(preview, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  gPreviewViewState.previewRect = r;
+  gPreviewViewState.previewRegistered = true;
+  gPreviewViewState.previewWindow = preview;
+  if (gZoomView.fit) {
+    FitPreviewInView(dialog);
+  } else {
+    ApplyView(dialog);
+  }
+}
+
+void FitPreviewInView(HWND dialog) {
+  ImageRect image = ImageRectangle();
+  gPreviewViewState.zoom = FitInViewZoom(ViewSize(), LONG(image.Width()), LONG(image.Height()));
+  gZoomView.fit = true;
+  gZoomView.centreX = gZoomView.centreY = 0;  // centred by the clamp
+  ApplyView(dialog);
+}
+
+void SetPreviewZoom(HWND dialog, POINT anchor, double percent) {
+  double old = gPreviewViewState.zoom;
+  double zoom = std::clamp(percent, kMinimumZoom, kMaximumZoom);
+  SIZE view = ViewSize();
+  double anchorX = gZoomView.centreX, anchorY = gZoomView.centreY;
+  double offsetX = 0, offsetY = 0;  // the anchor's distance from the view centre, kept in place
+  if (anchor.x != -1 || anchor.y != -1) {
+    offsetX = anchor.x - 1 - view.cx / 2.0;
+    offsetY = anchor.y - 1 - view.cy / 2.0;
+    anchorX += offsetX;
+    anchorY += offsetY;
+  }
+  if (zoom != old) {
+    anchorX *= zoom / old;
+    anchorY *= zoom / old;
+  }
+  gZoomView.centreX = anchorX - offsetX;
+  gZoomView.centreY = anchorY - offsetY;
+  gZoomView.fit = false;
+  gPreviewViewState.zoom = zoom;
+  ApplyView(dialog);
+}
+
+bool OnZoomCommand(HWND dialog, int command) {
+  POINT centre{-1, -1};
+  if (double level = ZoomLevelOfMenuCommand(command); level > 0) {
+    SetPreviewZoom(dialog, centre, level);
+    return true;
+  }
+  switch (command) {
+    case ID_ZOOM_FIT_IN_VIEW: case ID_FIT_IN_VIEW: FitPreviewInView(dialog); return true;
+    case ID_ZOOM_100: SetPreviewZoom(dialog, centre, 100.0); return true;
+    case ID_ZOOM_IN: case IDC_ZOOM_IN: SetPreviewZoom(dialog, centre, NextZoomLevelUp(gPreviewViewState.zoom, 1)); return true;
+    case ID_ZOOM_OUT: case IDC_ZOOM_OUT: SetPreviewZoom(dialog, centre, NextZoomLevelDown(gPreviewViewState.zoom, 1)); return true;
+  }
+  return false;
+}
+
+void PanPreviewBy(HWND dialog, LONG dx, LONG dy) {
+  gZoomView.centreX += dx;
+  gZoomView.centreY += dy;
+  ApplyView(dialog);
+}
+
+void OnPreviewScroll(HWND dialog, int bar, int code, int thumbPosition) {
+  HWND control = GetDlgItem(dialog, bar == SB_HORZ ? IDC_HSCROLL : IDC_VSCROLL);
+  SCROLLINFO info{};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  if (control == nullptr || !GetScrollInfo(control, SB_CTL, &info)) return;
+  LONG position = info.nPos;
+  LONG last = info.nMax - LONG(info.nPage) + 1;
+  switch (code) {
+    case SB_LINEUP: position -= 1; break;
+    case SB_LINEDOWN: position += 1; break;
+    case SB_PAGEUP: position -= LONG(info.nPage); break;
+    case SB_PAGEDOWN: position += LONG(info.nPage); break;
+    // The message carries 16 bits of the position; the bar's track position has all 32 when it
+    // is the same drag.
+    case SB_THUMBTRACK: case SB_THUMBPOSITION:
+      position = (info.nTrackPos & 0xFFFF) == thumbPosition ? info.nTrackPos : thumbPosition;
+      break;
+    case SB_TOP: position = info.nMin; break;
+    case SB_BOTTOM: position = last; break;
+    default: return;
+  }
+  position = std::clamp<LONG>(position, info.nMin, std::max<LONG>(info.nMin, last));
+  LONG current = bar == SB_HORZ ? gPreviewViewState.horizontalScroll : gPreviewViewState.verticalScroll;
+  if (bar == SB_HORZ) PanPreviewBy(dialog, position - current, 0);
+  else PanPreviewBy(dialog, 0, position - current);
+}

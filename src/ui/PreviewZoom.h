@@ -1,0 +1,28 @@
+// The preview's zoom and scroll position as the dialog keeps them: the zoom levels, fit in view,
+// the view centre, the scroll bars and the zoom display. Every change queues a preview.
+#pragma once
+#include <windows.h>
+
+constexpr int kZoomLevelCount = 21;
+extern const double kZoomLevels[kZoomLevelCount];
+constexpr double kMinimumZoom = 0.3;
+constexpr double kMaximumZoom = 6400.0;
+
+// The zoom that shows the whole image in a view of the size (the preview inset by its border).
+double FitInViewZoom(SIZE view, LONG imageWidth, LONG imageHeight);
+double NextZoomLevelUp(double zoom, int steps);
+double NextZoomLevelDown(double zoom, int steps);
+// The level of a zoom menu command, or 0 for the commands that are not a level.
+double ZoomLevelOfMenuCommand(int command);
+
+// The dialog took its size: the preview's rectangle is recorded and, while the fit flag is set,
+// the image fitted again.
+void OnPreviewPlaced(HWND dialog);
+void FitPreviewInView(HWND dialog);
+// Anchor in preview client coordinates, or (-1, -1) for the current centre.
+void SetPreviewZoom(HWND dialog, POINT anchor, double percent);
+// A zoom menu command, an accelerator's zoom or a zoom button; false for other commands.
+bool OnZoomCommand(HWND dialog, int command);
+// WM_HSCROLL / WM_VSCROLL of the preview's scroll bars.
+void OnPreviewScroll(HWND dialog, int bar, int code, int thumbPosition);
+void PanPreviewBy(HWND dialog, LONG dx, LONG dy);

@@ -1,0 +1,173 @@
+// The preview as a user sees it on the screen: a document of known colours opened in the reference
+// host, shown at fit, at 100 % and scrolled through the zoom menu and the scroll bars, at every
+// OpenGL drawing setting, and resized while frames are drawn.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <cmath>
+#include <string>
+
+#include "FilePixels.h"
+#include "PngFiles.h"
+#include "TestSupport.h"
+#include "preview/OpenGLSettings.h"
+
+namespace {
+
+constexpr int kWidth = 1600;
+constexpr int kHeight = 1000;
+constexpr int kBand = 200;
+constexpr double kDisplayGamma = 2.2;
+
+// Top half: eight patches of colour; bottom half: eight grays from 64 up.
+void DocumentColour(int x, int y, int rgb[3]) {
+  static const int kChart[8][3] = {{200, 30, 40}, {40, 180, 60},  {30, 60, 210},  {230, 220, 40},
+                                   {120, 60, 160}, {250, 140, 20}, {90, 200, 210}, {140, 100, 70}};
+  int band = x / kBand;
+  for (int c = 0; c < 3; ++c) rgb[c] = y < kHeight / 2 ? kChart[band][c] : 64 + band * 27;
+}
+
+double Tolerance(double display) {
+  auto toDisplay = [](double linear) { return 255.0 * std::pow(linear, 1.0 / kDisplayGamma); };
+  double linear = std::floor(std::pow(display / 255.0, kDisplayGamma) * 255.0);
+  return std::max(2.0, (toDisplay((linear + 1) / 255.0) - toDisplay(linear / 255.0)) / 2 + 1);
+}
+
+class PreviewDrive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    SetOpenGLSettingsKeyForTests(nullptr);
+    m_HadSettings = ReadOpenGLRegistryData(&m_Saved);
+    m_Folder = MakeScratchFolder(L"previewdrive");
+    FilePixels document;
+    std::string error;
+    ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        int rgb[3];
+        DocumentColour(x, y, rgb);
+        for (int c = 0; c < 3; ++c) document.Row(y)[x * 3 + c] = uint8_t(rgb[c]);
+      }
+    }
+    ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
+  }
+  void TearDown() override {
+    if (m_HadSettings) WriteOpenGLRegistryData(&m_Saved);
+    gOpenGLSettings = OpenGLSettingsRecord{};
+    RemoveFolderTree(m_Folder);
+    CoUninitialize();
+  }
+  std::wstring Path(const wchar_t* name) const { return m_Folder + L"\\" + name; }
+  std::string NarrowPath(const wchar_t* name) const {
+    std::wstring wide = Path(name);
+    return std::string(wide.begin(), wide.end());
+  }
+  void StoreSetting(int setting) {
+    OpenGLSettingsRecord settings;
+    settings.m_OpenGLDrawingMode = setting;
+    snprintf(settings.installedProductVersion, sizeof settings.installedProductVersion, "3.0.1.0");
+    ASSERT_TRUE(WriteOpenGLRegistryData(&settings));
+  }
+  ProcessResult Drive(const std::string& script) {
+    WriteWholeFile(Path(L"script.drive"), script);
+    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
+                      L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --drive \"" + Path(L"script.drive") +
+                      L"\"");
+  }
+  // Checks that the screenshot shows image pixel (x, y) at screen point (sx, sy) in its colour.
+  static void ExpectPixel(const FilePixels& shot, int sx, int sy, int x, int y, const std::string& what) {
+    ASSERT_TRUE(sx >= 0 && sy >= 0 && sx < shot.width && sy < shot.height) << what << " " << sx << "," << sy;
+    int rgb[3];
+    DocumentColour(x, y, rgb);
+    const uint8_t* pixel = shot.Row(sy) + size_t(sx) * size_t(shot.channels);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_NEAR(pixel[c], rgb[c], Tolerance(rgb[c])) << what << " image " << x << "," << y << " channel " << c;
+    }
+  }
+  // The centres of the sixteen patches, where the view at zoom `zoom` with the image's top left at
+  // screen point (left, top) shows them.
+  static void ExpectPatches(const FilePixels& shot, double zoom, double left, double top, const std::string& what) {
+    for (int half = 0; half < 2; ++half) {
+      for (int band = 0; band < 8; ++band) {
+        int x = band * kBand + kBand / 2, y = half * kHeight / 2 + kHeight / 4;
+        int sx = int(std::floor(left + x * zoom / 100.0)), sy = int(std::floor(top + y * zoom / 100.0));
+        if (sx < 2 || sy < 2 || sx >= shot.width - 2 || sy >= shot.height - 2) continue;
+        ExpectPixel(shot, sx, sy, x, y, what);
+      }
+    }
+  }
+
+  bool m_HadSettings = false;
+  OpenGLSettingsRecord m_Saved;
+  std::wstring m_Folder;
+};
+
+TEST_F(PreviewDrive, TheDocumentShowsAtFitFullSizeAndScrolledAtEverySetting) {
+  std::string script = "wait-idle 60\nscreenshot-preview " + NarrowPath(L"fit.png") +
+                       "\nzoom 100\nscroll 0 0\nwait-idle 30\nscreenshot-preview " + NarrowPath(L"full.png") +
+                       "\nscroll 700 400\nwait-idle 30\nscreenshot-preview " + NarrowPath(L"scrolled.png") + "\npress Cancel\n";
+  FilePixels first;
+  for (int setting = 1; setting <= 4; ++setting) {
+    SCOPED_TRACE("setting " + std::to_string(setting));
+    StoreSetting(setting);
+    ProcessResult run = Drive(script);
+    ASSERT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_NE(run.output.find("drive: scroll 700 400: ok at 700 400"), std::string::npos) << run.output;
+    FilePixels fit, full, scrolled;
+    ASSERT_TRUE(ReadPngForTest(Path(L"fit.png"), &fit));
+    ASSERT_TRUE(ReadPngForTest(Path(L"full.png"), &full));
+    ASSERT_TRUE(ReadPngForTest(Path(L"scrolled.png"), &scrolled));
+    // Fit: the whole image, centred in the frame inside the border.
+    double zoom = 100.0 * std::min(double(fit.width - 2) / kWidth, double(fit.height - 2) / kHeight);
+    double scaledWidth = std::floor(kWidth * zoom / 100.0 + 1e-10), scaledHeight = std::floor(kHeight * zoom / 100.0 + 1e-10);
+    double left = scaledWidth < fit.width - 2 ? std::floor((fit.width - 2 - scaledWidth) / 2) + 1 : 1;
+    double top = scaledHeight < fit.height - 2 ? std::floor((fit.height - 2 - scaledHeight) / 2) + 1 : 1;
+    ExpectPatches(fit, zoom, left, top, "fit");
+    // 100 %, scrolled to the corner and then to (700, 400).
+    ExpectPatches(full, 100.0, 1, 1, "100 %");
+    ExpectPatches(scrolled, 100.0, 1 - 700, 1 - 400, "scrolled");
+    ExpectPixel(scrolled, 1 + 100, 1 + 100, 800, 500, "scrolled, a patch corner");
+    if (setting == 1) {
+      first = fit;
+    } else if (fit.width == first.width && fit.height == first.height) {
+      int worst = 0;
+      for (size_t i = 0; i < fit.samples.size(); ++i) worst = std::max(worst, std::abs(int(fit.samples[i]) - int(first.samples[i])));
+      EXPECT_LE(worst, 2) << "the picture at fit differs from setting 1's";
+    }
+  }
+}
+
+TEST_F(PreviewDrive, ResizingWhileFramesAreDrawnLeavesTheDialogAnsweringAndNoStalePixels) {
+  StoreSetting(1);
+  std::string script =
+      "wait-idle 60\nresize 1100 760\nresize 900 640\nresize 1250 860\nresize 1000 700\nwait-idle 10\nscreenshot-preview " +
+      NarrowPath(L"resized.png") + "\npress Cancel\n";
+  ProcessResult run = Drive(script);
+  ASSERT_EQ(run.exitCode, 2) << run.output;
+  FilePixels shot;
+  ASSERT_TRUE(ReadPngForTest(Path(L"resized.png"), &shot));
+  double zoom = 100.0 * std::min(double(shot.width - 2) / kWidth, double(shot.height - 2) / kHeight);
+  double scaledWidth = std::floor(kWidth * zoom / 100.0 + 1e-10), scaledHeight = std::floor(kHeight * zoom / 100.0 + 1e-10);
+  double left = scaledWidth < shot.width - 2 ? std::floor((shot.width - 2 - scaledWidth) / 2) + 1 : 1;
+  double top = scaledHeight < shot.height - 2 ? std::floor((shot.height - 2 - scaledHeight) / 2) + 1 : 1;
+  ExpectPatches(shot, zoom, left, top, "after resizing, fitted again");
+  // Outside the image the frame is one colour: nothing of an earlier, smaller frame is left.
+  const uint8_t* reference = shot.Row(shot.height / 2) + 2 * size_t(shot.channels);
+  bool sideBorder = left > 4;
+  int sampleX = sideBorder ? 2 : shot.width / 2, sampleY = sideBorder ? shot.height / 2 : 2;
+  reference = shot.Row(sampleY) + size_t(sampleX) * size_t(shot.channels);
+  int mismatches = 0;
+  for (int y = 2; y < shot.height - 2; ++y) {
+    for (int x = 2; x < shot.width - 2; ++x) {
+      bool inside = x >= left - 1 && x <= left + scaledWidth && y >= top - 1 && y <= top + scaledHeight;
+      if (inside) continue;
+      const uint8_t* pixel = shot.Row(y) + size_t(x) * size_t(shot.channels);
+      mismatches += memcmp(pixel, reference, 3) != 0;
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "pixels outside the image differ from the background";
+}
+
+}  // namespace
