@@ -4,6 +4,8 @@
 #pragma once
 #include <GL/glew.h>
 
+#include "preview/OpenGLSettings.h"
+
 enum ShaderExtensionType { SHADER_TYPE_NONE = 0, SHADER_TYPE_GLSL = 1, SHADER_TYPE_ARB = 2 };
 
 constexpr int kGammaShaderProgram = 1;
@@ -63,5 +65,25 @@ bool BindActiveShaderProgram();
 bool UnBindActiveShaderProgram();
 // "GammaCorrection" of the gamma program, which must be active: (g, g, g, 1).
 bool SetProxyShaderGamma(double exponent);
+// The gamma exponent loaded into the created gamma program whatever is active: the gamma program
+// is activated for it and the program active before is restored. False without the program.
+bool LoadProxyShaderGamma(double exponent);
 bool DestroyShaderProgram(ShaderProgram* variant);
 void DestroyShaderPrograms();
+
+// The shape-scaling program is wanted only where the effect textures use the 16-bit format:
+// accelerated, setting 1 or 2, a 16-bit format other than the 8-bit one, and float textures
+// (GL 3.0 or GL_ARB_texture_float). Reads the drawing settings and the current context's GLEW.
+bool ShouldCreateShapeScalingProgram();
+
+// The decisions, free of OpenGL calls.
+// The candidate path: SHADER_TYPE_NONE for setting 3 or 4 or a software format, else GLSL with
+// GL 2.0, else ARB with GL 1.5 and all four ARB shader extensions, else none.
+int ChooseShaderExtensionType(int setting, bool accelerated, bool openGL20, bool openGL15, bool arbShaderExtensions);
+// The version from the GL_SHADING_LANGUAGE_VERSION text and the OpenGL error raised reading it;
+// reports what it refuses.
+bool InterpretShadingLanguageVersion(const char* text, GLenum readError, bool arbShadingLanguage100, bool openGL20,
+                                     int version[3]);
+bool ShapeScalingProgramWanted(bool accelerated, int setting, const TextureFormat& format8,
+                               const TextureFormat& format16, bool floatTextures);
+
