@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "preview/ShaderObjects.h"
+#include "preview/ShaderObjectsARB.h"
+#include "preview/ShaderReports.h"
 #include "support/ErrorReport.h"
 
 namespace {

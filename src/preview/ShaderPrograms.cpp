@@ -1,13 +1,14 @@
 // The registered program tables, the variant selected for each program name and the active
 // program: registration, creation, activation, the gamma uniform and the release of it all.
+#include "preview/ShaderPrograms.h"
+
 #include <GL/glew.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
 
-#include "preview/ShaderObjects.h"
-#include "preview/ShaderPrograms.h"
+#include "preview/ShaderObjectsARB.h"
+#include "preview/ShaderObjectsGLSL.h"
+#include "preview/ShaderReports.h"
 #include "support/ErrorReport.h"
 
 namespace {
@@ -93,24 +94,6 @@ void ReportUnknownBindType(int type) {
 }
 
 }  // namespace
-
-const char* ShaderStageName(GLenum shaderType) {
-  if (shaderType == GL_VERTEX_SHADER || shaderType == GL_VERTEX_PROGRAM_ARB) return "Vertex Shader";
-  if (shaderType == GL_FRAGMENT_SHADER || shaderType == GL_FRAGMENT_PROGRAM_ARB) return "Fragment Shader";
-  return "Unknown Shader Type";
-}
-
-bool OpenGLStepFailed(uint32_t line, const char* format, ...) {
-  GLenum error = glGetError();
-  if (error == GL_NO_ERROR) return false;
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  OpenGLErrorReport(line, OpenGLError, error).Report(kStyleError, kTitleUnexpectedError, "%s", text);
-  return true;
-}
 
 // A table registered again (a second preview start without release) is not listed twice, and
 // its program chooses its variant afresh.

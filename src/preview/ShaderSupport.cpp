@@ -1,12 +1,13 @@
 // Which shading path the preview's driver offers (OpenGL 2.0 GLSL or the ARB shader objects) and
 // which shading-language version it speaks, decided once per preview start.
+#include "preview/ShaderSupport.h"
+
 #include <GL/glew.h>
 
 #include <cctype>
 #include <climits>
 
 #include "preview/OpenGLSettings.h"
-#include "preview/ShaderPrograms.h"
 #include "support/ErrorReport.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "OpenGLTestWindow.h"
 #include "TestSupport.h"
 #include "preview/OpenGLSettings.h"
-#include "preview/ShaderObjects.h"
+#include "preview/ShaderReports.h"
 #include "preview/ShaderPrograms.h"
 
 namespace {
