@@ -34,6 +34,7 @@ struct TextureSet {
   GLuint vertexBuffer = 0;  // 0: vertices drawn from client memory
   size_t vertexBufferSize = 0;
   GLenum vertexBufferUsage = GL_STATIC_DRAW;
+  bool vertexBufferCurrent = false;  // the buffer holds the vertices of the present tiles
   GLuint pixelBuffer = 0;  // 0: uploads and read-backs without a pixel buffer object
   size_t pixelBufferSize = 0;
   GLenum pixelBufferUsage = GL_STATIC_DRAW;
@@ -48,6 +49,7 @@ struct TextureSet {
   BufferDescriptor tiles;     // SubImage per tile
   // Work buffers of the padded and gamma-corrected copies.
   BufferDescriptor paddedPixels;
+  BufferDescriptor readPixels;  // framebuffer read-backs made without a pixel buffer object
 
   SubImage* Tiles() const { return static_cast<SubImage*>(tiles.block); }
   TexturedVertex* Vertices() const { return static_cast<TexturedVertex*>(vertices.block); }
@@ -61,7 +63,8 @@ bool GetMaximumTextureSize(bool powerOfTwo, bool limitToViewport, GLint* width, 
 void SetMaximumTextureSizeForTests(GLint size);
 bool SubdivideImage(const ImageRect& rectangle, TextureSet* set, int32_t maximumWidth, int32_t maximumHeight);
 
-// Buffer objects of a set, made once per preview start where the drawing flags allow them.
+// Buffer objects of a set, made once per preview start where the drawing flags allow them (true
+// and no buffer where they do not). A set uses its buffers only while the flags allow them.
 bool CreateTextureSetVertexBuffer(TextureSet* set, GLenum usage);
 bool CreateTextureSetPixelBuffer(TextureSet* set, GLenum usage);
 
