@@ -46,7 +46,7 @@ inline Rgba16 OtherPatternAt(int x, int y) {
 
 // Smooth in x and y, so that filtered drawing can be predicted.
 inline Rgba16 GradientAt(int x, int y) {
-  return Rgba16{uint16_t(x * 200), uint16_t(y * 300), uint16_t(20000 + x * 50 + y * 50), 0xFFFF};
+  return Rgba16{uint16_t(x * 400), uint16_t(y * 600), uint16_t(20000 + x * 50 + y * 50), 0xFFFF};
 }
 
 using PictureFunction = Rgba16 (*)(int x, int y);
@@ -107,11 +107,30 @@ inline std::string Describe(const Rgba16& p) {
   return text;
 }
 
-inline bool Near(const Rgba16& a, const Rgba16& b, int tolerance) {
+// What a texture of the preview's format may change in a 16-bit sample: nothing for integer
+// samples of 16 bits, one unit in the last place of 11 significant bits for half floats (which is
+// what llvmpipe selects for 16-bit colour).
+inline int SampleTolerance(uint16_t expected) {
+  if (PreviewColorTextureFormat().dataType != GL_HALF_FLOAT || expected == 0) return 0;
+  int exponent = 0;
+  std::frexp(expected / 65535.0, &exponent);
+  return std::max(1, int(std::ceil(std::ldexp(65535.0, exponent - 11))));
+}
+
+// Every channel within `units` of the texture format's tolerance of the expected value, and
+// `extra` more.
+inline bool Matches(const Rgba16& got, const Rgba16& expected, int extra = 0, int units = 1) {
   for (int s = 0; s < 4; ++s) {
-    if (std::abs(int(a[s]) - int(b[s])) > tolerance) return false;
+    if (std::abs(int(got[s]) - int(expected[s])) > units * SampleTolerance(expected[s]) + extra) return false;
   }
   return true;
+}
+
+// Exact placement is checked without the driver's filtering arithmetic: at 1:1 the two filters
+// choose the same texels.
+inline void UseNearestFilters(TextureSet* set) {
+  set->minificationFilter = GL_NEAREST;
+  set->magnificationFilter = GL_NEAREST;
 }
 
 class PreviewGLFixture : public ::testing::Test {
@@ -207,6 +226,11 @@ class PreviewGLFixture : public ::testing::Test {
   Rgba16 ReadAt(int x, int y) const {
     const uint16_t* p = &m_Read[(size_t(y) * kWidth + x) * 4];
     return Rgba16{p[0], p[1], p[2], p[3]};
+  }
+  ::testing::AssertionResult PixelIs(int x, int y, const Rgba16& expected, int extra = 0) const {
+    if (Matches(ReadAt(x, y), expected, extra)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pixel " << x << ", " << y << " is " << Describe(ReadAt(x, y)) << " instead of "
+                                         << Describe(expected);
   }
 
   // Fills the bound framebuffer with a picture, without any texture set.

@@ -40,11 +40,12 @@ class TextureSetImageTest : public PreviewGLFixture {
     ASSERT_TRUE(CreateTextureSetPixelBuffer(&m_Set, GL_STATIC_DRAW));
     ASSERT_TRUE(CreateTextureSetVertexBuffer(&m_Set, GL_STATIC_DRAW));
   }
-  void DrawSet(const TextureSet& set, double translateX = 0.0, double translateY = 0.0) {
+  void DrawSet(TextureSet* set, double translateX = 0.0, double translateY = 0.0) {
+    UseNearestFilters(set);
     ClearTarget();
     glLoadIdentity();
     glTranslated(translateX, translateY, 0.0);
-    EXPECT_TRUE(DrawImageTextureSet(set));
+    EXPECT_TRUE(DrawImageTextureSet(*set));
     glLoadIdentity();
     ReadTarget();
   }
@@ -56,7 +57,7 @@ class TextureSetImageTest : public PreviewGLFixture {
       for (int x = 0; x < kWidth; ++x) {
         bool in = x >= inside.left && x < inside.right && y >= inside.top && y < inside.bottom;
         Rgba16 expected = in ? StoredAt(image, x + dx, y + dy) : ClearValue();
-        if (Near(ReadAt(x, y), expected, tolerance)) continue;
+        if (Matches(ReadAt(x, y), expected, tolerance)) continue;
         if (++wrong <= 5) {
           ADD_FAILURE() << "pixel " << x << ", " << y << ": " << Describe(ReadAt(x, y)) << " instead of " << Describe(expected);
         }
@@ -81,7 +82,7 @@ TEST_P(TextureSetUploadTest, ManyTilesDrawEveryPixelOfTheImageWithoutSeams) {
   ASSERT_TRUE(CreateTextureSetFromImage(&m_Set, image, image.rectangle));
   ASSERT_EQ(m_Set.tileCount, 5 * 4);
   EXPECT_EQ(m_Set.vertexBufferCurrent, c.vertexBuffers);
-  DrawSet(m_Set);
+  DrawSet(&m_Set);
   EXPECT_EQ(CountWrongPixels(image, ImageRect{0, 0, kWidth, kHeight}, 0, 0, ToleranceOf(c.mode)), 0);
   EXPECT_TRUE(Failures().empty()) << Failures().front();
 }
@@ -95,7 +96,7 @@ TEST_P(TextureSetUploadTest, AnAreaOfAnOffsetRecordIsPlacedAtItsOwnCoordinates) 
   ASSERT_TRUE(CreateTextureSetFromImage(&m_Set, image, ImageRect{140, 80, 420, 240}));
   EXPECT_EQ(m_Set.Tiles()[0].tile.left, 140);
   EXPECT_EQ(m_Set.Tiles()[0].tile.top, 80);
-  DrawSet(m_Set, -100.0, -50.0);
+  DrawSet(&m_Set, -100.0, -50.0);
   EXPECT_EQ(CountWrongPixels(image, ImageRect{40, 30, 300, 190}, 100, 50, ToleranceOf(c.mode)), 0);
 }
 
@@ -109,7 +110,7 @@ TEST_P(TextureSetUploadTest, KeptTexturesAreUpdatedWithTheNextPicture) {
   GLuint texture = m_Set.Tiles()[7].texture;
   ASSERT_TRUE(CreateTextureSetFromImage(&m_Set, second, second.rectangle));
   EXPECT_EQ(m_Set.Tiles()[7].texture, texture);
-  DrawSet(m_Set);
+  DrawSet(&m_Set);
   EXPECT_EQ(CountWrongPixels(second, ImageRect{0, 0, kWidth, kHeight}, 0, 0, ToleranceOf(c.mode)), 0);
 }
 
@@ -126,10 +127,10 @@ TEST_F(TextureSetImageTest, BottomUpRecordsAreDrawnUpright) {
       ASSERT_TRUE(CreateTextureSetPixelBuffer(&m_OtherSet, GL_STATIC_DRAW));
     }
     ASSERT_TRUE(CreateTextureSetFromImage(&m_OtherSet, image, image.rectangle));
-    DrawSet(m_OtherSet);
+    DrawSet(&m_OtherSet);
     int wrong = 0;
     for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) wrong += ReadAt(x, y) != StoredAt(image, x, kHeight - 1 - y);
+      for (int x = 0; x < kWidth; ++x) wrong += !Matches(ReadAt(x, y), StoredAt(image, x, kHeight - 1 - y));
     }
     EXPECT_EQ(wrong, 0) << "pixel buffers " << pixelBuffers;
     FreeTextureSet(&m_OtherSet);
@@ -147,15 +148,17 @@ TEST_F(TextureSetImageTest, BottomUpPowerOfTwoTilesArePaddedAboveTheirTopRow) {
   std::vector<uint16_t> texels = TextureTexels(tile);
   auto texel = [&](int x, int row) { return Rgba16{texels[(size_t(row) * 128 + x) * 4], texels[(size_t(row) * 128 + x) * 4 + 1],
                                                    texels[(size_t(row) * 128 + x) * 4 + 2], texels[(size_t(row) * 128 + x) * 4 + 3]}; };
-  // The texture's first row is the record's first stored row; the padding repeats the last.
-  EXPECT_EQ(Describe(texel(0, 0)), Describe(StoredAt(image, 0, 59)));
-  EXPECT_EQ(Describe(texel(99, 59)), Describe(StoredAt(image, 99, 0)));
-  EXPECT_EQ(Describe(texel(127, 63)), Describe(StoredAt(image, 99, 0)));
-  DrawSet(m_Set);
+  // The texture's rows are the record's stored rows, the picture's bottom first; the padding
+  // repeats the last stored row, the picture's top, and the last column.
+  EXPECT_TRUE(Matches(texel(0, 0), StoredAt(image, 0, 0))) << Describe(texel(0, 0));
+  EXPECT_TRUE(Matches(texel(99, 59), StoredAt(image, 99, 59))) << Describe(texel(99, 59));
+  EXPECT_TRUE(Matches(texel(127, 63), StoredAt(image, 99, 59))) << Describe(texel(127, 63));
+  EXPECT_TRUE(Matches(texel(0, 63), StoredAt(image, 0, 59))) << Describe(texel(0, 63));
+  DrawSet(&m_Set);
   int wrong = 0;
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
-      wrong += ReadAt(x, y) != (x < 100 && y < 60 ? StoredAt(image, x, 59 - y) : ClearValue());
+      wrong += !Matches(ReadAt(x, y), x < 100 && y < 60 ? StoredAt(image, x, 59 - y) : ClearValue());
     }
   }
   EXPECT_EQ(wrong, 0);
@@ -173,7 +176,7 @@ TEST_F(TextureSetImageTest, PowerOfTwoPaddingIsTheRecordsNeighboursWhereItHasThe
   std::vector<uint16_t> texels = TextureTexels(inside);
   const uint16_t* padding = &texels[size_t(60) * 4];
   Rgba16 neighbour = StoredAt(image, 186 + 60, 0);
-  EXPECT_EQ(Describe(Rgba16{padding[0], padding[1], padding[2], padding[3]}), Describe(neighbour))
+  EXPECT_TRUE(Matches(Rgba16{padding[0], padding[1], padding[2], padding[3]}, neighbour))
       << "straight from the record, padding included";
 
   ASSERT_TRUE(CreateTextureSetFromImage(&m_OtherSet, image, ImageRect{0, 0, kWidth, kHeight}));
@@ -181,7 +184,7 @@ TEST_F(TextureSetImageTest, PowerOfTwoPaddingIsTheRecordsNeighboursWhereItHasThe
   ASSERT_EQ(edge.tileWidth, 52);
   texels = TextureTexels(edge);
   padding = &texels[size_t(60) * 4];
-  EXPECT_EQ(Describe(Rgba16{padding[0], padding[1], padding[2], padding[3]}), Describe(StoredAt(image, 299, 0)))
+  EXPECT_TRUE(Matches(Rgba16{padding[0], padding[1], padding[2], padding[3]}, StoredAt(image, 299, 0)))
       << "beyond the record the edge pixel is repeated";
 }
 
@@ -192,10 +195,10 @@ TEST_F(TextureSetImageTest, ScaledSetCoversItsSizeDividedByTheScale) {
   m_Set.scaleX = m_Set.scaleY = 0.5;
   m_Set.magnificationFilter = GL_NEAREST;
   ASSERT_TRUE(CreateTextureSetFromImage(&m_Set, image, image.rectangle));
-  DrawSet(m_Set);
+  DrawSet(&m_Set);
   int wrong = 0;
   for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) wrong += ReadAt(x, y) != StoredAt(image, x / 2, y / 2);
+    for (int x = 0; x < kWidth; ++x) wrong += !Matches(ReadAt(x, y), StoredAt(image, x / 2, y / 2));
   }
   EXPECT_EQ(wrong, 0);
 }
@@ -207,19 +210,22 @@ TEST_F(TextureSetImageTest, FilteredScaledDrawingIsSmoothAcrossTileBoundaries) {
   m_Set.scaleX = m_Set.scaleY = 0.5;
   ASSERT_EQ(m_Set.magnificationFilter, GL_LINEAR);
   ASSERT_TRUE(CreateTextureSetFromImage(&m_Set, image, image.rectangle));
-  DrawSet(m_Set);
+  ClearTarget();
+  ASSERT_TRUE(DrawImageTextureSet(m_Set));
+  ReadTarget();
   // Bilinear filtering of a linear ramp is the ramp at the sample point, clamped at the image's
-  // outer edges; a tile edge that clamped or sampled the wrong texel would break it.
-  int worst = 0;
+  // outer edges. A tile edge that clamped, or sampled a texel of the wrong tile, departs from it
+  // by a quarter step or more (100 and 150 units).
+  int wrong = 0;
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       double u = std::clamp((x + 0.5) * 0.5 - 0.5, 0.0, 149.0), v = std::clamp((y + 0.5) * 0.5 - 0.5, 0.0, 99.0);
-      Rgba16 got = ReadAt(x, y);
-      worst = std::max(worst, std::abs(int(got[0]) - int(std::lround(u * 200.0))));
-      worst = std::max(worst, std::abs(int(got[1]) - int(std::lround(v * 300.0))));
+      Rgba16 ramp{uint16_t(std::lround(u * 400.0)), uint16_t(std::lround(v * 600.0)), ReadAt(x, y)[2], 0xFFFF};
+      if (Matches(ReadAt(x, y), ramp, 8)) continue;
+      if (++wrong <= 5) ADD_FAILURE() << "pixel " << x << ", " << y << ": " << Describe(ReadAt(x, y)) << " off the ramp " << Describe(ramp);
     }
   }
-  EXPECT_LE(worst, 4) << "largest departure from the ramp";
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(TextureSetImageTest, UnknownSampleTypeIsRefused) {
@@ -254,16 +260,16 @@ TEST_F(TextureSetImageTest, PaddedCopyThatCannotGetMemorySetsTheResult) {
 }
 
 TEST_F(TextureSetImageTest, AnotherGrantedFormatIsOnlyAWarning) {
-  // llvmpipe stores 12-bit requests at 16 bits.
-  gOpenGLDrawing.format16.internalFormat = GL_RGBA12;
-  ImageRecord& image = MakeImage(ImageRect{0, 0, 100, 60}, plugInModeRGB48, PatternAt);
+  // Mesa grants a generic compressed request as one particular compression.
+  gOpenGLDrawing.format16.internalFormat = GL_COMPRESSED_RGBA;
+  ImageRecord& image = MakeImage(ImageRect{0, 0, 100, 60}, plugInModeRGB48, GradientAt);
   ASSERT_TRUE(CreateTextureSetFromImage(&m_Set, image, image.rectangle));
   std::vector<CapturedReport> reports = m_Capture->Reports();
-  ASSERT_EQ(reports.size(), 1u);
+  ASSERT_EQ(reports.size(), 1u) << "one warning for the set, not one per tile";
   EXPECT_EQ(reports[0].title, "Debug - Warning");
-  EXPECT_EQ(reports[0].text.rfind("Unexpected internal texture format.  Desired 0x805A, got 0x", 0), 0u) << reports[0].text;
-  DrawSet(m_Set);
-  EXPECT_EQ(CountWrongPixels(image, ImageRect{0, 0, 100, 60}, 0, 0, 0), 0);
+  EXPECT_EQ(reports[0].style, kStyleWarning);
+  EXPECT_EQ(reports[0].text.rfind("Unexpected internal texture format.  Desired 0x84EE, got 0x", 0), 0u) << reports[0].text;
+  EXPECT_NE(m_Set.Tiles()[0].texture, 0u) << "the set goes on";
 }
 
 TEST_F(TextureSetImageTest, RecordWithoutPixelsIsRefused) {
