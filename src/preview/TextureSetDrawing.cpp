@@ -16,6 +16,9 @@ void PointArraysAtVertices(const TextureSet& set) {
     glTexCoordPointer(2, GL_DOUBLE, kVertexStride, nullptr);
     glVertexPointer(2, GL_DOUBLE, kVertexStride, reinterpret_cast<const void*>(kPositionOffset));
   } else {
+    // A buffer the caller left bound would turn the pointers into offsets into it. Drivers
+    // without buffer objects have no binding and no entry point to clear it.
+    if (glBindBuffer != nullptr) glBindBuffer(GL_ARRAY_BUFFER, 0);
     const auto* first = reinterpret_cast<const char*>(set.Vertices());
     glTexCoordPointer(2, GL_DOUBLE, kVertexStride, first);
     glVertexPointer(2, GL_DOUBLE, kVertexStride, first + kPositionOffset);
@@ -41,6 +44,7 @@ bool DrawTiles(const TextureSet& set) {
 bool DrawImageTextureSet(const TextureSet& set) {
   if (!NoOpenGLErrorPending(__LINE__, "Error on entry into DrawImageTextureSet()")) return false;
   if (set.tileCount == 0) return true;
+  // The client state holds the array buffer binding too, so the caller's comes back with it.
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
   glMatrixMode(GL_MODELVIEW);
@@ -50,7 +54,6 @@ bool DrawImageTextureSet(const TextureSet& set) {
   glEnable(GL_TEXTURE_2D);
   PointArraysAtVertices(set);
   bool drawn = DrawTiles(set);
-  glBindBuffer(GL_ARRAY_BUFFER, 0);
   glPopMatrix();
   glPopAttrib();
   glPopClientAttrib();

@@ -57,8 +57,11 @@ GLuint MakeTileTexture(const TextureSet& set) {
   // Without mipmaps the default minification filter would leave the texture incomplete.
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, set.minificationFilter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, set.magnificationFilter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  // OpenGL 1.1 (the Microsoft software renderer) knows only GL_CLAMP, which may blend in the
+  // border colour at the edges; later versions clamp to the edge texels.
+  GLint wrap = GLEW_VERSION_1_2 ? GL_CLAMP_TO_EDGE : GL_CLAMP;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
   return texture;
 }
 

@@ -282,3 +282,22 @@ TEST_F(TextureSetImageTest, RecordWithoutPixelsIsRefused) {
   EXPECT_FALSE(CreateTextureSetFromImage(&m_Set, image, image.rectangle));
   EXPECT_TRUE(m_Capture->HasReport("Creation of Texture Set from image Failed"));
 }
+
+TEST_F(TextureSetImageTest, ABufferTheCallerLeftBoundDoesNotCaptureClientVertices) {
+  gOpenGLDrawing.UseVertexBufferObjects = false;
+  SetMaximumTextureSizeForTests(64);
+  ImageRecord& image = MakeImage(ImageRect{0, 0, kWidth, kHeight}, plugInModeRGBColor, PatternAt);
+  ASSERT_TRUE(CreateTextureSetFromImage(&m_Set, image, image.rectangle));
+  GLuint stray = 0;
+  glGenBuffers(1, &stray);
+  glBindBuffer(GL_ARRAY_BUFFER, stray);
+  std::vector<double> zeros(1024, 0.0);
+  glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(zeros.size() * sizeof(double)), zeros.data(), GL_STATIC_DRAW);
+  DrawSet(&m_Set);
+  GLint bound = 0;
+  glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &bound);
+  EXPECT_EQ(bound, GLint(stray)) << "the caller's binding is given back";
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glDeleteBuffers(1, &stray);
+  EXPECT_EQ(CountWrongPixels(image, ImageRect{0, 0, kWidth, kHeight}, 0, 0, 0), 0);
+}
