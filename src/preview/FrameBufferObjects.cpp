@@ -18,45 +18,59 @@ bool ReportIncomplete(uint32_t line, const char* format, GLenum status) {
   return false;
 }
 
-void WarnOnGrantedFormat(uint32_t line, const char* format, GLint granted, GLint desired) {
+void WarnOnGrantedStorageFormat(uint32_t line, const char* format, GLint granted, GLint desired) {
   // An unsized request is granted as whatever sized format the driver picks.
   if (granted == desired || desired == GL_RGBA) return;
   ErrorReport(line, DebugMessage)
       .Report(kStyleWarning, kTitleTextureFormatWarning, format, unsigned(granted), unsigned(desired));
 }
 
-bool AllocatePrimaryStorage(FrameBufferObjects* objects, GLsizei width, GLsizei height) {
-  glBindFramebuffer(GL_FRAMEBUFFER, objects->mainFramebuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, objects->mainRenderbuffer);
-  glRenderbufferStorage(GL_RENDERBUFFER, GLenum(objects->internalFormat), width, height);
-  if (!NoOpenGLErrorPending(__LINE__, "Failed to allocate storage for the primary render buffer.")) return false;
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, objects->mainRenderbuffer);
+// A renderbuffer with its storage (multisampled when samples is not 0) as colour attachment 0.
+struct RenderbufferAttachment {
+  GLuint framebuffer;
+  GLuint renderbuffer;
+  GLsizei samples;
+  const char* storageFailure;
+  const char* formatWarning;
+};
+
+bool AttachRenderbuffer(const FrameBufferObjects& objects, const RenderbufferAttachment& attachment, GLsizei width,
+                        GLsizei height) {
+  glBindFramebuffer(GL_FRAMEBUFFER, attachment.framebuffer);
+  glBindRenderbuffer(GL_RENDERBUFFER, attachment.renderbuffer);
+  GLenum format = GLenum(objects.internalFormat);
+  if (attachment.samples == 0) {
+    glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+  } else {
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, attachment.samples, format, width, height);
+  }
+  if (!NoOpenGLErrorPending(__LINE__, attachment.storageFailure)) return false;
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, attachment.renderbuffer);
   GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
   if (status != GL_FRAMEBUFFER_COMPLETE) {
     return ReportIncomplete(__LINE__, "Frame Buffer Object after render buffer attachment was incomplete. Status = 0x%X", status);
   }
   GLint granted = 0;
   glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_INTERNAL_FORMAT, &granted);
-  WarnOnGrantedFormat(__LINE__, "Primary Frame Buffer Object was not granted the required format (0x%X vs. 0x%X).", granted,
-                      objects->internalFormat);
+  WarnOnGrantedStorageFormat(__LINE__, attachment.formatWarning, granted, objects.internalFormat);
   return true;
 }
 
-bool AllocateMultisampleRenderbuffer(FrameBufferObjects* objects, GLsizei width, GLsizei height) {
-  glBindFramebuffer(GL_FRAMEBUFFER, objects->multisampleFramebuffer);
-  glBindRenderbuffer(GL_RENDERBUFFER, objects->multisampleRenderbuffer);
-  glRenderbufferStorageMultisample(GL_RENDERBUFFER, objects->samples, GLenum(objects->internalFormat), width, height);
-  if (!NoOpenGLErrorPending(__LINE__, "Failed to allocate storage for the multisampling render buffer.")) return false;
-  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, objects->multisampleRenderbuffer);
-  GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-  if (status != GL_FRAMEBUFFER_COMPLETE) {
-    return ReportIncomplete(__LINE__, "Frame Buffer Object after render buffer attachment was incomplete. Status = 0x%X", status);
-  }
-  GLint granted = 0;
-  glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_INTERNAL_FORMAT, &granted);
-  WarnOnGrantedFormat(__LINE__, "Frame Buffer Object was not granted the required multitexturing format (0x%X vs. 0x%X).",
-                      granted, objects->internalFormat);
-  return true;
+bool AllocatePrimaryStorage(const FrameBufferObjects& objects, GLsizei width, GLsizei height) {
+  return AttachRenderbuffer(objects,
+                            RenderbufferAttachment{objects.mainFramebuffer, objects.mainRenderbuffer, 0,
+                                                   "Failed to allocate storage for the primary render buffer.",
+                                                   "Primary Frame Buffer Object was not granted the required format (0x%X vs. 0x%X)."},
+                            width, height);
+}
+
+bool AllocateMultisampleRenderbuffer(const FrameBufferObjects& objects, GLsizei width, GLsizei height) {
+  return AttachRenderbuffer(
+      objects,
+      RenderbufferAttachment{objects.multisampleFramebuffer, objects.multisampleRenderbuffer, objects.samples,
+                             "Failed to allocate storage for the multisampling render buffer.",
+                             "Frame Buffer Object was not granted the required multitexturing format (0x%X vs. 0x%X)."},
+      width, height);
 }
 
 bool AllocateMultisampleTexture(FrameBufferObjects* objects, GLsizei width, GLsizei height) {
@@ -79,14 +93,14 @@ bool AllocateMultisampleTexture(FrameBufferObjects* objects, GLsizei width, GLsi
   if (status != GL_FRAMEBUFFER_COMPLETE) {
     return ReportIncomplete(__LINE__, "Frame Buffer Object after texture attachment was incomplete. Status = 0x%X", status);
   }
-  WarnOnGrantedFormat(__LINE__, "Frame Buffer Object was not granted the required multitexturing format (0x%X vs. 0x%X).",
+  WarnOnGrantedStorageFormat(__LINE__, "Frame Buffer Object was not granted the required multitexturing format (0x%X vs. 0x%X).",
                       granted, objects->internalFormat);
   return true;
 }
 
 bool AllocateStorage(FrameBufferObjects* objects, GLsizei width, GLsizei height) {
-  if (!AllocatePrimaryStorage(objects, width, height)) return false;
-  if (objects->multisampleRenderbuffer != 0) return AllocateMultisampleRenderbuffer(objects, width, height);
+  if (!AllocatePrimaryStorage(*objects, width, height)) return false;
+  if (objects->multisampleRenderbuffer != 0) return AllocateMultisampleRenderbuffer(*objects, width, height);
   if (objects->multisampleTexture != 0) return AllocateMultisampleTexture(objects, width, height);
   return true;
 }

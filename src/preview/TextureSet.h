@@ -71,10 +71,14 @@ bool CreateTextureSetPixelBuffer(TextureSet* set, GLenum usage);
 // Uploads `area` of the record (its own coordinates; clipped to the record) into the set: tiles
 // placed at the area's coordinates, made or updated in the preview's texture format. The record's
 // pixel format and type (GL_BGRA or GL_RGBA; bytes, shorts, floats or half floats) describe its
-// samples.
+// samples. A bottom-up set takes the record's rows as running from the picture's bottom.
 bool CreateTextureSetFromImage(TextureSet* set, const ImageRecord& image, const ImageRect& area);
 // Copies `rectangle` of the current read framebuffer (window coordinates, y down from the top of a
 // framebuffer `framebufferHeight` high) into the set, tiles placed at the rectangle's coordinates.
+// `framebufferHeight` is the height of the viewport the frame was drawn in, also when a frame
+// buffer object's storage is taller. The set becomes bottom-up, so that drawn with the transform
+// the frame was drawn with, every pixel lands where it was; a set with applyGamma gets
+// gammaExponent applied to the colour samples on the way.
 bool CreateTextureSetFromFramebuffer(TextureSet* set, const ImageRect& rectangle, int32_t framebufferHeight);
 // Draws every tile with the current transform, colour and blending; a scaled set by the
 // reciprocals of its factors.

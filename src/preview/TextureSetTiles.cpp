@@ -45,30 +45,23 @@ int64_t TilesAlong(int64_t length, int32_t maximum) {
   return 1 + (length - maximum + advance - 1) / advance;
 }
 
+// The arrays keep their entries: kept tiles hold their texture names there.
+bool GrowPreservingContents(uint64_t bytes, BufferDescriptor* buffer, const char* failureFormat) {
+  if (buffer->block != nullptr && buffer->size >= bytes) return true;
+  int16_t result = ReallocateBufferPreserveContents(bytes, buffer);
+  if (result == 0) return true;
+  SetRunResult(result);
+  ErrorReport(__LINE__, TraceMessage).Report(failureFormat, int(result));
+  return false;
+}
+
 bool GrowTileArrays(TextureSet* set, int64_t tileCount) {
-  uint64_t tileBytes = uint64_t(tileCount) * sizeof(SubImage);
-  if (set->tiles.block == nullptr || set->tiles.size < tileBytes) {
-    int16_t result = ReallocateBufferPreserveContents(tileBytes, &set->tiles);
-    if (result != 0) {
-      SetRunResult(result);
-      ErrorReport(__LINE__, TraceMessage)
-          .Report("ReallocateBufferPreserveContents failed in CreateTextureSetFromImage() for SubImageDescArray, *gResult set to %d.",
-                  int(result));
-      return false;
-    }
-  }
-  uint64_t vertexBytes = uint64_t(tileCount) * 4 * sizeof(TexturedVertex);
-  if (set->vertices.block == nullptr || set->vertices.size < vertexBytes) {
-    int16_t result = ReallocateBufferPreserveContents(vertexBytes, &set->vertices);
-    if (result != 0) {
-      SetRunResult(result);
-      ErrorReport(__LINE__, TraceMessage)
-          .Report("ReallocateBufferPreserveContents failed in CreateTextureSetFromImage() for VertexDescArray, *gResult set to %d.",
-                  int(result));
-      return false;
-    }
-  }
-  return true;
+  return GrowPreservingContents(
+             uint64_t(tileCount) * sizeof(SubImage), &set->tiles,
+             "ReallocateBufferPreserveContents failed in CreateTextureSetFromImage() for SubImageDescArray, *gResult set to %d.") &&
+         GrowPreservingContents(
+             uint64_t(tileCount) * 4 * sizeof(TexturedVertex), &set->vertices,
+             "ReallocateBufferPreserveContents failed in CreateTextureSetFromImage() for VertexDescArray, *gResult set to %d.");
 }
 
 // Tiles dropped by a smaller grid give their textures back; tiles added start without one.
