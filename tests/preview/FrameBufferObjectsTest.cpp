@@ -192,3 +192,23 @@ TEST_F(FrameBufferObjectsTest, DestroyingDeletesEveryObject) {
   EXPECT_EQ(m_Objects.mainFramebuffer, 0u);
   EXPECT_EQ(BoundFramebuffer(), 0);
 }
+
+TEST_F(FrameBufferObjectsTest, SmallerFrameInLargerStorageIsCopiedFromTheViewportsRows) {
+  ASSERT_TRUE(CreateFrameBufferObjects(&m_Objects, MULTISAMPLE_RENDERBUFFER, 4));
+  ASSERT_TRUE(AttachFBOForRenderingPreparation(&m_Objects, kWidth + 100, kHeight + 100));
+  ReleaseFBOForRendering(&m_Objects);
+  // The window shrank: the frame keeps the larger storage and draws in its lower left.
+  ASSERT_TRUE(AttachFBOForRenderingPreparation(&m_Objects, kWidth, kHeight));
+  ASSERT_EQ(m_Objects.height, kHeight + 100);
+  SetGLSize(RECT{0, 0, kWidth, kHeight});
+  DrawScene();
+  ASSERT_TRUE(ResolveFBO(&m_Objects));
+  ASSERT_TRUE(CreateTextureSetFromFramebuffer(&m_Set, ImageRect{0, 0, kWidth, kHeight}, kHeight));
+  ReleaseFBOForRendering(&m_Objects);
+  BindRenderTarget();
+  ClearTarget();
+  UseNearestFilters(&m_Set);
+  ASSERT_TRUE(DrawImageTextureSet(m_Set));
+  ReadTarget();
+  ExpectScene();
+}
