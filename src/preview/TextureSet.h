@@ -34,6 +34,7 @@ struct TextureSet {
   GLuint vertexBuffer = 0;  // 0: vertices drawn from client memory
   size_t vertexBufferSize = 0;
   GLenum vertexBufferUsage = GL_STATIC_DRAW;
+  bool vertexBufferCurrent = false;  // the buffer holds the vertices of the present tiles
   GLuint pixelBuffer = 0;  // 0: uploads and read-backs without a pixel buffer object
   size_t pixelBufferSize = 0;
   GLenum pixelBufferUsage = GL_STATIC_DRAW;
@@ -48,6 +49,7 @@ struct TextureSet {
   BufferDescriptor tiles;     // SubImage per tile
   // Work buffers of the padded and gamma-corrected copies.
   BufferDescriptor paddedPixels;
+  BufferDescriptor readPixels;  // framebuffer read-backs made without a pixel buffer object
 
   SubImage* Tiles() const { return static_cast<SubImage*>(tiles.block); }
   TexturedVertex* Vertices() const { return static_cast<TexturedVertex*>(vertices.block); }
@@ -61,17 +63,22 @@ bool GetMaximumTextureSize(bool powerOfTwo, bool limitToViewport, GLint* width, 
 void SetMaximumTextureSizeForTests(GLint size);
 bool SubdivideImage(const ImageRect& rectangle, TextureSet* set, int32_t maximumWidth, int32_t maximumHeight);
 
-// Buffer objects of a set, made once per preview start where the drawing flags allow them.
+// Buffer objects of a set, made once per preview start where the drawing flags allow them (true
+// and no buffer where they do not). A set uses its buffers only while the flags allow them.
 bool CreateTextureSetVertexBuffer(TextureSet* set, GLenum usage);
 bool CreateTextureSetPixelBuffer(TextureSet* set, GLenum usage);
 
 // Uploads `area` of the record (its own coordinates; clipped to the record) into the set: tiles
 // placed at the area's coordinates, made or updated in the preview's texture format. The record's
 // pixel format and type (GL_BGRA or GL_RGBA; bytes, shorts, floats or half floats) describe its
-// samples.
+// samples. A bottom-up set takes the record's rows as running from the picture's bottom.
 bool CreateTextureSetFromImage(TextureSet* set, const ImageRecord& image, const ImageRect& area);
 // Copies `rectangle` of the current read framebuffer (window coordinates, y down from the top of a
 // framebuffer `framebufferHeight` high) into the set, tiles placed at the rectangle's coordinates.
+// `framebufferHeight` is the height of the viewport the frame was drawn in, also when a frame
+// buffer object's storage is taller. The set becomes bottom-up, so that drawn with the transform
+// the frame was drawn with, every pixel lands where it was; a set with applyGamma gets
+// gammaExponent applied to the colour samples on the way.
 bool CreateTextureSetFromFramebuffer(TextureSet* set, const ImageRect& rectangle, int32_t framebufferHeight);
 // Draws every tile with the current transform, colour and blending; a scaled set by the
 // reciprocals of its factors.
