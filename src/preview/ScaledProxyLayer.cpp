@@ -106,12 +106,15 @@ int32_t ScaledEdge(int32_t edge, double factor) { return int32_t(std::floor(doub
 
 void SetGLColor(COLORREF color) { glColor4ub(GetRValue(color), GetGValue(color), GetBValue(color), 255); }
 
-// The frame's background where no image is, in screen-context mode: flat, not gamma-corrected.
+// The frame's background where no image is: flat, not gamma-corrected. Offscreen frames fill it
+// too, since their bitmap is the whole client area.
 void FillFrameBackground(const ProxyFrameGeometry& geometry) {
   glDisable(GL_TEXTURE_2D);
   glDisable(GL_BLEND);
+  glDisable(GL_CULL_FACE);  // y runs downwards: the rectangle's winding is the back face's
   SetGLColor(PreviewBackgroundColor());
   glRecti(geometry.client.left, geometry.client.top, geometry.client.right, geometry.client.bottom);
+  glEnable(GL_CULL_FACE);
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
   ReportPendingGLError("Failed to draw Proxy Window background.");

@@ -72,6 +72,9 @@ bool CopyRowsIntoPixelBuffer(TextureSet* set, const ImageSource& source) {
   }
   memcpy(mapped, first, bytes);
   if (glUnmapBuffer(GL_PIXEL_UNPACK_BUFFER) != GL_TRUE) return ReportOpenGLFailure(__LINE__, "Failed to unmap Image Excerpt PBO.");
+  // The buffer binding is pixel-store state: left bound here, the uploads' saved state would
+  // bring it back after them, and every later pixel call would read from it.
+  glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
   return true;
 }
 
