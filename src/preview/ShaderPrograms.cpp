@@ -68,6 +68,16 @@ bool GrowSelectedList(int entries) {
   return true;
 }
 
+// Names index the selected list, so a negative one makes the table invalid (-1).
+int HighestName(const ShaderProgram* table, int count) {
+  int highest = 0;
+  for (int i = 0; i < count; ++i) {
+    if (table[i].name < 0) return -1;
+    if (table[i].name > highest) highest = table[i].name;
+  }
+  return highest;
+}
+
 bool HasStage(ShaderSourceList* const lists[2]) { return lists[0] != nullptr || lists[1] != nullptr; }
 
 bool VariantFitsDriver(const ShaderProgram& variant, const ShaderSupport& support) {
@@ -98,11 +108,10 @@ void ReportUnknownBindType(int type) {
 // A table registered again (a second preview start without release) is not listed twice, and
 // its program chooses its variant afresh.
 bool AddShaderProgram(ShaderProgram* table, int count) {
-  if (table == nullptr || count <= 0) return false;
-  int highestName = 0;
-  for (int i = 0; i < count; ++i) {
-    if (table[i].name < 0) return false;
-    if (table[i].name > highestName) highestName = table[i].name;
+  int highestName = table != nullptr && count > 0 ? HighestName(table, count) : -1;
+  if (highestName < 0) {
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "AddShaderProgram() - Invalid program table.");
+    return false;
   }
   if (!AppendTable(table, count)) return false;
   for (int i = 0; i < count; ++i) table[i].variantIndex = i + 1;

@@ -387,8 +387,11 @@ TEST_P(ShaderPathTest, ReleaseFreesEveryObjectAndASecondStartWorks) {
   EXPECT_FALSE(CreateShaderProgram(kGammaShaderProgram));
   DestroyShaderPrograms();
 
-  // The next preview start, on a context of its own.
+  // The next preview start, on a window and context of its own.
   ReleaseOpenGLContext(&m_Context);
+  DestroyWindow(m_Window);
+  m_Window = CreateOpenGLTestWindow(kWidth, kHeight);
+  ASSERT_NE(m_Window, nullptr);
   ASSERT_TRUE(NewContext());
   StartShaders(type);
   ASSERT_TRUE(MakeShaderProgramActive(kGammaShaderProgram));

@@ -260,10 +260,13 @@ TEST_F(ShaderSelectionTest, SelectedListGrowsToTheHighestNameWithEmptySlots) {
 TEST_F(ShaderSelectionTest, MalformedTablesAreRefused) {
   Variant(0, -3, SHADER_TYPE_GLSL, {1, 0, 0});
   Pretend(SHADER_TYPE_GLSL, 1, 20, 0);
+  ReportCapture capture;
   EXPECT_FALSE(AddShaderProgram(nullptr, 1));
   EXPECT_FALSE(AddShaderProgram(m_Table, 0));
   EXPECT_FALSE(AddShaderProgram(m_Table, 1));
   EXPECT_EQ(SelectedShaderProgram(-3), nullptr);
+  ASSERT_EQ(capture.Reports().size(), 3u);
+  for (const CapturedReport& report : capture.Reports()) EXPECT_EQ(report.text, "AddShaderProgram() - Invalid program table.");
 }
 
 TEST_F(ShaderSelectionTest, BuiltInProgramsPickTheDriversPath) {
