@@ -267,12 +267,7 @@ bool RenderScaledProxyDisplay() {
   SetSoftwareGammaRect(RECT{});
   if (PreviewAborted()) return false;
   ReportFrameProgress(1);
-  if (layer.gammaChanged && layer.gammaProgram) {
-    if (MakeShaderProgramActive(kGammaShaderProgram)) {
-      SetProxyShaderGamma(layer.gammaExponent);
-      MakeShaderProgramActive(0);
-    }
-  }
+  if (layer.gammaChanged && layer.gammaProgram) LoadProxyShaderGamma(layer.gammaExponent);
   layer.gammaChanged = false;
   layer.framebufferSet.gammaExponent = layer.gammaExponent;
   bool imageOk = true;

@@ -142,7 +142,9 @@ BOOL OnInitDialog(HWND dialog) {
   InstallControlSetHandler(CTLSET_MAIN, ControlSetEventHandler);
   SelectControlSet(CTLSET_MAIN);
   PlaceMainDialog(dialog, state.minTrackSize);
-  FitPreviewInView(dialog);
+  // Every opening starts fitted, whatever the last one left.
+  ResetPreviewZoom();
+  OnPreviewPlaced(dialog);
   // The host's window may not be in front when the filter is started from a script or a menu.
   SetForegroundWindow(dialog);
   PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_QUANTITY_VALUE)), TRUE);

@@ -131,6 +131,8 @@ double ZoomLevelOfMenuCommand(int command) {
   return 0;
 }
 
+void ResetPreviewZoom() { gZoomView = ZoomView{}; }
+
 void OnPreviewPlaced(HWND dialog) {
   HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
   if (preview == nullptr) return;

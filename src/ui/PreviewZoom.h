@@ -15,6 +15,8 @@ double NextZoomLevelDown(double zoom, int steps);
 // The level of a zoom menu command, or 0 for the commands that are not a level.
 double ZoomLevelOfMenuCommand(int command);
 
+// Back to fit in view, for a new opening of the dialog.
+void ResetPreviewZoom();
 // The dialog took its size: the preview's rectangle is recorded and, while the fit flag is set,
 // the image fitted again.
 void OnPreviewPlaced(HWND dialog);

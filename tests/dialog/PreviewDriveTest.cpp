@@ -142,7 +142,7 @@ TEST_F(PreviewDrive, TheDocumentShowsAtFitFullSizeAndScrolledAtEverySetting) {
 TEST_F(PreviewDrive, ResizingWhileFramesAreDrawnLeavesTheDialogAnsweringAndNoStalePixels) {
   StoreSetting(1);
   std::string script =
-      "wait-idle 60\nresize 1100 760\nresize 900 640\nresize 1250 860\nresize 1000 700\nwait-idle 10\nscreenshot-preview " +
+      "wait-idle 60\nresize 1350 900\nresize 1200 780\nresize 1380 950\nresize 1300 840\nwait-idle 10\nscreenshot-preview " +
       NarrowPath(L"resized.png") + "\npress Cancel\n";
   ProcessResult run = Drive(script);
   ASSERT_EQ(run.exitCode, 2) << run.output;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "preview/BackgroundTask.h"
 #include "preview/OpenGLSettings.h"
@@ -25,9 +26,13 @@ COLORREF ColorOnWindow(HWND window, int x, int y) {
   return color;
 }
 
-class ProxyDisplayTest : public ::testing::TestWithParam<int> {
+// The run's buffers and colour profiles exist whenever a preview opens: the start-up display is
+// an image record in the standard profile.
+class ProxyDisplayTest : public ProcessingFixture, public ::testing::WithParamInterface<int> {
  protected:
   void SetUp() override {
+    ProcessingFixture::SetUp();
+    ASSERT_TRUE(OpenProfilesFor(plugInModeRGBColor));
     SetPreviewBackgroundColor(kBackground);
     SetPreviewFrameColor(kFrame);
   }
@@ -36,6 +41,7 @@ class ProxyDisplayTest : public ::testing::TestWithParam<int> {
     SetPreviewBackgroundColor(RGB(64, 64, 64));
     SetPreviewFrameColor(RGB(128, 128, 128));
     EXPECT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
+    ProcessingFixture::TearDown();
   }
 
   bool CaughtUp() {
