@@ -10,7 +10,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 win() { local p=$1; echo "Z:${p//\//\\}"; }
 key='HKLM\Software\Vellbrook Software\HalvornPro\3.0\OpenGLSettings'
-logs="$top/.wine/prefix/drive_c/users/$USER/AppData/Local/Vellbrook/HalvornPro3/Logs"
+logs="$top/.wine/prefix/drive_c/users/${USER:-root}/AppData/Local/Vellbrook/HalvornPro3/Logs"
 [ -d "$logs" ] || logs="$top/.wine/prefix/drive_c/users/root/AppData/Local/Vellbrook/HalvornPro3/Logs"
 
 # Fit and 100 % alternate so that every waited frame rebuilds the image layer; at 100 % the view

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "host/HostImage.h"
 #include "host/HostProxyImage.h"
 #include "host/HostState.h"
 #include "preview/PreviewImageSource.h"
@@ -84,13 +83,7 @@ bool DoUI() {
   SetPreviewBackgroundColor(GetSchemeColor(SCHEMECOLOR_BACKGROUND));
   SetPreviewFrameColor(GetSchemeColor(SCHEMECOLOR_DARK_FRAME));
   SetPreviewFocusColor(GetSchemeColor(SCHEMECOLOR_HIGHLIGHT));
-  PreviewImageSource source;
-  source.render = RenderHostProxyImage;
-  source.level = GetHostProxyImageInfo;
-  source.release = ReleaseHostProxyImage;
-  source.setLevelZeroMode = SetHostProxyImageMode;
-  source.imageRect = gHostImage.rectangle;
-  SetPreviewImageSource(source);
+  SetPreviewImageSource(HostPreviewImageSource());
   SetPreviewSplashBitmap(GetSplashBitmap());
   INT_PTR result = RunMainDialog(instance, HostWindow());
   // A dialog that could not be opened is a failure of the run, not the user's cancel.

@@ -103,3 +103,13 @@ void ReleaseHostProxyImage() {
   }
   gNotRendered = true;
 }
+
+PreviewImageSource HostPreviewImageSource() {
+  PreviewImageSource source;
+  source.render = RenderHostProxyImage;
+  source.level = GetHostProxyImageInfo;
+  source.release = ReleaseHostProxyImage;
+  source.setLevelZeroMode = SetHostProxyImageMode;
+  source.imageRect = gHostImage.rectangle;
+  return source;
+}

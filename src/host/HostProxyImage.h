@@ -2,6 +2,7 @@
 // levels each reduced by 2, from which the preview draws at any zoom.
 #pragma once
 #include "core/ImageRecord.h"
+#include "preview/PreviewImageSource.h"
 
 constexpr int kProxyLevels = 16;
 
@@ -13,3 +14,5 @@ bool IsHostProxyImageRendered();
 void ReleaseHostProxyImage();
 // The rectangle of level k: every coordinate of level 0's times 1 / 2^k, never empty.
 ImageRect ProxyLevelRect(const ImageRect& levelZero, int level);
+// The pyramid of the current host image as the preview's picture.
+PreviewImageSource HostPreviewImageSource();

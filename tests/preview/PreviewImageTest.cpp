@@ -4,6 +4,7 @@
 
 #include <lcms2.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -132,13 +133,7 @@ class PreviewImageTest : public HostRecordFixture, public ::testing::WithParamIn
     m_Session->SetImage(document, {});
     ASSERT_TRUE(OpenProfiles());
     ASSERT_TRUE(ReadHostImage());
-    PreviewImageSource source;
-    source.render = RenderHostProxyImage;
-    source.level = GetHostProxyImageInfo;
-    source.release = ReleaseHostProxyImage;
-    source.setLevelZeroMode = SetHostProxyImageMode;
-    source.imageRect = gHostImage.rectangle;
-    SetPreviewImageSource(source);
+    SetPreviewImageSource(HostPreviewImageSource());
     window = std::make_unique<PreviewTestWindow>(GetParam().setting, true, kPreviewWidth, kPreviewHeight);
     ShowAtZoom(zoom);
   }
@@ -281,33 +276,44 @@ TEST_P(PreviewImageTest, FloatDocumentsShowTheirProfilesColours) {
   ExpectBands(scene, 100.0, "RGB 32-bit");
 }
 
-// A splash of one colour, as the resources' splash is a DIB section.
-HBITMAP MakeSplash(int width, int height, COLORREF colour) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap == nullptr) return nullptr;
-  int stride = (width * 3 + 3) & ~3;
-  for (int y = 0; y < height; ++y) {
-    auto* row = static_cast<uint8_t*>(bits) + y * stride;
-    for (int x = 0; x < width; ++x) {
-      row[x * 3] = GetBValue(colour);
-      row[x * 3 + 1] = GetGValue(colour);
-      row[x * 3 + 2] = GetRValue(colour);
-    }
-  }
-  return bitmap;
+TEST_P(PreviewImageTest, TheDraggedRectangleAndTheKeyboardFocusAreOutlined) {
+  const COLORREF frame = RGB(200, 40, 220), focus = RGB(250, 250, 0);
+  SetPreviewFrameColor(frame);
+  SetPreviewFocusColor(focus);
+  BandScene scene;
+  scene.colour = GraySteps;
+  Show(MakeBandDocument(scene, 3, 1, false, false), plugInModeRGBColor, 100.0);
+  auto columnColours = [&](int x, int top, int bottom) {
+    std::vector<COLORREF> colours;
+    for (int y = top; y < bottom; ++y) colours.push_back(Sample(POINT{x, y}));
+    return colours;
+  };
+  auto count = [](const std::vector<COLORREF>& colours, COLORREF colour) { return std::count(colours.begin(), colours.end(), colour); };
+  std::vector<COLORREF> border = columnColours(0, 10, 200);
+  EXPECT_EQ(count(border, frame), long(border.size())) << "without the focus the border is the frame colour";
+
+  gPreviewViewState.dragging = true;
+  gPreviewViewState.marqueeRect = RECT{60, 70, 140, 130};
+  gPreviewViewState.previewFocused = true;
+  ShowAtZoom(100.0);
+  std::vector<COLORREF> edge = columnColours(60, 72, 128);
+  EXPECT_EQ(count(edge, RGB(0, 0, 0)) + count(edge, RGB(255, 255, 255)), long(edge.size())) << "the outline is black and white";
+  EXPECT_GE(count(edge, RGB(255, 255, 255)), 20);
+  EXPECT_GE(count(edge, RGB(0, 0, 0)), 20) << "stippled in runs of four";
+  double inside[3];
+  DisplayValues(scene, (100 - ScreenPoint(0, 0, 100.0).x) / scene.bandWidth, false, inside);
+  EXPECT_NEAR(GetRValue(Sample(POINT{100, 100})), inside[0], Tolerance(inside[0])) << "the rectangle's inside shows the image";
+  border = columnColours(0, 10, 200);
+  EXPECT_GE(count(border, focus), 80) << "the focus stipple covers every other pixel of the border";
+  EXPECT_EQ(count(border, focus) + count(border, frame), long(border.size()));
+  gPreviewViewState.dragging = false;
+  gPreviewViewState.previewFocused = false;
+  SetPreviewFrameColor(RGB(128, 128, 128));
 }
 
 TEST_P(PreviewImageTest, StartUpDisplayStaysUntilTheAnalysisEndsThenTheImageReplacesIt) {
   const COLORREF splashColour = RGB(250, 10, 120);
-  HBITMAP splash = MakeSplash(60, 40, splashColour);
+  HBITMAP splash = MakeSplashBitmap(60, 40, splashColour, 24, true);
   ASSERT_NE(splash, nullptr);
   SetPreviewSplashBitmap(splash);
   gTestAnalysisReady = false;
@@ -321,12 +327,7 @@ TEST_P(PreviewImageTest, StartUpDisplayStaysUntilTheAnalysisEndsThenTheImageRepl
   m_Session->SetImage(document, {});
   ASSERT_TRUE(OpenProfiles());
   ASSERT_TRUE(ReadHostImage());
-  PreviewImageSource source;
-  source.render = RenderHostProxyImage;
-  source.level = GetHostProxyImageInfo;
-  source.release = ReleaseHostProxyImage;
-  source.imageRect = gHostImage.rectangle;
-  SetPreviewImageSource(source);
+  SetPreviewImageSource(HostPreviewImageSource());
   window = std::make_unique<PreviewTestWindow>(GetParam().setting, true, kPreviewWidth, kPreviewHeight);
   COLORREF centre = 0;
   // The splash is centred and drawn as authored, the rest in the background colour.

@@ -121,27 +121,9 @@ INSTANTIATE_TEST_SUITE_P(DrawingModes, ProxyDisplayTest, ::testing::Values(OPTIM
 
 namespace {
 
-// A 32-bit top-down DIB section in one colour.
-HBITMAP MakeSplash(int width, int height, COLORREF color) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  auto* pixels = static_cast<uint32_t*>(bits);
-  for (int i = 0; i < width * height; ++i) {
-    pixels[i] = 0xFF000000u | uint32_t(GetRValue(color)) << 16 | uint32_t(GetGValue(color)) << 8 | GetBValue(color);
-  }
-  return bitmap;
-}
-
 TEST_P(ProxyDisplayTest, StartUpDisplayShowsTheSplashCentredUntilTheAnalysisIsReady) {
   constexpr COLORREF kSplash = RGB(10, 20, 250);
-  HBITMAP splash = MakeSplash(40, 30, kSplash);
+  HBITMAP splash = MakeSplashBitmap(40, 30, kSplash, 32, false);
   ASSERT_NE(splash, nullptr);
   SetPreviewSplashBitmap(splash);
   gTestAnalysisReady = false;

@@ -151,3 +151,28 @@ bool PreviewTestWindow::FramesCaughtUp() const {
 }
 
 HRGN MakeRegion(int left, int top, int right, int bottom) { return CreateRectRgn(left, top, right, bottom); }
+
+HBITMAP MakeSplashBitmap(int width, int height, COLORREF colour, int bitCount, bool bottomUp) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = bottomUp ? height : -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = WORD(bitCount);
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap == nullptr) return nullptr;
+  int bytesPerPixel = bitCount / 8;
+  int stride = (width * bytesPerPixel + 3) & ~3;
+  for (int y = 0; y < height; ++y) {
+    auto* pixel = static_cast<uint8_t*>(bits) + y * stride;
+    for (int x = 0; x < width; ++x, pixel += bytesPerPixel) {
+      pixel[0] = GetBValue(colour);
+      pixel[1] = GetGValue(colour);
+      pixel[2] = GetRValue(colour);
+      if (bytesPerPixel == 4) pixel[3] = 0xFF;
+    }
+  }
+  return bitmap;
+}

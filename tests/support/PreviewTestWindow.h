@@ -67,3 +67,6 @@ class PreviewHooks {
 };
 
 HRGN MakeRegion(int left, int top, int right, int bottom);
+// A splash as the resources give one: a DIB section in one colour, 24 or 32 bits a pixel, its
+// rows bottom-up or top-down.
+HBITMAP MakeSplashBitmap(int width, int height, COLORREF colour, int bitCount, bool bottomUp);
