@@ -17,7 +17,7 @@ logs="$top/.wine/prefix/drive_c/users/${USER:-root}/AppData/Local/Vellbrook/Halv
 # moves over the image, a new part each frame.
 {
   echo "wait-idle 120"
-  echo "resize 1380 1000"
+  echo "resize 1380 960"
   echo "wait-idle 60"
   echo "screenshot-preview $(win "$scratch")\\preview.png"
   for n in 1 2 3 4; do

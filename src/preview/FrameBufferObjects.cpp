@@ -144,7 +144,7 @@ bool CreateFrameBufferObjects(FrameBufferObjects* objects, int multisampleMode, 
   return false;
 }
 
-bool AttachFBOForRenderingPreparation(FrameBufferObjects* objects, int32_t width, int32_t height) {
+bool AttachFBOForRenderingPreparation(FrameBufferObjects* objects, int32_t width, int32_t height, bool multisampled) {
   if (objects->mainFramebuffer == 0) return AbandonAttachment(objects);
   bool allocated = objects->width > 0 && objects->height > 0;
   if (!allocated || width > objects->width || height > objects->height) {
@@ -153,7 +153,8 @@ bool AttachFBOForRenderingPreparation(FrameBufferObjects* objects, int32_t width
     objects->width = storageWidth;
     objects->height = storageHeight;
   }
-  glBindFramebuffer(GL_FRAMEBUFFER, DrawingFramebuffer(*objects));
+  objects->drawingMultisampled = multisampled && objects->multisampleFramebuffer != 0;
+  glBindFramebuffer(GL_FRAMEBUFFER, objects->drawingMultisampled ? DrawingFramebuffer(*objects) : objects->mainFramebuffer);
   GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
   if (status != GL_FRAMEBUFFER_COMPLETE) {
     ReportIncomplete(__LINE__, "Frame Buffer Object was incomplete. Status = 0x%X", status);
@@ -167,7 +168,7 @@ bool ResolveFBO(FrameBufferObjects* objects) {
   if (!objects->attached) {
     return ReportTextureSetFailure(__LINE__, "ResolveFBO() - The frame buffer objects are not attached.");
   }
-  if (objects->multisampleFramebuffer != 0) {
+  if (objects->drawingMultisampled) {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, objects->multisampleFramebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, objects->mainFramebuffer);
     // The blit obeys the scissor; the whole frame must be resolved.

@@ -12,6 +12,7 @@
 #include "preview/BackgroundTask.h"
 #include "preview/DisplayProfiles.h"
 #include "preview/PreviewImageSource.h"
+#include "preview/PreviewPictureBuild.h"
 #include "preview/ProxyLayer.h"
 #include "support/ErrorReport.h"
 
@@ -82,7 +83,7 @@ bool CreateHostImageTextureSet(const ProxyFrameGeometry& geometry) {
     return false;
   }
   if (!layer.pyramidReady) {
-    layer.pyramidReady = source.render(PreviewAbortFlag());
+    layer.pyramidReady = WaitForPreviewPicture();
     if (!layer.pyramidReady) return false;
   }
   double factor = layer.view.zoom / 100.0;

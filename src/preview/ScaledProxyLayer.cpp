@@ -11,6 +11,7 @@
 #include "preview/DisplayProfiles.h"
 #include "preview/OpenGLSettings.h"
 #include "preview/PreviewImageSource.h"
+#include "preview/PreviewPictureBuild.h"
 #include "preview/PreviewTask.h"
 #include "preview/ProxyDisplay.h"
 #include "preview/ProxyFrames.h"
@@ -236,6 +237,7 @@ bool InitializeScaledProxyLayer(HWND dialog, HWND preview) {
   bool sixteenBitLevel = gOpenGLSettings.m_OpenGLDrawingMode == OPTIMIZE_FOR_QUALITY && gOpenGLDrawing.accelerated &&
                          gOpenGLDrawing.format16.internalFormat != gOpenGLDrawing.format8.internalFormat;
   if (source.setLevelZeroMode != nullptr) source.setLevelZeroMode(sixteenBitLevel ? plugInModeRGB48 : plugInModeRGBColor);
+  StartPreviewPictureBuild();
   ForgetLastRenderedSet();
   layer.initialized = true;
   return true;
@@ -243,6 +245,7 @@ bool InitializeScaledProxyLayer(HWND dialog, HWND preview) {
 
 void DestroyScaledProxyLayer() {
   ProxyLayer& layer = gProxyLayer;
+  StopPreviewPictureBuild();
   if (layer.checkerboard != 0) glDeleteTextures(1, &layer.checkerboard);
   if (layer.backBufferPBO != 0) glDeleteBuffers(1, &layer.backBufferPBO);
   for (TextureSet* set : {&layer.imageSet, &layer.effectsSet, &layer.startupSet, &layer.framebufferSet}) FreeTextureSet(set);
@@ -251,7 +254,7 @@ void DestroyScaledProxyLayer() {
   ReportPendingGLError("OpenGL Function Failed in DestroyScaledProxyLayer().");
   if (layer.openGLWindowMutex != nullptr) CloseHandle(layer.openGLWindowMutex);
   PreviewImageSource source = CurrentPreviewImageSource();
-  if (layer.pyramidReady && source.release != nullptr) source.release();
+  if (source.release != nullptr) source.release();
   layer = ProxyLayer{};
   MarkScreenBitmapStale();
   ForgetLastRenderedSet();
@@ -294,7 +297,7 @@ bool RenderScaledProxyDisplay() {
   FillFrameBackground(geometry);
   bool intoFrameBuffers = false;
   if (layer.useFrameBuffers && !IsEmpty(geometry.drawing)) {
-    intoFrameBuffers = AttachFBOForRenderingPreparation(&layer.frameBuffers, client.right, client.bottom);
+    intoFrameBuffers = AttachFBOForRenderingPreparation(&layer.frameBuffers, client.right, client.bottom, false);
     if (intoFrameBuffers) {
       glClearColor(0, 0, 0, 0);
       glClear(GL_COLOR_BUFFER_BIT);

@@ -302,11 +302,16 @@ bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::stri
   } else {
     GetWindowRect(session->dialog, &rectangle);
   }
-  FilePixels pixels;
+  // The X screen may still show the window's previous paint; a capture counts once the next one
+  // shows the same picture.
+  FilePixels pixels, previous;
   ULONGLONG deadline = GetTickCount64() + kScreenshotShowLimitMs;
+  bool settled = false;
   do {
+    previous = std::move(pixels);
     if (!CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report)) return false;
-  } while (IsUniform(pixels) && GetTickCount64() < deadline);
+    settled = !IsUniform(pixels) && pixels.samples == previous.samples;
+  } while (!settled && GetTickCount64() < deadline);
   if (IsUniform(pixels)) return *report = "the screen shows nothing of the dialog (a uniform rectangle)", false;
   if (!WritePngFile(command.file, pixels, {}, 1, report)) return false;
   *report = "ok " + std::to_string(pixels.width) + "x" + std::to_string(pixels.height);
