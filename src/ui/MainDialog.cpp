@@ -15,8 +15,13 @@
 #include "ui/ColorScheme.h"
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
+#include "ui/EffectSelector.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/NonClientSize.h"
+#include "ui/PanelCheckBoxes.h"
+#include "ui/SettingsSelectorControl.h"
+#include "ui/SliderTable.h"
+#include "ui/Sliders.h"
 #include "ui/UISettings.h"
 
 namespace {
@@ -89,8 +94,18 @@ void OnRedrawPreviewFrame(MainDialogState& state) {
   }
 }
 
+// Every track bar and value box takes the new scheme: icons, range, colours.
+void ForwardToSliderControls(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  for (const SliderRow& row : kSliderRows) {
+    for (int id : {int(row.trackBar), int(row.valueBox)}) {
+      if (HWND control = GetDlgItem(dialog, id)) SendMessageW(control, message, wParam, lParam);
+    }
+  }
+}
+
 void OnColorSchemeChanged(MainDialogState& state, uint32_t scheme) {
   ApplyColorScheme(scheme);
+  ForwardToSliderControls(state.dialog, WM_APP_COLOR_SCHEME_CHANGED, scheme, 1);
   SetPreviewBackgroundColor(GetSchemeColor(SCHEMECOLOR_BACKGROUND));
   if (HWND preview = GetDlgItem(state.dialog, IDC_PREVIEW)) {
     SendMessageW(preview, WM_APP_COLOR_SCHEME_CHANGED, scheme, 1);
@@ -116,11 +131,15 @@ void OnPaint(MainDialogState& state) {
 // The private messages of the dialog; false for any other message.
 bool OnAppMessage(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_APP_PARAMETERS_CHANGED: QueuePreviewFromDialog(); return true;
+    case WM_APP_PARAMETERS_CHANGED:
+      RecheckSettingsSelector(state.dialog);
+      QueuePreviewFromDialog();
+      return true;
     case WM_APP_REFRESH_CONTROLS:
-      if (const ParameterBlock* block = CurrentParameterBlock()) {
-        CheckDlgButton(state.dialog, IDC_EFFECTS_ONLY, block->effectsOnly != 0 ? BST_CHECKED : BST_UNCHECKED);
-      }
+      RefreshSliders(state.dialog);
+      RefreshEffectSelector(state.dialog);
+      RefreshCheckBoxes(state.dialog);
+      RecheckSettingsSelector(state.dialog);
       return true;
     case WM_APP_INIT_PROGRESS: OnInitProgress(state, int(wParam), int(lParam)); return true;
     case WM_APP_INIT_COMPLETE: OnInitComplete(state); return true;
@@ -136,6 +155,7 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
   HWND dialog = state.dialog;
   switch (message) {
     case WM_COMMAND: return OnCommand(state, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_HSCROLL: return OnSliderScroll(dialog, reinterpret_cast<HWND>(lParam)) ? SetDialogResult(dialog, message, 0) : FALSE;
     case WM_PAINT: OnPaint(state); return TRUE;
     case WM_PRINTCLIENT: {
       RECT client;

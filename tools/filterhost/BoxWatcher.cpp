@@ -41,6 +41,8 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
     if (gMainDialog == MAIN_DIALOG_CONFIRM) ConfirmMainDialog(window);
     return TRUE;
   }
+  // The system's file dialogs are answered by a user (or a drive's `file`), never dismissed.
+  if (GetDlgItem(window, 0x47C) != nullptr || GetDlgItem(window, 0x480) != nullptr) return TRUE;
   HWND text = GetDlgItem(window, 0xFFFF);
   if (text == nullptr) return TRUE;
   char title[256] = {};
