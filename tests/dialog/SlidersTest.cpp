@@ -48,6 +48,17 @@ std::vector<DWORD> IconPixels(HICON icon) {
   return pixels;
 }
 
+// Reads the state of "Delete Settings" in the open settings menu from inside the menu's own loop,
+// then closes the menu.
+UINT gDeleteItemState = 0xFFFFFFFF;
+void CALLBACK ReadMenuAndClose(HWND window, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(window, timer);
+  HWND popup = FindWindowW(L"#32768", nullptr);
+  HMENU menu = popup != nullptr ? reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)) : nullptr;
+  if (menu != nullptr) gDeleteItemState = GetMenuState(menu, ID_SETTINGS_DELETE, MF_BYCOMMAND);
+  EndMenu();
+}
+
 class Sliders : public MainDialogFixture {
  protected:
   void SetUp() override {
@@ -114,6 +125,14 @@ class Sliders : public MainDialogFixture {
     SendDlgItemMessageW(m_Dialog, list, CB_SETCURSEL, WPARAM(item), 0);
     SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(list, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(m_Dialog, list)));
     Pump();
+  }
+  bool DeleteSettingsGreyed() {
+    gDeleteItemState = 0xFFFFFFFF;
+    SetTimer(m_Dialog, 1, 50, ReadMenuAndClose);
+    SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(IDC_SETTINGS_MENU, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(m_Dialog, IDC_SETTINGS_MENU)));
+    EXPECT_NE(gDeleteItemState, 0xFFFFFFFFu) << "the settings menu did not open";
+    return gDeleteItemState != 0xFFFFFFFF && (gDeleteItemState & MF_GRAYED) != 0;
   }
   int ShownSettingsItem() const { return int(SendDlgItemMessageW(m_Dialog, IDC_SETTINGS_SELECTOR, CB_GETCURSEL, 0, 0)); }
 };
@@ -284,11 +303,14 @@ TEST_F(Sliders, AChangeBlanksTheSettingsSelectorAndUndoingItSelectsTheEntryAgain
   m_Block.quantity = 80;  // the dialog opens with other values than the factory's
   Open();
   EXPECT_EQ(ShownSettingsItem(), 1) << "Initial Settings at start";
+  EXPECT_TRUE(DeleteSettingsGreyed()) << "with Initial Settings";
   ChooseFromList(IDC_SETTINGS_SELECTOR, 0);
+  EXPECT_TRUE(DeleteSettingsGreyed()) << "with Default Settings";
   EXPECT_EQ(m_Block.quantity, 50) << "Default Settings loaded";
   EXPECT_EQ(BoxText(kQuantity), L"50") << "and every control refreshed";
   Key(kQuantity, VK_UP);
   EXPECT_EQ(ShownSettingsItem(), -1);
+  EXPECT_TRUE(DeleteSettingsGreyed()) << "with no entry shown";
   Key(kQuantity, VK_DOWN);
   EXPECT_EQ(ShownSettingsItem(), 0);
   ChooseFromList(IDC_SETTINGS_SELECTOR, 1);

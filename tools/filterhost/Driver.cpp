@@ -504,6 +504,16 @@ bool RunMenu(const DriveCommand& command, DriveSession* session, std::string* re
   return *report = "ok", true;
 }
 
+// The window itself when it is an edit, else the first edit among its descendants.
+HWND EditIn(HWND window) {
+  wchar_t className[32] = {};
+  GetClassNameW(window, className, int(std::size(className)));
+  if (_wcsicmp(className, L"Edit") == 0) return window;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+    if (HWND edit = EditIn(child)) return edit;
+  return nullptr;
+}
+
 bool IsFileDialog(HWND window) { return GetDlgItem(window, 0x47C) != nullptr || GetDlgItem(window, 0x480) != nullptr; }
 
 // The system's open or save dialog answered as a user does: the path in its file name box, then
@@ -511,8 +521,10 @@ bool IsFileDialog(HWND window) { return GetDlgItem(window, 0x47C) != nullptr || 
 bool RunFile(const DriveCommand& command, DriveSession* session, std::string* report) {
   HWND fileDialog = WaitForWindow(*session, L"#32770", IsFileDialog, session->hands.timeoutMs);
   if (fileDialog == nullptr) return *report = "no file dialog opened", false;
-  HWND name = GetDlgItem(fileDialog, 0x47C);  // the file name combo box of the Explorer-style dialog
-  name = name != nullptr ? FindWindowExW(name, nullptr, L"Edit", nullptr) : GetDlgItem(fileDialog, 0x480);
+  // The file name box (cmb13, a ComboBoxEx in the Explorer-style dialog, or edt1) and the edit in it.
+  HWND name = GetDlgItem(fileDialog, 0x47C);
+  if (name == nullptr) name = GetDlgItem(fileDialog, 0x480);
+  name = name != nullptr ? EditIn(name) : nullptr;
   if (name == nullptr) return *report = "the file dialog has no file name box", false;
   ULONGLONG deadline = GetTickCount64() + kMessageLimitMs;
   while (GetForegroundWindow() != fileDialog && GetTickCount64() < deadline) {
@@ -581,11 +593,24 @@ bool IsGone(HWND dialog, const void*) { return !IsWindow(dialog) || !IsWindowVis
 
 }  // namespace
 
+// Dialogs the plug-in's dialog opened (file dialogs, message boxes) are cancelled first, and an
+// open menu is ended, for the plug-in's dialog takes no click while they are up.
+BOOL CALLBACK CancelOwnedDialog(HWND window, LPARAM owner) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner))
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return TRUE;
+}
+
 // Cancel is posted as the button's click; a second click leaves an editor set that the first one
 // only returned from, so clicks are repeated until the dialog is gone.
 void CancelDialog(DriveSession* session) {
   ReleaseHeldKeys(&session->hands);
+  PostMessageW(session->dialog, WM_CANCELMODE, 0, 0);
+  EnumWindows(CancelOwnedDialog, reinterpret_cast<LPARAM>(session->dialog));
   for (int attempt = 0; attempt < 5 && !IsGone(session->dialog, nullptr); ++attempt) {
+    if (attempt > 0) EnumWindows(CancelOwnedDialog, reinterpret_cast<LPARAM>(session->dialog));
     PostMessageW(session->dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(session->dialog, IDCANCEL)));
     WaitFor(*session, 3000, IsGone, session->dialog, nullptr);
