@@ -132,7 +132,7 @@ void OnPaint(MainDialogState& state) {
 bool OnAppMessage(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_APP_PARAMETERS_CHANGED:
-      RecheckSettingsSelector(state.dialog);
+      if (wParam != kChangedBySettingsSelector) RecheckSettingsSelector(state.dialog);
       QueuePreviewFromDialog();
       return true;
     case WM_APP_REFRESH_CONTROLS:

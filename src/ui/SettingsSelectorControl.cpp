@@ -10,7 +10,6 @@
 #include "ui/AcceleratorKeys.h"
 #include "ui/ControlSets.h"
 #include "ui/DialogResources.h"
-#include "ui/MainDialogState.h"
 #include "ui/ParameterSetFiles.h"
 #include "ui/ToolTips.h"
 
@@ -45,7 +44,7 @@ void AfterSettingsChanged(HWND dialog) {
   SendMessageW(List(dialog), CB_SETCURSEL, WPARAM(gSelector.selected), 0);
   SendControlSetEvent(CTLSETEVNT_SETTINGS_LOADED, gSelector.selected);
   SendMessageW(dialog, WM_APP_REFRESH_CONTROLS, 0, 0);
-  QueuePreviewFromDialog();
+  SendMessageW(dialog, WM_APP_PARAMETERS_CHANGED, kChangedBySettingsSelector, 0);
 }
 
 bool DeleteAllowed(HWND dialog) {
@@ -85,7 +84,7 @@ bool SelectSettingsEntry(HWND dialog, int index) {
   SendMessageW(List(dialog), CB_SETCURSEL, WPARAM(index), 0);
   SendControlSetEvent(CTLSETEVNT_SETTINGS_LOADED, index);
   SendMessageW(dialog, WM_APP_REFRESH_CONTROLS, 0, 0);
-  QueuePreviewFromDialog();
+  SendMessageW(dialog, WM_APP_PARAMETERS_CHANGED, kChangedBySettingsSelector, 0);
   return true;
 }
 

@@ -11,6 +11,10 @@ bool InitializeSettingsControl(HWND dialog);
 void ReleaseSettingsControl();
 void ShowSettingsControlForSet(HWND dialog, int set);
 
+// The wParam of WM_APP_PARAMETERS_CHANGED when the selector itself loaded the parameters: the
+// dialog queues a preview but keeps the selector's item without the re-check.
+constexpr WPARAM kChangedBySettingsSelector = 1;
+
 // After a change from elsewhere: the chosen item stays shown while its set equals the current
 // parameters, and the list shows none otherwise; the item shows again once they match.
 void RecheckSettingsSelector(HWND dialog);
