@@ -20,6 +20,7 @@
 #include "ui/NonClientSize.h"
 #include "ui/PanelCheckBoxes.h"
 #include "ui/SettingsSelectorControl.h"
+#include "ui/SliderDrawing.h"
 #include "ui/SliderTable.h"
 #include "ui/Sliders.h"
 #include "ui/UISettings.h"
@@ -156,6 +157,11 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_COMMAND: return OnCommand(state, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
     case WM_HSCROLL: return OnSliderScroll(dialog, reinterpret_cast<HWND>(lParam)) ? SetDialogResult(dialog, message, 0) : FALSE;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->code != NM_CUSTOMDRAW || FindSliderRowByTrackBar(int(header->idFrom)) < 0) return FALSE;
+      return SetDialogResult(dialog, message, DrawSliderTrackBar(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam)));
+    }
     case WM_PAINT: OnPaint(state); return TRUE;
     case WM_PRINTCLIENT: {
       RECT client;

@@ -59,6 +59,23 @@ void CALLBACK ReadMenuAndClose(HWND window, UINT, UINT_PTR timer, DWORD) {
   EndMenu();
 }
 
+// A pixel of what a control paints into a bitmap of its own.
+COLORREF PrintedPixel(HWND control, POINT at) {
+  RECT client{};
+  GetClientRect(control, &client);
+  HDC screen = GetDC(control);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+  COLORREF pixel = GetPixel(memory, at.x, at.y);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(control, screen);
+  return pixel;
+}
+
 class Sliders : public MainDialogFixture {
  protected:
   void SetUp() override {
@@ -380,6 +397,14 @@ TEST_F(Sliders, EachSetShowsItsRowsEveryControlCarriesItsTipAndIconsFollowTheSch
     }
     EXPECT_EQ(int(SendMessageW(Track(kAngle), TBM_GETRANGEMAX, 0, 0)), 1800);
     EXPECT_EQ(TrackPosition(kAngle), 0);
+    // The track bar paints its thumb and channel in the scheme's colours.
+    RECT thumb{}, channel{};
+    SendMessageW(Track(kAngle), TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    SendMessageW(Track(kAngle), TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    EXPECT_EQ(PrintedPixel(Track(kAngle), POINT{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2}),
+              GetSchemeColor(SCHEMECOLOR_3D_HIGHLIGHT)) << "scheme " << scheme;
+    EXPECT_EQ(PrintedPixel(Track(kAngle), POINT{channel.left + 2, (channel.top + channel.bottom) / 2}),
+              GetSchemeColor(SCHEMECOLOR_VALUE_BACKGROUND)) << "scheme " << scheme;
   }
   ApplyColorScheme(saved);
 }
