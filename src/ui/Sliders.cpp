@@ -47,7 +47,6 @@ struct SliderRowState {
 
 SliderRowState gRows[kSliderRowCount] = {};
 HFONT gValueBoxFont = nullptr;
-HWND gSliderDialog = nullptr;
 
 int16_t* BoundField(const SliderRow& row) {
   if (row.binding == BIND_EDITOR) {
@@ -398,12 +397,11 @@ void InitializeRow(HWND dialog, int row) {
 // --- the families' entry points -----------------------------------------------------------------
 
 bool InitializeSliders(HWND dialog) {
-  gSliderDialog = dialog;
   for (int row = 0; row < kSliderRowCount; ++row) InitializeRow(dialog, row);
   return gValueBoxFont != nullptr;
 }
 
-void ReleaseSliders(HWND dialog) {
+void ReleaseSliders(HWND) {
   for (int row = 0; row < kSliderRowCount; ++row) {
     SliderRowState& state = gRows[row];
     if (state.track != nullptr) RemoveWindowSubclass(state.track, TrackBarProc, kTrackBarSubclassId);
@@ -417,7 +415,6 @@ void ReleaseSliders(HWND dialog) {
   }
   if (gValueBoxFont != nullptr) DeleteObject(gValueBoxFont);
   gValueBoxFont = nullptr;
-  if (gSliderDialog == dialog) gSliderDialog = nullptr;
 }
 
 void SetSliderValue(HWND, int row, int32_t value) {

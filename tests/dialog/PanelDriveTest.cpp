@@ -6,6 +6,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cstdlib>
+
 #include "FilePixels.h"
 #include "TestSupport.h"
 #include "params/ParameterBlock.h"
@@ -71,6 +73,12 @@ TEST_F(PanelDrive, TypedSteppedAndMovedValuesReachTheActionAndOkPaintsThem) {
       "press OK\n",
       L"--record \"" + Path(L"action.txt") + L"\" --out \"" + Path(L"driven.png") + L"\"");
   ASSERT_EQ(driven.exitCode, 0) << driven.output;
+  // The changes queued previews: the last wait showed a later frame than the first.
+  const std::string kFrame = "drive: wait-idle: ok frame ";
+  size_t first = driven.output.find(kFrame), last = driven.output.rfind(kFrame);
+  ASSERT_NE(first, std::string::npos) << driven.output;
+  EXPECT_GT(atol(driven.output.c_str() + last + kFrame.size()), atol(driven.output.c_str() + first + kFrame.size()))
+      << driven.output;
   EXPECT_EQ(RecordedLine("Lngt"), "Lngt UntF #Prc 80");
   EXPECT_EQ(RecordedLine("qntY"), "qntY UntF #Prc 100");
   EXPECT_EQ(RecordedLine("stEf"), "stEf enum efTy efT6");
