@@ -381,9 +381,10 @@ TEST_F(Sliders, EachSetShowsItsRowsEveryControlCarriesItsTipAndIconsFollowTheSch
   EXPECT_EQ(tipOf(IDC_SETTINGS_MENU), L"Menu (M) - Save, load, or delete the current parameter set");
 
   uint32_t saved = GetCurrentColorScheme();
-  for (uint32_t scheme : {uint32_t(COLORSCHEME_LIGHT), uint32_t(COLORSCHEME_VERY_DARK)}) {
-    SendMessageW(m_Dialog, WM_APP_COLOR_SCHEME_CHANGED, scheme, 1);
+  for (uint32_t requested = COLORSCHEME_SYSTEM_LIGHT; requested < COLORSCHEME_COUNT; ++requested) {
+    SendMessageW(m_Dialog, WM_APP_COLOR_SCHEME_CHANGED, requested, 1);
     Pump();
+    uint32_t scheme = GetCurrentColorScheme();  // a System request becomes light or dark by Windows' colours
     for (int row = 0; row < kSliderRowCount; ++row) {
       const SliderRow& table = kSliderRows[row];
       for (auto [control, image] : {std::pair{table.leftIcon, table.leftImages[scheme]}, std::pair{table.rightIcon, table.rightImages[scheme]}}) {
