@@ -30,7 +30,7 @@
 #define IDA_MAIN_ACCELERATORS 190
 #define IDA_EDITOR_ACCELERATORS 314
 #define IDM_ZOOM_MENU 139
-#define IDM_SETTINGS_MENU 251
+#define IDM_SETTINGS_MENU 234
 #define IDR_MANIFEST_V6 2  // comctl32 version 6, selected by the activation context of DoUI
 
 // Tool cursors (the project's own images).
@@ -124,9 +124,12 @@
 #define IDC_ROW_RIGHT_ICON 1340
 #define SLIDER_ROW_COUNT 18
 
-// Row icons: left icon of row n is IDI_ROW_LEFT + n, right icon IDI_ROW_RIGHT + n.
+// Row icons: left icon of row n is IDI_ROW_LEFT + n, right icon IDI_ROW_RIGHT + n, drawn for the
+// dark colour schemes; the _LIGHT ones are drawn for the light schemes.
 #define IDI_ROW_LEFT 500
 #define IDI_ROW_RIGHT 520
+#define IDI_ROW_LEFT_LIGHT 540
+#define IDI_ROW_RIGHT_LIGHT 560
 
 // Menu and accelerator commands.
 #define ID_FOCUS_ANGLE 40048
@@ -168,8 +171,8 @@
 #define ID_FOCUS_MOVE_VERTICAL 40119
 #define ID_ZOOM_100 40128
 // Settings menu (the selector's stored sets) and zoom menu entries.
-#define ID_SETTINGS_SAVE 40096
-#define ID_SETTINGS_LOAD 40097
+#define ID_SETTINGS_LOAD 40096
+#define ID_SETTINGS_SAVE 40097
 #define ID_SETTINGS_DELETE 40098
 // Zoom menu: 40001 is 6400 % and 40017 is 6.25 %, in the menu's order from the bottom up.
 #define ID_ZOOM_6400 40001

@@ -481,6 +481,14 @@ def main():
     for row, (left, right) in enumerate(ROW_ICONS):
         write_icon(os.path.join(out, 'row%02d_left.ico' % row), icon(left, (16,)))
         write_icon(os.path.join(out, 'row%02d_right.ico' % row), icon(right, (16,)))
+    # The light colour schemes get the same row icons drawn in dark ink.
+    global INK
+    saved = INK
+    INK = DARK
+    for row, (left, right) in enumerate(ROW_ICONS):
+        write_icon(os.path.join(out, 'row%02d_left_light.ico' % row), icon(left, (16,)))
+        write_icon(os.path.join(out, 'row%02d_right_light.ico' % row), icon(right, (16,)))
+    INK = saved
     for name, (canvases, hotspot) in CURSORS.items():
         write_icon(os.path.join(out, name), canvases, hotspot)
     write_bitmap(os.path.join(out, 'logo.bmp'), logo(), 24)

@@ -17,6 +17,9 @@ enum ControlSetEvent : int {
   CTLSETEVNT_ENTER = 0,
   CTLSETEVNT_END_OK = 1,
   CTLSETEVNT_END_CANCEL = 2,
+  CTLSETEVNT_SLIDERS_CHANGED = 3,   // a slider of the set changed (argument: its row)
+  CTLSETEVNT_SETTINGS_LOADED = 5,   // the settings selector loaded a stored set
+  CTLSETEVNT_EFFECT_CHANGED = 6,    // the effect selector chose another style
   CTLSETEVNT_LEAVE = 7,
   CTLSETEVNT_KEYSTATE = 8,
   CTLSETEVNT_COUNT = 9

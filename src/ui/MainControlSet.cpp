@@ -8,6 +8,7 @@
 #include "ui/AcceleratorKeys.h"
 #include "ui/ControlSets.h"
 #include "ui/MainDialogHandlers.h"
+#include "ui/SettingsSelectorControl.h"
 #include "ui/ToolTipTable.h"
 #include "ui/ToolTips.h"
 
@@ -26,8 +27,10 @@ void EnterMainSet(MainDialogState& state) {
   SendMessageW(state.dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(state.dialog, IDOK)), TRUE);
 }
 
-// The controls go back to the values the dialog opened with; the dialog stays open.
+// The controls go back to the values the dialog opened with ("Initial Settings"); the dialog
+// stays open.
 void ResetDialog(MainDialogState& state) {
+  if (SelectSettingsEntry(state.dialog, kInitialSettingsEntry)) return;
   ParameterBlock* block = CurrentParameterBlock();
   if (block != nullptr && state.openingBlockValid) *block = state.openingBlock;
   PostMessageW(state.dialog, WM_APP_REFRESH_CONTROLS, 0, 0);

@@ -15,9 +15,15 @@
 #include "ui/ColorScheme.h"
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
+#include "ui/EffectSelector.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/NonClientSize.h"
+#include "ui/PanelCheckBoxes.h"
 #include "ui/PreviewZoom.h"
+#include "ui/SettingsSelectorControl.h"
+#include "ui/SliderDrawing.h"
+#include "ui/SliderTable.h"
+#include "ui/Sliders.h"
 #include "ui/UISettings.h"
 
 namespace {
@@ -93,8 +99,18 @@ void OnRedrawPreviewFrame(MainDialogState& state) {
   }
 }
 
+// Every track bar and value box takes the new scheme: icons, range, colours.
+void ForwardToSliderControls(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  for (const SliderRow& row : kSliderRows) {
+    for (int id : {int(row.trackBar), int(row.valueBox)}) {
+      if (HWND control = GetDlgItem(dialog, id)) SendMessageW(control, message, wParam, lParam);
+    }
+  }
+}
+
 void OnColorSchemeChanged(MainDialogState& state, uint32_t scheme) {
   ApplyColorScheme(scheme);
+  ForwardToSliderControls(state.dialog, WM_APP_COLOR_SCHEME_CHANGED, scheme, 1);
   SetPreviewBackgroundColor(GetSchemeColor(SCHEMECOLOR_BACKGROUND));
   if (HWND preview = GetDlgItem(state.dialog, IDC_PREVIEW)) {
     SendMessageW(preview, WM_APP_COLOR_SCHEME_CHANGED, scheme, 1);
@@ -120,11 +136,15 @@ void OnPaint(MainDialogState& state) {
 // The private messages of the dialog; false for any other message.
 bool OnAppMessage(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_APP_PARAMETERS_CHANGED: QueuePreviewFromDialog(); return true;
+    case WM_APP_PARAMETERS_CHANGED:
+      if (wParam != kChangedBySettingsSelector) RecheckSettingsSelector(state.dialog);
+      QueuePreviewFromDialog();
+      return true;
     case WM_APP_REFRESH_CONTROLS:
-      if (const ParameterBlock* block = CurrentParameterBlock()) {
-        CheckDlgButton(state.dialog, IDC_EFFECTS_ONLY, block->effectsOnly != 0 ? BST_CHECKED : BST_UNCHECKED);
-      }
+      RefreshSliders(state.dialog);
+      RefreshEffectSelector(state.dialog);
+      RefreshCheckBoxes(state.dialog);
+      RecheckSettingsSelector(state.dialog);
       return true;
     case WM_APP_INIT_PROGRESS: OnInitProgress(state, int(wParam), int(lParam)); return true;
     case WM_APP_INIT_COMPLETE: OnInitComplete(state); return true;
@@ -140,6 +160,18 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
   HWND dialog = state.dialog;
   switch (message) {
     case WM_COMMAND: return OnCommand(state, LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_HSCROLL:
+      if (OnSliderScroll(dialog, reinterpret_cast<HWND>(lParam))) return SetDialogResult(dialog, message, 0);
+      if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_HSCROLL)) OnPreviewScroll(dialog, SB_HORZ, LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_VSCROLL:
+      if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_VSCROLL)) OnPreviewScroll(dialog, SB_VERT, LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->code != NM_CUSTOMDRAW || FindSliderRowByTrackBar(int(header->idFrom)) < 0) return FALSE;
+      return SetDialogResult(dialog, message, DrawSliderTrackBar(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam)));
+    }
     case WM_PAINT: OnPaint(state); return TRUE;
     case WM_PRINTCLIENT: {
       RECT client;
@@ -162,9 +194,6 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
       if (!KeepRightPanelWhileSizing(dialog, wParam, lParam, &result)) return FALSE;
       return SetDialogResult(dialog, message, result);
     }
-    case WM_HSCROLL: case WM_VSCROLL:
-      if (lParam != 0) OnPreviewScroll(dialog, message == WM_HSCROLL ? SB_HORZ : SB_VERT, LOWORD(wParam), HIWORD(wParam));
-      return TRUE;
     case WM_ENTERSIZEMOVE: SetSizeMoveInProgress(true); return TRUE;
     case WM_EXITSIZEMOVE:
       SetSizeMoveInProgress(false);

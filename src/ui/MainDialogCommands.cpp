@@ -9,8 +9,12 @@
 #include "ui/AboutBox.h"
 #include "ui/AcceleratorCommands.h"
 #include "ui/ControlSets.h"
+#include "ui/EffectSelector.h"
 #include "ui/MainDialogHandlers.h"
+#include "ui/PanelCheckBoxes.h"
 #include "ui/PreviewZoom.h"
+#include "ui/SettingsSelectorControl.h"
+#include "ui/Sliders.h"
 
 namespace {
 
@@ -74,13 +78,6 @@ void OnPreviewSwitch(MainDialogState& state) {
   QueuePreviewFromDialog();
 }
 
-void OnEffectsOnlySwitch(MainDialogState& state) {
-  if (ParameterBlock* block = CurrentParameterBlock()) {
-    block->effectsOnly = IsDlgButtonChecked(state.dialog, IDC_EFFECTS_ONLY) == BST_CHECKED ? 1 : 0;
-  }
-  PostMessageW(state.dialog, WM_APP_PARAMETERS_CHANGED, 0, 0);
-}
-
 void ToggleCheck(MainDialogState& state, int id) {
   HWND box = GetDlgItem(state.dialog, id);
   CheckDlgButton(state.dialog, id, IsDlgButtonChecked(state.dialog, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
@@ -111,7 +108,6 @@ bool OnButtonCommand(MainDialogState& state, int id, int code) {
       }
       return true;
     case IDC_PREVIEW_CHECK: if (code == BN_CLICKED) OnPreviewSwitch(state); return true;
-    case IDC_EFFECTS_ONLY: if (code == BN_CLICKED) OnEffectsOnlySwitch(state); return true;
     case IDC_LOGO: case IDC_HELP_SUPPORT:
       if (code == BN_CLICKED) {
         ShowAboutBox();
@@ -120,7 +116,7 @@ bool OnButtonCommand(MainDialogState& state, int id, int code) {
       return true;
     case IDC_CONFIGURE: if (code == BN_CLICKED) LogNotYetAvailable("options dialog"); return true;
     case IDC_HELP_ICON: if (code == STN_CLICKED) LogNotYetAvailable("help for the dialog"); return true;
-    case IDC_SETTINGS_MENU: if (code == STN_CLICKED) LogNotYetAvailable("settings menu"); return true;
+    case IDC_SETTINGS_MENU: if (code == STN_CLICKED) OpenSettingsMenu(state.dialog); return true;
     case IDC_ZOOM_MENU: if (code == STN_CLICKED) LogNotYetAvailable("zoom menu"); return true;
   }
   return false;
@@ -134,11 +130,7 @@ bool OnMenuCommand(MainDialogState& state, int id) {
     OnZoomCommand(state.dialog, id);
     return true;
   }
-  if (id >= ID_SETTINGS_SAVE && id <= ID_SETTINGS_DELETE) {
-    LogNotYetAvailable("settings menu");
-    return true;
-  }
-  return false;
+  return RunSettingsMenuCommand(state.dialog, id);
 }
 
 }  // namespace
@@ -182,5 +174,9 @@ bool OnCommand(MainDialogState& state, int id, int code, HWND control) {
     if (code == STN_CLICKED || code == STN_DBLCLK) OnToolCommand(state, tool, code == STN_DBLCLK);
     return true;
   }
-  return false;  // value boxes and selectors belong to the slider and selector logic
+  switch (id) {
+    case IDC_EFFECT_SELECTOR: return OnEffectSelectorCommand(state.dialog, code);
+    case IDC_SETTINGS_SELECTOR: return OnSettingsSelectorCommand(state.dialog, code);
+  }
+  return OnCheckBoxCommand(state.dialog, id, code) || OnValueBoxCommand(state.dialog, id, code);
 }

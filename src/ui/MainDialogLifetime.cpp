@@ -14,10 +14,14 @@
 #include "ui/AcceleratorKeys.h"
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
+#include "ui/EffectSelector.h"
 #include "ui/GroupBoxes.h"
 #include "ui/KeyboardMonitor.h"
 #include "ui/MainDialogHandlers.h"
+#include "ui/PanelCheckBoxes.h"
 #include "ui/PreviewZoom.h"
+#include "ui/SettingsSelectorControl.h"
+#include "ui/Sliders.h"
 #include "ui/ToolTipTable.h"
 #include "ui/ToolTips.h"
 #include "ui/UISettings.h"
@@ -118,9 +122,10 @@ void SetUpControls(MainDialogState& state) {
   state.previewEnabled = true;
   gPreviewViewState.previewEnabled = true;
   AddMainToolTips(dialog);
-  if (const ParameterBlock* block = CurrentParameterBlock()) {
-    CheckDlgButton(dialog, IDC_EFFECTS_ONLY, block->effectsOnly != 0 ? BST_CHECKED : BST_UNCHECKED);
-  }
+  InitializeSettingsControl(dialog);
+  InitializeEffectSelector(dialog);
+  InitializeCheckBoxes(dialog);
+  InitializeSliders(dialog);
   SetUpGroupBoxes(dialog);
   LoadDialogAccelerators();
 }
@@ -157,6 +162,8 @@ void OnDestroy(MainDialogState& state) {
   RequestBackgroundTaskTermination();
   RemoveKeyboardMonitor();
   ReleaseGroupBoxes(dialog);
+  ReleaseSliders(dialog);
+  ReleaseSettingsControl();
   ClearControlSets();
   // A control the dialog owns is already gone: owned windows are destroyed before their owner.
   if (gToolTipControlOwnedByDialog) {

@@ -144,10 +144,17 @@ TEST_F(DriveInput, SetTypesIntoTheValueBoxAndChecksIt) {
 }
 
 TEST_F(DriveInput, SetPicksTheEffectAndChecksTheBoxOnlyWhenItDiffers) {
+  // The list's order is not the codes' order: the item is found by the style's name.
   RunOk("set stEf efT3");
-  EXPECT_EQ(SendMessageW(m_Dialog.Control(kEffectSelectorId), CB_GETCURSEL, 0, 0), 3);
+  EXPECT_EQ(SendMessageW(m_Dialog.Control(kEffectSelectorId), CB_GETCURSEL, 0, 0), 2) << "Hyper Star";
   RunOk("set stEf efT6");
+  EXPECT_EQ(SendMessageW(m_Dialog.Control(kEffectSelectorId), CB_GETCURSEL, 0, 0), 1) << "Star Burst";
+  RunOk("select-style Religious Cross");
   EXPECT_EQ(SendMessageW(m_Dialog.Control(kEffectSelectorId), CB_GETCURSEL, 0, 0), 6);
+  std::string report;
+  m_Session.textLimitMs = 300;
+  EXPECT_FALSE(Run("select-style Star Bust", &report));
+  EXPECT_EQ(report, "the effect list has no item 'Star Bust' (it has 7 items)");
   RunOk("set opsO 1");
   EXPECT_EQ(SendMessageW(m_Dialog.Control(kEffectsOnlyCheckId), BM_GETCHECK, 0, 0), BST_CHECKED);
   RunOk("set opsO 1");

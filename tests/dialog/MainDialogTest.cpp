@@ -153,7 +153,8 @@ TEST_F(MainDialog, TooltipsCarryTheTextsOfTheTableAndGoWithTheDialog) {
     }
     return count;
   };
-  EXPECT_EQ(toolsOfDialog(), 14);
+  // The table's 14, five a slider row, the two selectors, the settings menu and Effects Only.
+  EXPECT_EQ(toolsOfDialog(), 14 + 5 * 18 + 4);
   HWND closed = m_Dialog;
   DestroyWindow(m_Dialog);
   m_Dialog = closed;  // to count tools still naming it

@@ -114,7 +114,8 @@ void StandInDialog::CreateControls(HWND window) {
   SetWindowSubclass(length, LeaveTabToTheDialog, 0, 0);
   Child(window, L"EDIT", L"0", WS_TABSTOP | WS_BORDER, 1009, 510, 20, 80, 22);
   HWND effects = Child(window, L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 1182, 420, 60, 170, 200);
-  for (const wchar_t* name : {L"Standard", L"Hollywood", L"Religious Cross", L"Hyper", L"North", L"Vector", L"Star Burst"})
+  for (const wchar_t* name : {L"Standard Star", L"Star Burst", L"Hyper Star", L"Hollywood Star", L"North Star", L"Vector Star",
+                              L"Religious Cross"})
     SendMessageW(effects, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
   SendMessageW(effects, CB_SETCURSEL, 0, 0);
   Child(window, L"BUTTON", L"Effects &Only", WS_TABSTOP | BS_AUTOCHECKBOX, 1122, 420, 100, 170, 22);

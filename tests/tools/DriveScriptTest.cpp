@@ -220,3 +220,49 @@ TEST(DriveScript, ZoomAndScrollTakeTheViewTheUserAsksFor) {
   EXPECT_NE(RefusalOf("scroll -1 0").find("no negative"), std::string::npos);
   EXPECT_NE(RefusalOf("scroll 5").find("scroll takes 2 arguments"), std::string::npos);
 }
+
+TEST(DriveScript, ReadsThePanelsCommandsWithTheirNamesWhole) {
+  std::string script =
+      "set-track Angl -12.5\n"
+      "select-style Star Burst\n"
+      "settings Default Settings\n"
+      "menu Save Settings...\n"
+      "file C:\\some folder\\stars.sss\n";
+  std::vector<DriveCommand> c;
+  std::string error;
+  ASSERT_TRUE(ParseDriveScript(script, &c, &error)) << error;
+  ASSERT_EQ(c.size(), 5u);
+  EXPECT_EQ(c[0].verb, DRIVE_SET_TRACK);
+  EXPECT_EQ(c[0].key, "Angl");
+  EXPECT_EQ(c[0].value, "-12.5");
+  EXPECT_EQ(c[1].verb, DRIVE_SELECT_STYLE);
+  EXPECT_EQ(c[1].value, "Star Burst");
+  EXPECT_EQ(c[2].verb, DRIVE_SETTINGS);
+  EXPECT_EQ(c[2].value, "Default Settings");
+  EXPECT_EQ(c[3].verb, DRIVE_MENU);
+  EXPECT_EQ(c[3].value, "Save Settings...");
+  EXPECT_EQ(c[4].verb, DRIVE_FILE);
+  EXPECT_EQ(c[4].file, L"C:\\some folder\\stars.sss");
+}
+
+TEST(DriveScript, SetTrackTakesOnlySliderKeysAndNumbers) {
+  std::vector<DriveCommand> c;
+  std::string error;
+  EXPECT_FALSE(ParseDriveScript("set-track stEf efT1\n", &c, &error));
+  EXPECT_EQ(error, "line 1: set-track takes a slider key, not 'stEf'");
+  EXPECT_FALSE(ParseDriveScript("set-track Lngt far\n", &c, &error));
+  EXPECT_EQ(error, "line 1: Lngt takes a number, not 'far'");
+  EXPECT_FALSE(ParseDriveScript("menu\n", &c, &error));
+  EXPECT_EQ(error, "line 1: menu takes 1 or more arguments, not 0");
+}
+
+TEST(DriveScript, TrackBarsDecimalsAndStylesFollowTheirTables) {
+  EXPECT_EQ(TrackBarOfKey("qntY"), 1026);
+  EXPECT_EQ(TrackBarOfKey("spsH"), 1024);
+  EXPECT_EQ(TrackBarOfKey("stEf"), 0);
+  EXPECT_EQ(DecimalsOfKey("Angl"), 1);
+  EXPECT_EQ(DecimalsOfKey("Lngt"), 0);
+  EXPECT_STREQ(StyleNameOfCode("efT0"), "Standard Star");
+  EXPECT_STREQ(StyleNameOfCode("efT6"), "Star Burst");
+  EXPECT_EQ(StyleNameOfCode("efT7"), nullptr);
+}

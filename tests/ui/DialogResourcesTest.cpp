@@ -357,12 +357,12 @@ TEST(DialogResources, TheZoomMenuListsTheLevelsFromSmallToLargeThenTheFits) {
   DestroyMenu(menu);
 }
 
-TEST(DialogResources, TheSettingsMenuOffersSaveLoadAndDelete) {
+TEST(DialogResources, TheSettingsMenuOffersLoadSaveAndDelete) {
   HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_SETTINGS_MENU));
   ASSERT_NE(menu, nullptr);
   auto items = MenuItems(GetSubMenu(menu, 0));
   const std::vector<std::pair<UINT, std::wstring>> kExpected = {
-      {40096, L"Save Settings..."}, {40097, L"Load Settings..."}, {40098, L"Delete Settings"}};
+      {40096, L"Load Settings..."}, {40097, L"Save Settings..."}, {40098, L"Delete Settings"}};
   EXPECT_EQ(items, kExpected);
   DestroyMenu(menu);
 }

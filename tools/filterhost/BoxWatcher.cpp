@@ -37,6 +37,8 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   char className[32] = {};
   GetClassNameA(window, className, sizeof className);
   if (strcmp(className, "#32770") != 0) return TRUE;
+  // The system's file dialogs are answered by a user (or a drive's `file`), never dismissed.
+  if (GetDlgItem(window, 0x47C) != nullptr || GetDlgItem(window, 0x480) != nullptr) return TRUE;
   if (GetDlgItem(window, kPreviewControlId) != nullptr) {
     if (gMainDialog == MAIN_DIALOG_CONFIRM) ConfirmMainDialog(window);
     return TRUE;

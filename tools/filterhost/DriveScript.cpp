@@ -36,6 +36,11 @@ constexpr VerbRow kVerbs[] = {
     {DRIVE_ZOOM, "zoom", 1, 1},
     {DRIVE_SCROLL, "scroll", 2, 2},
     {DRIVE_SCREENSHOT_PREVIEW, "screenshot-preview", 1, -1},
+    {DRIVE_SET_TRACK, "set-track", 2, 2},
+    {DRIVE_SELECT_STYLE, "select-style", 1, -1},
+    {DRIVE_SETTINGS, "settings", 1, -1},
+    {DRIVE_MENU, "menu", 1, -1},
+    {DRIVE_FILE, "file", 1, -1},
 };
 static_assert(std::size(kVerbs) == DRIVE_VERB_COUNT);
 
@@ -56,18 +61,25 @@ constexpr NamedKey kNamedKeys[] = {
     {"shift", VK_SHIFT},     {"ctrl", VK_CONTROL},    {"control", VK_CONTROL}, {"alt", VK_MENU},
 };
 
-// The slider rows a script sets by typing into the value box.
+// The slider rows a script sets by typing into the value box or moving the track bar.
 struct ValueBoxRow {
   const char* key;
   int valueBox;
+  int trackBar;
+  int decimals;
 };
 
-// key     value box
+// key     value box  track bar  decimals
 constexpr ValueBoxRow kValueBoxes[] = {
-    {"qntY", 1025}, {"Intn", 1005}, {"Lngt", 1007}, {"Angl", 1009}, {"numP", 1011}, {"spsH", 1022},
-    {"spsP", 1032}, {"Strt", 1013}, {"rbwI", 1015}, {"rbwF", 1017}, {"sspI", 1019}, {"sflB", 1021},
+    {"qntY", 1025, 1026, 0}, {"Intn", 1005, 1004, 0}, {"Lngt", 1007, 1006, 0}, {"Angl", 1009, 1008, 1},
+    {"numP", 1011, 1010, 0}, {"spsH", 1022, 1024, 0}, {"spsP", 1032, 1033, 0}, {"Strt", 1013, 1012, 0},
+    {"rbwI", 1015, 1014, 0}, {"rbwF", 1017, 1016, 0}, {"sspI", 1019, 1018, 0}, {"sflB", 1021, 1020, 0},
 };
 static_assert(std::size(kValueBoxes) == 12);
+
+// The effect list's items by the style codes of the scripting keys.
+constexpr const char* kStyleNames[] = {"Standard Star", "Hollywood Star", "Religious Cross", "Hyper Star",
+                                       "North Star",    "Vector Star",    "Star Burst"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = char(tolower(static_cast<unsigned char>(c)));
@@ -234,6 +246,13 @@ bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, st
       if (Lower(words[1]) == "fit") return true;
       if (ParseNumber(words[1], &command->percent) && command->percent > 0) return true;
       return *error = "zoom takes a percentage or 'fit', not '" + words[1] + "'", false;
+    case DRIVE_SET_TRACK:
+      if (TrackBarOfKey(words[1]) == 0) return *error = "set-track takes a slider key, not '" + words[1] + "'", false;
+      return ParseSetting(words[1], words[2], command, error);
+    case DRIVE_SELECT_STYLE:
+    case DRIVE_SETTINGS:
+    case DRIVE_MENU: command->value = RestAfterWords(command->text, 1); return true;
+    case DRIVE_FILE: command->file = WideOf(RestAfterWords(command->text, 1)); return true;
     default: return ParseNumbers(words, command, error);
   }
 }
@@ -268,6 +287,23 @@ int ValueBoxOfKey(const std::string& key) {
   for (const ValueBoxRow& row : kValueBoxes)
     if (key == row.key) return row.valueBox;
   return 0;
+}
+
+int TrackBarOfKey(const std::string& key) {
+  for (const ValueBoxRow& row : kValueBoxes)
+    if (key == row.key) return row.trackBar;
+  return 0;
+}
+
+int DecimalsOfKey(const std::string& key) {
+  for (const ValueBoxRow& row : kValueBoxes)
+    if (key == row.key) return row.decimals;
+  return 0;
+}
+
+const char* StyleNameOfCode(const std::string& code) {
+  if (code.size() != 4 || code.rfind("efT", 0) != 0 || code[3] < '0' || code[3] > '6') return nullptr;
+  return kStyleNames[code[3] - '0'];
 }
 
 bool ParseKeyChord(const std::string& text, KeyChord* chord, std::string* error) {

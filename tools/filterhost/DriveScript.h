@@ -23,6 +23,11 @@ enum DriveVerb {
   DRIVE_ZOOM,
   DRIVE_SCROLL,
   DRIVE_SCREENSHOT_PREVIEW,
+  DRIVE_SET_TRACK,
+  DRIVE_SELECT_STYLE,
+  DRIVE_SETTINGS,
+  DRIVE_MENU,
+  DRIVE_FILE,
   DRIVE_VERB_COUNT
 };
 
@@ -44,9 +49,10 @@ struct DriveCommand {
   std::vector<KeyChord> chords;  // key (one or more), hold and release (one, a modifier or key)
   int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H, scroll X Y
   double percent = 0;            // zoom: the level asked for; 0 for "fit"
-  std::string key;               // set: the scripting key
-  std::string value;             // set: the value as typed; expect: the text
-  std::wstring file;             // screenshot
+  std::string key;               // set, set-track: the scripting key
+  std::string value;             // set: the value as typed; expect: the text; select-style,
+                                 // settings, menu: the item's text
+  std::wstring file;             // screenshot; file: the path given to the file dialog
 };
 
 // The command line's verb word ("wait-idle", "press", ...), for messages.
@@ -57,3 +63,8 @@ bool ParseKeyChord(const std::string& text, KeyChord* chord, std::string* error)
 bool ParseDriveScript(const std::string& text, std::vector<DriveCommand>* commands, std::string* error);
 // The value box of a slider's scripting key (Lngt -> 1007); 0 for keys without one.
 int ValueBoxOfKey(const std::string& key);
+// The track bar of a slider's scripting key (Lngt -> 1006), and the decimals its value box shows.
+int TrackBarOfKey(const std::string& key);
+int DecimalsOfKey(const std::string& key);
+// The item of the effect list that a style code names (efT6 -> "Star Burst"), or null.
+const char* StyleNameOfCode(const std::string& code);

@@ -229,17 +229,27 @@ bool SetValueBox(const DriveCommand& command, DriveSession* session, std::string
   return false;
 }
 
-// The effect as a user picks it: open the list with a click, click the item (keys when the item
-// is scrolled out of the list's view).
-bool SetEffect(const DriveCommand& command, DriveSession* session, std::string* report) {
-  LRESULT item = command.value[3] - '0';
+std::wstring Wide(const std::string& text) {
+  int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), int(text.size()), wide.data(), length);
+  return wide;
+}
+
+// An item as a user picks it: open the list with a click, click the item (keys when the item is
+// scrolled out of the list's view).
+bool PickListItem(DriveSession* session, int listId, const std::string& name, const char* what, std::string* report) {
   POINT centre{};
-  HWND selector = ReachableControl(*session, kEffectSelectorId, &centre, report);
+  HWND selector = ReachableControl(*session, listId, &centre, report);
   if (selector == nullptr) return false;
-  LRESULT count = SendWithLimit(selector, CB_GETCOUNT, 0, 0);
-  if (item >= count) return *report = "the effect selector has " + std::to_string(count) + " items", false;
+  std::wstring wide = Wide(name);
+  LRESULT item = SendWithLimit(selector, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>(wide.c_str()));
+  if (item == CB_ERR) {
+    LRESULT count = SendWithLimit(selector, CB_GETCOUNT, 0, 0);
+    return *report = std::string("the ") + what + " has no item '" + name + "' (it has " + std::to_string(count) + " items)", false;
+  }
   if (!ClickMouse(&session->hands, centre, 1, report)) return false;
-  if (!WaitFor(*session, session->textLimitMs, IsDropped, selector, nullptr)) return *report = "the effect list did not open", false;
+  if (!WaitFor(*session, session->textLimitMs, IsDropped, selector, nullptr)) return *report = std::string("the ") + what + " did not open", false;
   COMBOBOXINFO info{};
   info.cbSize = sizeof info;
   RECT itemRect{}, listRect{};
@@ -258,9 +268,21 @@ bool SetEffect(const DriveCommand& command, DriveSession* session, std::string* 
   }
   if (!done) return false;
   if (WaitFor(*session, session->textLimitMs, ShowsItem, selector, &item)) return *report = "ok", true;
-  *report = "the effect selector shows item " + std::to_string(SendWithLimit(selector, CB_GETCURSEL, 0, 0)) + ", not " +
-            std::to_string(item);
+  *report = std::string("the ") + what + " shows item " + std::to_string(SendWithLimit(selector, CB_GETCURSEL, 0, 0)) +
+            ", not " + std::to_string(item);
   return false;
+}
+
+bool SetEffect(const DriveCommand& command, DriveSession* session, std::string* report) {
+  return PickListItem(session, kEffectSelectorId, StyleNameOfCode(command.value), "effect list", report);
+}
+
+bool RunSelectStyle(const DriveCommand& command, DriveSession* session, std::string* report) {
+  return PickListItem(session, kEffectSelectorId, command.value, "effect list", report);
+}
+
+bool RunSettings(const DriveCommand& command, DriveSession* session, std::string* report) {
+  return PickListItem(session, kSettingsSelectorId, command.value, "settings list", report);
 }
 
 bool SetEffectsOnly(const DriveCommand& command, DriveSession* session, std::string* report) {
@@ -272,6 +294,43 @@ bool SetEffectsOnly(const DriveCommand& command, DriveSession* session, std::str
   if (WaitFor(*session, session->textLimitMs, ShowsCheck, box, &wanted)) return *report = "ok", true;
   *report = std::string("the check box did not become ") + (wanted == BST_CHECKED ? "checked" : "unchecked");
   return false;
+}
+
+bool TrackStandsAt(HWND track, const void* value) {
+  return SendWithLimit(track, TBM_GETPOS, 0, 0) == *static_cast<const LRESULT*>(value);
+}
+
+// A track bar as a user moves it: a click where the value's thumb would stand (the thumb jumps
+// there), then, since a pixel may span several values, the arrow keys of the value box that the
+// release hands the focus to.
+bool RunSetTrack(const DriveCommand& command, DriveSession* session, std::string* report) {
+  POINT centre{};
+  HWND track = ReachableControl(*session, TrackBarOfKey(command.key), &centre, report);
+  if (track == nullptr) return false;
+  LRESULT target = LRESULT(std::lround(strtod(command.value.c_str(), nullptr) * std::pow(10.0, DecimalsOfKey(command.key))));
+  LRESULT minimum = SendWithLimit(track, TBM_GETRANGEMIN, 0, 0), maximum = SendWithLimit(track, TBM_GETRANGEMAX, 0, 0);
+  if (target < minimum || target > maximum || maximum <= minimum)
+    return *report = "the track bar's range (" + std::to_string(minimum) + " to " + std::to_string(maximum) + ") does not hold " +
+                     command.value, false;
+  RECT channel{}, thumb{};
+  SendWithLimit(track, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+  SendWithLimit(track, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+  int thumbWidth = thumb.right - thumb.left, usable = channel.right - channel.left - thumbWidth;
+  POINT press{channel.left + thumbWidth / 2 + (usable > 0 ? MulDiv(int(target - minimum), usable, int(maximum - minimum)) : 0),
+              (thumb.top + thumb.bottom) / 2};
+  ClientToScreen(track, &press);
+  if (!ClickMouse(&session->hands, press, 1, report)) return false;
+  for (int key = 0; key < 100 && !TrackStandsAt(track, &target); ++key) {
+    LRESULT at = SendWithLimit(track, TBM_GETPOS, 0, 0);
+    if (!PressChord(&session->hands, KeyChord{{}, WORD(at < target ? VK_UP : VK_DOWN)}, report)) return false;
+  }
+  if (!WaitFor(*session, session->textLimitMs, TrackStandsAt, track, &target))
+    return *report = "the track bar stands at " + std::to_string(SendWithLimit(track, TBM_GETPOS, 0, 0)) + ", not " +
+                     std::to_string(target), false;
+  HWND box = GetDlgItem(session->dialog, ValueBoxOfKey(command.key));
+  if (box != nullptr && !WaitFor(*session, session->textLimitMs, ShowsNumber, box, &command.value))
+    return *report = "the value box reads '" + Printable(ControlText(box)) + "', not " + command.value, false;
+  return *report = "ok", true;
 }
 
 bool RunSet(const DriveCommand& command, DriveSession* session, std::string* report) {
@@ -385,6 +444,113 @@ bool RunResize(const DriveCommand& command, DriveSession* session, std::string* 
   return false;
 }
 
+// A window of this process of the class given, visible, other than the plug-in's dialog.
+struct WindowSearch {
+  const wchar_t* className;
+  HWND except;
+  bool (*accepts)(HWND);
+  HWND found;
+};
+
+BOOL CALLBACK NoteWindowOfClass(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || window == search->except || !IsWindowVisible(window)) return TRUE;
+  wchar_t className[32] = {};
+  GetClassNameW(window, className, int(std::size(className)));
+  if (wcscmp(className, search->className) != 0 || (search->accepts != nullptr && !search->accepts(window))) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND WaitForWindow(const DriveSession& session, const wchar_t* className, bool (*accepts)(HWND), DWORD limitMs) {
+  ULONGLONG deadline = GetTickCount64() + limitMs;
+  for (;;) {
+    WindowSearch search{className, session.dialog, accepts, nullptr};
+    EnumWindows(NoteWindowOfClass, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr || GetTickCount64() >= deadline) return search.found;
+    Sleep(20);
+  }
+}
+
+bool IsGoneOrHidden(HWND window, const void*) { return !IsWindow(window) || !IsWindowVisible(window); }
+
+std::string MenuItemText(HMENU menu, int position) {
+  wchar_t text[128] = {};
+  GetMenuStringW(menu, UINT(position), text, int(std::size(text)), MF_BYPOSITION);
+  char utf8[512] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
+}
+
+// The item of the open menu whose text is the name, with or without its closing "...".
+int FindMenuItem(HMENU menu, const std::string& name) {
+  for (int position = 0; position < GetMenuItemCount(menu); ++position) {
+    std::string text = MenuItemText(menu, position);
+    if (text == name || text == name + "...") return position;
+  }
+  return -1;
+}
+
+// The settings menu as a user works it: a click on its button, then on the item. A greyed or
+// missing item closes the menu with Esc and fails.
+bool RunMenu(const DriveCommand& command, DriveSession* session, std::string* report) {
+  if (!ClickControl(session, kSettingsMenuButtonId, report)) return false;
+  HWND popup = WaitForWindow(*session, L"#32768", nullptr, session->textLimitMs);
+  if (popup == nullptr) return *report = "the settings menu did not open", false;
+  HMENU menu = reinterpret_cast<HMENU>(SendWithLimit(popup, MN_GETHMENU, 0, 0));
+  int item = menu != nullptr ? FindMenuItem(menu, command.value) : -1;
+  std::string ignored;
+  if (item < 0) {
+    PressChord(&session->hands, KeyChord{{}, VK_ESCAPE}, &ignored);
+    return *report = "the settings menu has no item '" + command.value + "'", false;
+  }
+  if (GetMenuState(menu, UINT(item), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) {
+    PressChord(&session->hands, KeyChord{{}, VK_ESCAPE}, &ignored);
+    return *report = "the menu item '" + MenuItemText(menu, item) + "' is greyed", false;
+  }
+  RECT rectangle{};
+  if (!GetMenuItemRect(nullptr, menu, UINT(item), &rectangle)) return *report = "the menu item has no place on the screen", false;
+  POINT centre{(rectangle.left + rectangle.right) / 2, (rectangle.top + rectangle.bottom) / 2};
+  if (!ClickMouse(&session->hands, centre, 1, report)) return false;
+  return *report = "ok", true;
+}
+
+// The window itself when it is an edit, else the first edit among its descendants.
+HWND EditIn(HWND window) {
+  wchar_t className[32] = {};
+  GetClassNameW(window, className, int(std::size(className)));
+  if (_wcsicmp(className, L"Edit") == 0) return window;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+    if (HWND edit = EditIn(child)) return edit;
+  return nullptr;
+}
+
+bool IsFileDialog(HWND window) { return GetDlgItem(window, 0x47C) != nullptr || GetDlgItem(window, 0x480) != nullptr; }
+
+// The system's open or save dialog answered as a user does: the path in its file name box, then
+// Enter; it must close.
+bool RunFile(const DriveCommand& command, DriveSession* session, std::string* report) {
+  HWND fileDialog = WaitForWindow(*session, L"#32770", IsFileDialog, session->hands.timeoutMs);
+  if (fileDialog == nullptr) return *report = "no file dialog opened", false;
+  // The file name box (cmb13, a ComboBoxEx in the Explorer-style dialog, or edt1) and the edit in it.
+  HWND name = GetDlgItem(fileDialog, 0x47C);
+  if (name == nullptr) name = GetDlgItem(fileDialog, 0x480);
+  name = name != nullptr ? EditIn(name) : nullptr;
+  if (name == nullptr) return *report = "the file dialog has no file name box", false;
+  ULONGLONG deadline = GetTickCount64() + kMessageLimitMs;
+  while (GetForegroundWindow() != fileDialog && GetTickCount64() < deadline) {
+    SetForegroundWindow(fileDialog);
+    Sleep(20);
+  }
+  SendWithLimit(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(command.file.c_str()));
+  if (!PressChord(&session->hands, KeyChord{{}, VK_RETURN}, report)) return false;
+  if (WaitFor(*session, session->hands.timeoutMs, IsGoneOrHidden, fileDialog, nullptr)) return *report = "ok", true;
+  *report = "the file dialog stayed open";
+  return false;
+}
+
 using CommandHandler = bool (*)(const DriveCommand&, DriveSession*, std::string*);
 
 // verb               handler
@@ -405,6 +571,11 @@ constexpr CommandHandler kHandlers[] = {
     /* DRIVE_ZOOM       */ RunZoom,
     /* DRIVE_SCROLL     */ RunScroll,
     /* DRIVE_SCREENSHOT_PREVIEW */ RunScreenshot,
+    /* DRIVE_SET_TRACK  */ RunSetTrack,
+    /* DRIVE_SELECT_STYLE */ RunSelectStyle,
+    /* DRIVE_SETTINGS   */ RunSettings,
+    /* DRIVE_MENU       */ RunMenu,
+    /* DRIVE_FILE       */ RunFile,
 };
 static_assert(std::size(kHandlers) == DRIVE_VERB_COUNT);
 
@@ -438,11 +609,24 @@ bool IsGone(HWND dialog, const void*) { return !IsWindow(dialog) || !IsWindowVis
 
 }  // namespace
 
+// Dialogs the plug-in's dialog opened (file dialogs, message boxes) are cancelled first, and an
+// open menu is ended, for the plug-in's dialog takes no click while they are up.
+BOOL CALLBACK CancelOwnedDialog(HWND window, LPARAM owner) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && GetWindow(window, GW_OWNER) == reinterpret_cast<HWND>(owner))
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  return TRUE;
+}
+
 // Cancel is posted as the button's click; a second click leaves an editor set that the first one
 // only returned from, so clicks are repeated until the dialog is gone.
 void CancelDialog(DriveSession* session) {
   ReleaseHeldKeys(&session->hands);
+  PostMessageW(session->dialog, WM_CANCELMODE, 0, 0);
+  EnumWindows(CancelOwnedDialog, reinterpret_cast<LPARAM>(session->dialog));
   for (int attempt = 0; attempt < 5 && !IsGone(session->dialog, nullptr); ++attempt) {
+    if (attempt > 0) EnumWindows(CancelOwnedDialog, reinterpret_cast<LPARAM>(session->dialog));
     PostMessageW(session->dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(session->dialog, IDCANCEL)));
     WaitFor(*session, 3000, IsGone, session->dialog, nullptr);

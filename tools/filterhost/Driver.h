@@ -16,6 +16,8 @@ constexpr int kPreviewControlId = 1040;
 constexpr int kEffectSelectorId = 1182;
 constexpr int kEffectsOnlyCheckId = 1122;
 constexpr int kSizeGripId = 1083;
+constexpr int kSettingsSelectorId = 1023;
+constexpr int kSettingsMenuButtonId = 1050;
 
 // A visible top-level dialog ("#32770") of this process with the plug-in's caption, or null.
 HWND FindPluginDialog();
