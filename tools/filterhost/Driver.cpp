@@ -368,7 +368,11 @@ bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::stri
   bool settled = false;
   do {
     previous = std::move(pixels);
-    if (!CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report)) return false;
+    // An xwd that stalls on a busy X server is tried once more before the command fails.
+    if (!CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report) &&
+        !CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report)) {
+      return false;
+    }
     settled = !IsUniform(pixels) && pixels.samples == previous.samples;
   } while (!settled && GetTickCount64() < deadline);
   if (IsUniform(pixels)) return *report = "the screen shows nothing of the dialog (a uniform rectangle)", false;
