@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FilePixels.h"
+#include "MachineSettingsFixture.h"
 #include "PngFiles.h"
 #include "TestSupport.h"
 #include "preview/OpenGLSettings.h"
@@ -17,27 +18,9 @@
 
 namespace {
 
-class DrawingSettingsDrive : public ::testing::Test {
+class DrawingSettingsDrive : public MachineSettingsFixture {
  protected:
-  void SetUp() override {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    SetOpenGLSettingsKeyForTests(nullptr);
-    m_HadSettings = ReadOpenGLRegistryData(&m_Saved);
-    m_Folder = MakeScratchFolder(L"drawingdrive");
-  }
-  void TearDown() override {
-    if (m_HadSettings) WriteOpenGLRegistryData(&m_Saved);
-    gOpenGLSettings = OpenGLSettingsRecord{};
-    RemoveFolderTree(m_Folder);
-    CoUninitialize();
-  }
-  std::wstring Path(const wchar_t* name) const { return m_Folder + L"\\" + name; }
-  void StoreSetting(int setting) {
-    OpenGLSettingsRecord settings;
-    settings.m_OpenGLDrawingMode = setting;
-    snprintf(settings.installedProductVersion, sizeof settings.installedProductVersion, "3.0.1.0");
-    ASSERT_TRUE(WriteOpenGLRegistryData(&settings));
-  }
+  DrawingSettingsDrive() : MachineSettingsFixture(L"drawingdrive") {}
   ProcessResult RunHost(const std::wstring& arguments) const { return RunFilterHostWithInitialSettings(arguments); }
   ProcessResult DriveOk(const wchar_t* output) {
     WriteWholeFile(Path(L"ok.drive"), "wait-idle\npress OK\n");
@@ -67,9 +50,6 @@ class DrawingSettingsDrive : public ::testing::Test {
     return newest;
   }
 
-  bool m_HadSettings = false;
-  OpenGLSettingsRecord m_Saved;
-  std::wstring m_Folder;
 };
 
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FilePixels.h"
+#include "MachineSettingsFixture.h"
 #include "PngFiles.h"
 #include "TestSupport.h"
 #include "preview/OpenGLSettings.h"
@@ -34,13 +35,11 @@ double Tolerance(double display) {
   return std::max(2.0, (toDisplay((linear + 1) / 255.0) - toDisplay(linear / 255.0)) / 2 + 1);
 }
 
-class PreviewDrive : public ::testing::Test {
+class PreviewDrive : public MachineSettingsFixture {
  protected:
+  PreviewDrive() : MachineSettingsFixture(L"previewdrive") {}
   void SetUp() override {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    SetOpenGLSettingsKeyForTests(nullptr);
-    m_HadSettings = ReadOpenGLRegistryData(&m_Saved);
-    m_Folder = MakeScratchFolder(L"previewdrive");
+    MachineSettingsFixture::SetUp();
     FilePixels document;
     std::string error;
     ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
@@ -53,22 +52,9 @@ class PreviewDrive : public ::testing::Test {
     }
     ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
   }
-  void TearDown() override {
-    if (m_HadSettings) WriteOpenGLRegistryData(&m_Saved);
-    gOpenGLSettings = OpenGLSettingsRecord{};
-    RemoveFolderTree(m_Folder);
-    CoUninitialize();
-  }
-  std::wstring Path(const wchar_t* name) const { return m_Folder + L"\\" + name; }
   std::string NarrowPath(const wchar_t* name) const {
     std::wstring wide = Path(name);
     return std::string(wide.begin(), wide.end());
-  }
-  void StoreSetting(int setting) {
-    OpenGLSettingsRecord settings;
-    settings.m_OpenGLDrawingMode = setting;
-    snprintf(settings.installedProductVersion, sizeof settings.installedProductVersion, "3.0.1.0");
-    ASSERT_TRUE(WriteOpenGLRegistryData(&settings));
   }
   ProcessResult Drive(const std::string& script) {
     WriteWholeFile(Path(L"script.drive"), script);
@@ -98,10 +84,6 @@ class PreviewDrive : public ::testing::Test {
       }
     }
   }
-
-  bool m_HadSettings = false;
-  OpenGLSettingsRecord m_Saved;
-  std::wstring m_Folder;
 };
 
 TEST_F(PreviewDrive, TheDocumentShowsAtFitFullSizeAndScrolledAtEverySetting) {

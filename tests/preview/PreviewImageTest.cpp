@@ -358,6 +358,12 @@ const PathCase kPaths[] = {
 INSTANTIATE_TEST_SUITE_P(Paths, PreviewImageTest, ::testing::ValuesIn(kPaths),
                          [](const ::testing::TestParamInfo<PathCase>& info) { return std::string(info.param.name); });
 
+// One column a step: a sawtooth whose every column differs from its neighbours.
+void SawtoothColumns(int band, double rgb[3], double* alpha) {
+  rgb[0] = rgb[1] = rgb[2] = 60.0 + (band * 7) % 190;
+  *alpha = 1.0;
+}
+
 // A ramp wider than one texture: at the driver's real limit and at a pretended small one, every
 // column shows its own value, with no seam where tiles meet.
 class PreviewTilingTest : public PreviewImageTest {};
@@ -368,10 +374,7 @@ TEST_P(PreviewTilingTest, RampsAcrossTileBoundariesHaveNoSeam) {
   scene.count = 300;
   scene.bandWidth = 1;
   scene.height = 40;
-  scene.colour = [](int band, double rgb[3], double* alpha) {
-    rgb[0] = rgb[1] = rgb[2] = 60.0 + (band * 7) % 190;
-    *alpha = 1.0;
-  };
+  scene.colour = SawtoothColumns;
   Show(MakeBandDocument(scene, 3, 2, false, false), plugInModeRGB48, 100.0);
   SetMaximumTextureSizeForTests(0);
   for (int x = 0; x < scene.count; ++x) {
@@ -387,10 +390,7 @@ TEST_P(PreviewTilingTest, ADocumentWiderThanTheLargestTextureShowsBothSidesOfThe
   scene.count = 16384 + 300;
   scene.bandWidth = 1;
   scene.height = 8;
-  scene.colour = [](int band, double rgb[3], double* alpha) {
-    rgb[0] = rgb[1] = rgb[2] = 60.0 + (band * 7) % 190;
-    *alpha = 1.0;
-  };
+  scene.colour = SawtoothColumns;
   Show(MakeBandDocument(scene, 3, 1, false, false), plugInModeRGBColor, 100.0);
   // The view put where the driver's 16384-pixel texture ends.
   gPreviewViewState.horizontalScroll = 16384 - 150;
