@@ -17,7 +17,7 @@ constexpr double kCheckerTexelsPerPixel = 0.0625;
 
 void SetGLColor(COLORREF color) { glColor4ub(GetRValue(color), GetGValue(color), GetBValue(color), 255); }
 
-void DrawCheckerboard(const ProxyFrameGeometry& geometry) {
+void DrawCheckerboard() {
   const ProxyLayer& layer = gProxyLayer;
   double factor = layer.view.zoom / 100.0;
   double width = double(layer.imageRect.Width()), height = double(layer.imageRect.Height());
@@ -33,7 +33,6 @@ void DrawCheckerboard(const ProxyFrameGeometry& geometry) {
   glTexCoord2d(s, 0); glVertex2d(left + width, top);
   glEnd();
   glBindTexture(GL_TEXTURE_2D, 0);
-  (void)geometry;
 }
 
 // Lines through pixel centres, half a pixel inside the rectangle.
@@ -104,7 +103,7 @@ void DrawComposite(const ProxyFrameGeometry& geometry) {
     glPopMatrix();
   }
   ReportFrameProgress(16);
-  DrawCheckerboard(geometry);
+  DrawCheckerboard();
   ReportFrameProgress(18);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -126,7 +125,7 @@ bool CopyCompositeForGamma(const ProxyFrameGeometry& geometry) {
   return true;
 }
 
-void DrawGammaCorrectedComposite(const ProxyFrameGeometry& geometry) {
+void DrawGammaCorrectedComposite() {
   ProxyLayer& layer = gProxyLayer;
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
@@ -141,7 +140,6 @@ void DrawGammaCorrectedComposite(const ProxyFrameGeometry& geometry) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_CULL_FACE);
   ReportPendingGLError("RenderScaledProxyDisplay() - OpenGL function failure in gamma correction.");
-  (void)geometry;
 }
 
 void DrawFrameDecorations(const ProxyFrameGeometry& geometry) {

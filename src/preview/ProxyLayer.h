@@ -70,7 +70,7 @@ void DrawComposite(const ProxyFrameGeometry& geometry);
 // Copies the drawn composite into the framebuffer set when a gamma pass is owed (the program, or
 // the software gamma of the copy); false when the composite stays as drawn.
 bool CopyCompositeForGamma(const ProxyFrameGeometry& geometry);
-void DrawGammaCorrectedComposite(const ProxyFrameGeometry& geometry);
+void DrawGammaCorrectedComposite();
 void DrawFrameDecorations(const ProxyFrameGeometry& geometry);
 void ReportPendingGLError(const char* text);
 // Tests draw without the gamma program, as on a driver that cannot compile it.

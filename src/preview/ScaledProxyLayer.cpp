@@ -315,7 +315,7 @@ bool RenderScaledProxyDisplay() {
     if (intoFrameBuffers) ResolveFBO(&layer.frameBuffers);
     bool copied = CopyCompositeForGamma(geometry);
     if (intoFrameBuffers) ReleaseFBOForRendering(&layer.frameBuffers);
-    if (copied) DrawGammaCorrectedComposite(geometry);
+    if (copied) DrawGammaCorrectedComposite();
     // Offscreen without the program, the finished bitmap gets the gamma in software.
     if (!layer.gammaProgram && !layer.screenContext) SetSoftwareGammaRect(geometry.drawing);
   }
