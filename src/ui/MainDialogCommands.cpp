@@ -117,7 +117,8 @@ bool OnButtonCommand(MainDialogState& state, int id, int code) {
     case IDC_CONFIGURE: if (code == BN_CLICKED) LogNotYetAvailable("options dialog"); return true;
     case IDC_HELP_ICON: if (code == STN_CLICKED) LogNotYetAvailable("help for the dialog"); return true;
     case IDC_SETTINGS_MENU: if (code == STN_CLICKED) OpenSettingsMenu(state.dialog); return true;
-    case IDC_ZOOM_MENU: if (code == STN_CLICKED) LogNotYetAvailable("zoom menu"); return true;
+    case IDC_ZOOM_MENU: case IDC_ZOOM_DISPLAY: if (code == STN_CLICKED) OpenZoomMenu(state.dialog, id); return true;
+    case IDC_ZOOM_IN: case IDC_ZOOM_OUT: if (code == STN_CLICKED) OnZoomCommand(state.dialog, id); return true;
   }
   return false;
 }

@@ -8,6 +8,8 @@
 #include "preview/PreviewImageSource.h"
 #include "preview/PreviewViewState.h"
 #include "resource.h"
+#include "support/ErrorReport.h"
+#include "ui/DialogResources.h"
 #include "ui/MainDialogState.h"
 
 const double kZoomLevels[kZoomLevelCount] = {0.3, 0.5, 1, 2.5, 6.25, 12.5, 25, 33.33, 50, 66.67, 100,
@@ -227,4 +229,29 @@ void OnPreviewScroll(HWND dialog, int bar, int code, int thumbPosition) {
   LONG current = bar == SB_HORZ ? gPreviewViewState.horizontalScroll : gPreviewViewState.verticalScroll;
   if (bar == SB_HORZ) PanPreviewBy(dialog, position - current, 0);
   else PanPreviewBy(dialog, 0, position - current);
+}
+
+// Above the control it was opened from, as the zoom controls sit at the bottom of the dialog.
+void OpenZoomMenu(HWND dialog, int control) {
+  HMENU menu = GetZoomMenu();
+  if (menu == nullptr) return;
+  CheckMenuItem(menu, ID_ZOOM_FIT_IN_VIEW, MF_BYCOMMAND | (gZoomView.fit ? MF_CHECKED : MF_UNCHECKED));
+  RECT anchor{};
+  GetWindowRect(GetDlgItem(dialog, control), &anchor);
+  SetLastError(ERROR_SUCCESS);
+  int command = int(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_RETURNCMD | TPM_NONOTIFY, anchor.left,
+                                   anchor.top, 0, dialog, nullptr));
+  DWORD error = GetLastError();
+  if (command == 0) {
+    if (error != ERROR_SUCCESS) {
+      ErrorReport(__LINE__, SystemError, error)
+          .Report(kStyleError, kTitleUnexpectedError, "TrackPopupMenu() failed with error code 0x%X", unsigned(error));
+    }
+    return;
+  }
+  if (command == ID_ZOOM_FIT_ON_SCREEN) return;  // sizing the dialog to its monitor comes with the tools
+  if (!OnZoomCommand(dialog, command)) {
+    ErrorReport(__LINE__, DebugMessage)
+        .Report(kStyleError, kTitleUnexpectedError, "TrackPopupMenu() returned unexpected value 0x%X", unsigned(command));
+  }
 }

@@ -25,6 +25,8 @@ void FitPreviewInView(HWND dialog);
 void SetPreviewZoom(HWND dialog, POINT anchor, double percent);
 // A zoom menu command, an accelerator's zoom or a zoom button; false for other commands.
 bool OnZoomCommand(HWND dialog, int command);
+// The zoom menu, opened above a zoom control; the chosen level is set about the view's centre.
+void OpenZoomMenu(HWND dialog, int control);
 // WM_HSCROLL / WM_VSCROLL of the preview's scroll bars.
 void OnPreviewScroll(HWND dialog, int bar, int code, int thumbPosition);
 void PanPreviewBy(HWND dialog, LONG dx, LONG dy);

@@ -121,6 +121,28 @@ TEST_F(PreviewDrive, TheDocumentShowsAtFitFullSizeAndScrolledAtEverySetting) {
   }
 }
 
+TEST_F(PreviewDrive, ZoomButtonsStepThroughTheLevelsAndTheZoomMenuSetsOne) {
+  StoreSetting(2);
+  std::string script = "wait-idle 60\nzoom 100\npress 1045\nexpect 1085 \" 200.00%\"\npress 1042\npress 1042\n"
+                       "expect 1085 \" 66.67%\"\nzoom-menu 400%\nexpect 1085 \" 400.00%\"\nwait-idle 30\nscreenshot-preview " +
+                       NarrowPath(L"z400.png") + "\nzoom-menu Fit in View\nwait-idle 30\nscreenshot-preview " +
+                       NarrowPath(L"fit.png") + "\npress Cancel\n";
+  ProcessResult run = Drive(script);
+  ASSERT_EQ(run.exitCode, 2) << run.output;
+  FilePixels zoomed, fit;
+  ASSERT_TRUE(ReadPngForTest(Path(L"z400.png"), &zoomed));
+  ASSERT_TRUE(ReadPngForTest(Path(L"fit.png"), &fit));
+  // 400 % about the centre the view kept from 100 %: the image's centre.
+  double left = 1 - std::lround(kWidth / 2 * 4.0 - (zoomed.width - 2) / 2.0);
+  double top = 1 - std::lround(kHeight / 2 * 4.0 - (zoomed.height - 2) / 2.0);
+  ExpectPixel(zoomed, int(left + 810 * 4), int(top + 490 * 4), 810, 490, "400 %, above the centre");
+  ExpectPixel(zoomed, int(left + 790 * 4), int(top + 510 * 4), 790, 510, "400 %, below the centre");
+  double zoom = 100.0 * std::min(double(fit.width - 2) / kWidth, double(fit.height - 2) / kHeight);
+  double scaledWidth = std::floor(kWidth * zoom / 100.0 + 1e-10), scaledHeight = std::floor(kHeight * zoom / 100.0 + 1e-10);
+  ExpectPatches(fit, zoom, std::floor((fit.width - 2 - scaledWidth) / 2) + 1, std::floor((fit.height - 2 - scaledHeight) / 2) + 1,
+                "fit again from the menu");
+}
+
 TEST_F(PreviewDrive, ResizingWhileFramesAreDrawnLeavesTheDialogAnsweringAndNoStalePixels) {
   StoreSetting(1);
   std::string script =

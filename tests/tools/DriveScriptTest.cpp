@@ -215,6 +215,9 @@ TEST(DriveScript, ZoomAndScrollTakeTheViewTheUserAsksFor) {
   EXPECT_EQ(scroll.numbers[0], 120);
   EXPECT_EQ(scroll.numbers[1], 40);
   EXPECT_EQ(ParseOne("screenshot-preview out dir/p.png").file, L"out dir/p.png");
+  DriveCommand menu = ParseOne("zoom-menu Fit in View");
+  EXPECT_EQ(menu.verb, DRIVE_ZOOM_MENU);
+  EXPECT_EQ(menu.value, "Fit in View");
   EXPECT_NE(RefusalOf("zoom big").find("line 1: zoom takes a percentage"), std::string::npos);
   EXPECT_NE(RefusalOf("zoom -5").find("percentage"), std::string::npos);
   EXPECT_NE(RefusalOf("scroll -1 0").find("no negative"), std::string::npos);

@@ -41,6 +41,7 @@ constexpr VerbRow kVerbs[] = {
     {DRIVE_SETTINGS, "settings", 1, -1},
     {DRIVE_MENU, "menu", 1, -1},
     {DRIVE_FILE, "file", 1, -1},
+    {DRIVE_ZOOM_MENU, "zoom-menu", 1, -1},
 };
 static_assert(std::size(kVerbs) == DRIVE_VERB_COUNT);
 
@@ -251,7 +252,8 @@ bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, st
       return ParseSetting(words[1], words[2], command, error);
     case DRIVE_SELECT_STYLE:
     case DRIVE_SETTINGS:
-    case DRIVE_MENU: command->value = RestAfterWords(command->text, 1); return true;
+    case DRIVE_MENU:
+    case DRIVE_ZOOM_MENU: command->value = RestAfterWords(command->text, 1); return true;
     case DRIVE_FILE: command->file = WideOf(RestAfterWords(command->text, 1)); return true;
     default: return ParseNumbers(words, command, error);
   }

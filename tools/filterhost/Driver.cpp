@@ -497,18 +497,18 @@ int FindMenuItem(HMENU menu, const std::string& name) {
   return -1;
 }
 
-// The settings menu as a user works it: a click on its button, then on the item. A greyed or
-// missing item closes the menu with Esc and fails.
-bool RunMenu(const DriveCommand& command, DriveSession* session, std::string* report) {
-  if (!ClickControl(session, kSettingsMenuButtonId, report)) return false;
+// A pop-up menu as a user works it: a click on its button, then on the item. A greyed or missing
+// item closes the menu with Esc and fails.
+bool PickFromMenu(DriveSession* session, int button, const char* name, const std::string& text, std::string* report) {
+  if (!ClickControl(session, button, report)) return false;
   HWND popup = WaitForWindow(*session, L"#32768", nullptr, session->textLimitMs);
-  if (popup == nullptr) return *report = "the settings menu did not open", false;
+  if (popup == nullptr) return *report = std::string("the ") + name + " did not open", false;
   HMENU menu = reinterpret_cast<HMENU>(SendWithLimit(popup, MN_GETHMENU, 0, 0));
-  int item = menu != nullptr ? FindMenuItem(menu, command.value) : -1;
+  int item = menu != nullptr ? FindMenuItem(menu, text) : -1;
   std::string ignored;
   if (item < 0) {
     PressChord(&session->hands, KeyChord{{}, VK_ESCAPE}, &ignored);
-    return *report = "the settings menu has no item '" + command.value + "'", false;
+    return *report = std::string("the ") + name + " has no item '" + text + "'", false;
   }
   if (GetMenuState(menu, UINT(item), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) {
     PressChord(&session->hands, KeyChord{{}, VK_ESCAPE}, &ignored);
@@ -519,6 +519,14 @@ bool RunMenu(const DriveCommand& command, DriveSession* session, std::string* re
   POINT centre{(rectangle.left + rectangle.right) / 2, (rectangle.top + rectangle.bottom) / 2};
   if (!ClickMouse(&session->hands, centre, 1, report)) return false;
   return *report = "ok", true;
+}
+
+bool RunMenu(const DriveCommand& command, DriveSession* session, std::string* report) {
+  return PickFromMenu(session, kSettingsMenuButtonId, "settings menu", command.value, report);
+}
+
+bool RunZoomMenu(const DriveCommand& command, DriveSession* session, std::string* report) {
+  return PickFromMenu(session, kZoomMenuButtonId, "zoom menu", command.value, report);
 }
 
 // The window itself when it is an edit, else the first edit among its descendants.
@@ -580,6 +588,7 @@ constexpr CommandHandler kHandlers[] = {
     /* DRIVE_SETTINGS   */ RunSettings,
     /* DRIVE_MENU       */ RunMenu,
     /* DRIVE_FILE       */ RunFile,
+    /* DRIVE_ZOOM_MENU  */ RunZoomMenu,
 };
 static_assert(std::size(kHandlers) == DRIVE_VERB_COUNT);
 

@@ -16,6 +16,7 @@ constexpr int kPreviewControlId = 1040;
 constexpr int kEffectSelectorId = 1182;
 constexpr int kEffectsOnlyCheckId = 1122;
 constexpr int kSizeGripId = 1083;
+constexpr int kZoomMenuButtonId = 1087;
 constexpr int kSettingsSelectorId = 1023;
 constexpr int kSettingsMenuButtonId = 1050;
 
