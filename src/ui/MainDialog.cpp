@@ -194,6 +194,9 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
       if (!KeepRightPanelWhileSizing(dialog, wParam, lParam, &result)) return FALSE;
       return SetDialogResult(dialog, message, result);
     }
+    case WM_MOUSEWHEEL: case WM_MOUSEHWHEEL:
+      OnPreviewWheel(dialog, GET_WHEEL_DELTA_WPARAM(wParam), GET_KEYSTATE_WPARAM(wParam), message == WM_MOUSEHWHEEL);
+      return SetDialogResult(dialog, message, 0);
     case WM_ENTERSIZEMOVE: SetSizeMoveInProgress(true); return TRUE;
     case WM_EXITSIZEMOVE:
       SetSizeMoveInProgress(false);

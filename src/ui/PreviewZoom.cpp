@@ -21,6 +21,7 @@ namespace {
 struct ZoomView {
   double centreX = 0, centreY = 0;
   bool fit = true;
+  int wheelRemainder = 0;  // units of the last wheel messages short of a whole notch
 };
 ZoomView gZoomView;  // user-interface thread only
 
@@ -253,5 +254,31 @@ void OpenZoomMenu(HWND dialog, int control) {
   if (!OnZoomCommand(dialog, command)) {
     ErrorReport(__LINE__, DebugMessage)
         .Report(kStyleError, kTitleUnexpectedError, "TrackPopupMenu() returned unexpected value 0x%X", unsigned(command));
+  }
+}
+
+void OnPreviewWheel(HWND dialog, int delta, WORD keys, bool horizontal) {
+  constexpr int kNotch = WHEEL_DELTA;
+  constexpr LONG kPixelsPerNotch = 10;
+  gZoomView.wheelRemainder += delta;
+  // A vertical turn towards the screen counts negative (the view moves up); a tilt to the right
+  // counts positive (the view moves right).
+  int notches = horizontal ? gZoomView.wheelRemainder / kNotch : -(gZoomView.wheelRemainder / kNotch);
+  gZoomView.wheelRemainder %= kNotch;
+  if (notches == 0) return;
+  // The message carries Shift and Ctrl as they were when the wheel turned; Alt only the key state.
+  bool alt = GetKeyState(VK_MENU) < 0, shift = (keys & MK_SHIFT) != 0, ctrl = (keys & MK_CONTROL) != 0;
+  POINT centre{-1, -1};
+  if (alt && shift) {
+    double zoom = notches < 0 ? NextZoomLevelUp(gPreviewViewState.zoom, -notches) : NextZoomLevelDown(gPreviewViewState.zoom, notches);
+    SetPreviewZoom(dialog, centre, zoom);
+  } else if (alt) {
+    SetPreviewZoom(dialog, centre, gPreviewViewState.zoom * std::pow(1.1, double(-notches)));
+  } else {
+    bool alongX = horizontal != ctrl;
+    SIZE view = ViewSize();
+    LONG step = shift ? (alongX ? view.cx : view.cy) : kPixelsPerNotch;
+    LONG distance = notches * step;
+    PanPreviewBy(dialog, alongX ? distance : 0, alongX ? 0 : distance);
   }
 }

@@ -30,3 +30,6 @@ void OpenZoomMenu(HWND dialog, int control);
 // WM_HSCROLL / WM_VSCROLL of the preview's scroll bars.
 void OnPreviewScroll(HWND dialog, int bar, int code, int thumbPosition);
 void PanPreviewBy(HWND dialog, LONG dx, LONG dy);
+// The wheel over the dialog: with Alt and Shift by zoom levels, with Alt by factors of 1.1, else
+// panning 10 pixels a notch (a page with Shift), across with Ctrl or the horizontal wheel.
+void OnPreviewWheel(HWND dialog, int delta, WORD keys, bool horizontal);

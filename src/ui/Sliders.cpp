@@ -184,6 +184,8 @@ LRESULT CALLBACK ValueBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lPar
     case WM_KEYDOWN:
       if (StepFromKey(box, row, wParam, lParam)) return 0;
       break;
+    case WM_MOUSEWHEEL: case WM_MOUSEHWHEEL:  // the wheel navigates the preview, not the box's text
+      return SendMessageW(GetParent(box), message, wParam, lParam);
     case WM_SETFOCUS: {
       LRESULT result = DefSubclassProc(box, message, wParam, lParam);
       SetValueBoxColors(row, true);

@@ -1,0 +1,102 @@
+// The preview's view as the dialog keeps it: fit in view on opening, the zoom levels from the
+// buttons and the menu's commands, the scroll bars, and the wheel's panning rules.
+#include <gtest/gtest.h>
+
+#include "preview/PreviewImageSource.h"
+#include "preview/PreviewViewState.h"
+#include "resource.h"
+#include "ui/MainDialogFixture.h"
+#include "ui/PreviewZoom.h"
+
+namespace {
+
+class PreviewView : public MainDialogFixture {
+ protected:
+  void SetUp() override {
+    MainDialogFixture::SetUp();
+    PreviewImageSource source;
+    source.imageRect = ImageRect{0, 0, 4000, 3000};
+    SetPreviewImageSource(source);
+  }
+  void TearDown() override {
+    MainDialogFixture::TearDown();
+    SetPreviewImageSource(PreviewImageSource{});
+  }
+  void Command(int id) {
+    SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    Pump();
+  }
+  void Wheel(int delta, WORD keys, bool horizontal = false) {
+    SendMessageW(m_Dialog, horizontal ? WM_MOUSEHWHEEL : WM_MOUSEWHEEL, MAKEWPARAM(keys, WORD(short(delta))), 0);
+    Pump();
+  }
+  int BarPosition(int id) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_POS;
+    GetScrollInfo(GetDlgItem(m_Dialog, id), SB_CTL, &info);
+    return info.nPos;
+  }
+  SIZE View() {
+    const RECT& r = gPreviewViewState.previewRect;
+    return SIZE{r.right - r.left - 2, r.bottom - r.top - 2};
+  }
+};
+
+TEST_F(PreviewView, OpensFittedAndTheControlsStepThroughTheLevels) {
+  Open();
+  SIZE view = View();
+  ASSERT_GT(view.cx, 100);
+  EXPECT_DOUBLE_EQ(gPreviewViewState.zoom, FitInViewZoom(view, 4000, 3000));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(m_Dialog, IDC_HSCROLL))) << "a fitted image needs no scrolling";
+  Command(ID_ZOOM_ACTUAL_PIXELS);
+  EXPECT_EQ(gPreviewViewState.zoom, 100.0);
+  EXPECT_EQ(Text(IDC_ZOOM_DISPLAY), L" 100.00%");
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(m_Dialog, IDC_HSCROLL)));
+  // About the image's centre: the view's left edge is half the view short of it.
+  EXPECT_NEAR(gPreviewViewState.horizontalScroll, 2000 - view.cx / 2.0, 1.0);
+  EXPECT_EQ(BarPosition(IDC_HSCROLL), gPreviewViewState.horizontalScroll);
+  SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(IDC_ZOOM_IN, STN_CLICKED), LPARAM(GetDlgItem(m_Dialog, IDC_ZOOM_IN)));
+  EXPECT_EQ(Text(IDC_ZOOM_DISPLAY), L" 200.00%");
+  Command(ID_ZOOM_6400);
+  EXPECT_EQ(Text(IDC_ZOOM_DISPLAY), L" 6400.00%");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(m_Dialog, IDC_ZOOM_IN))) << "no level above the largest";
+  Command(ID_ZOOM_6);
+  EXPECT_EQ(Text(IDC_ZOOM_DISPLAY), L" 6.25%");
+  Command(ID_ZOOM_FIT_IN_VIEW);
+  EXPECT_DOUBLE_EQ(gPreviewViewState.zoom, FitInViewZoom(view, 4000, 3000));
+}
+
+TEST_F(PreviewView, ScrollBarsAndTheWheelPanWithinTheImage) {
+  Open();
+  Command(ID_ZOOM_ACTUAL_PIXELS);
+  SIZE view = View();
+  HWND horizontal = GetDlgItem(m_Dialog, IDC_HSCROLL);
+  SendMessageW(m_Dialog, WM_HSCROLL, MAKEWPARAM(SB_TOP, 0), LPARAM(horizontal));
+  EXPECT_EQ(gPreviewViewState.horizontalScroll, 0);
+  SendMessageW(m_Dialog, WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), LPARAM(horizontal));
+  EXPECT_EQ(gPreviewViewState.horizontalScroll, 1);
+  SendMessageW(m_Dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 700), LPARAM(horizontal));
+  EXPECT_EQ(gPreviewViewState.horizontalScroll, 700);
+  SendMessageW(m_Dialog, WM_HSCROLL, MAKEWPARAM(SB_BOTTOM, 0), LPARAM(horizontal));
+  EXPECT_EQ(gPreviewViewState.horizontalScroll, 4000 - view.cx) << "the view stops at the image's right edge";
+  SendMessageW(m_Dialog, WM_HSCROLL, MAKEWPARAM(SB_PAGEDOWN, 0), LPARAM(horizontal));
+  EXPECT_EQ(gPreviewViewState.horizontalScroll, 4000 - view.cx);
+
+  // Three notches towards the user pan down 30 pixels; with Ctrl across; with Shift a page.
+  int top = gPreviewViewState.verticalScroll;
+  Wheel(-3 * WHEEL_DELTA, 0);
+  EXPECT_EQ(gPreviewViewState.verticalScroll, top + 30);
+  Wheel(WHEEL_DELTA / 2, 0);
+  Wheel(WHEEL_DELTA / 2, 0);
+  EXPECT_EQ(gPreviewViewState.verticalScroll, top + 20) << "half notches add up to one";
+  int left = gPreviewViewState.horizontalScroll;
+  Wheel(2 * WHEEL_DELTA, MK_CONTROL);
+  EXPECT_EQ(gPreviewViewState.horizontalScroll, left - 20);
+  Wheel(WHEEL_DELTA, 0, true);
+  EXPECT_EQ(gPreviewViewState.horizontalScroll, left - 10) << "a tilt to the right moves the view right";
+  Wheel(-WHEEL_DELTA, MK_SHIFT);
+  EXPECT_EQ(gPreviewViewState.verticalScroll, std::min<int>(top + 20 + view.cy, 3000 - view.cy));
+}
+
+}  // namespace
