@@ -101,8 +101,11 @@ PreviewTestWindow::PreviewTestWindow(int drawingSetting, bool signalDialog, int 
   m_PreviousSetting = gOpenGLSettings.m_OpenGLDrawingMode;
   gOpenGLSettings.m_OpenGLDrawingMode = drawingSetting;
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  m_Frame = CreateWindowExW(0, kTestFrameClass, L"Preview test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
+  // Shown without taking the foreground: a dialog test driving the input queue may be running
+  // beside this one, and must keep its focus.
+  m_Frame = CreateWindowExW(WS_EX_NOACTIVATE, kTestFrameClass, L"Preview test", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                             20, 20, width + 60, height + 80, nullptr, nullptr, instance, nullptr);
+  ShowWindow(m_Frame, SW_SHOWNOACTIVATE);
   m_Preview = CreateWindowExW(0, L"ProxyDisplay", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 10, 10, width, height,
                               m_Frame, reinterpret_cast<HMENU>(1040), instance, nullptr);
   gPreviewViewState = PreviewViewState{};

@@ -349,7 +349,23 @@ bool RunExpect(const DriveCommand& command, DriveSession* session, std::string* 
 
 // A window reaches the X screen a little after it is painted (Wine flushes its surfaces when the
 // thread is idle), so a capture that shows nothing of it yet is taken again.
+// The screen is shared with whatever else runs: the dialog stays above other windows while it is
+// captured, so that a window another program opens meanwhile cannot cover it.
+class TopmostWhileCaptured {
+ public:
+  explicit TopmostWhileCaptured(HWND dialog) : m_Dialog(dialog) {
+    SetWindowPos(m_Dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  ~TopmostWhileCaptured() { SetWindowPos(m_Dialog, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }
+  TopmostWhileCaptured(const TopmostWhileCaptured&) = delete;
+  TopmostWhileCaptured& operator=(const TopmostWhileCaptured&) = delete;
+
+ private:
+  HWND m_Dialog;
+};
+
 bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::string* report) {
+  TopmostWhileCaptured topmost(session->dialog);
   RedrawWindow(session->dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   LetDialogCatchUp(session->dialog);
   RECT rectangle{};
