@@ -15,8 +15,6 @@ namespace {
 // One checkerboard texel covers this many screen pixels at every zoom.
 constexpr double kCheckerTexelsPerPixel = 0.0625;
 
-void SetGLColor(COLORREF color) { glColor4ub(GetRValue(color), GetGValue(color), GetBValue(color), 255); }
-
 void DrawCheckerboard() {
   const ProxyLayer& layer = gProxyLayer;
   double factor = layer.view.zoom / 100.0;

@@ -3,8 +3,14 @@
 #pragma once
 #include <windows.h>
 
+#include "core/ImageRecord.h"
+
 bool CreateProxyDisplayClass(HINSTANCE instance, int extraBytes);
 void DeleteProxyDisplayClass(HINSTANCE instance);
+
+// The scaled size of the image at a zoom: its own size at 100 %, else the scaled edges' difference
+// (never below 1); the dialog's scroll ranges and the layer's frames agree on it.
+void ScaledImageSize(const ImageRect& image, double zoom, int32_t* width, int32_t* height);
 
 bool InitializeScaledProxyLayer(HWND dialog, HWND preview);
 void DestroyScaledProxyLayer();

@@ -106,9 +106,5 @@ bool CreateHostImageTextureSet(const ProxyFrameGeometry& geometry) {
     built = ConvertAreaForDisplay(level, area, display, &converted) && CreateTextureSetFromImage(&set, converted, area);
     ReleaseImage(&converted);
   }
-  if (built) {
-    layer.imageSetArea = area;
-    layer.imageSetZoom = layer.view.zoom;
-  }
   return built;
 }

@@ -48,16 +48,13 @@ struct ProxyLayer {
   bool rebuildImage = true;
   bool rebuildEffects = true;
   bool pyramidReady = false;
-  ImageRect imageSetArea{};  // what the image set holds, in the level's coordinates
-  double imageSetZoom = 0;
 
   ProxyLayerView view;
   ImageRect imageRect{};  // the host image's filter rectangle
 };
 extern ProxyLayer gProxyLayer;
 
-// The scaled size of the image at a zoom: its own size at 100 %, else the scaled edges' difference.
-void ScaledImageSize(const ImageRect& image, double zoom, int32_t* width, int32_t* height);
+inline void SetGLColor(COLORREF color) { glColor4ub(GetRValue(color), GetGValue(color), GetBValue(color), 255); }
 ProxyFrameGeometry ComputeFrameGeometry(const RECT& client, const ImageRect& image, double zoom);
 // The change bits of a new request against the last one drawn (bit 0 monitor, 1 effects, 2 view),
 // raising the layer's flags; the display gamma is read again when the monitor changed.

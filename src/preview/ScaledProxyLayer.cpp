@@ -19,7 +19,6 @@
 #include "preview/ShaderPrograms.h"
 #include "support/AppMessages.h"
 #include "support/ErrorReport.h"
-#include "support/Locks.h"
 
 ProxyLayer gProxyLayer;
 
@@ -67,10 +66,7 @@ bool SetUpShaderPrograms() {
   RegisterBuiltInShaderPrograms();
   gProxyLayer.gammaProgram = !gGammaProgramDisabled.load() && CreateShaderProgram(kGammaShaderProgram);
   if (gProxyLayer.gammaProgram) {
-    if (!MakeShaderProgramActive(kGammaShaderProgram)) return false;
-    bool set = SetProxyShaderGamma(gProxyLayer.gammaExponent);
-    MakeShaderProgramActive(0);
-    if (!set) return false;
+    if (!LoadProxyShaderGamma(gProxyLayer.gammaExponent)) return false;
     gProxyLayer.gammaChanged = false;
   }
   if (ShouldCreateShapeScalingProgram() && !CreateShaderProgram(kShapeScalingShaderProgram)) {
@@ -104,8 +100,6 @@ bool PrepareBufferObjects() {
 }
 
 int32_t ScaledEdge(int32_t edge, double factor) { return int32_t(std::floor(double(edge) * factor + 1e-10)); }
-
-void SetGLColor(COLORREF color) { glColor4ub(GetRValue(color), GetGValue(color), GetBValue(color), 255); }
 
 // The frame's background where no image is: flat, not gamma-corrected. Offscreen frames fill it
 // too, since their bitmap is the whole client area.

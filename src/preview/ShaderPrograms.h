@@ -10,8 +10,6 @@
 bool AddShaderProgram(ShaderProgram* table, int count);
 // Registers the gamma program's and the shape-scaling program's tables, in that order.
 bool RegisterBuiltInShaderPrograms();
-// Accelerated, setting 1 or 2, a 16-bit texture format of its own and float textures.
-bool ShouldCreateShapeScalingProgram();
 bool CreateShaderProgram(int name);
 bool IsShaderProgramCreated(int name);
 // The variant selected for a name, or null.

@@ -7,6 +7,7 @@
 #include "preview/BackgroundTask.h"
 #include "preview/PreviewImageSource.h"
 #include "preview/PreviewViewState.h"
+#include "preview/ProxyDisplay.h"
 #include "resource.h"
 #include "support/ErrorReport.h"
 #include "ui/DialogResources.h"
@@ -44,12 +45,6 @@ SIZE ViewSize() {
   return SIZE{std::max<LONG>(1, r.right - r.left - 2), std::max<LONG>(1, r.bottom - r.top - 2)};
 }
 
-double ScaledLength(int32_t low, int32_t high, double zoom) {
-  if (100.0 / zoom == 1.0) return double(high - low);
-  double factor = zoom / 100.0;
-  return std::max(1.0, std::floor(high * factor + 1e-10) - std::floor(low * factor + 1e-10));
-}
-
 // A centre per axis that opens no gap at either edge of a larger image and centres a smaller one.
 double ClampCentre(double centre, double zoomed, double view) {
   if (zoomed <= view) return zoomed / 2;
@@ -83,8 +78,9 @@ void ApplyView(HWND dialog) {
   ImageRect image = ImageRectangle();
   double zoom = gPreviewViewState.zoom;
   SIZE view = ViewSize();
-  double zoomedWidth = ScaledLength(image.left, image.right, zoom);
-  double zoomedHeight = ScaledLength(image.top, image.bottom, zoom);
+  int32_t scaledWidth = 0, scaledHeight = 0;
+  ScaledImageSize(image, zoom, &scaledWidth, &scaledHeight);
+  double zoomedWidth = scaledWidth, zoomedHeight = scaledHeight;
   gZoomView.centreX = ClampCentre(gZoomView.centreX, zoomedWidth, view.cx);
   gZoomView.centreY = ClampCentre(gZoomView.centreY, zoomedHeight, view.cy);
   double left = std::max(0.0, gZoomView.centreX - view.cx / 2.0);
