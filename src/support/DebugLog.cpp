@@ -240,16 +240,22 @@ bool OpenLogFile(const char* fileSystemMessage, DWORD flags) {
     return false;
   }
   wchar_t path[kMaxDataPath];
-  if (!GetDebugLogFolder(path)) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  DWORD createError = 0;
+  bool rotated = CreateRotatedDebugLog(path, [&](const wchar_t* newLog) {
+    file = CreateLogFile(newLog, flags);
+    createError = GetLastError();
+    return true;
+  });
+  if (!rotated) {
     ErrorReport(__LINE__, DebugMessage)
         .Report(kStyleError, kTitleUnexpectedError, "Can't allocate a debug log file for '%s'", "HalvornPro3");
     return false;
   }
-  HANDLE file = CreateLogFile(path, flags);
   if (file == INVALID_HANDLE_VALUE) {
     char narrow[kMaxDataPath];
     WideCharToMultiByte(CP_THREAD_ACP, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr);
-    ErrorReport(__LINE__, SystemError, GetLastError())
+    ErrorReport(__LINE__, SystemError, createError)
         .Report(kStyleError, kTitleUnexpectedError, "Can't open debug log file '%s'", narrow);
     return false;
   }

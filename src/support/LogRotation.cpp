@@ -1,17 +1,21 @@
 // Rotation of the debug logs: HalvornPro3_00.log is the newest; the logs of the last ten runs
-// remain, and anything else matching the pattern is deleted.
+// remain, and anything else matching the pattern is deleted. Two hosts (or two runs of one host)
+// may start the filter at the same moment: the listing, the renames and the creation of the new
+// log happen under one named mutex, so that neither renames a file the other has just moved.
 #include <windows.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "support/DataFolders.h"
 #include "support/DebugLog.h"
 #include "support/ErrorReport.h"
+#include "support/Locks.h"
 #include "support/TextConversion.h"
 
 namespace {
@@ -19,10 +23,24 @@ namespace {
 constexpr wchar_t kLogBaseName[] = L"HalvornPro3";
 constexpr wchar_t kLogExtension[] = L"log";
 
+constexpr wchar_t kRotationMutexName[] = L"Local\\HalvornPro3.DebugLogRotation";
+// A run that cannot have the lock in this time (another process stopped while holding it) rotates
+// without it rather than starting without a log.
+constexpr DWORD kRotationWaitMilliseconds = 10000;
+
 struct KeptLog {
   std::wstring name;
   unsigned number;
 };
+
+// Failures are reported after the mutex is released: a report may show a message box, and another
+// process must not wait for the user to close it.
+struct RotationFailure {
+  uint32_t line;
+  int error;
+  std::string text;
+};
+using RotationFailures = std::vector<RotationFailure>;
 
 // Single-digit names ("_1.log") match the pattern too; they are kept with their number unless a
 // two-digit name already holds it.
@@ -44,11 +62,13 @@ std::wstring NumberedLogPath(const wchar_t* folder, unsigned number) {
   return path;
 }
 
-bool DeleteLog(const std::wstring& path) {
+bool DeleteLog(const std::wstring& path, RotationFailures* failures) {
   if (_wremove(path.c_str()) == 0) return true;
-  ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(errno))
-      .Report(kStyleError, kTitleUnexpectedError, "_tremove() failed with error = '%d'. File to be deleted was '%s'",
-              errno, NarrowText(path.c_str()).c_str());
+  int error = errno;
+  char text[2 * kMaxDataPath];
+  snprintf(text, sizeof text, "_tremove() failed with error = '%d'. File to be deleted was '%s'", error,
+           NarrowText(path.c_str()).c_str());
+  failures->push_back({__LINE__, error, text});
   return false;
 }
 
@@ -63,7 +83,7 @@ bool MatchesRotationPattern(const wchar_t* name) {
   return suffix == 1 || suffix == 2;
 }
 
-bool ListLogs(const wchar_t* folder, std::vector<KeptLog>* kept) {
+bool ListLogs(const wchar_t* folder, std::vector<KeptLog>* kept, RotationFailures* failures) {
   wchar_t pattern[kMaxDataPath];
   _snwprintf_s(pattern, kMaxDataPath, _TRUNCATE, L"%ls\\%ls_*.%ls", folder, kLogBaseName, kLogExtension);
   WIN32_FIND_DATAW found;
@@ -74,27 +94,16 @@ bool ListLogs(const wchar_t* folder, std::vector<KeptLog>* kept) {
     unsigned number = 0;
     if (!MatchesRotationPattern(found.cFileName)) continue;
     if (ClassifyLogName(found.cFileName, &number)) kept->push_back({found.cFileName, number});
-    else deletedAll = DeleteLog(LogPath(folder, found.cFileName)) && deletedAll;
+    else deletedAll = DeleteLog(LogPath(folder, found.cFileName), failures) && deletedAll;
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return deletedAll;
 }
 
-}  // namespace
-
-bool GetDebugLogFolder(wchar_t* pathOut) {
-  pathOut[0] = 0;
-  const wchar_t* folder = GetLogsFolder();
-  wchar_t logs[kMaxDataPath];
-  if (folder == nullptr || wcscpy_s(logs, kMaxDataPath, folder) != 0) {
-    ErrorReport(__LINE__, RuntimeLibraryError, EINVAL)
-        .Report(kStyleError, kTitleUnexpectedError, "_tcscpy_s() failed with Debug Log directory = '%s'",
-                NarrowText(folder).c_str());
-    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "GetDebugLogFolder() failed.");
-    return false;
-  }
+// Moves every kept log one number up, the oldest out, and answers the path of the new log.
+bool RotateLogs(const wchar_t* logs, wchar_t* pathOut, RotationFailures* failures) {
   std::vector<KeptLog> kept;
-  bool rotated = ListLogs(logs, &kept);
+  bool rotated = ListLogs(logs, &kept, failures);
   // Highest number first, so that every rename goes to a free name; the listing order of the file
   // system is not to be trusted for that.
   std::sort(kept.begin(), kept.end(), [](const KeptLog& a, const KeptLog& b) {
@@ -103,19 +112,60 @@ bool GetDebugLogFolder(wchar_t* pathOut) {
   for (size_t i = 0; i < kept.size(); ++i) {
     std::wstring from = LogPath(logs, kept[i].name);
     if (i + 1 < kept.size() && kept[i + 1].number == kept[i].number) {
-      rotated = DeleteLog(LogPath(logs, kept[i + 1].name)) && rotated;
+      rotated = DeleteLog(LogPath(logs, kept[i + 1].name), failures) && rotated;
       kept.erase(kept.begin() + long(i) + 1);
     }
     std::wstring to = NumberedLogPath(logs, kept[i].number + 1);
     if (_wrename(from.c_str(), to.c_str()) != 0) {
-      ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(errno))
-          .Report(kStyleError, kTitleUnexpectedError,
-                  "_trename() failed with error = '%d'. Original Name was '%s', New Name is '%s'", errno,
-                  NarrowText(from.c_str()).c_str(), NarrowText(to.c_str()).c_str());
+      int error = errno;
+      char text[3 * kMaxDataPath];
+      snprintf(text, sizeof text, "_trename() failed with error = '%d'. Original Name was '%s', New Name is '%s'",
+               error, NarrowText(from.c_str()).c_str(), NarrowText(to.c_str()).c_str());
+      failures->push_back({__LINE__, error, text});
       return false;
     }
   }
   if (!rotated) return false;
   wcscpy_s(pathOut, kMaxDataPath, NumberedLogPath(logs, 0).c_str());
   return true;
+}
+
+void ReportRotationFailures(const RotationFailures& failures) {
+  for (const RotationFailure& failure : failures) {
+    ErrorReport(failure.line, RuntimeLibraryError, uint32_t(failure.error))
+        .Report(kStyleError, kTitleUnexpectedError, "%s", failure.text.c_str());
+  }
+}
+
+bool CopyLogsFolder(wchar_t* logs) {
+  const wchar_t* folder = GetLogsFolder();
+  if (folder != nullptr && wcscpy_s(logs, kMaxDataPath, folder) == 0) return true;
+  ErrorReport(__LINE__, RuntimeLibraryError, EINVAL)
+      .Report(kStyleError, kTitleUnexpectedError, "_tcscpy_s() failed with Debug Log directory = '%s'",
+              NarrowText(folder).c_str());
+  ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "GetDebugLogFolder() failed.");
+  return false;
+}
+
+}  // namespace
+
+bool GetDebugLogFolder(wchar_t* pathOut) {
+  return CreateRotatedDebugLog(pathOut, [](const wchar_t*) { return true; });
+}
+
+bool CreateRotatedDebugLog(wchar_t* pathOut, const std::function<bool(const wchar_t* path)>& create) {
+  pathOut[0] = 0;
+  wchar_t logs[kMaxDataPath];
+  if (!CopyLogsFolder(logs)) return false;
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, kRotationMutexName);
+  RotationFailures failures;
+  bool created = false;
+  {
+    ScopedMutex lock(mutex, kRotationWaitMilliseconds);
+    created = RotateLogs(logs, pathOut, &failures) && create(pathOut);
+  }
+  if (mutex != nullptr) CloseHandle(mutex);
+  ReportRotationFailures(failures);
+  if (!created) pathOut[0] = 0;
+  return created;
 }

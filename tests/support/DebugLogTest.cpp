@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "TestSupport.h"
@@ -76,6 +78,46 @@ TEST_F(DebugLog, SingleDigitNamesRotateWithTheirNumber) {
   EXPECT_TRUE(FileExists(Log(4)));
   EXPECT_FALSE(FileExists(logs + L"HalvornPro3_3.log"));
   EXPECT_FALSE(FileExists(logs + L"HalvornPro3_ab.log"));
+}
+
+// Hosts started together rotate the same folder at once: no rename may fail, no run may lose its
+// log and every kept log is a different run's.
+TEST_F(DebugLog, RunsStartingAtOnceEachGetTheirOwnLog) {
+  constexpr int kThreads = 6;
+  constexpr int kRunsPerThread = 5;
+  ReportCapture capture;
+  std::atomic<int> refused{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int run = 0; run < kRunsPerThread; ++run) {
+        wchar_t path[kMaxDataPath];
+        std::string text = "run " + std::to_string(t) + "-" + std::to_string(run);
+        bool created = CreateRotatedDebugLog(path, [&](const wchar_t* newLog) {
+          HANDLE file = CreateFileW(newLog, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+          if (file == INVALID_HANDLE_VALUE) return false;
+          DWORD written = 0;
+          WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr);
+          CloseHandle(file);
+          return written == text.size();
+        });
+        if (!created) ++refused;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(refused.load(), 0);
+  EXPECT_TRUE(capture.Reports().empty()) << capture.Reports().front().text;
+  std::set<std::string> runs;
+  for (int number = 0; number <= 9; ++number) {
+    std::vector<uint8_t> bytes = ReadWholeFile(Log(number));
+    std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.rfind("run ", 0), 0u) << number << ": " << text;
+    runs.insert(text);
+  }
+  EXPECT_EQ(runs.size(), 10u);
+  EXPECT_FALSE(FileExists(Log(10)));
 }
 
 TEST_F(DebugLog, ImmediateCloseWritesTheClosingLineButNotTheFlushRequest) {
