@@ -195,6 +195,8 @@ bool BuildSoftFlareQuads(EffectLayer* layer, const ParameterSet& request, double
   return true;
 }
 
+void QuantiseWithErrorDiffusion(float* samples, int32_t width, int32_t height);
+
 // Rasterises the template into the layer's SubShape and uploads its exposure levels.
 bool BuildTemplate(EffectLayer* layer, double reference) {
   EnterPreviewTemplateMode(reference);
@@ -252,10 +254,38 @@ bool BuildTemplate(EffectLayer* layer, double reference) {
       texel[1] = float(std::min(1.0, entry.green * weight));
       texel[2] = float(std::min(1.0, entry.blue * weight));
     }
-    loaded = LoadShapeTexture(layer, level, samples);
+    if (t.levels > 1 && gEffectDrawing.eightBitLevels) {
+      QuantiseWithErrorDiffusion(samples, t.textureWidth, t.textureHeight);
+      loaded = LoadShapeTexture(layer, level, samples, GL_UNSIGNED_BYTE);
+    } else {
+      loaded = LoadShapeTexture(layer, level, samples, GL_FLOAT);
+    }
   }
   DeallocateBuffer(&image);
   return loaded;
+}
+
+// Faint spike tails are most of a template's light and lie below half an 8-bit step: rounded
+// each on its own they vanish and the preview's stars come out dimmer than the final render's.
+// Carrying each texel's rounding error on along its row keeps every stretch of a row as bright
+// as it should be. The bytes are written over the floats' storage, which they trail.
+void QuantiseWithErrorDiffusion(float* samples, int32_t width, int32_t height) {
+  auto* bytes = reinterpret_cast<uint8_t*>(samples);
+  for (int32_t y = 0; y < height; ++y) {
+    float carried[3] = {0, 0, 0};
+    for (int32_t x = 0; x < width; ++x) {
+      size_t index = (size_t(y) * size_t(width) + size_t(x)) * 4;
+      uint8_t texel[4];
+      for (int c = 0; c < 3; ++c) {
+        float wanted = samples[index + size_t(c)] * 255.0f + carried[c];
+        float kept = std::clamp(std::round(wanted), 0.0f, 255.0f);
+        carried[c] = wanted - kept;
+        texel[c] = uint8_t(kept);
+      }
+      texel[3] = 255;
+      memcpy(bytes + index, texel, 4);
+    }
+  }
 }
 
 void ResetLayerQuads(EffectLayer* layer) {

@@ -94,6 +94,7 @@ struct EffectDrawingCapabilities {
   bool powerOfTwo;      // textures must be power-of-two sized
   bool accelerated;
   GLint internalFormat; // of the exposure levels
+  bool eightBitLevels;  // the levels keep 8 bits a channel
   GLint maximumTexture;
 };
 
@@ -125,7 +126,8 @@ double PreviewStarReferenceSize(const ImageRect& hostRectangle);
 double FinalReferenceSize(const ImageRect& hostRectangle);
 
 // The GL side of a layer (EffectTextures.cpp).
-bool LoadShapeTexture(EffectLayer* layer, int level, const float* pixels);
+// `pixels` are RGBA rows of the texture's size, as floats or (GL_UNSIGNED_BYTE) bytes.
+bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum type);
 bool CopyShapeVerticesToVBO(EffectLayer* layer, uint32_t batch);
 bool CopyShapeIndexArraysToVBO(EffectLayer* layer, uint32_t batch);
 bool CopySubShapeIndicesToVBO(EffectLayer* layer, int slot, uint32_t batch);

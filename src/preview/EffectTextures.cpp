@@ -42,6 +42,7 @@ EffectDrawingCapabilities DetermineCapabilities() {
   caps.mipmaps = (GLEW_VERSION_3_0 || GLEW_ARB_framebuffer_object) && flags.accelerated && QualityOrSpeed();
   const TextureFormat& format = flags.accelerated && QualityOrSpeed() ? flags.format16 : flags.format8;
   caps.internalFormat = format.internalFormat != 0 ? format.internalFormat : GL_RGBA8;
+  caps.eightBitLevels = format.dataType == GL_UNSIGNED_BYTE || format.internalFormat == 0;
   GLint maximum = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maximum);
   caps.maximumTexture = maximum > 0 ? maximum : 1024;
@@ -110,9 +111,9 @@ void DestroyFilterEffects_OpenGL() {
   }
 }
 
-bool LoadShapeTexture(EffectLayer* layer, int level, const float* pixels) {
+bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum type) {
   const EffectTemplate& t = layer->geometry;
-  uint64_t bytes = uint64_t(t.textureWidth) * uint64_t(t.textureHeight) * 4 * sizeof(float);
+  uint64_t bytes = uint64_t(t.textureWidth) * uint64_t(t.textureHeight) * 4 * (type == GL_FLOAT ? sizeof(float) : 1);
   const void* data = pixels;
   GLuint unpack = layer->unpackBuffers[level];
   if (unpack != 0) {
@@ -125,7 +126,7 @@ bool LoadShapeTexture(EffectLayer* layer, int level, const float* pixels) {
   GLint internalFormat = floatTemplate ? GL_RGBA32F : gEffectDrawing.internalFormat;
   glBindTexture(GL_TEXTURE_2D, layer->textures[level]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, t.textureWidth, t.textureHeight, 0, GL_RGBA, GL_FLOAT, data);
+  glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, t.textureWidth, t.textureHeight, 0, GL_RGBA, type, data);
   bool ok = true;
   if (gEffectDrawing.mipmaps && layer->kind != EFFECT_LAYER_SOFT_FLARE) {
     glGenerateMipmap(GL_TEXTURE_2D);

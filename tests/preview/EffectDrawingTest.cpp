@@ -12,6 +12,8 @@
 #include "analysis/LightSourceAnalysis.h"
 #include "analysis/LightSourceTable.h"
 #include "analysis/TableOperations.h"
+#include "effects/EffectShapes.h"
+#include "effects/ProcessImage.h"
 #include "effects/StarGenerator.h"
 #include "host/HostImage.h"
 #include "host/HostProxyImage.h"
@@ -41,11 +43,11 @@ struct Spot {
 };
 
 // A dark, even document with 3 × 3 white highlights centred on the spots.
-DocumentImage MakeSpotDocument(const std::vector<Spot>& spots) {
-  DocumentImage d = MakeTestDocument(kDocumentWidth, kDocumentHeight, 3, false, 1, false);
+DocumentImage MakeSpotDocument(const std::vector<Spot>& spots, int width, int height) {
+  DocumentImage d = MakeTestDocument(width, height, 3, false, 1, false);
   for (int p = 0; p < 3; ++p) {
-    for (int64_t y = 0; y < kDocumentHeight; ++y) {
-      for (int64_t x = 0; x < kDocumentWidth; ++x) *d.Sample(p, x, y) = uint8_t(std::lround(kBackgroundLevel * 255));
+    for (int64_t y = 0; y < height; ++y) {
+      for (int64_t x = 0; x < width; ++x) *d.Sample(p, x, y) = uint8_t(std::lround(kBackgroundLevel * 255));
     }
     for (const Spot& spot : spots) {
       for (int y = spot.y - 1; y <= spot.y + 1; ++y) {
@@ -57,6 +59,26 @@ DocumentImage MakeSpotDocument(const std::vector<Spot>& spots) {
 }
 
 double Brightness(COLORREF c) { return std::max({GetRValue(c), GetGValue(c), GetBValue(c)}); }
+
+// The normalised cross-correlation of two pictures of the same size.
+double CrossCorrelation(const std::vector<double>& a, const std::vector<double>& b) {
+  double ma = 0, mb = 0;
+  for (size_t i = 0; i < a.size(); ++i) ma += a[i], mb += b[i];
+  ma /= double(a.size()), mb /= double(b.size());
+  double ab = 0, aa = 0, bb = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    ab += (a[i] - ma) * (b[i] - mb);
+    aa += (a[i] - ma) * (a[i] - ma);
+    bb += (b[i] - mb) * (b[i] - mb);
+  }
+  return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+}
+
+double Mean(const std::vector<double>& v) {
+  double sum = 0;
+  for (double x : v) sum += x;
+  return v.empty() ? 0.0 : sum / double(v.size());
+}
 
 class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamInterface<int> {
  protected:
@@ -79,13 +101,13 @@ class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamI
 
   // The document read and analysed as the start selector does it, and the preview opened on it
   // with the effects shown.
-  void Show(const std::vector<Spot>& spots, double zoom = 100.0) {
+  void Show(const std::vector<Spot>& spots, double zoom = 100.0, int width = kDocumentWidth, int height = kDocumentHeight) {
     HostDocument host;
     host.imageMode = plugInModeRGBColor;
-    host.width = kDocumentWidth;
-    host.height = kDocumentHeight;
+    host.width = width;
+    host.height = height;
     Open(host);
-    m_Session->SetImage(MakeSpotDocument(spots), {});
+    m_Session->SetImage(MakeSpotDocument(spots, width, height), {});
     ASSERT_TRUE(OpenProfiles());
     ASSERT_TRUE(ReadHostImage());
     ASSERT_TRUE(StartLightSourceAnalysis(gHostImage));
@@ -342,6 +364,79 @@ TEST_P(EffectDrawingTest, EffectsHiddenInThePreviewLeaveThePhoto) {
   POINT distant = ScreenPoint(20, 20);
   EXPECT_NEAR(without, At(distant.x, distant.y), 2.0) << "only the dark document is left there";
 }
+
+// The preview's picture of the effects against the final render's, Effects Only over black, as
+// display values: the whole image at 100 %, and at fit against the render reduced to the
+// preview's size by averaging.
+class PreviewMatchesFinalRender : public EffectDrawingTest {
+ protected:
+  void TearDown() override {
+    ReleaseEffectShapes();
+    EffectDrawingTest::TearDown();
+  }
+  // The preview's pixels over the image, then the final render of the same block.
+  void Compare(double zoom, int width, int height, double* correlation, double* previewMean, double* finalMean) {
+    m_Block.effectsOnly = 1;
+    std::vector<Spot> spots = {{width / 5, height / 4}, {width / 2, height / 2}, {width * 4 / 5, height * 3 / 4},
+                               {width / 4, height * 4 / 5}};
+    Show(spots, zoom, width, height);
+    int32_t shownWidth = 0, shownHeight = 0;
+    ScaledImageSize(gHostImage.rectangle, zoom, &shownWidth, &shownHeight);
+    POINT origin = ScreenPoint(0, 0);
+    std::vector<double> preview;
+    for (int y = 0; y < shownHeight; ++y) {
+      for (int x = 0; x < shownWidth; ++x) preview.push_back(At(origin.x + x, origin.y + y));
+    }
+    window.reset();
+    ASSERT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
+    ASSERT_EQ(ProcessImage(&gHostImage), 0);
+    WriteHostImage(gHostImage);
+    DestroyHostImage();
+    const DocumentImage& d = m_Session->Image();
+    std::vector<double> rendered;
+    for (int y = 0; y < shownHeight; ++y) {
+      for (int x = 0; x < shownWidth; ++x) {
+        // The document pixels the preview pixel covers, averaged.
+        int x0 = int(x * 100.0 / zoom), x1 = std::max(x0 + 1, int((x + 1) * 100.0 / zoom));
+        int y0 = int(y * 100.0 / zoom), y1 = std::max(y0 + 1, int((y + 1) * 100.0 / zoom));
+        double sum = 0;
+        int n = 0;
+        for (int v = y0; v < std::min(y1, height); ++v) {
+          for (int u = x0; u < std::min(x1, width); ++u) {
+            double largest = 0;
+            for (int p = 0; p < 3; ++p) largest = std::max(largest, double(d.planes[size_t(p)][size_t(v * width + u)]));
+            sum += largest, ++n;
+          }
+        }
+        rendered.push_back(n > 0 ? sum / n : 0.0);
+      }
+    }
+    *correlation = CrossCorrelation(preview, rendered);
+    *previewMean = Mean(preview);
+    *finalMean = Mean(rendered);
+  }
+};
+
+TEST_P(PreviewMatchesFinalRender, AtFullSize) {
+  double correlation = 0, previewMean = 0, finalMean = 0;
+  Compare(100.0, kDocumentWidth, kDocumentHeight, &correlation, &previewMean, &finalMean);
+  printf("100 %%: correlation %.3f, mean preview %.2f, final %.2f\n", correlation, previewMean, finalMean);
+  EXPECT_GE(correlation, 0.9);
+  EXPECT_NEAR(previewMean, finalMean, 0.15 * finalMean);
+}
+
+TEST_P(PreviewMatchesFinalRender, AtFit) {
+  const int width = 600, height = 400;
+  double fit = 100.0 * std::min(double(kPreviewWidth - 2) / width, double(kPreviewHeight - 2) / height);
+  double correlation = 0, previewMean = 0, finalMean = 0;
+  Compare(fit, width, height, &correlation, &previewMean, &finalMean);
+  printf("fit %.1f %%: correlation %.3f, mean preview %.2f, final %.2f\n", fit, correlation, previewMean, finalMean);
+  EXPECT_GE(correlation, 0.9);
+  EXPECT_NEAR(previewMean, finalMean, 0.15 * finalMean);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, PreviewMatchesFinalRender, ::testing::Values(1, 2, 3, 4),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Setting" + std::to_string(info.param); });
 
 INSTANTIATE_TEST_SUITE_P(Settings, EffectDrawingTest, ::testing::Values(1, 2, 3, 4),
                          [](const ::testing::TestParamInfo<int>& info) { return "Setting" + std::to_string(info.param); });
