@@ -18,11 +18,6 @@ namespace {
 
 constexpr double kFraction = 4294967294.0;
 
-struct Spike {
-  int64_t angle;
-  double strength;
-};
-
 uint32_t StrengthOf(double f) { return f >= kFraction ? kFullFraction : f <= 0 ? 0u : uint32_t(f); }
 
 // The second spike of a pair is stronger or weaker by the place of the first in the table.
@@ -37,9 +32,9 @@ double PairFactor(int64_t tenths) {
 }
 
 // The primary spikes of a style; t is the full strength, n the Number of Points, a the Angle.
-int PrimarySpikes(uint32_t style, int64_t n, int64_t a, double t, Spike* out) {
+int PrimarySpikes(uint32_t style, int64_t n, int64_t a, double t, StarSpike* out) {
   int count = 0;
-  auto add = [&](int64_t angle, double strength) { out[count++] = Spike{angle, strength}; };
+  auto add = [&](int64_t angle, double strength) { out[count++] = StarSpike{angle, strength}; };
   switch (style) {
     case EFFECT_HOLLYWOOD_STAR: {
       double c = std::trunc(t / 100);
@@ -169,7 +164,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   if (secondaries && !secondary(0, u * 32)) return FinishStar(subshape, false);
   uint32_t secondaryEntries = subshape->count;
   if (p.intensity > 0) {
-    Spike spikes[4 * 512 + 8];
+    StarSpike spikes[kMaximumStarSpikes];
     int count = PrimarySpikes(p.effectType, std::min<int64_t>(n, 512), a, t, spikes);
     for (int i = 0; i < count; ++i) {
       uint32_t before = subshape->count;
@@ -230,6 +225,21 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
     }
   }
   return finish();
+}
+
+int PrimaryStarSpikes(const ParameterSet& p, StarSpike* out) {
+  if (p.intensity <= 0 || p.length < 1) return 0;
+  int64_t n = std::max<int64_t>(1, p.numberOfPoints);
+  return PrimarySpikes(p.effectType, std::min<int64_t>(n, 512), p.angle, double(p.intensity) * 42949672.0, out);
+}
+
+int SecondaryStarSpikes(const ParameterSet& p, StarSpike* out) {
+  if (p.secondarySpikeIntensity <= 0 || (80 * int64_t(p.length) + 80) / 100 < 1) return 0;
+  double u = std::trunc(std::round(std::pow(p.secondarySpikeIntensity * 0.01, 2.8) * kFraction) / 100);
+  for (int k = 0; k < kSpikeTableSize; ++k) {
+    out[k] = StarSpike{WrapAngle(p.angle + kSpikeTable[k].angle), u * (k == 0 ? 32 : kSpikeTable[k].percent)};
+  }
+  return kSpikeTableSize;
 }
 
 void ReturnStarScratch(BufferDescriptor* scratch) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "analysis/LightSourceTable.h"
 #include "params/ParameterBlockService.h"
 #include "support/ErrorReport.h"
 
@@ -34,7 +35,10 @@ ParameterSet* GetCurrentParameterSet() {
   set->previewEnabled = view.previewEnabled ? 1 : 0;
   set->previewFocused = view.previewFocused ? 1 : 0;
   set->monitor = MonitorFromWindow(view.previewWindow, MONITOR_DEFAULTTONEAREST);
-  set->effectGeneration = gEffectTextureGeneration.load(std::memory_order_relaxed);
+  // The request names the light-source table it was made for: an edit of the table (hide, show,
+  // move, recolour) bumps the table's change count, and a request that carries it differs from the
+  // last one drawn, so the effect layers are rebuilt even when no slider moved.
+  set->effectGeneration = gEffectTextureGeneration.load(std::memory_order_relaxed) + LightSourceChangeCount(gLightSourceTable);
   set->renderFlag = 1;
   if (const ParameterBlock* block = CurrentParameterBlock()) CopyBlockValuesIntoSet(*block, set);
   set->reserved = 0;

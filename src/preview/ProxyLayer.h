@@ -50,6 +50,7 @@ struct ProxyLayer {
   bool pyramidReady = false;
 
   ProxyLayerView view;
+  ParameterSet parameters{};  // the request being drawn
   ImageRect imageRect{};  // the host image's filter rectangle
 };
 extern ProxyLayer gProxyLayer;
@@ -62,6 +63,9 @@ int DetectParameterChanges(const ParameterSet& set, const ParameterSet* last);
 void SetProxyLayerView(const ParameterSet& set);
 
 bool CreateHostImageTextureSet(const ProxyFrameGeometry& geometry);
+// Draws the effect layers of the request over black and copies them into the effects set, in
+// window coordinates; false (reported) when the effects texture could not be made.
+bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry);
 bool MakeCheckerboardTexture();
 void DrawComposite(const ProxyFrameGeometry& geometry);
 // Copies the drawn composite into the framebuffer set when a gamma pass is owed (the program, or

@@ -9,6 +9,7 @@
 
 #include "preview/BackgroundTask.h"
 #include "preview/DisplayProfiles.h"
+#include "preview/EffectLayers.h"
 #include "preview/OpenGLSettings.h"
 #include "preview/PreviewImageSource.h"
 #include "preview/PreviewPictureBuild.h"
@@ -165,6 +166,7 @@ void SetProxyLayerView(const ParameterSet& set) {
   view.effectsShown = set.previewEnabled != 0;
   view.effectsOnly = set.effectsOnly != 0;
   view.focused = set.previewFocused != 0;
+  gProxyLayer.parameters = set;
 }
 
 int DetectParameterChanges(const ParameterSet& set, const ParameterSet* last) {
@@ -227,6 +229,8 @@ bool InitializeScaledProxyLayer(HWND dialog, HWND preview) {
   layer.framebufferSet.applyGamma = !layer.gammaProgram && layer.screenContext;
   layer.framebufferSet.gammaExponent = layer.gammaExponent;
   if (!MakeCheckerboardTexture()) return false;
+  // Effect textures that cannot be made are reported; the preview still shows the image.
+  InitializeFilterEffects_OpenGL();
   PreviewImageSource source = CurrentPreviewImageSource();
   bool sixteenBitLevel = gOpenGLSettings.m_OpenGLDrawingMode == OPTIMIZE_FOR_QUALITY && gOpenGLDrawing.accelerated &&
                          gOpenGLDrawing.format16.internalFormat != gOpenGLDrawing.format8.internalFormat;
@@ -246,6 +250,7 @@ void DestroyScaledProxyLayer() {
   DestroyFrameBufferObjects(&layer.frameBuffers);
   DestroyShaderPrograms();
   ReportPendingGLError("OpenGL Function Failed in DestroyScaledProxyLayer().");
+  DestroyFilterEffects_OpenGL();
   if (layer.openGLWindowMutex != nullptr) CloseHandle(layer.openGLWindowMutex);
   PreviewImageSource source = CurrentPreviewImageSource();
   if (source.release != nullptr) source.release();
@@ -279,8 +284,17 @@ bool RenderScaledProxyDisplay() {
     return false;
   }
   ReportFrameProgress(8);
-  // The effects layer is drawn by the effect drawing once it exists; until then nothing is owed.
-  layer.rebuildEffects = false;
+  bool effectsOk = true;
+  if (layer.view.effectsShown && layer.rebuildEffects && !IsEmpty(geometry.drawing)) {
+    LeaveCriticalSection(&task->busySection);
+    effectsOk = CreateEffectsTextureSet(geometry);
+    EnterCriticalSection(&task->busySection);
+    if (effectsOk) layer.rebuildEffects = false;
+  }
+  if (PreviewAborted()) {
+    ReportFrameProgress(0);
+    return false;
+  }
   glDrawBuffer(layer.screenContext ? GL_BACK : GL_FRONT);
   glReadBuffer(layer.screenContext ? GL_BACK : GL_FRONT);
   glClearColor(0, 0, 0, 0);
@@ -316,5 +330,5 @@ bool RenderScaledProxyDisplay() {
   ReportFrameProgress(24);
   DrawFrameDecorations(geometry);
   ReportFrameProgress(0);
-  return !PreviewAborted();
+  return !PreviewAborted() && effectsOk;
 }

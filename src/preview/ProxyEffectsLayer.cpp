@@ -1,0 +1,84 @@
+// The effects layer of a preview frame: the effect quads drawn over black with the image's
+// transform, then copied into the effects texture set in window pixels, which the composite
+// screens over the image.
+#include <windows.h>
+#include <GL/glew.h>
+
+#include "preview/EffectLayers.h"
+#include "preview/ProxyLayer.h"
+#include "support/ErrorReport.h"
+
+namespace {
+
+bool NoGLError(uint32_t line, const char* text) {
+  GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return true;
+  OpenGLErrorReport(line, OpenGLError, error).Report("%s", text);
+  return false;
+}
+
+bool BindMainFrameBuffer(ProxyLayer& layer, const RECT& client) {
+  if (!AttachFBOForRenderingPreparation(&layer.frameBuffers, client.right, client.bottom, true)) {
+    NoGLError(__LINE__, "Failed during binding of main FBO to GL_FRAMEBUFFER using glBindFramebuffer().");
+    return false;
+  }
+  return NoGLError(__LINE__, "Failed during binding of main FBO to GL_DRAW_FRAMEBUFFER using glBindFramebuffer().");
+}
+
+// The quads in the host image's coordinates, placed as the composite places the image.
+void DrawEffectQuads(const ProxyFrameGeometry& geometry) {
+  const ProxyLayer& layer = gProxyLayer;
+  double factor = layer.view.zoom / 100.0;
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glTranslated(double(geometry.image.left - layer.view.scrollX), double(geometry.image.top - layer.view.scrollY), 0.0);
+  glScaled(factor, factor, 1.0);
+  glTranslated(-double(layer.imageRect.left), -double(layer.imageRect.top), 0.0);
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glDisable(GL_CULL_FACE);  // rotated quads face either way
+  // Each quad is screened onto the ones below, as the final render accumulates its effects.
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  if (!DrawFilterEffects_OpenGL(layer.parameters, layer.imageRect)) {
+    ErrorReport(__LINE__, TraceMessage).Report("Failed during rendering of Effects.");
+  }
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_CULL_FACE);
+  glPopMatrix();
+}
+
+}  // namespace
+
+bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry) {
+  ProxyLayer& layer = gProxyLayer;
+  const RECT& client = geometry.client;
+  bool intoFrameBuffers = layer.useFrameBuffers && BindMainFrameBuffer(layer, client);
+  bool ok = !layer.useFrameBuffers || intoFrameBuffers;
+  if (ok) {
+    if (!intoFrameBuffers) {
+      glDrawBuffer(layer.screenContext ? GL_BACK : GL_FRONT);
+      glReadBuffer(layer.screenContext ? GL_BACK : GL_FRONT);
+    }
+    const RECT& d = geometry.drawing;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(d.left, client.bottom - d.bottom, d.right - d.left, d.bottom - d.top);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawEffectQuads(geometry);
+    glDisable(GL_SCISSOR_TEST);
+    if (intoFrameBuffers && !ResolveFBO(&layer.frameBuffers)) {
+      NoGLError(__LINE__, "Failed during resolution of multisampled texture using glBlitFramebuffer().");
+      ok = false;
+    }
+    ImageRect area{int32_t(d.left), int32_t(d.top), int32_t(d.right), int32_t(d.bottom)};
+    if (ok && !CreateTextureSetFromFramebuffer(&layer.effectsSet, area, int32_t(client.bottom))) {
+      ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Failed during creation of Effects texture.");
+      ok = false;
+    }
+  }
+  if (intoFrameBuffers) ReleaseFBOForRendering(&layer.frameBuffers);
+  if (!ok) ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Generation of Effects texture failed.");
+  return ok;
+}
