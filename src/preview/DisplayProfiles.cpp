@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "color/ColorProfiles.h"
+#include "color/LinearLightProfile.h"
 #include "support/ErrorReport.h"
 
 namespace {
@@ -17,7 +18,15 @@ struct DisplayProfileCacheEntry {
   double gamma;
 };
 
+// A display profile and the linear-light profile made from it, made once per profile.
+struct LinearDisplayEntry {
+  ColorProfile display;
+  ColorProfile linear;
+};
+
 DisplayProfileCacheEntry gDisplayProfiles[kDisplayProfileCacheSize];
+LinearDisplayEntry gLinearDisplays[kDisplayProfileCacheSize + 1];
+ColorProfile gTestDisplayProfile = nullptr;
 HWND gPreviewWindow = nullptr;
 constexpr double kFallbackGamma = 2.2;
 
@@ -61,6 +70,10 @@ ColorProfile Fallback(double* gamma) {
 void SetColorPreviewWindow(HWND window) { gPreviewWindow = window; }
 
 ColorProfile InitializeDisplayColorConversion(double* gamma) {
+  if (gTestDisplayProfile != nullptr) {
+    if (gamma != nullptr) *gamma = EstimateProfileGamma(gTestDisplayProfile);
+    return gTestDisplayProfile;
+  }
   HMONITOR monitor = MonitorFromWindow(gPreviewWindow, MONITOR_DEFAULTTONEAREST);
   if (monitor == nullptr) {
     Report("Could not get a handle for the current monitor.");
@@ -89,7 +102,31 @@ ColorProfile InitializeDisplayColorConversion(double* gamma) {
   return profile;
 }
 
+ColorProfile LinearDisplayProfile() {
+  ColorProfile display = InitializeDisplayColorConversion(nullptr);
+  LinearDisplayEntry* free = nullptr;
+  for (LinearDisplayEntry& entry : gLinearDisplays) {
+    if (entry.display == display && display != nullptr) return entry.linear != nullptr ? entry.linear : LinearWorkingProfile();
+    if (entry.display == nullptr && free == nullptr) free = &entry;
+  }
+  ColorProfile linear = CreateLinearLightProfile(display);
+  // Cached transforms are keyed by profile handles, so a made profile lives until the run ends;
+  // beyond the cache the effects keep the working space's primaries.
+  if (free == nullptr) {
+    if (linear != nullptr) cmsCloseProfile(linear);
+    return LinearWorkingProfile();
+  }
+  *free = LinearDisplayEntry{display, linear};
+  return linear != nullptr ? linear : LinearWorkingProfile();
+}
+
+void SetDisplayProfileForTests(ColorProfile profile) { gTestDisplayProfile = profile; }
+
 void CloseDisplayProfiles() {
+  for (LinearDisplayEntry& entry : gLinearDisplays) {
+    if (entry.linear != nullptr) cmsCloseProfile(entry.linear);
+    entry = LinearDisplayEntry{};
+  }
   for (DisplayProfileCacheEntry& entry : gDisplayProfiles) {
     if (entry.profile != nullptr) cmsCloseProfile(entry.profile);
     entry = DisplayProfileCacheEntry{};

@@ -8,14 +8,20 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <vector>
+
+#include <lcms2.h>
 
 #include "analysis/LightSourceTable.h"
 #include "analysis/TableOperations.h"
 #include "color/ColorConversion.h"
+#include "color/ColorProfiles.h"
+#include "color/ProfileGamma.h"
 #include "effects/EffectInstance.h"
 #include "effects/SpikeDrawing.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
+#include "preview/DisplayProfiles.h"
 #include "support/ErrorReport.h"
 #include "support/FaultInjection.h"
 
@@ -71,6 +77,39 @@ bool GrowZeroed(BufferDescriptor* buffer, uint64_t size) {
   if (ReallocateBufferPreserveContents(size, buffer) != 0) return false;
   memset(static_cast<char*>(buffer->block) + before, 0, size_t(size - before));
   return true;
+}
+
+// Effect light is computed in the linear working space; the preview shows it in the display's
+// primaries, still linear, since the composite gives the whole frame the display's gamma.
+struct DisplayColors {
+  ColorTransform transform = nullptr;
+  GammaTables tables{};
+};
+
+bool PrepareDisplayColors(DisplayColors* colors) {
+  ColorProfile target = LinearDisplayProfile();
+  if (target == LinearWorkingProfile()) return false;  // the same primaries: nothing to convert
+  colors->transform = GetColorTransform(LinearWorkingProfile(), TYPE_RGB_16, target, TYPE_RGB_16);
+  return colors->transform != nullptr && LookUpGammaTables(QuantisedProfileGamma(target), &colors->tables);
+}
+
+// The template's entries as display light with their weights folded in.
+std::vector<EffectColor> TemplateDisplayColors(const SubShape& subshape) {
+  std::vector<EffectColor> colors(subshape.count);
+  for (uint32_t e = 0; e < subshape.count; ++e) {
+    const SubShapeEntry& entry = subshape.Entries()[e];
+    colors[e] = EffectColor{entry.red, entry.green, entry.blue, entry.weight};
+  }
+  ColorProfile target = LinearDisplayProfile();
+  if (target != LinearWorkingProfile() && ConvertColorList(colors.data(), colors.size(), LinearWorkingProfile(), target)) {
+    return colors;
+  }
+  for (EffectColor& color : colors) {
+    double weight = color.weight / kFraction;
+    color = EffectColor{uint32_t(std::llround(color.red * weight)), uint32_t(std::llround(color.green * weight)),
+                        uint32_t(std::llround(color.blue * weight)), uint32_t(kFraction)};
+  }
+  return colors;
 }
 
 EffectBatch* Batches(EffectLayer* layer) { return static_cast<EffectBatch*>(layer->batches.block); }
@@ -155,10 +194,13 @@ bool BuildSpikeQuads(EffectLayer* layer, const ParameterSet& request, double sca
   uint32_t threshold = QuantityThreshold(table, request.quantity);
   bool stars = request.length >= 1 && (request.intensity >= 1 || request.secondarySpikeIntensity >= 1);
   if (!stars || count == 0 || layer->geometry.empty) return true;
+  DisplayColors display;
+  bool convert = PrepareDisplayColors(&display);
   for (uint64_t i = 0; i < table.count; ++i) {
     const LightSource& light = table.Entries()[i];
     if (!IsLightSourceVisible(light, threshold) || light.intensity <= kPreviewVisibilityMinimum) continue;
     EffectColor colour = SaturatedEffectColor(light.red, light.green, light.blue, request.colorSaturation, gEffectRenderMode.grayImage);
+    if (convert) ConvertColor(&colour, display.transform, display.tables);
     double ox = StarOrigin(light.x), oy = StarOrigin(light.y);
     for (int k = 0; k < count; ++k) {
       double alpha = std::min(1.0, spikes[k].strength / kFraction) * (light.intensity / kFraction);
@@ -173,23 +215,36 @@ bool BuildSpikeQuads(EffectLayer* layer, const ParameterSet& request, double sca
   return true;
 }
 
-bool BuildSoftFlareQuads(EffectLayer* layer, const ParameterSet& request, double scale) {
+// Whether a soft flare's quad at (x, y) reaches the visible part of the image.
+bool SoftFlareReaches(const EffectLayer& layer, double x, double y, double scale, const ImageRect& visible) {
+  const EffectTemplate& t = layer.geometry;
+  double left = x + (t.left - 0.5) * scale, right = x + (t.left + t.width - 0.5) * scale;
+  double top = y + (t.top - 0.5) * scale, bottom = y + (t.top + t.height - 0.5) * scale;
+  return right > visible.left && left < visible.right && bottom > visible.top && top < visible.bottom;
+}
+
+bool BuildSoftFlareQuads(EffectLayer* layer, const ParameterSet& request, double scale, const ImageRect& visible) {
   if (request.length < 1 || request.softFlareIntensity < 1 || layer->geometry.empty) return true;
   const LightSourceTable& table = gLightSourceTable;
   uint32_t threshold = QuantityThreshold(table, request.quantity);
   double share = request.softFlareIntensity * 0.01;
   double shareFraction = std::trunc(share * share * kFraction);
+  DisplayColors display;
+  bool convert = PrepareDisplayColors(&display);
   for (uint64_t i = 0; i < table.count; ++i) {
     const LightSource& light = table.Entries()[i];
     if (!IsLightSourceVisible(light, threshold)) continue;
     double alphaFraction = std::round(shareFraction / kFraction * light.intensity);
     if (alphaFraction <= kPreviewVisibilityMinimum) continue;
+    // The soft flare has one phase: its origin is the centre of the light's pixel.
+    double ox = std::floor(light.x) + 0.5, oy = std::floor(light.y) + 0.5;
+    if (!SoftFlareReaches(*layer, ox, oy, scale, visible)) continue;
     EffectColor colour = SaturatedEffectColor(light.red, light.green, light.blue, request.colorSaturation, gEffectRenderMode.grayImage);
+    if (convert) ConvertColor(&colour, display.transform, display.tables);
     float rgba[4];
     int slot = QuadColour(*layer, colour, alphaFraction / kFraction, rgba);
     EffectVertex corners[4];
-    // The soft flare has one phase: its origin is the centre of the light's pixel.
-    QuadCorners(*layer, std::floor(light.x) + 0.5, std::floor(light.y) + 0.5, 0, scale, rgba, corners);
+    QuadCorners(*layer, ox, oy, 0, scale, rgba, corners);
     if (!AddEffectQuad(layer, slot, corners)) return false;
   }
   return true;
@@ -238,6 +293,7 @@ bool BuildTemplate(EffectLayer* layer, double reference) {
   uint64_t pixels = uint64_t(t.textureWidth) * uint64_t(t.textureHeight);
   if (ReallocateBuffer(pixels * 4 * sizeof(float), &image) != 0) return false;
   auto* samples = static_cast<float*>(image.block);
+  std::vector<EffectColor> colors = TemplateDisplayColors(*subshape);
   bool loaded = true;
   for (int level = 0; level < t.levels && loaded; ++level) {
     // Levels hold the template × 256 / 2^level; the float template holds it as it is.
@@ -248,11 +304,12 @@ bool BuildTemplate(EffectLayer* layer, double reference) {
       const SubShapeEntry& entry = subshape->Entries()[e];
       int32_t x = entry.dx - t.left, y = entry.dy - t.top;
       if (x < 0 || y < 0 || x >= t.width || y >= t.height) continue;
-      double weight = entry.weight / kFraction / kFraction * gain;
+      const EffectColor& color = colors[e];
+      double weight = gain / kFraction;
       float* texel = samples + 4 * (uint64_t(y) * uint64_t(t.textureWidth) + uint64_t(x));
-      texel[0] = float(std::min(1.0, entry.red * weight));
-      texel[1] = float(std::min(1.0, entry.green * weight));
-      texel[2] = float(std::min(1.0, entry.blue * weight));
+      texel[0] = float(std::min(1.0, color.red * weight));
+      texel[1] = float(std::min(1.0, color.green * weight));
+      texel[2] = float(std::min(1.0, color.blue * weight));
     }
     if (t.levels > 1 && gEffectDrawing.eightBitLevels) {
       QuantiseWithErrorDiffusion(samples, t.textureWidth, t.textureHeight);
@@ -292,6 +349,10 @@ void ResetLayerQuads(EffectLayer* layer) {
   ReleaseEffectBatches(layer);
   layer->quadCount = 0;
   layer->hasQuads = false;
+}
+
+bool SameRect(const ImageRect& a, const ImageRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 bool SameTemplateInputs(const ParameterSet& a, const ParameterSet& b, bool spikes) {
@@ -334,14 +395,14 @@ bool EffectTemplateIsCurrent(const EffectLayer& layer, const ParameterSet& param
   return SameTemplateInputs(layer.templateBuiltFor, EffectLayerParameters(layer.kind, parameters), IsSpikeLayer(layer));
 }
 
-bool EffectQuadsAreCurrent(const EffectLayer& layer, const ParameterSet& p, int32_t tableChanges) {
+bool EffectQuadsAreCurrent(const EffectLayer& layer, const ParameterSet& p, int32_t tableChanges, const ImageRect& visible) {
   if (!layer.hasQuads || layer.lastBuildFailed) return false;
   const ParameterSet& b = layer.quadsBuiltFor;
   bool common = p.quantity == b.quantity && p.intensity == b.intensity && p.length == b.length &&
                 p.colorSaturation == b.colorSaturation && p.monitor == b.monitor && p.effectGeneration == b.effectGeneration &&
                 tableChanges == layer.quadsTableChanges;
   if (!common) return false;
-  if (!IsSpikeLayer(layer)) return p.softFlareIntensity == b.softFlareIntensity;
+  if (!IsSpikeLayer(layer)) return p.softFlareIntensity == b.softFlareIntensity && SameRect(visible, layer.quadsVisible);
   bool spikes = p.angle == b.angle && p.numberOfPoints == b.numberOfPoints && p.spikeSharpness == b.spikeSharpness &&
                 p.spikeSpread == b.spikeSpread && p.rainbowIntensity == b.rainbowIntensity &&
                 p.rainbowFrequency == b.rainbowFrequency && p.effectType == b.effectType;
@@ -360,13 +421,13 @@ bool EffectBuildIsBackedOff(const EffectLayer& layer, const ParameterSet& p) {
          SharperOrSame(p.spikeSpread, f.spikeSpread);
 }
 
-bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const ImageRect& host) {
+bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const ImageRect& host, const ImageRect& visible) {
   int32_t tableChanges = LightSourceChangeCount(gLightSourceTable);
   if (EffectBuildIsBackedOff(*layer, request)) return true;
   double reference = IsSpikeLayer(*layer) ? PreviewStarReferenceSize(host) : kSoftFlareReferenceSize;
   double scale = FinalReferenceSize(host) / reference;
   bool templateCurrent = EffectTemplateIsCurrent(*layer, request) && layer->templateReference == reference;
-  if (templateCurrent && EffectQuadsAreCurrent(*layer, request, tableChanges) && layer->quadsScale == scale) return true;
+  if (templateCurrent && EffectQuadsAreCurrent(*layer, request, tableChanges, visible) && layer->quadsScale == scale) return true;
   bool built = true;
   if (!templateCurrent) {
     layer->parameters = EffectLayerParameters(layer->kind, request);
@@ -382,11 +443,12 @@ bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const Ima
   }
   if (built) {
     ResetLayerQuads(layer);
-    built = IsSpikeLayer(*layer) ? BuildSpikeQuads(layer, request, scale) : BuildSoftFlareQuads(layer, request, scale);
+    built = IsSpikeLayer(*layer) ? BuildSpikeQuads(layer, request, scale) : BuildSoftFlareQuads(layer, request, scale, visible);
     gQuadBuilds[layer->kind].fetch_add(1);
   }
   layer->quadsBuiltFor = request;
   layer->quadsTableChanges = tableChanges;
+  layer->quadsVisible = visible;
   layer->quadsScale = scale;
   if (!built) {
     // The preview goes on without this layer; the back-off keeps it from retrying as heavy.

@@ -80,6 +80,7 @@ struct EffectLayer {
   bool lastBuildFailed;
   ParameterSet quadsBuiltFor;  // also the failed set while lastBuildFailed
   int32_t quadsTableChanges;
+  ImageRect quadsVisible;  // the soft flares' culling rectangle
   double quadsScale;
   BufferDescriptor batches;  // EffectBatch records, zeroed as they are added
   uint32_t batchCapacity;
@@ -105,18 +106,21 @@ extern EffectDrawingCapabilities gEffectDrawing;
 bool InitializeFilterEffects_OpenGL();
 void DestroyFilterEffects_OpenGL();
 // Builds the three layers for the request and draws them with the current transform and blend
-// state (image coordinates of the host's filter rectangle); false when a layer failed or the
+// state (image coordinates of the host's filter rectangle); `visible` is the part of the image the
+// preview shows, outside which soft flares are not drawn. False when a layer failed or the
 // drawing was aborted.
-bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle);
+bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible);
 bool DrawCompositeOpenGLShape(EffectLayer* layer);
 
 // Brings the layer's template and quads up to date; false when memory ran out.
-bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& parameters, const ImageRect& hostRectangle);
+bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& parameters, const ImageRect& hostRectangle,
+                      const ImageRect& visible);
 
 // The skip rules: whether a new request leaves the template, or the quads, as they are, and
 // whether the back-off after a failed build holds the layer off.
 bool EffectTemplateIsCurrent(const EffectLayer& layer, const ParameterSet& parameters);
-bool EffectQuadsAreCurrent(const EffectLayer& layer, const ParameterSet& parameters, int32_t tableChanges);
+bool EffectQuadsAreCurrent(const EffectLayer& layer, const ParameterSet& parameters, int32_t tableChanges,
+                           const ImageRect& visible);
 bool EffectBuildIsBackedOff(const EffectLayer& layer, const ParameterSet& parameters);
 // The parameter snapshot a layer builds from: the secondary layer's is derived from the request.
 ParameterSet EffectLayerParameters(int kind, const ParameterSet& parameters);

@@ -7,6 +7,7 @@
 #include "preview/BackgroundTask.h"
 #include "preview/EffectLayers.h"
 #include "preview/OpenGLSettings.h"
+#include "preview/ProxyLayer.h"
 #include "preview/ShaderPrograms.h"
 #include "preview/ShaderRecords.h"
 #include "support/ErrorReport.h"
@@ -240,14 +241,19 @@ bool DrawCompositeOpenGLShape(EffectLayer* layer) {
   return NoGLError(__LINE__, "DrawCompositeOpenGLShape() - OpenGL function error detected.");
 }
 
-bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle) {
+// The frame's progress runs from 8 (the image is ready) to 12 (the composite begins): one step
+// for each effect layer built.
+constexpr int kFirstEffectLayerProgressStep = 9;
+
+bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible) {
   bool built = true;
-  for (EffectLayer& layer : gEffectLayers) {
+  for (int kind = 0; kind < EFFECT_LAYER_COUNT; ++kind) {
     if (PreviewAborted()) return false;
-    if (!BuildEffectLayer(&layer, parameters, hostRectangle)) {
+    if (!BuildEffectLayer(&gEffectLayers[kind], parameters, hostRectangle, visible)) {
       built = false;
       break;
     }
+    ReportFrameProgress(kFirstEffectLayerProgressStep + kind);
   }
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnableClientState(GL_COLOR_ARRAY);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <GL/glew.h>
 
+#include <cmath>
+
 #include "preview/EffectLayers.h"
 #include "preview/ProxyLayer.h"
 #include "support/ErrorReport.h"
@@ -25,6 +27,17 @@ bool BindMainFrameBuffer(ProxyLayer& layer, const RECT& client) {
   return NoGLError(__LINE__, "Failed during binding of main FBO to GL_DRAW_FRAMEBUFFER using glBindFramebuffer().");
 }
 
+// The part of the image that the frame's drawing rectangle shows, in image pixels.
+ImageRect VisibleImageArea(const ProxyFrameGeometry& geometry) {
+  const ProxyLayer& layer = gProxyLayer;
+  double factor = layer.view.zoom / 100.0;
+  auto imageX = [&](LONG x) { return layer.imageRect.left + (x - geometry.image.left + layer.view.scrollX) / factor; };
+  auto imageY = [&](LONG y) { return layer.imageRect.top + (y - geometry.image.top + layer.view.scrollY) / factor; };
+  const RECT& d = geometry.drawing;
+  return ImageRect{int32_t(std::floor(imageX(d.left))) - 1, int32_t(std::floor(imageY(d.top))) - 1,
+                   int32_t(std::ceil(imageX(d.right))) + 1, int32_t(std::ceil(imageY(d.bottom))) + 1};
+}
+
 // The quads in the host image's coordinates, placed as the composite places the image.
 void DrawEffectQuads(const ProxyFrameGeometry& geometry) {
   const ProxyLayer& layer = gProxyLayer;
@@ -41,7 +54,7 @@ void DrawEffectQuads(const ProxyFrameGeometry& geometry) {
   // Each quad is screened onto the ones below, as the final render accumulates its effects.
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  if (!DrawFilterEffects_OpenGL(layer.parameters, layer.imageRect)) {
+  if (!DrawFilterEffects_OpenGL(layer.parameters, layer.imageRect, VisibleImageArea(geometry))) {
     ErrorReport(__LINE__, TraceMessage).Report("Failed during rendering of Effects.");
   }
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

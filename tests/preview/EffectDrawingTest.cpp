@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <lcms2.h>
 
 #include "TestSupport.h"
 #include "analysis/LightSourceAnalysis.h"
@@ -20,6 +23,7 @@
 #include "params/ParameterBlock.h"
 #include "params/ParameterBlockService.h"
 #include "preview/BackgroundTask.h"
+#include "preview/DisplayProfiles.h"
 #include "preview/EffectLayers.h"
 #include "preview/PreviewImageSource.h"
 #include "preview/PreviewViewState.h"
@@ -42,8 +46,9 @@ struct Spot {
   int x, y;
 };
 
-// A dark, even document with 3 × 3 white highlights centred on the spots.
-DocumentImage MakeSpotDocument(const std::vector<Spot>& spots, int width, int height) {
+// A dark, even document with 3 × 3 highlights of the tint centred on the spots.
+DocumentImage MakeSpotDocument(const std::vector<Spot>& spots, int width, int height,
+                               const std::array<uint8_t, 3>& tint = {255, 255, 255}) {
   DocumentImage d = MakeTestDocument(width, height, 3, false, 1, false);
   for (int p = 0; p < 3; ++p) {
     for (int64_t y = 0; y < height; ++y) {
@@ -51,7 +56,7 @@ DocumentImage MakeSpotDocument(const std::vector<Spot>& spots, int width, int he
     }
     for (const Spot& spot : spots) {
       for (int y = spot.y - 1; y <= spot.y + 1; ++y) {
-        for (int x = spot.x - 1; x <= spot.x + 1; ++x) *d.Sample(p, x, y) = 255;
+        for (int x = spot.x - 1; x <= spot.x + 1; ++x) *d.Sample(p, x, y) = tint[size_t(p)];
       }
     }
   }
@@ -107,7 +112,7 @@ class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamI
     host.width = width;
     host.height = height;
     Open(host);
-    m_Session->SetImage(MakeSpotDocument(spots, width, height), {});
+    m_Session->SetImage(MakeSpotDocument(spots, width, height, m_Tint), {});
     ASSERT_TRUE(OpenProfiles());
     ASSERT_TRUE(ReadHostImage());
     ASSERT_TRUE(StartLightSourceAnalysis(gHostImage));
@@ -167,6 +172,7 @@ class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamI
   }
 
   ParameterBlock m_Block{};
+  std::array<uint8_t, 3> m_Tint{255, 255, 255};  // the highlights' colour
   PreviewHooks hooks;
   ReportCapture reports;
   std::unique_ptr<PreviewTestWindow> window;
@@ -269,6 +275,77 @@ TEST_P(EffectDrawingTest, OnlyWhatAChangeTouchesIsRebuilt) {
   gPreviewViewState.zoom = 50.0;
   Redraw();
   EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).quadBuilds, 0);
+}
+
+// A soft flare whose quad lies wholly outside the view is left out; scrolling to it brings it
+// back, and a scroll rebuilds the soft flares alone.
+TEST_P(EffectDrawingTest, SoftFlaresOutsideTheViewAreLeftOut) {
+  m_Block.length = 5;
+  Show({{40, 40}, {1100, 700}}, 100.0, 1200, 800);
+  ASSERT_EQ(VisibleLights().size(), 2u);
+  EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_SOFT_FLARE).quads, 1u) << "only the top left light is in view";
+  EXPECT_GT(At(ScreenPoint(40, 40).x, ScreenPoint(40, 40).y), 60.0);
+
+  ResetEffectLayerCounters();
+  gPreviewViewState.horizontalScroll = 1200 - (kPreviewWidth - 2);
+  gPreviewViewState.verticalScroll = 800 - (kPreviewHeight - 2);
+  Redraw();
+  EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_SOFT_FLARE).quads, 1u) << "only the bottom right light is in view";
+  EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_SOFT_FLARE).quadBuilds, 1);
+  EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).quadBuilds, 0) << "spikes are not culled";
+
+  gPreviewViewState.horizontalScroll = 0;
+  gPreviewViewState.verticalScroll = 0;
+  gPreviewViewState.zoom = 25.0;
+  Redraw();
+  EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_SOFT_FLARE).quads, 2u) << "the whole image is in view";
+}
+
+// On a wide-gamut display the stars take the display's primaries: a coloured light's quads carry
+// its colour in that display's linear values, in proportion to what an sRGB display gets.
+TEST_P(EffectDrawingTest, StarColoursFollowTheDisplaysPrimaries) {
+  if (GetParam() != 1) GTEST_SKIP() << "the colours do not depend on the drawing setting";
+  m_Block.colorSaturation = 0;  // the light's own colour
+  std::vector<Spot> spots{{150, 100}};
+  auto firstQuadColour = [&](int kind) {
+    const EffectLayer& layer = gEffectLayers[kind];
+    EXPECT_GT(layer.quadCount, 0u);
+    const auto* batch = static_cast<const EffectBatch*>(layer.batches.block);
+    const auto* vertex = static_cast<const EffectVertex*>(batch[0].vertices.block);
+    return std::vector<double>{vertex->red, vertex->green, vertex->blue};
+  };
+  m_Tint = {255, 140, 40};
+  Show(spots);
+  std::vector<double> srgb = firstQuadColour(EFFECT_LAYER_SOFT_FLARE);
+  window.reset();
+  ASSERT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
+
+  cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  ColorProfile wide = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(gamma);
+  SetDisplayProfileForTests(wide);
+  SetPreviewImageSource(HostPreviewImageSource());
+  window = std::make_unique<PreviewTestWindow>(GetParam(), true, kPreviewWidth, kPreviewHeight);
+  gPreviewViewState.previewEnabled = true;
+  Redraw();
+  std::vector<double> adobe = firstQuadColour(EFFECT_LAYER_SOFT_FLARE);
+  window.reset();
+  EXPECT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
+  SetDisplayProfileForTests(nullptr);
+  CloseDisplayProfiles();
+  cmsCloseProfile(wide);
+
+  // sRGB to Adobe RGB (1998) in linear values, in ratios so that the exposure level drops out.
+  ASSERT_GT(srgb[1], 0.0);
+  ASSERT_GT(adobe[1], 0.0);
+  double expectedRed = 0.7152 * srgb[0] + 0.2848 * srgb[1];
+  double expectedBlue = 0.0412 * srgb[1] + 0.9588 * srgb[2];
+  EXPECT_NEAR(adobe[0] / adobe[1], expectedRed / srgb[1], 0.02 * expectedRed / srgb[1]);
+  EXPECT_NEAR(adobe[2] / adobe[1], expectedBlue / srgb[1], 0.03 * expectedRed / srgb[1]);
+  EXPECT_LT(adobe[0] / adobe[1], srgb[0] / srgb[1]) << "a wider red primary needs less of it";
 }
 
 TEST_P(EffectDrawingTest, MoreQuadsThanOneBatchHoldsStillShowEveryStar) {
