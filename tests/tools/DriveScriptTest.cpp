@@ -259,6 +259,24 @@ TEST(DriveScript, SetTrackTakesOnlySliderKeysAndNumbers) {
   EXPECT_EQ(error, "line 1: menu takes 1 or more arguments, not 0");
 }
 
+TEST(DriveScript, SweepTakesASliderItsEndsStepsAndRate) {
+  std::vector<DriveCommand> c;
+  std::string error;
+  ASSERT_TRUE(ParseDriveScript("sweep Angl -180 180 120 60\n", &c, &error)) << error;
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c[0].verb, DRIVE_SWEEP);
+  EXPECT_EQ(c[0].key, "Angl");
+  EXPECT_EQ(c[0].from, -180.0);
+  EXPECT_EQ(c[0].to, 180.0);
+  EXPECT_EQ(c[0].numbers[0], 120);
+  EXPECT_EQ(c[0].rate, 60.0);
+  EXPECT_NE(RefusalOf("sweep stEf 0 1 10 60").find("sweep takes a slider key"), std::string::npos);
+  EXPECT_NE(RefusalOf("sweep Lngt 0 high 10 60").find("the values it starts and ends at"), std::string::npos);
+  EXPECT_NE(RefusalOf("sweep Lngt 0 100 0 60").find("positive number of steps"), std::string::npos);
+  EXPECT_NE(RefusalOf("sweep Lngt 0 100 10 0").find("1 to 1000 steps a second"), std::string::npos);
+  EXPECT_NE(RefusalOf("sweep Lngt 0 100 10").find("sweep takes 5 arguments"), std::string::npos);
+}
+
 TEST(DriveScript, TrackBarsDecimalsAndStylesFollowTheirTables) {
   EXPECT_EQ(TrackBarOfKey("qntY"), 1026);
   EXPECT_EQ(TrackBarOfKey("spsH"), 1024);

@@ -227,6 +227,35 @@ bool DragMouse(InputHands* hands, POINT from, POINT to, int steps, std::string* 
   return Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, to)}, error);
 }
 
+bool SweepMouse(InputHands* hands, POINT from, POINT to, int steps, double stepsPerSecond, double* seconds,
+                std::string* error) {
+  LARGE_INTEGER frequency{}, start{}, now{};
+  QueryPerformanceFrequency(&frequency);
+  if (!MoveMouse(hands, from, error) || !Send(hands, {MouseEvent(MOUSEEVENTF_LEFTDOWN, from)}, error)) return false;
+  QueryPerformanceCounter(&start);
+  auto elapsed = [&] {
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+  };
+  for (int step = 1; step <= steps; ++step) {
+    double due = step / stepsPerSecond;
+    for (double left = due - elapsed(); left > 0; left = due - elapsed()) Sleep(DWORD(std::max(1.0, left * 1000.0 - 0.5)));
+    POINT at{from.x + MulDiv(to.x - from.x, step, steps), from.y + MulDiv(to.y - from.y, step, steps)};
+    // A hand does not wait for the screen: the moves go out on time, and the dialog takes them
+    // as fast as it can (or merges them, as the system does with moves it has not yet given out).
+    INPUT move = MouseEvent(0, at);
+    move.mi.dwExtraInfo = hands->watch->NextTag();
+    if (SendInput(1, &move, sizeof move) != 1) {
+      *error = "SendInput failed with error " + std::to_string(GetLastError());
+      Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, at)}, error);
+      return false;
+    }
+  }
+  bool released = Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, to)}, error);
+  *seconds = elapsed();
+  return released;
+}
+
 bool TurnWheel(InputHands* hands, POINT screen, int notches, std::string* error) {
   return MoveMouse(hands, screen, error) && Send(hands, {MouseEvent(MOUSEEVENTF_WHEEL, screen, notches * WHEEL_DELTA)}, error);
 }

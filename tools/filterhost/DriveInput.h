@@ -42,6 +42,10 @@ struct InputHands {
 bool MoveMouse(InputHands* hands, POINT screen, std::string* error);
 bool ClickMouse(InputHands* hands, POINT screen, int clicks, std::string* error);
 bool DragMouse(InputHands* hands, POINT from, POINT to, int steps, std::string* error);
+// A drag whose steps start at a steady pace, `stepsPerSecond`, as a hand moving a slider does;
+// *seconds is how long it took from the press to the release.
+bool SweepMouse(InputHands* hands, POINT from, POINT to, int steps, double stepsPerSecond, double* seconds,
+                std::string* error);
 bool TurnWheel(InputHands* hands, POINT screen, int notches, std::string* error);
 bool PressChord(InputHands* hands, const KeyChord& chord, std::string* error);
 bool HoldKey(InputHands* hands, WORD key, std::string* error);

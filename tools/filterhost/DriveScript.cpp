@@ -42,6 +42,7 @@ constexpr VerbRow kVerbs[] = {
     {DRIVE_MENU, "menu", 1, -1},
     {DRIVE_FILE, "file", 1, -1},
     {DRIVE_ZOOM_MENU, "zoom-menu", 1, -1},
+    {DRIVE_SWEEP, "sweep", 5, 5},
 };
 static_assert(std::size(kVerbs) == DRIVE_VERB_COUNT);
 
@@ -250,6 +251,16 @@ bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, st
     case DRIVE_SET_TRACK:
       if (TrackBarOfKey(words[1]) == 0) return *error = "set-track takes a slider key, not '" + words[1] + "'", false;
       return ParseSetting(words[1], words[2], command, error);
+    case DRIVE_SWEEP:
+      if (TrackBarOfKey(words[1]) == 0) return *error = "sweep takes a slider key, not '" + words[1] + "'", false;
+      command->key = words[1];
+      if (!ParseNumber(words[2], &command->from) || !ParseNumber(words[3], &command->to))
+        return *error = "sweep takes the values it starts and ends at, not '" + words[2] + "' and '" + words[3] + "'", false;
+      if (!ParseInteger(words[4], &command->numbers[0]) || command->numbers[0] < 1)
+        return *error = "sweep takes a positive number of steps, not '" + words[4] + "'", false;
+      if (!ParseNumber(words[5], &command->rate) || command->rate <= 0 || command->rate > 1000)
+        return *error = "sweep takes a rate of 1 to 1000 steps a second, not '" + words[5] + "'", false;
+      return true;
     case DRIVE_SELECT_STYLE:
     case DRIVE_SETTINGS:
     case DRIVE_MENU:

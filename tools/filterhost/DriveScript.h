@@ -29,6 +29,7 @@ enum DriveVerb {
   DRIVE_MENU,
   DRIVE_FILE,
   DRIVE_ZOOM_MENU,
+  DRIVE_SWEEP,
   DRIVE_VERB_COUNT
 };
 
@@ -48,9 +49,12 @@ struct DriveCommand {
   double seconds = 30.0;         // wait-idle's limit
   int controlId = 0;             // press, expect
   std::vector<KeyChord> chords;  // key (one or more), hold and release (one, a modifier or key)
-  int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H, scroll X Y
+  int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H, scroll X Y,
+                                 // sweep: its steps
   double percent = 0;            // zoom: the level asked for; 0 for "fit"
-  std::string key;               // set, set-track: the scripting key
+  double from = 0, to = 0;       // sweep: the slider's values at the start and the end
+  double rate = 0;               // sweep: steps a second
+  std::string key;               // set, set-track, sweep: the scripting key
   std::string value;             // set: the value as typed; expect: the text; select-style,
                                  // settings, menu: the item's text
   std::wstring file;             // screenshot; file: the path given to the file dialog

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The preview while a slider moves: a 24-megapixel photo-like document with 300 highlights of
+# graded brightness, the dialog sized for a preview of about 1000 x 700, and a hand dragging
+# Length, Angle and Intensity through their ranges at 60 steps a second (`sweep`). Frames per
+# second are the frames the plug-in presented during a sweep over the sweep's duration; latency
+# is, for each presented frame, the time from the parameter change that queued it to its
+# presentation (the plug-in's own trace: "Preview frame N presented L ms after it was queued").
+set -euo pipefail
+top=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+win() { local p=$1; echo "Z:${p//\//\\}"; }
+key='HKLM\Software\Vellbrook Software\HalvornPro\3.0\OpenGLSettings'
+logs="$top/.wine/prefix/drive_c/users/${USER:-root}/AppData/Local/Vellbrook/HalvornPro3/Logs"
+[ -d "$logs" ] || logs="$top/.wine/prefix/drive_c/users/root/AppData/Local/Vellbrook/HalvornPro3/Logs"
+
+# A dark, softly graded 6000 x 4000 picture with 300 highlights (3 x 3, bright cores) at fixed
+# pseudo-random places and brightnesses, written as an 8-bit PNG.
+python3 - "$scratch/lights.png" <<'PY'
+import random, struct, sys, zlib
+w, h, n = 6000, 4000, 300
+rng = random.Random(7)
+lights = {}
+for _ in range(n):
+    x, y = rng.randrange(8, w - 8), rng.randrange(8, h - 8)
+    level = rng.randrange(200, 256)
+    tint = (level, rng.randrange(150, level + 1), rng.randrange(120, level + 1))
+    for dy in (-1, 0, 1):
+        for dx in (-1, 0, 1):
+            lights.setdefault(y + dy, []).append((x + dx, tint if dx == 0 and dy == 0 else tuple(v * 3 // 4 for v in tint)))
+raw = bytearray()
+for y in range(h):
+    base = 20 + 30 * y // h
+    row = bytearray(bytes((base, base, base + 6)) * w)
+    for x, tint in lights.get(y, ()):
+        row[3 * x:3 * x + 3] = bytes(tint)
+    raw += b"\0" + row
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+with open(sys.argv[1], "wb") as f:
+    f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 1)) + chunk(b"IEND", b""))
+PY
+
+sliders=("Lngt 0 100" "Angl -180 180" "Intn 0 100")
+{
+  echo "wait-idle 300"
+  echo "resize 1380 960"
+  echo "wait-idle 60"
+  echo "set qntY 100"
+  echo "wait-idle 60"
+  for s in "${sliders[@]}"; do
+    read -r k from to <<< "$s"
+    echo "set-track $k $from"
+    echo "wait-idle 60"
+    echo "sweep $k $from $to 120 60"
+    echo "wait-idle 60"
+  done
+  echo "press Cancel"
+} > "$scratch/sweep.drive"
+
+newest_log() { ls -t "$logs"/HalvornPro3_*.log 2>/dev/null | head -1; }
+
+# Prints one line per slider: name frames-per-second median-latency-ms p95-latency-ms max-latency-ms
+run() {
+  local setting=$1 output log
+  "$top/scripts/winrun" reg add "$key" /v OpenGLOptimizationSetting /t REG_DWORD /d "$setting" /f >/dev/null 2>&1
+  output=$("$top/scripts/winrun" "$top/build/bin/filterhost.exe" "$top/build/bin/HalvornPro3.8bf" \
+    --in "$(win "$scratch")\\lights.png" --out "$(win "$scratch")\\out.png" \
+    --play "$top/examples/default-settings.txt" --drive "$(win "$scratch")\\sweep.drive" | tr -d '\r' || true)
+  log=$(newest_log)
+  iconv -f UTF-16LE -t UTF-8 "$log" 2>/dev/null | tr -d '\r' > "$scratch/log.txt" || cp "$log" "$scratch/log.txt"
+  echo "$output" > "$scratch/out.txt"
+  python3 - "$scratch/out.txt" "$scratch/log.txt" <<'PY'
+import re, statistics, sys
+out = open(sys.argv[1]).read().splitlines()
+log = open(sys.argv[2], errors="replace").read()
+frames = {int(m.group(1)): float(m.group(2)) for m in re.finditer(r"Preview frame (\d+) presented ([0-9.]+) ms after it was queued", log)}
+last_idle = 0
+sweep = None
+for line in out:
+    m = re.match(r"drive: wait-idle.*: ok frame (\d+)", line)
+    if m:
+        idle = int(m.group(1))
+        if sweep:
+            name, seconds = sweep
+            ids = [i for i in frames if last_idle < i <= idle]
+            lat = sorted(frames[i] for i in ids)
+            fps = len(ids) / seconds if seconds > 0 else float("nan")
+            p95 = lat[min(len(lat) - 1, int(0.95 * len(lat)))] if lat else float("nan")
+            print(f"{name} {fps:.1f} {statistics.median(lat) if lat else float('nan'):.0f} {p95:.0f} {max(lat) if lat else float('nan'):.0f}")
+            sweep = None
+        last_idle = idle
+    m = re.match(r"drive: sweep (\S+) .*: ok \d+ steps in ([0-9.]+) s", line)
+    if m: sweep = (m.group(1), float(m.group(2)))
+if not frames: print("none nan nan nan nan")
+PY
+}
+
+echo "# The preview while a slider moves"
+echo
+echo "A 6000 x 4000 8-bit document with 300 highlights of graded brightness and colour (Quantity"
+echo "100, so every highlight has its star), the preview about 1000 x 700 at fit, and a hand dragging"
+echo "each slider's thumb across its whole range in 120 steps at 60 steps a second (\`sweep\`)."
+echo "Frames per second: the frames the plug-in presented during the sweep over the sweep's"
+echo "duration. Latency: from the parameter change that queued a presented frame to its"
+echo "presentation, from the plug-in's own per-frame trace. The ratio column compares each"
+echo "setting's frame rate with setting 1's in the same script."
+echo
+echo "| setting | slider | frames per second | latency median (ms) | latency 95 % (ms) | latency max (ms) | fps / setting 1 |"
+echo "|---|---|---|---|---|---|---|"
+declare -A base
+for setting in 1 2 3 4; do
+  while read -r name fps median p95 max; do
+    [ -z "${base[$name]:-}" ] && base[$name]=$fps
+    echo "| $setting | $name | $fps | $median | $p95 | $max | $(awk -v a="$fps" -v b="${base[$name]}" 'BEGIN {printf "%.2f", a / b}') |"
+  done < <(run "$setting")
+done
+"$top/scripts/winrun" reg delete "$key" /v OpenGLOptimizationSetting /f >/dev/null 2>&1 || true
+echo
+echo "The machine's load average (1, 5, 15 minutes) at the end: $(cut -d' ' -f1-3 /proc/loadavg), on $(nproc) processors."
