@@ -42,6 +42,7 @@
 #define IDC_CURSOR_SHOW 405
 #define IDC_CURSOR_EDIT 406
 #define IDC_CURSOR_ADD 407
+#define IDC_CURSOR_ZOOM_LIMIT 408
 
 // Controls of the main dialog.
 #define IDC_HELP_SUPPORT 1000
@@ -130,6 +131,10 @@
 #define IDI_ROW_RIGHT 520
 #define IDI_ROW_LEFT_LIGHT 540
 #define IDI_ROW_RIGHT_LIGHT 560
+// Tool icons as the chosen tool and as a tool not yet available: IDI_TOOL_SELECTED + tool
+// (1 Pan, 2 Zoom, 3 Hide, 4 Show, 5 Edit), likewise IDI_TOOL_DISABLED.
+#define IDI_TOOL_SELECTED 600
+#define IDI_TOOL_DISABLED 610
 
 // Menu and accelerator commands.
 #define ID_FOCUS_ANGLE 40048

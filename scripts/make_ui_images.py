@@ -390,6 +390,16 @@ def cursor_zoom(sign):
     return draw
 
 
+def cursor_zoom_limit(c):
+    """The magnifier barred: no further zoom in this direction."""
+    ring(c, 0.4, 0.4, 0.27, 0.08, DARK)
+    disc(c, 0.4, 0.4, 0.23, (1, 1, 1, 0.35))
+    ring(c, 0.4, 0.4, 0.27, 0.05, (1, 1, 1, 1))
+    stroke(c, 0.6, 0.6, 0.92, 0.92, 0.13, DARK)
+    stroke(c, 0.6, 0.6, 0.9, 0.9, 0.07, (1, 1, 1, 1))
+    stroke(c, 0.24, 0.56, 0.56, 0.24, 0.07, RED)
+
+
 def cursor_star(mark):
     def draw(c):
         stroke(c, 0.5, 0.05, 0.5, 0.95, 0.09, DARK)
@@ -436,7 +446,27 @@ CURSORS = {
     'show.cur': cursor(cursor_star(plus_mark), (16, 16)),
     'edit.cur': cursor(cursor_star(edit_mark), (16, 16)),
     'add.cur': cursor(cursor_star(lambda c: (plus_mark(c), edit_mark(c))), (16, 16)),
+    'zoom_limit.cur': cursor(cursor_zoom_limit, (13, 13)),
 }
+
+
+def selected(draw):
+    """A tool as the chosen one: on a lit, rounded backdrop."""
+    def both(c):
+        polygon(c, [(0.06, 0.0), (0.94, 0.0), (1.0, 0.06), (1.0, 0.94), (0.94, 1.0), (0.06, 1.0), (0.0, 0.94),
+                    (0.0, 0.06)], (0.30, 0.50, 0.85, 0.55))
+        draw(c)
+    return both
+
+
+def disabled(draw):
+    """A tool that cannot be chosen yet: its picture in gray, faded."""
+    def gray(c):
+        draw(c)
+        for i, (r, g, b, a) in enumerate(c.pixels):
+            v = 0.3 * r + 0.59 * g + 0.11 * b
+            c.pixels[i] = [v, v, v, a * 0.45]
+    return gray
 
 
 def logo():
@@ -478,6 +508,10 @@ def main():
     }
     for name, draw in icons.items():
         write_icon(os.path.join(out, name), icon(draw))
+    for name, draw in (('pan', tool_pan), ('zoom', tool_zoom), ('hide', tool_hide), ('show', tool_show),
+                       ('edit', tool_edit)):
+        write_icon(os.path.join(out, name + '_selected.ico'), icon(selected(draw)))
+        write_icon(os.path.join(out, name + '_disabled.ico'), icon(disabled(draw)))
     for row, (left, right) in enumerate(ROW_ICONS):
         write_icon(os.path.join(out, 'row%02d_left.ico' % row), icon(left, (16,)))
         write_icon(os.path.join(out, 'row%02d_right.ico' % row), icon(right, (16,)))

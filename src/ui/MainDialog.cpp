@@ -198,6 +198,11 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
       OnPreviewWheel(dialog, GET_WHEEL_DELTA_WPARAM(wParam), GET_KEYSTATE_WPARAM(wParam), message == WM_MOUSEHWHEEL);
       return SetDialogResult(dialog, message, 0);
     case WM_ENTERSIZEMOVE: SetSizeMoveInProgress(true); return TRUE;
+    // Alt is the preview tools' modifier and turns Cancel into Reset: let go on its own it must not
+    // take the keyboard into the window menu, where the next keys and clicks would be lost.
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_KEYMENU && lParam == 0) return SetDialogResult(dialog, message, 0);
+      return FALSE;
     case WM_EXITSIZEMOVE:
       SetSizeMoveInProgress(false);
       QueuePreviewFromDialog();

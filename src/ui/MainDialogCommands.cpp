@@ -12,6 +12,7 @@
 #include "ui/EffectSelector.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/PanelCheckBoxes.h"
+#include "ui/PreviewTools.h"
 #include "ui/PreviewZoom.h"
 #include "ui/SettingsSelectorControl.h"
 #include "ui/Sliders.h"
@@ -136,8 +137,12 @@ bool OnMenuCommand(MainDialogState& state, int id) {
 
 }  // namespace
 
+// A tool not yet available (Hide, Show and Edit until the analysis ends) is remembered and
+// shown chosen once it is.
 void SelectPreviewTool(MainDialogState& state, int tool) {
   if (tool > TOOL_NONE && tool < TOOL_COUNT) state.selectedTool = tool;
+  ShowPreviewTools(state.dialog, state.selectedTool);
+  if (HWND preview = GetDlgItem(state.dialog, IDC_PREVIEW)) PostMessageW(preview, WM_APP_CURSOR_REFRESH, 0, 0);
 }
 
 bool OnAcceleratorCommand(MainDialogState& state, int command) {

@@ -19,6 +19,8 @@
 #include "ui/KeyboardMonitor.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/PanelCheckBoxes.h"
+#include "ui/PreviewMouse.h"
+#include "ui/PreviewTools.h"
 #include "ui/PreviewZoom.h"
 #include "ui/SettingsSelectorControl.h"
 #include "ui/Sliders.h"
@@ -143,6 +145,8 @@ BOOL OnInitDialog(HWND dialog) {
   SetDialogPostingTarget(dialog);
   SetUpControls(state);
   InstallKeyboardMonitor(dialog, GetDlgItem(dialog, IDC_PREVIEW));
+  LoadPreviewCursors();
+  AttachPreviewInput(dialog, GetDlgItem(dialog, IDC_PREVIEW));
   AttachControlSets(dialog);
   InstallControlSetHandler(CTLSET_MAIN, ControlSetEventHandler);
   SelectControlSet(CTLSET_MAIN);
@@ -161,6 +165,7 @@ void OnDestroy(MainDialogState& state) {
   HWND dialog = state.dialog;
   RequestBackgroundTaskTermination();
   RemoveKeyboardMonitor();
+  ReleasePreviewCursors();
   ReleaseGroupBoxes(dialog);
   ReleaseSliders(dialog);
   ReleaseSettingsControl();

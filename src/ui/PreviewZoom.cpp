@@ -156,24 +156,24 @@ void FitPreviewInView(HWND dialog) {
   ApplyView(dialog);
 }
 
+// The anchor's image point becomes the view's centre, so that what was clicked is in front.
 void SetPreviewZoom(HWND dialog, POINT anchor, double percent) {
   double old = gPreviewViewState.zoom;
   double zoom = std::clamp(percent, kMinimumZoom, kMaximumZoom);
-  SIZE view = ViewSize();
   double anchorX = gZoomView.centreX, anchorY = gZoomView.centreY;
-  double offsetX = 0, offsetY = 0;  // the anchor's distance from the view centre, kept in place
   if (anchor.x != -1 || anchor.y != -1) {
-    offsetX = anchor.x - 1 - view.cx / 2.0;
-    offsetY = anchor.y - 1 - view.cy / 2.0;
-    anchorX += offsetX;
-    anchorY += offsetY;
+    double x = 0, y = 0;
+    PreviewPointToImage(anchor, &x, &y);
+    ImageRect image = ImageRectangle();
+    anchorX = (x - image.left) * old / 100.0;
+    anchorY = (y - image.top) * old / 100.0;
   }
   if (zoom != old) {
     anchorX *= zoom / old;
     anchorY *= zoom / old;
   }
-  gZoomView.centreX = anchorX - offsetX;
-  gZoomView.centreY = anchorY - offsetY;
+  gZoomView.centreX = anchorX;
+  gZoomView.centreY = anchorY;
   gZoomView.fit = false;
   gPreviewViewState.zoom = zoom;
   ApplyView(dialog);
@@ -228,29 +228,84 @@ void OnPreviewScroll(HWND dialog, int bar, int code, int thumbPosition) {
   else PanPreviewBy(dialog, 0, position - current);
 }
 
-// Above the control it was opened from, as the zoom controls sit at the bottom of the dialog.
-void OpenZoomMenu(HWND dialog, int control) {
+namespace {
+
+// The menu's "Fit in View" shows the fit flag; a command comes back to be carried out here.
+int TrackZoomMenu(HWND dialog, int x, int y, UINT alignment) {
   HMENU menu = GetZoomMenu();
-  if (menu == nullptr) return;
+  if (menu == nullptr) return 0;
   CheckMenuItem(menu, ID_ZOOM_FIT_IN_VIEW, MF_BYCOMMAND | (gZoomView.fit ? MF_CHECKED : MF_UNCHECKED));
-  RECT anchor{};
-  GetWindowRect(GetDlgItem(dialog, control), &anchor);
   SetLastError(ERROR_SUCCESS);
-  int command = int(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_BOTTOMALIGN | TPM_RETURNCMD | TPM_NONOTIFY, anchor.left,
-                                   anchor.top, 0, dialog, nullptr));
+  int command = int(TrackPopupMenu(menu, alignment | TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0, dialog, nullptr));
   DWORD error = GetLastError();
-  if (command == 0) {
-    if (error != ERROR_SUCCESS) {
-      ErrorReport(__LINE__, SystemError, error)
-          .Report(kStyleError, kTitleUnexpectedError, "TrackPopupMenu() failed with error code 0x%X", unsigned(error));
-    }
+  if (command == 0 && error != ERROR_SUCCESS) {
+    ErrorReport(__LINE__, SystemError, error)
+        .Report(kStyleError, kTitleUnexpectedError, "TrackPopupMenu() failed with error code 0x%X", unsigned(error));
+  }
+  return command;
+}
+
+void RunZoomMenuCommand(HWND dialog, int command, POINT anchor) {
+  if (command == 0) return;
+  if (command == ID_ZOOM_FIT_ON_SCREEN) {
+    FitDialogOnScreen(dialog);
     return;
   }
-  if (command == ID_ZOOM_FIT_ON_SCREEN) return;  // sizing the dialog to its monitor comes with the tools
+  if (double level = ZoomLevelOfMenuCommand(command); level > 0) {
+    SetPreviewZoom(dialog, anchor, level);
+    return;
+  }
   if (!OnZoomCommand(dialog, command)) {
     ErrorReport(__LINE__, DebugMessage)
         .Report(kStyleError, kTitleUnexpectedError, "TrackPopupMenu() returned unexpected value 0x%X", unsigned(command));
   }
+}
+
+}  // namespace
+
+// Above the control it was opened from, as the zoom controls sit at the bottom of the dialog.
+void OpenZoomMenu(HWND dialog, int control) {
+  RECT anchor{};
+  GetWindowRect(GetDlgItem(dialog, control), &anchor);
+  RunZoomMenuCommand(dialog, TrackZoomMenu(dialog, anchor.left, anchor.top, TPM_LEFTALIGN | TPM_BOTTOMALIGN), POINT{-1, -1});
+}
+
+void OpenZoomMenuAt(HWND dialog, POINT screen, POINT anchor) {
+  UINT alignment = GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+  RunZoomMenuCommand(dialog, TrackZoomMenu(dialog, screen.x, screen.y, alignment | TPM_TOPALIGN), anchor);
+}
+
+SIZE PreviewViewSize() { return ViewSize(); }
+bool PreviewIsFitted() { return gZoomView.fit; }
+
+void ScrollPreviewToEnds(HWND dialog, bool end) {
+  double big = end ? 1e12 : -1e12;
+  gZoomView.centreX = big;
+  gZoomView.centreY = big;
+  ApplyView(dialog);
+}
+
+void FitDialogOnScreen(HWND dialog) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const RECT& work = monitor.rcWork;
+  SetWindowPos(dialog, nullptr, work.left, work.top, work.right - work.left, work.bottom - work.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PreviewPointToImage(POINT client, double* x, double* y) {
+  ImageRect image = ImageRectangle();
+  double zoom = gPreviewViewState.zoom;
+  SIZE view = ViewSize();
+  int32_t scaledWidth = 0, scaledHeight = 0;
+  ScaledImageSize(image, zoom, &scaledWidth, &scaledHeight);
+  // Where the frame puts the image's top left: centred in a larger view, else at the border.
+  double left = scaledWidth < view.cx ? (view.cx - scaledWidth) / 2 + 1 : 1;
+  double top = scaledHeight < view.cy ? (view.cy - scaledHeight) / 2 + 1 : 1;
+  double factor = zoom / 100.0;
+  *x = image.left + (client.x - left + gPreviewViewState.horizontalScroll) / factor;
+  *y = image.top + (client.y - top + gPreviewViewState.verticalScroll) / factor;
 }
 
 void OnPreviewWheel(HWND dialog, int delta, WORD keys, bool horizontal) {

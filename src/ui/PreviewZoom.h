@@ -30,6 +30,20 @@ void OpenZoomMenu(HWND dialog, int control);
 // WM_HSCROLL / WM_VSCROLL of the preview's scroll bars.
 void OnPreviewScroll(HWND dialog, int bar, int code, int thumbPosition);
 void PanPreviewBy(HWND dialog, LONG dx, LONG dy);
+// Home and End: the view to the start, or the end, of both scroll ranges.
+void ScrollPreviewToEnds(HWND dialog, bool end);
+// The view's size inside the preview's border, and whether every resize fits the image again.
+SIZE PreviewViewSize();
+bool PreviewIsFitted();
+// Sizes the dialog to the work area of its monitor; the resize fits the image when the fit flag is
+// set.
+void FitDialogOnScreen(HWND dialog);
+// A point of the preview's client area as an image pixel position, through the zoom, the scroll
+// position and the centring of an image smaller than the view.
+void PreviewPointToImage(POINT client, double* x, double* y);
+// The zoom menu at a screen point; a level chosen is set about `anchor` (preview client
+// coordinates, or (-1, -1) for the view's centre).
+void OpenZoomMenuAt(HWND dialog, POINT screen, POINT anchor);
 // The wheel over the dialog: with Alt and Shift by zoom levels, with Alt by factors of 1.1, else
 // panning 10 pixels a notch (a page with Shift), across with Ctrl or the horizontal wheel.
 void OnPreviewWheel(HWND dialog, int delta, WORD keys, bool horizontal);

@@ -2,6 +2,8 @@
 // buttons and the menu's commands, the scroll bars, and the wheel's panning rules.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "preview/PreviewImageSource.h"
 #include "preview/PreviewViewState.h"
 #include "resource.h"
@@ -100,3 +102,35 @@ TEST_F(PreviewView, ScrollBarsAndTheWheelPanWithinTheImage) {
 }
 
 }  // namespace
+
+// A point of the preview names the image pixel drawn under it: through the centring of a fitted
+// image smaller than the view, and through the zoom and scroll position of a larger one. Zooming
+// about a point puts that point in the middle of the view.
+TEST_F(PreviewView, PointsOfThePreviewBecomeTheImagePixelsUnderThem) {
+  Open();
+  SIZE view = View();
+  double zoom = gPreviewViewState.zoom;
+  int32_t scaledWidth = int32_t(std::floor(4000 * zoom / 100.0 + 1e-9)), scaledHeight = int32_t(std::floor(3000 * zoom / 100.0 + 1e-9));
+  LONG left = scaledWidth < view.cx ? (view.cx - scaledWidth) / 2 + 1 : 1;
+  LONG top = scaledHeight < view.cy ? (view.cy - scaledHeight) / 2 + 1 : 1;
+  ASSERT_TRUE(left > 1 || top > 1) << "the fitted image must be centred along one axis";
+  double x = 0, y = 0;
+  PreviewPointToImage(POINT{left, top}, &x, &y);
+  EXPECT_NEAR(x, 0.0, 1e-9);
+  EXPECT_NEAR(y, 0.0, 1e-9);
+  PreviewPointToImage(POINT{left + LONG(scaledWidth / 2), top + LONG(scaledHeight / 2)}, &x, &y);
+  EXPECT_NEAR(x, 2000.0, 100.0 / zoom);
+  EXPECT_NEAR(y, 1500.0, 100.0 / zoom);
+
+  Command(ID_ZOOM_ACTUAL_PIXELS);
+  SendMessageW(m_Dialog, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 700), LPARAM(GetDlgItem(m_Dialog, IDC_HSCROLL)));
+  SendMessageW(m_Dialog, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 400), LPARAM(GetDlgItem(m_Dialog, IDC_VSCROLL)));
+  PreviewPointToImage(POINT{1 + 50, 1 + 30}, &x, &y);
+  EXPECT_DOUBLE_EQ(x, 750.0);
+  EXPECT_DOUBLE_EQ(y, 430.0);
+
+  SetPreviewZoom(m_Dialog, POINT{1 + 50, 1 + 30}, 200.0);
+  PreviewPointToImage(POINT{1 + view.cx / 2, 1 + view.cy / 2}, &x, &y);
+  EXPECT_NEAR(x, 750.0, 1.0) << "the anchor is the new centre";
+  EXPECT_NEAR(y, 430.0, 1.0);
+}

@@ -104,8 +104,9 @@ TEST(DriveScript, ExpectKeepsTheTextWithItsInnerSpaces) {
 
 TEST(DriveScript, RefusesBadLinesNamingTheLine) {
   EXPECT_EQ(RefusalOf("press OK\npres OK\n"), "line 2: unknown command 'pres'");
-  EXPECT_EQ(RefusalOf("click 10"), "line 1: click takes 2 arguments, not 1");
-  EXPECT_EQ(RefusalOf("click 10 20 30"), "line 1: click takes 2 arguments, not 3");
+  EXPECT_EQ(RefusalOf("click 10"), "line 1: click takes 2 to 6 arguments, not 1");
+  EXPECT_EQ(RefusalOf("click 10 20 30"), "line 1: '30' is not a key to hold (alt, ctrl, shift or space)");
+  EXPECT_EQ(RefusalOf("click 10 20 alt alt"), "line 1: 'alt' is named twice");
   EXPECT_EQ(RefusalOf("click 10 y"), "line 1: 'y' is not a whole number");
   EXPECT_EQ(RefusalOf("click 1.5 2"), "line 1: '1.5' is not a whole number");
   EXPECT_EQ(RefusalOf("wheel 1 2 0"), "line 1: wheel needs a non-zero count");
@@ -257,6 +258,18 @@ TEST(DriveScript, SetTrackTakesOnlySliderKeysAndNumbers) {
   EXPECT_EQ(error, "line 1: Lngt takes a number, not 'far'");
   EXPECT_FALSE(ParseDriveScript("menu\n", &c, &error));
   EXPECT_EQ(error, "line 1: menu takes 1 or more arguments, not 0");
+}
+
+TEST(DriveScript, PointerCommandsHoldTheKeysNamedAfterTheirNumbers) {
+  DriveCommand drag = ParseOne("drag 1 2 3 4 ctrl alt");
+  EXPECT_EQ(drag.numbers[3], 4);
+  EXPECT_EQ(drag.heldKeys, (std::vector<WORD>{VK_CONTROL, VK_MENU}));
+  EXPECT_EQ(ParseOne("click 5 6 Space").heldKeys, (std::vector<WORD>{VK_SPACE}));
+  EXPECT_EQ(ParseOne("wheel 5 6 -2 shift").heldKeys, (std::vector<WORD>{VK_SHIFT}));
+  EXPECT_TRUE(ParseOne("dblclick 5 6").heldKeys.empty());
+  EXPECT_EQ(ParseOne("tool Hide").controlId, 1123);
+  EXPECT_EQ(ParseOne("tool edit").controlId, 1245);
+  EXPECT_EQ(RefusalOf("tool lasso"), "line 1: tool takes pan, zoom, hide, show or edit, not 'lasso'");
 }
 
 TEST(DriveScript, SweepTakesASliderItsEndsStepsAndRate) {

@@ -119,8 +119,12 @@ bool Send(InputHands* hands, std::vector<INPUT> events, std::string* error) {
   }
   const INPUT& last = events.back();
   bool moveOnly = last.type == INPUT_MOUSE && (last.mi.dwFlags & ~(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK)) == 0;
-  bool taken = hands->watch->WaitForTag(tag, hands->dialog, moveOnly ? kMoveLimitMs : hands->timeoutMs);
+  // The plug-in swallows Space over its preview (it belongs to the preview's tools), so no message
+  // shows it taken: it counts once the system's key state has it.
+  bool space = last.type == INPUT_KEYBOARD && last.ki.wVk == VK_SPACE;
+  bool taken = hands->watch->WaitForTag(tag, hands->dialog, moveOnly || space ? kMoveLimitMs : hands->timeoutMs);
   if (!taken && moveOnly) taken = hands->watch->WaitForTag(tag, hands->dialog, 0) || CursorIsAt(last);
+  if (!taken && space) taken = (GetAsyncKeyState(VK_SPACE) < 0) == ((last.ki.dwFlags & KEYEVENTF_KEYUP) == 0);
   if (taken) {
     // The hooks see a message when it is taken from the queue; a message sent after it is
     // answered only once its handling is over (or has entered a loop of its own).
@@ -195,9 +199,22 @@ bool MoveMouse(InputHands* hands, POINT screen, std::string* error) {
   return false;
 }
 
+namespace {
+
+// Wine takes the modifiers from the X server's pointer events, where our keys were never
+// pressed: after a move they may read released though we hold them. Pressed again in the same
+// batch as the button, they are down when the press arrives, as a finger on the key keeps them.
+void PressHeldModifiers(const InputHands* hands, std::vector<INPUT>* events) {
+  for (WORD key : hands->held)
+    if (key == VK_CONTROL || key == VK_SHIFT || key == VK_MENU) events->push_back(KeyEvent(key, false));
+}
+
+}  // namespace
+
 bool ClickMouse(InputHands* hands, POINT screen, int clicks, std::string* error) {
   if (!MoveMouse(hands, screen, error)) return false;
   std::vector<INPUT> events;
+  PressHeldModifiers(hands, &events);
   for (int i = 0; i < clicks; ++i) {
     events.push_back(MouseEvent(MOUSEEVENTF_LEFTDOWN, screen));
     events.push_back(MouseEvent(MOUSEEVENTF_LEFTUP, screen));
@@ -216,7 +233,11 @@ bool MoveWithButtonDown(InputHands* hands, POINT screen, std::string* error) {
 
 // Each step waits until the dialog took it, as a hand moving at the speed of the screen would.
 bool DragMouse(InputHands* hands, POINT from, POINT to, int steps, std::string* error) {
-  if (!MoveMouse(hands, from, error) || !Send(hands, {MouseEvent(MOUSEEVENTF_LEFTDOWN, from)}, error)) return false;
+  if (!MoveMouse(hands, from, error)) return false;
+  std::vector<INPUT> press;
+  PressHeldModifiers(hands, &press);
+  press.push_back(MouseEvent(MOUSEEVENTF_LEFTDOWN, from));
+  if (!Send(hands, press, error)) return false;
   for (int step = 1; step <= steps; ++step) {
     POINT at{from.x + MulDiv(to.x - from.x, step, steps), from.y + MulDiv(to.y - from.y, step, steps)};
     if (!MoveWithButtonDown(hands, at, error)) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <algorithm>
 #include <sstream>
 
 namespace {
@@ -25,10 +26,10 @@ constexpr VerbRow kVerbs[] = {
     {DRIVE_KEY, "key", 1, 64},
     {DRIVE_HOLD, "hold", 1, 1},
     {DRIVE_RELEASE, "release", 1, 1},
-    {DRIVE_CLICK, "click", 2, 2},
-    {DRIVE_DBLCLICK, "dblclick", 2, 2},
-    {DRIVE_DRAG, "drag", 4, 4},
-    {DRIVE_WHEEL, "wheel", 3, 3},
+    {DRIVE_CLICK, "click", 2, 6},
+    {DRIVE_DBLCLICK, "dblclick", 2, 6},
+    {DRIVE_DRAG, "drag", 4, 8},
+    {DRIVE_WHEEL, "wheel", 3, 7},
     {DRIVE_SET, "set", 2, 2},
     {DRIVE_SCREENSHOT, "screenshot", 1, -1},
     {DRIVE_EXPECT, "expect", 2, -1},
@@ -43,7 +44,20 @@ constexpr VerbRow kVerbs[] = {
     {DRIVE_FILE, "file", 1, -1},
     {DRIVE_ZOOM_MENU, "zoom-menu", 1, -1},
     {DRIVE_SWEEP, "sweep", 5, 5},
+    {DRIVE_TOOL, "tool", 1, 1},
 };
+
+struct NamedTool {
+  const char* name;
+  int icon;  // the tool strip's control
+};
+constexpr NamedTool kTools[] = {{"pan", 1043}, {"zoom", 1044}, {"hide", 1123}, {"show", 1184}, {"edit", 1245}};
+
+struct NamedModifier {
+  const char* name;
+  WORD key;
+};
+constexpr NamedModifier kModifiers[] = {{"alt", VK_MENU}, {"ctrl", VK_CONTROL}, {"shift", VK_SHIFT}, {"space", VK_SPACE}};
 static_assert(std::size(kVerbs) == DRIVE_VERB_COUNT);
 
 struct NamedKey {
@@ -206,8 +220,22 @@ bool ParseSetting(const std::string& key, const std::string& value, DriveCommand
   return true;
 }
 
+// The pointer commands' numbers come first; any words after them name keys held meanwhile.
 bool ParseNumbers(const std::vector<std::string>& words, DriveCommand* command, std::string* error) {
-  for (size_t i = 1; i < words.size(); ++i)
+  size_t numbers = words.size();
+  if (command->verb == DRIVE_CLICK || command->verb == DRIVE_DBLCLICK) numbers = std::min<size_t>(numbers, 3);
+  if (command->verb == DRIVE_DRAG) numbers = std::min<size_t>(numbers, 5);
+  if (command->verb == DRIVE_WHEEL) numbers = std::min<size_t>(numbers, 4);
+  for (size_t i = numbers; i < words.size(); ++i) {
+    const NamedModifier* found = nullptr;
+    for (const NamedModifier& modifier : kModifiers)
+      if (Lower(words[i]) == modifier.name) found = &modifier;
+    if (found == nullptr) return *error = "'" + words[i] + "' is not a key to hold (alt, ctrl, shift or space)", false;
+    if (std::find(command->heldKeys.begin(), command->heldKeys.end(), found->key) != command->heldKeys.end())
+      return *error = "'" + words[i] + "' is named twice", false;
+    command->heldKeys.push_back(found->key);
+  }
+  for (size_t i = 1; i < numbers; ++i)
     if (!ParseInteger(words[i], &command->numbers[i - 1])) {
       *error = "'" + words[i] + "' is not a whole number";
       return false;
@@ -251,6 +279,10 @@ bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, st
     case DRIVE_SET_TRACK:
       if (TrackBarOfKey(words[1]) == 0) return *error = "set-track takes a slider key, not '" + words[1] + "'", false;
       return ParseSetting(words[1], words[2], command, error);
+    case DRIVE_TOOL:
+      for (const NamedTool& tool : kTools)
+        if (Lower(words[1]) == tool.name) return command->controlId = tool.icon, true;
+      return *error = "tool takes pan, zoom, hide, show or edit, not '" + words[1] + "'", false;
     case DRIVE_SWEEP:
       if (TrackBarOfKey(words[1]) == 0) return *error = "sweep takes a slider key, not '" + words[1] + "'", false;
       command->key = words[1];

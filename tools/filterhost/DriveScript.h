@@ -30,6 +30,7 @@ enum DriveVerb {
   DRIVE_FILE,
   DRIVE_ZOOM_MENU,
   DRIVE_SWEEP,
+  DRIVE_TOOL,
   DRIVE_VERB_COUNT
 };
 
@@ -47,8 +48,10 @@ struct DriveCommand {
   int line = 0;
   std::string text;              // the command as written, for the report
   double seconds = 30.0;         // wait-idle's limit
-  int controlId = 0;             // press, expect
+  int controlId = 0;             // press, expect, tool (the tool's icon)
   std::vector<KeyChord> chords;  // key (one or more), hold and release (one, a modifier or key)
+  std::vector<WORD> heldKeys;    // click, dblclick, drag, wheel: held down around the pointer's work
+                                 // (VK_MENU, VK_CONTROL, VK_SHIFT, VK_SPACE)
   int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H, scroll X Y,
                                  // sweep: its steps
   double percent = 0;            // zoom: the level asked for; 0 for "fit"

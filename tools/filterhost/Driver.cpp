@@ -7,10 +7,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <vector>
 
 #include "DriveView.h"
 #include "PngFiles.h"
@@ -191,6 +193,17 @@ bool RunPointer(const DriveCommand& command, DriveSession* session, std::string*
   const int* n = command.numbers;
   POINT from{}, to{};
   if (!PreviewPoint(*session, n[0], n[1], &from, report)) return false;
+  // Keys named after the numbers are held through the pointer's work, as a hand holds them, and
+  // let go afterwards (those held by `hold` before stay held).
+  std::vector<WORD> pressed;
+  for (WORD key : command.heldKeys) {
+    if (std::find(session->hands.held.begin(), session->hands.held.end(), key) != session->hands.held.end()) continue;
+    if (!HoldKey(&session->hands, key, report)) {
+      for (auto k = pressed.rbegin(); k != pressed.rend(); ++k) ReleaseKey(&session->hands, *k, report);
+      return false;
+    }
+    pressed.push_back(key);
+  }
   bool done = false;
   switch (command.verb) {
     case DRIVE_CLICK: done = ClickMouse(&session->hands, from, 1, report); break;
@@ -201,6 +214,8 @@ bool RunPointer(const DriveCommand& command, DriveSession* session, std::string*
       ClientToScreen(GetDlgItem(session->dialog, kPreviewControlId), &to);
       done = DragMouse(&session->hands, from, to, kDragSteps, report);
   }
+  std::string releaseError;
+  for (auto k = pressed.rbegin(); k != pressed.rend(); ++k) ReleaseKey(&session->hands, *k, &releaseError);
   return done && (*report = "ok", true);
 }
 
@@ -369,6 +384,11 @@ bool RunSweep(const DriveCommand& command, DriveSession* session, std::string* r
   snprintf(text, sizeof text, "ok %d steps in %.3f s, ending at %ld", command.numbers[0], seconds,
            long(SendWithLimit(track, TBM_GETPOS, 0, 0)));
   return *report = text, true;
+}
+
+// The tool's icon in the strip clicked, as a user chooses a tool.
+bool RunTool(const DriveCommand& command, DriveSession* session, std::string* report) {
+  return ClickControl(session, command.controlId, report) && (*report = "ok", true);
 }
 
 bool RunSet(const DriveCommand& command, DriveSession* session, std::string* report) {
@@ -644,6 +664,7 @@ constexpr CommandHandler kHandlers[] = {
     /* DRIVE_FILE       */ RunFile,
     /* DRIVE_ZOOM_MENU  */ RunZoomMenu,
     /* DRIVE_SWEEP      */ RunSweep,
+    /* DRIVE_TOOL       */ RunTool,
 };
 static_assert(std::size(kHandlers) == DRIVE_VERB_COUNT);
 

@@ -1,0 +1,112 @@
+// The preview's tools as a user works them: clicks and drags with the Hide tool at several zooms
+// and scroll positions (the pick radius, Alt's reveal, a short drag taken for a click), the Pan
+// tool turned into a zoom by Ctrl and by Space with Alt, and what OK then paints.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "FilePixels.h"
+#include "MachineSettingsFixture.h"
+#include "PngFiles.h"
+#include "TestSupport.h"
+
+namespace {
+
+constexpr int kWidth = 2400;
+constexpr int kHeight = 1600;
+constexpr int kBackground = 26;
+
+struct Light {
+  const char* name;
+  int x, y;
+};
+// Far enough apart that no star's spikes (Length 10) reach another light.
+constexpr Light kLights[] = {{"A", 300, 300}, {"B", 700, 300}, {"C", 1100, 300},
+                             {"D", 300, 700}, {"E", 700, 700}, {"F", 1100, 700}};
+
+class ToolsDrive : public MachineSettingsFixture {
+ protected:
+  ToolsDrive() : MachineSettingsFixture(L"toolsdrive") {}
+  void SetUp() override {
+    MachineSettingsFixture::SetUp();
+    FilePixels document;
+    std::string error;
+    ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        bool light = false;
+        for (const Light& l : kLights) light = light || (std::abs(x - l.x) <= 1 && std::abs(y - l.y) <= 1);
+        for (int c = 0; c < 3; ++c) document.Row(y)[x * 3 + c] = uint8_t(light ? 255 : kBackground);
+      }
+    }
+    ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
+  }
+  ProcessResult Drive(const std::string& script) {
+    WriteWholeFile(Path(L"script.drive"), script);
+    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
+                      L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --out \"" + Path(L"out.png") +
+                      L"\" --drive \"" + Path(L"script.drive") + L"\"");
+  }
+};
+
+// Preview client coordinates of image point (x, y) with image point (left, top) at the view's top
+// left (the border is one pixel wide).
+std::string At(double x, double y, double zoom, int left, int top) {
+  return std::to_string(int(std::lround(1 + (x - left) * zoom / 100.0))) + " " +
+         std::to_string(int(std::lround(1 + (y - top) * zoom / 100.0)));
+}
+
+int Brightest(const FilePixels& picture, int x, int y) {
+  int best = 0;
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      const uint8_t* pixel = picture.Row(y + dy) + size_t(x + dx) * size_t(picture.channels);
+      for (int c = 0; c < 3; ++c) best = std::max(best, int(pixel[c]));
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+TEST_F(ToolsDrive, HideClicksAndDragsActOnWhatIsUnderThePointerAtAnyZoomAndScroll) {
+  StoreSetting(2);
+  std::string script =
+      "wait-idle 60\nset opsO 1\nset Lngt 10\nset qntY 100\nwait-idle 30\n"
+      "tool hide\n"
+      // 100 %: 30 image pixels from A is beyond the pick radius of 20.
+      "zoom 100\nscroll 0 0\nexpect 1085 \" 100.00%\"\n"
+      "click " + At(330, 300, 100, 0, 0) + "\n"
+      // 50 %: the radius is 40, so the same distance from B picks it.
+      "zoom 50\nscroll 0 0\nexpect 1085 \" 50.00%\"\n"
+      "click " + At(730, 300, 50, 0, 0) + "\n"
+      // C hidden by a drag round it, then revealed by the same drag with Alt.
+      "drag " + At(1050, 250, 50, 0, 0) + " " + At(1150, 350, 50, 0, 0) + "\n"
+      "drag " + At(1050, 250, 50, 0, 0) + " " + At(1150, 350, 50, 0, 0) + " alt\n"
+      // A drag of one pixel is a click: it hides D, 10 image pixels away.
+      "drag " + At(310, 700, 50, 0, 0) + " " + At(312, 700, 50, 0, 0) + "\n"
+      // 200 % scrolled: the click lands on E through the zoom and the scroll position.
+      "zoom 200\nscroll 600 600\nexpect 1085 \" 200.00%\"\n"
+      "click " + At(700, 700, 200, 600, 600) + "\n"
+      // The Pan tool zooms in with Ctrl and out with Space and Alt.
+      "tool pan\nclick 200 200 ctrl\nexpect 1085 \" 300.00%\"\n"
+      "click 200 200 space alt\nexpect 1085 \" 200.00%\"\n"
+      "wait-idle 30\npress OK\n";
+  ProcessResult run = Drive(script);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  FilePixels final;
+  ASSERT_TRUE(ReadPngForTest(Path(L"out.png"), &final));
+  ASSERT_EQ(final.width, kWidth);
+  // Effects Only: a light with its star is bright, a hidden one is black.
+  for (const Light& light : kLights) {
+    bool shown = std::string("ACF").find(light.name) != std::string::npos;
+    int brightest = Brightest(final, light.x, light.y);
+    if (shown) {
+      EXPECT_GT(brightest, 100) << light.name << " should keep its star";
+    } else {
+      EXPECT_LT(brightest, 20) << light.name << " should be hidden";
+    }
+  }
+}
