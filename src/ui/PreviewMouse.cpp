@@ -198,7 +198,11 @@ void OnButtonUp(HWND preview, POINT point) {
     case MouseIdle: case MouseNoTool: break;
     case MouseZoomOut: SetPreviewZoom(dialog, inside, NextZoomLevelDown(gPreviewViewState.zoom, 1)); break;
     case MouseZoomIn: SetPreviewZoom(dialog, inside, NextZoomLevelUp(gPreviewViewState.zoom, 1)); break;
-    case MousePan: break;
+    case MousePan:
+      // The timer follows the pointer every 15 ms; a release sooner after the last move still
+      // takes the view the whole way.
+      if (point.x != gMouse.last.x || point.y != gMouse.last.y) PanPreviewBy(dialog, gMouse.last.x - point.x, gMouse.last.y - point.y);
+      break;
     case MouseZoomDrag:
       if (drag) {
         EraseBand();

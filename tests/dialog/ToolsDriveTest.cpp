@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "FilePixels.h"
 #include "MachineSettingsFixture.h"
@@ -109,4 +110,62 @@ TEST_F(ToolsDrive, HideClicksAndDragsActOnWhatIsUnderThePointerAtAnyZoomAndScrol
       EXPECT_LT(brightest, 20) << light.name << " should be hidden";
     }
   }
+}
+
+namespace {
+
+// A document of the test's size with 3 x 3 highlights at the points.
+void WriteLightsDocument(const std::wstring& path, const std::vector<POINT>& lights) {
+  FilePixels document;
+  std::string error;
+  ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      bool light = false;
+      for (const POINT& l : lights) light = light || (std::abs(x - l.x) <= 1 && std::abs(y - l.y) <= 1);
+      for (int c = 0; c < 3; ++c) document.Row(y)[x * 3 + c] = uint8_t(light ? 255 : kBackground);
+    }
+  }
+  ASSERT_TRUE(WritePngFile(path, document, {}, 1, &error)) << error;
+}
+
+std::string ZoomText(double percent) {
+  char text[32];
+  snprintf(text, sizeof text, " %-3.2Lf%%", static_cast<long double>(percent));
+  return text;
+}
+
+}  // namespace
+
+// The view moved by the keys in the preview and by the Pan tool, then a click picks what is
+// under the pointer there; a Zoom drag makes its rectangle fill the view.
+TEST_F(ToolsDrive, KeysAndThePanToolMoveTheViewAndAZoomDragFillsIt) {
+  StoreSetting(2);
+  // The preview's size decides where the keys take the view.
+  std::wstring sizePath = Path(L"size.png");
+  ProcessResult sizing = Drive("wait-idle 60\nscreenshot-preview " + std::string(sizePath.begin(), sizePath.end()) + "\npress Cancel\n");
+  ASSERT_EQ(sizing.exitCode, 2) << sizing.output;
+  FilePixels shot;
+  ASSERT_TRUE(ReadPngForTest(Path(L"size.png"), &shot));
+  int viewWidth = shot.width - 2, viewHeight = shot.height - 2;
+  ASSERT_LT(2 * viewHeight + 300, kHeight) << "Page Down needs room below the view";
+  // P and Q below the first page, R on it; after Page Down, Ctrl+Right and a pan of (100, 50) the
+  // view's top left is (110, viewHeight + 50).
+  POINT p{310, viewHeight + 150}, q{310, viewHeight + 250}, r{200, 100};
+  WriteLightsDocument(Path(L"document.png"), {p, q, r});
+  std::string script =
+      "wait-idle 60\nset opsO 1\nset Lngt 10\nset qntY 100\nzoom 100\nscroll 0 0\nwait-idle 30\n"
+      "tool pan\nclick 5 5\nkey pgdn\nkey ctrl+right\ndrag 400 300 300 250\n"
+      "tool hide\nclick 201 101\n"
+      "key home\nclick 201 101\n"
+      "tool zoom\ndrag 11 11 111 31\nexpect 1085 \"" + ZoomText(std::min(6400.0, std::min(100.0 * viewWidth / 100.0, 100.0 * viewHeight / 20.0))) + "\"\n"
+      "wait-idle 30\npress OK\n";
+  ProcessResult run = Drive(script);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  FilePixels final;
+  ASSERT_TRUE(ReadPngForTest(Path(L"out.png"), &final));
+  // A hidden light's centre is dark but for the glow of a neighbour's spikes; a star's is white.
+  EXPECT_LT(Brightest(final, p.x, p.y), 80) << "P was under the pointer after the keys and the pan";
+  EXPECT_LT(Brightest(final, r.x, r.y), 80) << "R was under the pointer after Home";
+  EXPECT_GT(Brightest(final, q.x, q.y), 150) << "Q, 100 pixels off, keeps its star";
 }

@@ -238,8 +238,13 @@ bool DragMouse(InputHands* hands, POINT from, POINT to, int steps, std::string* 
   PressHeldModifiers(hands, &press);
   press.push_back(MouseEvent(MOUSEEVENTF_LEFTDOWN, from));
   if (!Send(hands, press, error)) return false;
+  POINT previous = from;
   for (int step = 1; step <= steps; ++step) {
     POINT at{from.x + MulDiv(to.x - from.x, step, steps), from.y + MulDiv(to.y - from.y, step, steps)};
+    // A short drag has fewer pixels than steps: a move to where the pointer is makes no message
+    // and would only wait for one.
+    if (at.x == previous.x && at.y == previous.y) continue;
+    previous = at;
     if (!MoveWithButtonDown(hands, at, error)) {
       Send(hands, {MouseEvent(MOUSEEVENTF_LEFTUP, at)}, error);
       return false;
