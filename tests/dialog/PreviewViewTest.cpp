@@ -7,7 +7,10 @@
 #include "preview/PreviewImageSource.h"
 #include "preview/PreviewViewState.h"
 #include "resource.h"
+#include "TestSupport.h"
 #include "ui/MainDialogFixture.h"
+#include "ui/MainDialogState.h"
+#include "ui/PreviewTools.h"
 #include "ui/PreviewZoom.h"
 
 namespace {
@@ -133,4 +136,73 @@ TEST_F(PreviewView, PointsOfThePreviewBecomeTheImagePixelsUnderThem) {
   PreviewPointToImage(POINT{1 + view.cx / 2, 1 + view.cy / 2}, &x, &y);
   EXPECT_NEAR(x, 750.0, 1.0) << "the anchor is the new centre";
   EXPECT_NEAR(y, 430.0, 1.0);
+}
+
+// A rubber band dragged out of the preview scrolls the view towards the pointer on every tick of
+// its timer, its start moving with the image; letting go ends the band and the scrolling.
+TEST_F(PreviewView, ARubberBandOutsideThePreviewScrollsTheView) {
+  Open();
+  Command(ID_ZOOM_ACTUAL_PIXELS);
+  HWND horizontal = GetDlgItem(m_Dialog, IDC_HSCROLL);
+  SendMessageW(m_Dialog, WM_HSCROLL, MAKEWPARAM(SB_TOP, 0), LPARAM(horizontal));
+  ASSERT_NE(CurrentMainDialog(), nullptr);
+  CurrentMainDialog()->selectedTool = TOOL_HIDE;
+  HWND preview = GetDlgItem(m_Dialog, IDC_PREVIEW);
+  RECT client{};
+  GetClientRect(preview, &client);
+  POINT outside{client.right + 30, client.bottom / 2};
+  ClientToScreen(preview, &outside);
+  POINT inside{50, client.bottom / 2};
+  ClientToScreen(preview, &inside);
+  SetCursorPos(inside.x, inside.y);
+  SendMessageW(preview, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, client.bottom / 2));
+  SetCursorPos(outside.x, outside.y);
+  bool scrolled = WaitUntil([&] {
+    Pump();
+    return gPreviewViewState.horizontalScroll >= 60;
+  }, 5000);
+  EXPECT_TRUE(scrolled) << "the view stood at " << gPreviewViewState.horizontalScroll;
+  EXPECT_TRUE(gPreviewViewState.dragging);
+  // The band's start moved left with the image; its end is held inside the view.
+  EXPECT_LT(gPreviewViewState.marqueeRect.left, 50 - 30);
+  EXPECT_LE(gPreviewViewState.marqueeRect.right, client.right - 2);
+  SendMessageW(preview, WM_LBUTTONUP, 0, MAKELPARAM(client.right + 30, client.bottom / 2));
+  Pump();
+  EXPECT_FALSE(gPreviewViewState.dragging);
+  EXPECT_FALSE(KillTimer(preview, 1)) << "no auto-scroll timer may outlive the band";
+}
+
+// The pointer over the preview is the tool's own; Ctrl turns any tool into the zoom, Alt into its
+// opposite, and at the last level the zoom pointer shows that no further zoom is possible.
+TEST_F(PreviewView, ThePointerShowsTheToolThatAClickWouldUse) {
+  Open();
+  ASSERT_NE(CurrentMainDialog(), nullptr);
+  CurrentMainDialog()->selectedTool = TOOL_PAN;
+  HWND preview = GetDlgItem(m_Dialog, IDC_PREVIEW);
+  auto shown = [&] {
+    SendMessageW(preview, WM_SETCURSOR, WPARAM(preview), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return GetCursor();
+  };
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  auto setKey = [&](int key, bool down) {
+    keys[key] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+  };
+  double zoom = gPreviewViewState.zoom;
+  EXPECT_EQ(shown(), PreviewToolCursor(TOOL_PAN, false, false, zoom));
+  setKey(VK_CONTROL, true);
+  EXPECT_EQ(shown(), PreviewToolCursor(TOOL_ZOOM, false, false, zoom));
+  EXPECT_NE(shown(), PreviewToolCursor(TOOL_PAN, false, false, zoom));
+  setKey(VK_MENU, true);
+  EXPECT_EQ(shown(), PreviewToolCursor(TOOL_ZOOM, true, false, zoom)) << "Ctrl and Alt zoom out";
+  setKey(VK_MENU, false);
+  Command(ID_ZOOM_6400);
+  EXPECT_EQ(shown(), PreviewToolCursor(TOOL_ZOOM, false, false, kMaximumZoom));
+  EXPECT_NE(PreviewToolCursor(TOOL_ZOOM, false, false, kMaximumZoom), PreviewToolCursor(TOOL_ZOOM, false, false, 100.0))
+      << "no further zoom in at the largest level";
+  setKey(VK_CONTROL, false);
+  CurrentMainDialog()->selectedTool = TOOL_HIDE;
+  EXPECT_EQ(shown(), PreviewToolCursor(TOOL_HIDE, false, false, kMaximumZoom));
+  EXPECT_NE(PreviewToolCursor(TOOL_HIDE, false, false, 100.0), PreviewToolCursor(TOOL_HIDE, true, false, 100.0));
 }
