@@ -187,6 +187,7 @@ bool OnZoomCommand(HWND dialog, int command) {
   }
   switch (command) {
     case ID_ZOOM_FIT_IN_VIEW: case ID_FIT_IN_VIEW: FitPreviewInView(dialog); return true;
+    case ID_ZOOM_FIT_ON_SCREEN: FitDialogOnScreen(dialog); return true;
     case ID_ZOOM_100: SetPreviewZoom(dialog, centre, 100.0); return true;
     case ID_ZOOM_IN: case IDC_ZOOM_IN: SetPreviewZoom(dialog, centre, NextZoomLevelUp(gPreviewViewState.zoom, 1)); return true;
     case ID_ZOOM_OUT: case IDC_ZOOM_OUT: SetPreviewZoom(dialog, centre, NextZoomLevelDown(gPreviewViewState.zoom, 1)); return true;
@@ -247,10 +248,6 @@ int TrackZoomMenu(HWND dialog, int x, int y, UINT alignment) {
 
 void RunZoomMenuCommand(HWND dialog, int command, POINT anchor) {
   if (command == 0) return;
-  if (command == ID_ZOOM_FIT_ON_SCREEN) {
-    FitDialogOnScreen(dialog);
-    return;
-  }
   if (double level = ZoomLevelOfMenuCommand(command); level > 0) {
     SetPreviewZoom(dialog, anchor, level);
     return;

@@ -206,3 +206,27 @@ TEST_F(PreviewView, ThePointerShowsTheToolThatAClickWouldUse) {
   EXPECT_EQ(shown(), PreviewToolCursor(TOOL_HIDE, false, false, kMaximumZoom));
   EXPECT_NE(PreviewToolCursor(TOOL_HIDE, false, false, 100.0), PreviewToolCursor(TOOL_HIDE, true, false, 100.0));
 }
+
+// Fit on Screen gives the dialog its monitor's work area; a fitted image is fitted again to the
+// larger preview, an image the user zoomed keeps its zoom.
+TEST_F(PreviewView, FitOnScreenFillsTheWorkAreaAndRefitsAFittedImage) {
+  Open();
+  double before = gPreviewViewState.zoom;
+  Command(ID_ZOOM_FIT_ON_SCREEN);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(m_Dialog, MONITOR_DEFAULTTONEAREST), &monitor));
+  RECT window{};
+  GetWindowRect(m_Dialog, &window);
+  EXPECT_EQ(window.left, monitor.rcWork.left);
+  EXPECT_EQ(window.top, monitor.rcWork.top);
+  EXPECT_EQ(window.right, monitor.rcWork.right);
+  EXPECT_EQ(window.bottom, monitor.rcWork.bottom);
+  Pump();
+  EXPECT_DOUBLE_EQ(gPreviewViewState.zoom, FitInViewZoom(View(), 4000, 3000));
+  EXPECT_GE(gPreviewViewState.zoom, before);
+  Command(ID_ZOOM_ACTUAL_PIXELS);
+  Command(ID_ZOOM_FIT_ON_SCREEN);
+  Pump();
+  EXPECT_EQ(gPreviewViewState.zoom, 100.0) << "an explicit zoom survives the resize";
+}
