@@ -21,6 +21,7 @@
 #include "effects/SpikeDrawing.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
+#include "preview/BackgroundTask.h"
 #include "preview/DisplayProfiles.h"
 #include "support/ErrorReport.h"
 #include "support/FaultInjection.h"
@@ -33,6 +34,7 @@ constexpr uint32_t kPreviewVisibilityMinimum = 2048;
 constexpr double kSoftFlareReferenceSize = 400.0;
 constexpr double kFinalBoost = 256.0;  // the final render lifts faint effect light by this much
 constexpr int32_t kMinimumSpikeTemplateHeight = 8;
+constexpr uint64_t kAbortCheckMask = 1023;  // lights between looks at the preview's abort flag
 
 std::atomic<int> gTemplateBuilds[EFFECT_LAYER_COUNT];
 std::atomic<int> gQuadBuilds[EFFECT_LAYER_COUNT];
@@ -197,6 +199,7 @@ bool BuildSpikeQuads(EffectLayer* layer, const ParameterSet& request, double sca
   DisplayColors display;
   bool convert = PrepareDisplayColors(&display);
   for (uint64_t i = 0; i < table.count; ++i) {
+    if ((i & kAbortCheckMask) == 0 && PreviewAborted()) return true;  // the frame is dropped anyway
     const LightSource& light = table.Entries()[i];
     if (!IsLightSourceVisible(light, threshold) || light.intensity <= kPreviewVisibilityMinimum) continue;
     EffectColor colour = SaturatedEffectColor(light.red, light.green, light.blue, request.colorSaturation, gEffectRenderMode.grayImage);
@@ -232,6 +235,7 @@ bool BuildSoftFlareQuads(EffectLayer* layer, const ParameterSet& request, double
   DisplayColors display;
   bool convert = PrepareDisplayColors(&display);
   for (uint64_t i = 0; i < table.count; ++i) {
+    if ((i & kAbortCheckMask) == 0 && PreviewAborted()) return true;
     const LightSource& light = table.Entries()[i];
     if (!IsLightSourceVisible(light, threshold)) continue;
     double alphaFraction = std::round(shareFraction / kFraction * light.intensity);
@@ -445,6 +449,11 @@ bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const Ima
     ResetLayerQuads(layer);
     built = IsSpikeLayer(*layer) ? BuildSpikeQuads(layer, request, scale) : BuildSoftFlareQuads(layer, request, scale, visible);
     gQuadBuilds[layer->kind].fetch_add(1);
+    // Cut short by a newer request: the quads are incomplete and the next frame builds them again.
+    if (built && PreviewAborted()) {
+      ResetLayerQuads(layer);
+      return true;
+    }
   }
   layer->quadsBuiltFor = request;
   layer->quadsTableChanges = tableChanges;

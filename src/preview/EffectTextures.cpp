@@ -231,8 +231,13 @@ bool DrawCompositeOpenGLShape(EffectLayer* layer) {
         glDrawElements(GL_QUADS, GLsizei(indices.count), GL_UNSIGNED_SHORT, indices.indices.block);
       }
     }
+    // A batch is up to 16,383 quads: on a photo with tens of thousands of lights a layer takes
+    // seconds, and a newer request or the dialog's end must not wait for all of it.
+    if (b + 1 < batches) {
+      glFinish();
+      if (PreviewAborted()) break;
+    }
   }
-  // One wait per layer rather than per draw: the queue is flushed before the frame is read.
   glFinish();
   NoGLError(__LINE__, "glFinish() - Problem.");
   glBindTexture(GL_TEXTURE_2D, 0);

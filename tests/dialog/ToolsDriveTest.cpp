@@ -44,11 +44,11 @@ class ToolsDrive : public MachineSettingsFixture {
     }
     ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
   }
-  ProcessResult Drive(const std::string& script) {
+  ProcessResult Drive(const std::string& script, const std::wstring& extra = L"") {
     WriteWholeFile(Path(L"script.drive"), script);
     return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
                       L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --out \"" + Path(L"out.png") +
-                      L"\" --drive \"" + Path(L"script.drive") + L"\"");
+                      L"\" --drive \"" + Path(L"script.drive") + L"\"" + extra);
   }
 };
 
@@ -168,4 +168,52 @@ TEST_F(ToolsDrive, KeysAndThePanToolMoveTheViewAndAZoomDragFillsIt) {
   EXPECT_LT(Brightest(final, p.x, p.y), 80) << "P was under the pointer after the keys and the pan";
   EXPECT_LT(Brightest(final, r.x, r.y), 80) << "R was under the pointer after Home";
   EXPECT_GT(Brightest(final, q.x, q.y), 150) << "Q, 100 pixels off, keeps its star";
+}
+
+// A Pan drag moves the picture by exactly the dragged distance; the chosen tool is the one the
+// next opening of the dialog starts with.
+TEST_F(ToolsDrive, APanDragMovesThePictureByTheDragAndTheToolIsKeptForTheNextRun) {
+  StoreSetting(2);
+  FilePixels document;
+  std::string error;
+  ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      uint8_t* pixel = document.Row(y) + size_t(x) * 3;
+      pixel[0] = uint8_t(40 + (x * 7 + y * 3) % 160);
+      pixel[1] = uint8_t(40 + (x * 3 + y * 11) % 160);
+      pixel[2] = uint8_t(40 + ((x / 8 + y / 8) % 2) * 100);
+    }
+  }
+  ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
+  std::wstring before = Path(L"before.png"), after = Path(L"after.png");
+  // A texture of tens of thousands of highlights: Quantity 0 gives none of them a star, so that
+  // the screenshots show the picture alone.
+  ProcessResult run = Drive("wait-idle 60\nzoom 100\nscroll 300 300\nwait-idle 30\nscreenshot-preview " +
+                                std::string(before.begin(), before.end()) + "\ntool pan\ndrag 400 300 300 250\nwait-idle 30\n"
+                                "screenshot-preview " + std::string(after.begin(), after.end()) + "\npress OK\n",
+                            L" --set qntY=0");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  FilePixels a, b;
+  ASSERT_TRUE(ReadPngForTest(before, &a));
+  ASSERT_TRUE(ReadPngForTest(after, &b));
+  ASSERT_EQ(a.width, b.width);
+  // What stood at (x + 100, y + 50) now stands at (x, y).
+  int compared = 0, worst = 0;
+  for (int y = 10; y + 50 < a.height - 10; y += 7) {
+    for (int x = 10; x + 100 < a.width - 10; x += 5) {
+      const uint8_t* was = a.Row(y + 50) + size_t(x + 100) * size_t(a.channels);
+      const uint8_t* now = b.Row(y) + size_t(x) * size_t(b.channels);
+      for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(int(was[c]) - int(now[c])));
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 1000);
+  EXPECT_LE(worst, 2) << "the picture did not move by the dragged distance";
+
+  // The next run starts with Pan: a click there pans (by nothing), where Zoom would zoom in.
+  ProcessResult next = Drive("wait-idle 60\nzoom 100\nclick 100 100\nwait-idle 30\nexpect 1085 \" 100.00%\"\n"
+                             "tool zoom\nclick 100 100\nexpect 1085 \" 200.00%\"\npress Cancel\n",
+                             L" --set qntY=0");
+  EXPECT_EQ(next.exitCode, 2) << next.output;
 }
