@@ -56,6 +56,10 @@ sliders=("Lngt 0 100" "Angl -180 180" "Intn 0 100")
     echo "sweep $k $from $to 120 60"
     echo "wait-idle 60"
   done
+  # Navigation: zoom steps and pans, each waited for, so that each frame answers one change.
+  for z in 50 100 200 100 50; do echo "zoom $z"; echo "wait-idle 60"; done
+  echo "zoom 100"; echo "wait-idle 60"
+  for n in 1 2 3 4 5 6; do echo "scroll $((n * 400)) $((n * 250))"; echo "wait-idle 60"; done
   echo "press Cancel"
 } > "$scratch/sweep.drive"
 
@@ -78,7 +82,11 @@ log = open(sys.argv[2], errors="replace").read()
 frames = {int(m.group(1)): float(m.group(2)) for m in re.finditer(r"Preview frame (\d+) presented ([0-9.]+) ms after it was queued", log)}
 last_idle = 0
 sweep = None
+pending = None
+navigation = {"zoom": [], "scroll": []}
 for line in out:
+    m = re.match(r"drive: (zoom|scroll) ", line)
+    if m: pending = m.group(1)
     m = re.match(r"drive: wait-idle.*: ok frame (\d+)", line)
     if m:
         idle = int(m.group(1))
@@ -90,9 +98,15 @@ for line in out:
             p95 = lat[min(len(lat) - 1, int(0.95 * len(lat)))] if lat else float("nan")
             print(f"{name} {fps:.1f} {statistics.median(lat) if lat else float('nan'):.0f} {p95:.0f} {max(lat) if lat else float('nan'):.0f}")
             sweep = None
+        elif pending and idle in frames and idle > last_idle:
+            navigation[pending].append(frames[idle])
+        pending = None
         last_idle = idle
     m = re.match(r"drive: sweep (\S+) .*: ok \d+ steps in ([0-9.]+) s", line)
     if m: sweep = (m.group(1), float(m.group(2)))
+for kind in ("zoom", "scroll"):
+    lat = sorted(navigation[kind])
+    if lat: print(f"{kind}-step {float('nan'):.1f} {statistics.median(lat):.0f} {lat[min(len(lat) - 1, int(0.95 * len(lat)))]:.0f} {max(lat):.0f}")
 if not frames: print("none nan nan nan nan")
 PY
 }
@@ -105,7 +119,9 @@ echo "each slider's thumb across its whole range in 120 steps at 60 steps a seco
 echo "Frames per second: the frames the plug-in presented during the sweep over the sweep's"
 echo "duration. Latency: from the parameter change that queued a presented frame to its"
 echo "presentation, from the plug-in's own per-frame trace. The ratio column compares each"
-echo "setting's frame rate with setting 1's in the same script."
+echo "setting's frame rate with setting 1's in the same script. The zoom-step and scroll-step rows"
+echo "are navigation: zoom levels (50, 100, 200 %) and scrolls at 100 %, each waited for; their"
+echo "latency is from the change to its complete frame (no frame rate: one frame each)."
 echo
 echo "| setting | slider | frames per second | latency median (ms) | latency 95 % (ms) | latency max (ms) | fps / setting 1 |"
 echo "|---|---|---|---|---|---|---|"
@@ -113,7 +129,9 @@ declare -A base
 for setting in 1 2 3 4; do
   while read -r name fps median p95 max; do
     [ -z "${base[$name]:-}" ] && base[$name]=$fps
-    echo "| $setting | $name | $fps | $median | $p95 | $max | $(awk -v a="$fps" -v b="${base[$name]}" 'BEGIN {printf "%.2f", a / b}') |"
+    ratio=$(awk -v a="$fps" -v b="${base[$name]}" 'BEGIN {if (a == "nan" || b == "nan" || b + 0 == 0) print "-"; else printf "%.2f", a / b}')
+    [ "$fps" = nan ] && fps=-
+    echo "| $setting | $name | $fps | $median | $p95 | $max | $ratio |"
   done < <(run "$setting")
 done
 "$top/scripts/winrun" reg delete "$key" /v OpenGLOptimizationSetting /f >/dev/null 2>&1 || true
