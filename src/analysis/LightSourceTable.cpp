@@ -2,13 +2,30 @@
 // walk back from the end and stop as soon as no entry can reach the probe.
 #include "analysis/LightSourceTable.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "core/ImageRecord.h"
+#include "support/Locks.h"
 
 LightSourceTable gLightSourceTable;
+
+namespace {
+SRWLOCK gEntryLock = SRWLOCK_INIT;  // whole-entry reads and writes (innermost)
+}  // namespace
+
+LightSource ReadLightSourceEntry(const LightSourceTable& table, uint64_t index) {
+  ScopedSharedLock lock(gEntryLock);
+  return table.Entries()[index];
+}
+
+void WriteLightSourceEntry(LightSourceTable* table, uint64_t index, const LightSource& entry) {
+  ScopedExclusiveLock lock(gEntryLock);
+  table->Entries()[index] = entry;
+}
 
 namespace {
 

@@ -42,6 +42,11 @@ inline int32_t LightSourceChangeCount(const LightSourceTable& table) {
   return __atomic_load_n(&table.changeCount, __ATOMIC_ACQUIRE);
 }
 
+// One entry as a whole while the effect editor may be rewriting it on another thread: the preview
+// never draws a star with the new brightness and the old position. Writers replace whole entries.
+LightSource ReadLightSourceEntry(const LightSourceTable& table, uint64_t index);
+void WriteLightSourceEntry(LightSourceTable* table, uint64_t index, const LightSource& entry);
+
 // Inserts a light source (x, y, radius, brightness, colour and state taken from `source`).
 // A detected one that overlaps a live detected entry at least as large is rejected; smaller
 // overlapped entries are marked superseded. Returns the index, or -1 (rejected or out of memory).

@@ -10,7 +10,10 @@ namespace {
 
 constexpr uint32_t kAddedColour = 0x37B719B5;
 
+// A superseded entry (an added effect whose editing was cancelled) is no longer part of the
+// picture: no operation may bring it back.
 bool CanChange(const LightSource& entry, int mode) {
+  if (entry.flags & kLightSourceSuperseded) return false;
   switch (mode) {
     case STATE_HIDE: return entry.state != LIGHT_HIDDEN;
     case STATE_UNHIDE: return entry.state == LIGHT_HIDDEN && entry.savedState != LIGHT_HIDDEN;
@@ -61,6 +64,7 @@ bool SetLightSourceStateInRect(LightSourceTable* table, const TableRect& rect, i
   for (uint64_t i = 0; i < table->count; ++i) {
     double x = std::trunc(entries[i].x), y = std::trunc(entries[i].y);
     if (x < rect.left || x >= rect.right || y < rect.top || y >= rect.bottom) continue;
+    if (entries[i].flags & kLightSourceSuperseded) continue;
     bool changed = ApplyMode(&entries[i], mode);
     if (changed || mode == STATE_HIDE || mode == STATE_FORCE) ++counted;
   }

@@ -111,5 +111,6 @@ PreviewImageSource HostPreviewImageSource() {
   source.release = ReleaseHostProxyImage;
   source.setLevelZeroMode = SetHostProxyImageMode;
   source.imageRect = gHostImage.rectangle;
+  source.grayImage = IsGrayImageMode(gHostImage.mode);
   return source;
 }

@@ -200,7 +200,7 @@ bool BuildSpikeQuads(EffectLayer* layer, const ParameterSet& request, double sca
   bool convert = PrepareDisplayColors(&display);
   for (uint64_t i = 0; i < table.count; ++i) {
     if ((i & kAbortCheckMask) == 0 && PreviewAborted()) return true;  // the frame is dropped anyway
-    const LightSource& light = table.Entries()[i];
+    const LightSource light = ReadLightSourceEntry(table, i);
     if (!IsLightSourceVisible(light, threshold) || light.intensity <= kPreviewVisibilityMinimum) continue;
     EffectColor colour = SaturatedEffectColor(light.red, light.green, light.blue, request.colorSaturation, gEffectRenderMode.grayImage);
     if (convert) ConvertColor(&colour, display.transform, display.tables);
@@ -236,7 +236,7 @@ bool BuildSoftFlareQuads(EffectLayer* layer, const ParameterSet& request, double
   bool convert = PrepareDisplayColors(&display);
   for (uint64_t i = 0; i < table.count; ++i) {
     if ((i & kAbortCheckMask) == 0 && PreviewAborted()) return true;
-    const LightSource& light = table.Entries()[i];
+    const LightSource light = ReadLightSourceEntry(table, i);
     if (!IsLightSourceVisible(light, threshold)) continue;
     double alphaFraction = std::round(shareFraction / kFraction * light.intensity);
     if (alphaFraction <= kPreviewVisibilityMinimum) continue;

@@ -15,6 +15,8 @@ struct PreviewImageSource {
   void (*setLevelZeroMode)(int32_t mode) = nullptr;
   // The filter rectangle of the host image: what "fit in view" fits.
   ImageRect imageRect{};
+  // A grayscale document: the effect editor offers no colour balance for it.
+  bool grayImage = false;
 };
 
 void SetPreviewImageSource(const PreviewImageSource& source);

@@ -14,7 +14,8 @@
 //   7. spike falloff lock           slim lock: the cached spike falloff tables
 //   8. ProgressComputationSection   progress counters (released before an APC is queued)
 //   9. BufferUsageSection           buffer statistics
-//  10. LogQueueSection              debug log queue (innermost: every thread reports under any lock)
+//  10. light-source entry lock       slim lock: one entry read or written whole (effect editor)
+//  11. LogQueueSection              debug log queue (innermost: every thread reports under any lock)
 
 // Every critical section spins 1024 times before it waits, and has its wait event allocated at
 // creation (the high bit), so that entering it can never fail later for lack of memory. Windows

@@ -14,6 +14,7 @@
 #include "ui/AcceleratorKeys.h"
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
+#include "ui/EffectEditor.h"
 #include "ui/EffectSelector.h"
 #include "ui/GroupBoxes.h"
 #include "ui/KeyboardMonitor.h"
@@ -149,6 +150,8 @@ BOOL OnInitDialog(HWND dialog) {
   AttachPreviewInput(dialog, GetDlgItem(dialog, IDC_PREVIEW));
   AttachControlSets(dialog);
   InstallControlSetHandler(CTLSET_MAIN, ControlSetEventHandler);
+  InstallControlSetHandler(CTLSET_EDIT_COLOR, EditorControlSetHandler);
+  InstallControlSetHandler(CTLSET_EDIT_GRAY, EditorControlSetHandler);
   SelectControlSet(CTLSET_MAIN);
   PlaceMainDialog(dialog, state.minTrackSize);
   // Every opening starts fitted, whatever the last one left.

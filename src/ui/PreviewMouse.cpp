@@ -13,6 +13,7 @@
 #include "resource.h"
 #include "support/AppMessages.h"
 #include "support/ErrorReport.h"
+#include "ui/EffectEditor.h"
 #include "ui/MainDialogState.h"
 #include "ui/PreviewTools.h"
 #include "ui/PreviewZoom.h"
@@ -222,9 +223,8 @@ void OnButtonUp(HWND preview, POINT point) {
       }
       break;
     case MouseEditHide: ApplyToNearest(point, STATE_HIDE); break;
-    case MouseEditSelect: case MouseEditAdd:
-      ErrorReport(__LINE__, TraceMessage).Report("The effect editor is not yet available.");
-      break;
+    case MouseEditSelect: SelectEffectForEditing(dialog, point); break;
+    case MouseEditAdd: AddEffectForEditing(dialog, point); break;
     default:
       ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Invalid Mouse State encountered in event WM_LBUTTONUP");
       EraseBand();
@@ -293,10 +293,11 @@ LRESULT CALLBACK PreviewInputProc(HWND preview, UINT message, WPARAM wParam, LPA
     case WM_MOUSEMOVE: OnMouseMove(point); break;
     case WM_LBUTTONUP: OnButtonUp(preview, point); return 0;
     case WM_LBUTTONDBLCLK:
-      // A double-click's second press acts as a press of its own with the tools that zoom,
-      // pan and pick; adding an effect belongs to the effect editor.
+      // A double-click's second press acts as a press of its own with the tools that zoom, pan
+      // and pick; with the Edit tool it adds an effect there and opens it in the editor.
       if (EffectivePreviewTool(SelectedTool()) == TOOL_EDIT && !AltHeld()) {
-        ErrorReport(__LINE__, TraceMessage).Report("The effect editor is not yet available.");
+        gMouse.state = MouseIdle;
+        AddEffectForEditing(DialogOf(preview), point);
         return 0;
       }
       OnButtonDown(preview, point);

@@ -192,8 +192,11 @@ TEST(DriveScript, RefusesKeysThatDoNotExist) {
 TEST(DriveScript, ValueBoxesFollowTheRowTable) {
   const std::pair<const char*, int> rows[] = {{"qntY", 1025}, {"Intn", 1005}, {"Lngt", 1007}, {"Angl", 1009},
                                               {"numP", 1011}, {"spsH", 1022}, {"spsP", 1032}, {"Strt", 1013},
-                                              {"rbwI", 1015}, {"rbwF", 1017}, {"sspI", 1019}, {"sflB", 1021}};
+                                              {"rbwI", 1015}, {"rbwF", 1017}, {"sspI", 1019}, {"sflB", 1021},
+                                              {"edBr", 1250}, {"edCR", 1255}, {"edMG", 1260}, {"edYB", 1265},
+                                              {"edMH", 1270}, {"edMV", 1275}};
   for (const auto& [key, box] : rows) EXPECT_EQ(ValueBoxOfKey(key), box) << key;
+  EXPECT_EQ(DecimalsOfKey("edMH"), 2) << "the moves show hundredths of a pixel";
   EXPECT_EQ(ValueBoxOfKey("stEf"), 0);
   EXPECT_EQ(ValueBoxOfKey("lngt"), 0);
 }

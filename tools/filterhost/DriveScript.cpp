@@ -90,8 +90,11 @@ constexpr ValueBoxRow kValueBoxes[] = {
     {"qntY", 1025, 1026, 0}, {"Intn", 1005, 1004, 0}, {"Lngt", 1007, 1006, 0}, {"Angl", 1009, 1008, 1},
     {"numP", 1011, 1010, 0}, {"spsH", 1022, 1024, 0}, {"spsP", 1032, 1033, 0}, {"Strt", 1013, 1012, 0},
     {"rbwI", 1015, 1014, 0}, {"rbwF", 1017, 1016, 0}, {"sspI", 1019, 1018, 0}, {"sflB", 1021, 1020, 0},
+    // The effect editor's rows, which no action records: named here for scripts only.
+    {"edBr", 1250, 1251, 0}, {"edCR", 1255, 1256, 0}, {"edMG", 1260, 1261, 0}, {"edYB", 1265, 1266, 0},
+    {"edMH", 1270, 1271, 2}, {"edMV", 1275, 1276, 2},
 };
-static_assert(std::size(kValueBoxes) == 12);
+static_assert(std::size(kValueBoxes) == 18);
 
 // The effect list's items by the style codes of the scripting keys.
 constexpr const char* kStyleNames[] = {"Standard Star", "Hollywood Star", "Religious Cross", "Hyper Star",
