@@ -33,7 +33,6 @@ constexpr wchar_t kCancelEditTip[] = L"Cancel (Esc) - Discard edits and return t
 struct SavedEntry {
   int64_t index;
   LightSource entry;
-  bool added;  // made by a double-click in this editing: it goes again on Cancel
 };
 
 struct EditorState {
@@ -57,12 +56,13 @@ void TableChanged() {
 }
 
 void RestoreUndoList() {
-  // An effect added in this editing and cancelled is hidden for good: as its remembered state is
-  // hidden too, no later Show, Reveal or pick finds it as a star of the photo.
+  // An entry hidden with its remembered state hidden too was never a star of the picture: it was
+  // added by a double-click and never accepted. Cancelled, it is superseded, so that no later Show,
+  // Reveal or pick finds it as an invisible effect.
   for (const SavedEntry& saved : gEditor.undo) {
     if (!ValidIndex(saved.index)) continue;
     LightSource entry = saved.entry;
-    if (saved.added) {
+    if (entry.state == LIGHT_HIDDEN && entry.savedState == LIGHT_HIDDEN) {
       entry.state = entry.savedState = LIGHT_HIDDEN;
       entry.brightness = entry.intensity = 0;
       entry.red = entry.green = entry.blue = 0;
@@ -112,6 +112,9 @@ void ApplyEditorSliders(const EditorSliderValues& sliders, double openingX, doub
 }
 
 void StartEditor(int set) {
+  gEditor.undo.clear();
+  gEditor.companions.clear();
+  gEditor.index = -1;
   HWND dialog = Dialog();
   if (dialog == nullptr) return;
   SetDlgItemTextW(dialog, IDOK, kAcceptCaption);
@@ -125,9 +128,6 @@ void StartEditor(int set) {
                 unsigned(reinterpret_cast<uintptr_t>(dialog)));
   }
   SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
-  gEditor.undo.clear();
-  gEditor.companions.clear();
-  gEditor.index = -1;
 }
 
 bool EditorControlSetHandler(int event, intptr_t) {
@@ -163,7 +163,7 @@ bool OpenEffectForEditing(int64_t index) {
   gEditor.openingX = entry.x;
   gEditor.openingY = entry.y;
   bool saved = std::any_of(gEditor.undo.begin(), gEditor.undo.end(), [&](const SavedEntry& s) { return s.index == index; });
-  if (!saved) gEditor.undo.push_back(SavedEntry{index, entry, false});
+  if (!saved) gEditor.undo.push_back(SavedEntry{index, entry});
   entry.state = LIGHT_FORCED;
   WriteLightSourceEntry(&gLightSourceTable, uint64_t(index), entry);
   gEditorSliderValues = EditorSlidersOfEntry(entry);
@@ -192,9 +192,6 @@ bool AddEffectForEditing(HWND dialog, POINT previewPoint) {
   if (index < 0) return false;
   (void)dialog;
   SelectControlSet(EditorSetForImage());
-  // The new entry is kept as added: Cancel removes it from the picture for good.
-  bool saved = std::any_of(gEditor.undo.begin(), gEditor.undo.end(), [&](const SavedEntry& s) { return s.index == index; });
-  if (!saved) gEditor.undo.push_back(SavedEntry{index, gLightSourceTable.Entries()[index], true});
   return OpenEffectForEditing(index);
 }
 

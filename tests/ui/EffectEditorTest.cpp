@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "analysis/TableOperations.h"
+#include "ui/ControlSets.h"
 
 namespace {
 
@@ -117,4 +119,90 @@ TEST(EffectEditor, EntriesAreReadWholeWhileTheyAreRewritten) {
   writer.join();
   EXPECT_EQ(torn, 0);
   DeallocateBuffer(&table.entries);
+}
+
+namespace {
+
+// The run's table with three entries, the second hidden by the user; put back empty afterwards.
+class EditorTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(ReallocateBuffer(8 * sizeof(LightSource), &gLightSourceTable.entries), 0);
+    gLightSourceTable.count = 3;
+    gLightSourceTable.finished = 1;
+    gLightSourceTable.maxRadius = 4;
+    for (uint64_t i = 0; i < 3; ++i) {
+      LightSource entry = Entry(kFull / 2, kFull / 2, kFull / 3, kFull / 4);
+      entry.x = 100.0 * double(i + 1);
+      entry.y = 50.0;
+      gLightSourceTable.Entries()[i] = entry;
+    }
+    gLightSourceTable.Entries()[1].state = LIGHT_HIDDEN;
+    gLightSourceTable.Entries()[1].savedState = LIGHT_DETECTED;
+    for (uint64_t i = 0; i < 3; ++i) m_Before[i] = gLightSourceTable.Entries()[i];
+    ASSERT_TRUE(EditorControlSetHandler(CTLSETEVNT_ENTER, 0));
+  }
+  void TearDown() override { ReleaseLightSourceTable(&gLightSourceTable); }
+  void Slide(int row, int16_t value) {
+    gEditorSliderValues.values[row] = value;
+    EXPECT_TRUE(EditorControlSetHandler(CTLSETEVNT_SLIDERS_CHANGED, 12 + row));
+  }
+  // Every field (the record's padding is not copied with it).
+  static bool Same(const LightSource& a, const LightSource& b) {
+    return a.x == b.x && a.y == b.y && a.radius == b.radius && a.radiusSquared == b.radiusSquared &&
+           a.brightness == b.brightness && a.red == b.red && a.green == b.green && a.blue == b.blue &&
+           a.intensity == b.intensity && a.reserved == b.reserved && a.state == b.state && a.savedState == b.savedState &&
+           a.flags == b.flags;
+  }
+
+  LightSource m_Before[3];
+};
+
+}  // namespace
+
+// Opening a star twice with edits between, and editing another, keeps one copy of each as it was
+// before its first opening: Cancel puts both back exactly, the hidden one hidden again.
+TEST_F(EditorTable, CancelRestoresEveryStarAsItWasBeforeItsFirstOpening) {
+  ASSERT_TRUE(OpenEffectForEditing(0));
+  Slide(0, 90);
+  Slide(4, 250);
+  ASSERT_TRUE(OpenEffectForEditing(1));
+  EXPECT_EQ(gLightSourceTable.Entries()[1].state, LIGHT_FORCED) << "an edited effect is always drawn";
+  Slide(1, 40);
+  ASSERT_TRUE(OpenEffectForEditing(0));
+  EXPECT_DOUBLE_EQ(gLightSourceTable.Entries()[0].x, 102.5);
+  Slide(5, -100);
+  EXPECT_DOUBLE_EQ(gLightSourceTable.Entries()[0].y, 49.0) << "moves count from the second opening";
+  EXPECT_EQ(EditorUndoCount(), 2u);
+  int32_t changes = LightSourceChangeCount(gLightSourceTable);
+  ASSERT_TRUE(EditorControlSetHandler(CTLSETEVNT_END_CANCEL, 0));
+  EXPECT_GT(LightSourceChangeCount(gLightSourceTable), changes) << "the preview must redraw";
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(Same(gLightSourceTable.Entries()[i], m_Before[i])) << i;
+  EXPECT_EQ(EditorUndoCount(), 0u);
+}
+
+TEST_F(EditorTable, AcceptKeepsTheEditsAndTheHiddenStarShown) {
+  ASSERT_TRUE(OpenEffectForEditing(1));
+  Slide(0, 100);
+  ASSERT_TRUE(EditorControlSetHandler(CTLSETEVNT_END_OK, 0));
+  EXPECT_EQ(gLightSourceTable.Entries()[1].state, LIGHT_FORCED);
+  EXPECT_EQ(gLightSourceTable.Entries()[1].brightness, kFull);
+  // The next editing starts with nothing to undo.
+  ASSERT_TRUE(EditorControlSetHandler(CTLSETEVNT_ENTER, 0));
+  EXPECT_EQ(EditorUndoCount(), 0u);
+}
+
+// A star added and then cancelled must not stay behind for a later Show or Reveal to find.
+TEST_F(EditorTable, AnAddedStarThatIsCancelledIsGoneForGood) {
+  int64_t index = AddLightSourceAt(&gLightSourceTable, 250.0, 60.0);
+  ASSERT_EQ(index, 3);
+  ASSERT_TRUE(OpenEffectForEditing(index));
+  ASSERT_TRUE(EditorControlSetHandler(CTLSETEVNT_END_CANCEL, 0));
+  EXPECT_EQ(gLightSourceTable.Entries()[index].state, LIGHT_HIDDEN);
+  // A Show click right on it, and a Show drag over it, leave it hidden.
+  SetLightSourceStateOfNearest(&gLightSourceTable, 250.0, 60.0, STATE_FORCE, 100.0);
+  EXPECT_EQ(gLightSourceTable.Entries()[index].state, LIGHT_HIDDEN);
+  SetLightSourceStateInRect(&gLightSourceTable, TableRect{240, 50, 260, 70}, STATE_FORCE);
+  EXPECT_EQ(gLightSourceTable.Entries()[index].state, LIGHT_HIDDEN);
+  EXPECT_EQ(NearestVisibleLightSource(gLightSourceTable, 250.0, 60.0, 100, 100.0), -1);
 }
