@@ -391,3 +391,37 @@ TEST_F(FinalRender, OutOfMemoryWhilePaintingLeavesTheImage) {
   EXPECT_TRUE(capture.HasReport("Out of RAM.  Operation could not be completed."));
 }
 
+
+// Heavy stars span far past the image: generated only as far as the light sources' offsets meet
+// the image, they give the whole shapes' picture to the bit, 8 and 16 bits. The lights in the
+// corners make the reaches' edges the far corners.
+TEST_F(FinalRender, ShapesCutToTheirReachGiveTheWholeShapesPicture) {
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 100;
+  block.softFlareIntensity = 100;
+  block.numberOfPoints = 32;
+  block.secondarySpikeIntensity = 40;
+  for (int16 mode : {int16(plugInModeRGBColor), int16(plugInModeRGB48)}) {
+    auto render = [&](bool reach) {
+      Open(Document(mode, 320, 200));
+      PaintLights({{2, 2}, {317, 197}, {160, 60}, {40, 150}, {250, 30}}, {{3, 3}, {4, 4}, {2, 3}, {3, 2}, {2, 2}});
+      UseShapeReach(reach);
+      int16_t result = Render(block);
+      UseShapeReach(true);
+      return result;
+    };
+    ASSERT_EQ(render(false), 0);
+    Planes whole = After();
+    TearDown();
+    SetUp();
+    ASSERT_EQ(render(true), 0);
+    for (size_t plane = 0; plane < 3; ++plane) EXPECT_TRUE(whole[plane] == After()[plane]) << "mode " << mode << ", plane " << plane;
+    int changed = 0;
+    for (int64_t y = 0; y < 200; y += 4) {
+      for (int64_t x = 0; x < 320; x += 4) changed += Changed(x, y);
+    }
+    EXPECT_GT(changed, 50 * 80 / 2) << "the stars cover most of the picture";
+    TearDown();
+    SetUp();
+  }
+}
