@@ -294,10 +294,17 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
   memset(round.roundOf, -1, sizeof round.roundOf);
   round.index = 0;
   int next = 0;
+  uint64_t largestPhase = 0;  // bytes of the largest phase generated so far
+  auto sizeOf = [&phases](int i) { return gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY].entries.size; };
   for (;;) {
     LARGE_INTEGER start = StageStart();
     int begin = next;
-    if (next < count && round.index == 0 && parameters.length > 0 && parameters.softFlareIntensity > 0) {
+    // Once a phase's size is known, a round's phases are generated together, on all workers.
+    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, count - next) : 0;
+    if (together > 0) {
+      GeneratePhases(&phases[next], together);
+      next += together;
+    } else if (next < count && round.index == 0 && parameters.length > 0 && parameters.softFlareIntensity > 0) {
       // The soft flare is made beside the first phase rather than after it, while that phase
       // alone tells how much memory a phase takes.
       PhaseTask first[2] = {phases[next++], PhaseTask{0, 0, true}};
@@ -305,12 +312,12 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
     } else if (next < count) {
       GeneratePhases(&phases[next++], 1);
     }
-    if (RunResult() == 0 && next < count) {
-      const SubShape& first = gEffectShapes.star.subshapes[phases[begin].phaseX][phases[begin].phaseY];
-      int more = PhasesThatFit(first.entries.size, round.index == 0 ? tileBytes : 0, count - next);
+    if (RunResult() == 0 && next < count && together == 0) {
+      int more = PhasesThatFit(sizeOf(begin), round.index == 0 ? tileBytes : 0, count - next);
       if (more > 0) GeneratePhases(&phases[next], more);
       next += more;
     }
+    for (int i = begin; i < next; ++i) largestPhase = std::max<uint64_t>(largestPhase, sizeOf(i));
     for (int i = begin; i < next; ++i) round.roundOf[phases[i].phaseX][phases[i].phaseY] = int8_t(round.index);
     round.last = next >= count;
     gRenderTimes.shapes += SecondsSince(start);
