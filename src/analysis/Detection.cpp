@@ -10,6 +10,7 @@
 
 #include "analysis/Measure.h"
 #include "core/EightBitPixels.h"
+#include "core/Reducers.h"
 #include "core/RunResult.h"
 #include "core/ThreadEntry.h"
 #include "core/WorkerThreads.h"
@@ -28,11 +29,7 @@ unsigned __stdcall FindBandMaximum(void* argument) noexcept {
     const ImageRecord& image = run->host;
     uint32_t maximum = 0;
     for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
-      for (int64_t x = section->left; x < section->right; ++x) {
-        PixelValue p;
-        image.readPixel(&image, x, y, &p);
-        if (p.alpha != 0) maximum = std::max(maximum, BrightnessOf(p));
-      }
+      maximum = std::max(maximum, BrightestInRect(image, section->left, y, section->right, y + 1));
       CountAnalysedRow(run);
     }
     section->bandMaximum = maximum;

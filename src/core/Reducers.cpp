@@ -93,7 +93,26 @@ PixelValue AverageBox(const ImageRecord& source, const Box& box, ReaderKind kind
   return sums.Average();
 }
 
+template <ReaderKind Kind>
+uint32_t Brightest(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom, bool gray) {
+  uint32_t brightest = 0;
+  for (int64_t y = top; y < bottom; ++y) {
+    for (int64_t x = left; x < right; ++x) {
+      PixelValue p = ReadAny(image, x, y, Kind, gray);
+      if (p.alpha != 0) brightest = std::max(brightest, (p.red + p.green + p.blue) / 3);
+    }
+  }
+  return brightest;
+}
+
 }  // namespace
+
+uint32_t BrightestInRect(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  bool gray = IsGrayImageMode(image.mode);
+  if (image.bytesPerSample == 1) return Brightest<READ_EIGHT>(image, left, top, right, bottom, gray);
+  if (image.bytesPerSample == 2 && image.mode != kImageModeHalf) return Brightest<READ_SIXTEEN>(image, left, top, right, bottom, gray);
+  return Brightest<READ_GENERIC>(image, left, top, right, bottom, gray);
+}
 
 int64_t ReductionFactor(int64_t sourceSize, int64_t destinationSize) {
   if (destinationSize <= 0) return 1;

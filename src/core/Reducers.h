@@ -6,3 +6,7 @@
 // Integer box size per axis: the size ratio, plus one when the remainder is above 1.
 int64_t ReductionFactor(int64_t sourceSize, int64_t destinationSize);
 bool ReduceImage(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel);
+// The largest (red + green + blue) / 3 of linear light over the pixels of [left, right) × [top,
+// bottom) whose alpha is not 0 (0 when there is none), read as the reductions read them: 8- and
+// 16-bit images straight through their gamma tables, the rest through the record's reader.
+uint32_t BrightestInRect(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom);

@@ -31,6 +31,7 @@ constexpr int kMaximumBands = 64;
 constexpr int64_t kWindowRows = 16;  // a megabyte of floats at 6000 pixels a row
 
 RenderTimes gRenderTimes;
+bool gUseShapeReach = true;
 
 
 struct PhaseTask {
@@ -54,18 +55,53 @@ void Fail(int16_t code, const char* format) {
 }
 
 
-// The quarter-pixel phases of the visible light sources.
-int UsedPhases(const ParameterSet& parameters, bool used[4][4]) {
+// The quarter-pixel phases of the visible light sources, and the reach of each phase's shapes:
+// the offsets at which any of its light sources meets the image. A phase whose light sources lie
+// in one part of the image needs little of the star beyond the far edges.
+int UsedPhases(const ParameterSet& parameters, const ImageRect& image, bool used[4][4]) {
   memset(used, 0, sizeof(bool) * 16);
+  EffectRenderMode& mode = gEffectRenderMode;
   uint32_t threshold = QuantityThreshold(gLightSourceTable, parameters.quantity);
   int count = 0;
   for (uint64_t i = 0; i < gLightSourceTable.count; ++i) {
     const LightSource& entry = gLightSourceTable.Entries()[i];
     if (!IsLightSourceVisible(entry, threshold)) continue;
-    int px = ShapePositionOf(entry.x).phase, py = ShapePositionOf(entry.y).phase;
-    if (!used[px][py]) used[px][py] = true, ++count;
+    ShapePosition x = ShapePositionOf(entry.x), y = ShapePositionOf(entry.y);
+    ShapeReach& reach = mode.starReach[x.phase][y.phase];
+    ShapeReach light{image.left - x.pixel, image.top - y.pixel, image.right - x.pixel, image.bottom - y.pixel};
+    if (!used[x.phase][y.phase]) {
+      used[x.phase][y.phase] = true, ++count;
+      reach = light;
+    } else {
+      reach = ShapeReach{std::min(reach.left, light.left), std::min(reach.top, light.top), std::max(reach.right, light.right),
+                         std::max(reach.bottom, light.bottom)};
+    }
   }
+  ShapeReach flare{0, 0, 0, 0};
+  bool first = true;
+  for (int px = 0; px < 4; ++px) {
+    for (int py = 0; py < 4; ++py) {
+      if (!used[px][py]) continue;
+      const ShapeReach& reach = mode.starReach[px][py];
+      flare = first ? reach
+                    : ShapeReach{std::min(flare.left, reach.left), std::min(flare.top, reach.top), std::max(flare.right, reach.right),
+                                 std::max(flare.bottom, reach.bottom)};
+      first = false;
+    }
+  }
+  mode.softFlareReach = flare;
+  mode.reachKnown = gUseShapeReach;
   return count;
+}
+
+// Shapes kept from an earlier render hold only what that render's light sources reached.
+void ForgetShapesOfOtherReach() {
+  static EffectRenderMode made{};
+  const EffectRenderMode& mode = gEffectRenderMode;
+  bool other = made.reachKnown != mode.reachKnown;
+  if (other || memcmp(made.starReach, mode.starReach, sizeof made.starReach) != 0) ResetShape(&gEffectShapes.star);
+  if (other || memcmp(&made.softFlareReach, &mode.softFlareReach, sizeof made.softFlareReach) != 0) ResetShape(&gEffectShapes.softFlare);
+  made = mode;
 }
 
 // As many phases are generated at once as there are workers: more would only share the same
@@ -258,10 +294,17 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
   memset(round.roundOf, -1, sizeof round.roundOf);
   round.index = 0;
   int next = 0;
+  uint64_t largestPhase = 0;  // bytes of the largest phase generated so far
+  auto sizeOf = [&phases](int i) { return gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY].entries.size; };
   for (;;) {
     LARGE_INTEGER start = StageStart();
     int begin = next;
-    if (next < count && round.index == 0 && parameters.length > 0 && parameters.softFlareIntensity > 0) {
+    // Once a phase's size is known, a round's phases are generated together, on all workers.
+    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, count - next) : 0;
+    if (together > 0) {
+      GeneratePhases(&phases[next], together);
+      next += together;
+    } else if (next < count && round.index == 0 && parameters.length > 0 && parameters.softFlareIntensity > 0) {
       // The soft flare is made beside the first phase rather than after it, while that phase
       // alone tells how much memory a phase takes.
       PhaseTask first[2] = {phases[next++], PhaseTask{0, 0, true}};
@@ -269,12 +312,12 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
     } else if (next < count) {
       GeneratePhases(&phases[next++], 1);
     }
-    if (RunResult() == 0 && next < count) {
-      const SubShape& first = gEffectShapes.star.subshapes[phases[begin].phaseX][phases[begin].phaseY];
-      int more = PhasesThatFit(first.entries.size, round.index == 0 ? tileBytes : 0, count - next);
+    if (RunResult() == 0 && next < count && together == 0) {
+      int more = PhasesThatFit(sizeOf(begin), round.index == 0 ? tileBytes : 0, count - next);
       if (more > 0) GeneratePhases(&phases[next], more);
       next += more;
     }
+    for (int i = begin; i < next; ++i) largestPhase = std::max<uint64_t>(largestPhase, sizeOf(i));
     for (int i = begin; i < next; ++i) round.roundOf[phases[i].phaseX][phases[i].phaseY] = int8_t(round.index);
     round.last = next >= count;
     gRenderTimes.shapes += SecondsSince(start);
@@ -321,7 +364,8 @@ int16_t ProcessImage(ImageRecord* hostImage) {
   EnterFinalRenderMode(*hostImage);
   SetEffectShapeParameters(parameters);
   bool used[4][4];
-  int phases = UsedPhases(parameters, used);
+  int phases = UsedPhases(parameters, hostImage->rectangle, used);
+  ForgetShapesOfOtherReach();
   int64_t rows = hostImage->rectangle.Height();
   int bands = int(std::max<int64_t>(1, std::min<int64_t>({int64_t(GetWorkerCount()), rows, int64_t(kMaximumBands)})));
   // Each band advances twice per light source (stars, then soft flares); each phase three times.
@@ -338,3 +382,5 @@ int16_t ProcessImage(ImageRecord* hostImage) {
 }
 
 RenderTimes GetRenderTimes() { return gRenderTimes; }
+
+void UseShapeReach(bool used) { gUseShapeReach = used; }

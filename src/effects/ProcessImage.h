@@ -26,6 +26,9 @@ struct PhaseRound {
 
 // Pieces of the render, exposed for tests.
 bool GenerateFinalEffectShapes(int phaseX, int phaseY);
+// Whether shapes are generated only as far as the light sources' offsets meet the image (the
+// default); off, they span the whole reference size, the picture that the cut must keep.
+void UseShapeReach(bool used);
 struct EffectTile;
 struct FinishedRowsSink;
 // Paints the visible effects of the round into the tile of a band; a tile that holds a window of

@@ -54,6 +54,7 @@ struct SpikeContext {
   double fullAmplitude;  // the rainbow's amplitude once faded in
   double amplitudeStep;  // its growth per unit of phase before that
   const uint32_t* waves;
+  ShapeReach reach;  // in quarter pixels: the lines, not the pixels
 };
 
 // The entry at quarter-pixel (x, y), d across the axis; false when it does not show.
@@ -85,6 +86,9 @@ bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* ent
   return true;
 }
 
+// The reach in the scan's quarter pixels: pixel offset k is line 4k.
+ShapeReach ScaledReach(const ShapeReach& reach) { return ShapeReach{reach.left * 4, reach.top * 4, reach.right * 4, reach.bottom * 4}; }
+
 bool Append(SpikeContext* c, const SubShapeEntry& entry) {
   if (!AddSubShapeEntry(c->subshape, entry, std::max(c->growth, c->subshape->count / 2))) {
     c->failed = true;
@@ -94,10 +98,16 @@ bool Append(SpikeContext* c, const SubShapeEntry& entry) {
 }
 
 // One scanned line (a column, or a row with the roles of x and y exchanged): from the start line
-// toward smaller coordinates, then from the line above it toward larger ones. `along` is the
-// fixed coordinate, `axis` where the spike's axis crosses the line.
+// toward smaller coordinates, then from the line above it toward larger ones, each way until an
+// entry does not show. `along` is the fixed coordinate, `axis` where the spike's axis crosses the
+// line. Entries outside the reach are not stored (none of a line that is not `stored`, one that
+// only decides whether the spike goes on), and once a way has left the reach nothing farther
+// along it can be stored: it stops there, the entry that left deciding (as it would have)
+// whether anything of the line shows.
 template <bool Columns>
-bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent) {
+bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent, bool stored) {
+  const int64_t low = stored ? (Columns ? c->reach.top : c->reach.left) : INT64_MAX,
+                high = stored ? (Columns ? c->reach.bottom : c->reach.right) : INT64_MIN;
   bool any = false;
   auto visit = [&](int64_t across) {
     SubShapeEntry entry;
@@ -105,14 +115,19 @@ bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_
                          : EntryAt(c, across, along, std::fabs(across - axis), &entry);
     if (!shows) return false;
     any = true;
-    return Append(c, entry);
+    return across < low || across >= high || Append(c, entry);
   };
-  for (int64_t line = start; line >= -extent && visit(line); line -= 4) {}
-  for (int64_t line = start + 4; line <= extent && !c->failed && visit(line); line += 4) {}
+  for (int64_t line = start; line >= -extent; line -= 4) {
+    if (!visit(line) || line < low) break;
+  }
+  for (int64_t line = start + 4; line <= extent && !c->failed; line += 4) {
+    if (!visit(line) || line >= high) break;
+  }
   return any;
 }
 
-// Columns when the spike is nearer horizontal, rows otherwise; stepping away from the centre.
+// Columns when the spike is nearer horizontal, rows otherwise; stepping away from the centre
+// until a line shows nothing or lies past the reach (every later line would too).
 template <bool Columns>
 void Rasterise(SpikeContext* c, double sn, double cs) {
   double step = Columns ? sn : -cs;  // the direction along the stepped coordinate
@@ -120,15 +135,17 @@ void Rasterise(SpikeContext* c, double sn, double cs) {
   int direction = step > 0 ? 1 : -1;
   int64_t extent = int64_t(4 * c->reference);
   int centreAlong = Columns ? c->px : c->py, centreAcross = Columns ? c->py : c->px;
+  const int64_t low = Columns ? c->reach.left : c->reach.top, high = Columns ? c->reach.right : c->reach.bottom;
   bool decreasing = slope * direction < 0;
   for (int64_t along = direction > 0 ? 0 : -4; along >= -extent && along <= extent; along += 4 * direction) {
+    if ((direction > 0 && along >= high) || (direction < 0 && along < low)) return;
     if (RunResult() != 0) {
       c->failed = true;
       return;
     }
     double axis = centreAcross + slope * double(along - centreAlong);
     int64_t start = (int64_t(axis) / 4) * 4 - (decreasing ? 4 : 0);
-    if (!ScanLine<Columns>(c, along, axis, start, extent) || c->failed) return;
+    if (!ScanLine<Columns>(c, along, axis, start, extent, along >= low && along < high) || c->failed) return;
   }
 }
 
@@ -137,28 +154,39 @@ void Rasterise(SpikeContext* c, double sn, double cs) {
 // order of the general scan (centre, the lines below outward, the lines above outward).
 void RasteriseHorizontal(SpikeContext* c) {
   int64_t extent = int64_t(4 * c->reference);
+  const ShapeReach& reach = c->reach;
+  // Lines past both ends of the reach store nothing; the scan of a column stops there.
+  const int64_t farthest = std::max(-reach.top, reach.bottom - 4);
   std::vector<SubShapeEntry> below;
-  for (int64_t x = 0; x <= extent; x += 4) {
+  for (int64_t x = 0; x <= extent && x < reach.right; x += 4) {
     if (RunResult() != 0) {
       c->failed = true;
       return;
     }
     SubShapeEntry centre;
-    if (!EntryAt(c, x, 0, 0.0, &centre) || !Append(c, centre)) return;
+    if (!EntryAt(c, x, 0, 0.0, &centre)) return;
+    if (x < reach.left) continue;  // the centre showed: the spike goes on to columns that are stored
+    if (reach.top <= 0 && reach.bottom > 0 && !Append(c, centre)) return;
     below.clear();
     SubShapeEntry entry;
-    for (int64_t y = 4; y <= extent && EntryAt(c, x, y, double(y), &entry); y += 4) below.push_back(entry);
+    for (int64_t y = 4; y <= extent && y <= farthest && EntryAt(c, x, y, double(y), &entry); y += 4) below.push_back(entry);
     for (SubShapeEntry mirrored : below) {
+      int64_t line = -4 * int64_t(mirrored.dy);
+      if (line < reach.top) break;
+      if (line >= reach.bottom) continue;
       mirrored.dy = int16_t(-mirrored.dy);
       if (!Append(c, mirrored)) return;
     }
     for (const SubShapeEntry& above : below) {
-      if (!Append(c, above)) return;
+      int64_t line = 4 * int64_t(above.dy);
+      if (line >= reach.bottom) break;
+      if (line >= reach.top && !Append(c, above)) return;
     }
   }
 }
 
-bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters, bool fastPath) {
+bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters, bool fastPath,
+          const ShapeReach& reach) {
   const EffectRenderMode& mode = gEffectRenderMode;
   if (spike.length < 1 || spike.strength <= mode.visibilityMinimum) return true;
   double spread = parameters.spikeSpread * 0.01;
@@ -173,7 +201,8 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
                  uint32_t(std::min(estimate / 8, 1048576.0)) + 1024, false, SpikeFalloffTable(spike.length),
                  (3e7 / r) / double((107 - parameters.rainbowFrequency) * (107 - parameters.rainbowFrequency)),
                  double(uint32_t(parameters.rainbowIntensity) * 42949672u), std::trunc(parameters.rainbowIntensity * 42949672.0 / 2000),
-                 RainbowWaveTable()};
+                 RainbowWaveTable(),
+                 ScaledReach(reach)};
   if (fastPath && WrapAngle(spike.angle) == 900 && px == 0 && py == 0) {
     RasteriseHorizontal(&c);
   } else if (columns) {
@@ -197,9 +226,14 @@ double CrossSectionPower(double x) {
 }
 
 bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
-  return Draw(subshape, px, py, spike, parameters, true);
+  return Draw(subshape, px, py, spike, parameters, true, kUnboundedReach);
+}
+
+bool DrawSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
+                     const ShapeReach& reach, bool fastPath) {
+  return Draw(subshape, px, py, spike, parameters, fastPath, reach);
 }
 
 bool DrawSpikeGeneral(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
-  return Draw(subshape, px, py, spike, parameters, false);
+  return Draw(subshape, px, py, spike, parameters, false, kUnboundedReach);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "params/ParameterSet.h"
+#include "effects/StarTables.h"
 #include "shapes/Shape.h"
 
 struct SpikeRequest {
@@ -20,6 +21,10 @@ double CrossSectionPower(double x);
 // Appends the spike's entries to the SubShape of phase (px, py); false when memory ran out or
 // the run's result was set.
 bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters);
+// The same storing only the entries within the reach (pixel offsets), and stopping each way of
+// the scan once it has left the reach; the fast path may be turned off for tests.
+bool DrawSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
+                     const ShapeReach& reach, bool fastPath = true);
 // The same without the mirror-symmetric path for a horizontal spike at phase (0, 0), so that
 // tests can compare the two.
 bool DrawSpikeGeneral(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters);

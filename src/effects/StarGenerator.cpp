@@ -147,6 +147,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   subshape->paintForm = 0;
   if (p.length < 1) return FinishStar(subshape, true);
   subshape->entries = TakeStarScratch();
+  const ShapeReach& reach = StarReachOf(px, py);
   double r = gEffectRenderMode.referenceSize;
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);
   int64_t a = p.angle;
@@ -159,7 +160,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   auto secondary = [&](int k, double strength) {
     SpikeRequest spike{int32_t(WrapAngle(a + kSpikeTable[k].angle)), secondaryWidth, secondaryLength, p.secondarySpikeIntensity,
                        StrengthOf(strength)};
-    return DrawSpike(subshape, px, py, spike, p);
+    return DrawSpikeWithin(subshape, px, py, spike, p, reach);
   };
   if (secondaries && !secondary(0, u * 32)) return FinishStar(subshape, false);
   uint32_t secondaryEntries = subshape->count;
@@ -169,7 +170,7 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
     for (int i = 0; i < count; ++i) {
       uint32_t before = subshape->count;
       SpikeRequest spike{int32_t(WrapAngle(spikes[i].angle)), width, p.length, p.intensity, StrengthOf(spikes[i].strength)};
-      if (!DrawSpike(subshape, px, py, spike, p)) return FinishStar(subshape, false);
+      if (!DrawSpikeWithin(subshape, px, py, spike, p, reach)) return FinishStar(subshape, false);
       if (i == 0) {
         double first = double(subshape->count - before);
         double capacity = subshape->count + first * double(n) * StyleFactor(p.effectType) + secondaryEntries * 42.0;
@@ -205,12 +206,16 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
   };
   if (!ReserveSubShapeEntries(subshape, std::max<uint64_t>(capacity, 16))) return fail();
   uint32_t growth = uint32_t(std::min<uint64_t>(capacity / 2 + 1024, 1 << 22));
+  const ShapeReach& reach = SoftFlareReach();
   auto add = [&](int64_t dx, int64_t dy, uint32_t weight) {
-    return AddSubShapeEntry(subshape, SubShapeEntry{int16_t(dx), int16_t(dy), kFullFraction, kFullFraction, kFullFraction, weight},
+    return !reach.Holds(dx, dy) ||
+           AddSubShapeEntry(subshape, SubShapeEntry{int16_t(dx), int16_t(dy), kFullFraction, kFullFraction, kFullFraction, weight},
                             growth);
   };
+  // Rings beyond the reach on every side hold nothing that is painted.
+  const int64_t outermost = std::max({-reach.left, reach.right - 1, -reach.top, reach.bottom - 1});
   if (!add(0, 0, SoftFlareWeight(p.length, 0.0))) return fail();
-  for (int64_t i = 1; i <= int64_t(reference); ++i) {
+  for (int64_t i = 1; i <= int64_t(reference) && i <= outermost; ++i) {
     if (RunResult() != 0) return fail();
     for (int64_t j = 0; j <= i; ++j) {
       uint32_t weight = SoftFlareWeight(p.length, std::sqrt(double(i * i + j * j)));

@@ -17,7 +17,7 @@ const SpikeTableRow kSpikeTable[kSpikeTableSize] = {
     {2460, 31}, {2510, 14}, {2600, 17}, {2770, 18}, {2840, 16}, {2910, 25}, {2960, 15}, {3020, 18}, {3110, 15},
     {3190, 27}, {3220, 14}, {3310, 18}, {3380, 21}, {3470, 31}, {3520, 20}};
 
-EffectRenderMode gEffectRenderMode{false, 1000.0, 1000.0, 64, false};
+EffectRenderMode gEffectRenderMode{false, 1000.0, 1000.0, 64, false, false, {}, {}};
 
 namespace {
 
@@ -91,7 +91,17 @@ void EnterFinalRenderMode(const ImageRecord& hostImage) {
   double width = double(hostImage.rectangle.Width()), height = double(hostImage.rectangle.Height());
   double reference = std::trunc(std::sqrt(width * width + height * height) + 1);
   gEffectRenderMode = EffectRenderMode{false, reference, reference, hostImage.bytesPerSample > 1 ? 0u : 64u,
-                                       IsGrayImageMode(hostImage.mode)};
+                                       IsGrayImageMode(hostImage.mode), false, {}, {}};
+}
+
+const ShapeReach& StarReachOf(int phaseX, int phaseY) {
+  const EffectRenderMode& mode = gEffectRenderMode;
+  return mode.reachKnown && !mode.preview ? mode.starReach[phaseX & 3][phaseY & 3] : kUnboundedReach;
+}
+
+const ShapeReach& SoftFlareReach() {
+  const EffectRenderMode& mode = gEffectRenderMode;
+  return mode.reachKnown && !mode.preview ? mode.softFlareReach : kUnboundedReach;
 }
 
 void InitializeStarTables() {

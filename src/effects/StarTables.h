@@ -24,6 +24,15 @@ double SineOf(int64_t tenths);          // sin(angle)
 uint32_t RainbowWave(int64_t tenths);   // 0.5 + 0.5 sin(angle) as a 32-bit fraction
 const uint32_t* RainbowWaveTable();     // the same for 0..3599, for per-pixel loops
 
+// The offsets from a shape's centre pixel, in pixels, that land on the image for at least one
+// light source painted with the shape; right and bottom exclusive. Entries outside it are never
+// painted, so generators need not store them.
+struct ShapeReach {
+  int64_t left, top, right, bottom;
+  bool Holds(int64_t dx, int64_t dy) const { return dx >= left && dx < right && dy >= top && dy < bottom; }
+};
+constexpr ShapeReach kUnboundedReach{INT64_MIN / 8, INT64_MIN / 8, INT64_MAX / 8, INT64_MAX / 8};
+
 // How effects are being rendered: final (into the host image) or for the preview.
 struct EffectRenderMode {
   bool preview;
@@ -31,8 +40,16 @@ struct EffectRenderMode {
   double softFlareReferenceSize;  // R' of the soft flare
   uint32_t visibilityMinimum;
   bool grayImage;
+  // Known in the final render once the light sources are placed: per phase for the star, over
+  // all of them for the single-phase soft flare. Shapes for the preview are never bounded.
+  bool reachKnown;
+  ShapeReach starReach[4][4];
+  ShapeReach softFlareReach;
 };
 extern EffectRenderMode gEffectRenderMode;
+// Where a final render's shapes of a phase are needed; unbounded in the preview or when unknown.
+const ShapeReach& StarReachOf(int phaseX, int phaseY);
+const ShapeReach& SoftFlareReach();
 
 // Final render of an image: R is its diagonal plus one; the minimum is 64 for 8-bit images and
 // 0 for deeper ones, whose finer steps show fainter light.

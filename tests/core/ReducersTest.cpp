@@ -92,3 +92,52 @@ TEST(ReductionFactor, RoundsUpOnlyWhenTheRemainderIsAboveOne) {
   EXPECT_EQ(ReductionFactor(102, 50), 3);
   EXPECT_EQ(ReductionFactor(10, 20), 1);
 }
+
+namespace {
+
+// The brightest pixel with alpha, found the slow way: every pixel through the record's reader.
+uint32_t BrightestRead(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  uint32_t brightest = 0;
+  for (int64_t y = top; y < bottom; ++y) {
+    for (int64_t x = left; x < right; ++x) {
+      PixelValue p;
+      image.readPixel(&image, x, y, &p);
+      if (p.alpha != 0) brightest = std::max(brightest, (p.red + p.green + p.blue) / 3);
+    }
+  }
+  return brightest;
+}
+
+}  // namespace
+
+class Brightest : public ProcessingFixture, public ::testing::WithParamInterface<int32_t> {};
+
+// Every mode's fast read gives the reader's brightness; a pixel without alpha never counts,
+// however bright, and a rectangle of such pixels has none.
+TEST_P(Brightest, IsTheBrightestPixelWithAlphaAsTheReaderReadsIt) {
+  const int32_t mode = GetParam();
+  ImageRecord image;
+  ImageRect rect{3, 2, 67, 43};
+  ASSERT_TRUE(CreateImage(&image, rect, rect, mode, nullptr, false, false));
+  for (int64_t y = rect.top; y < rect.bottom; ++y) {
+    for (int64_t x = rect.left; x < rect.right; ++x) {
+      PixelValue p = Pattern(x, y);
+      p.red &= 0x7FFFFF, p.green &= 0x7FFFFF, p.blue &= 0x7FFFFF;  // nothing above half but the hidden pixel
+      image.writePixel(&image, x, y, p);
+    }
+  }
+  // The brightest pixel has no alpha; the second brightest lies in the last row's last pixel.
+  image.writePixel(&image, 30, 20, PixelValue{0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0, kFullFraction});
+  image.writePixel(&image, 66, 42, PixelValue{0xF00000, 0xE00000, 0xD00000, kFullFraction, kFullFraction});
+  uint32_t expected = BrightestRead(image, rect.left, rect.top, rect.right, rect.bottom);
+  EXPECT_EQ(BrightestInRect(image, rect.left, rect.top, rect.right, rect.bottom), expected);
+  EXPECT_GT(expected, 0x700000u) << "the bright pixel counted";
+  EXPECT_EQ(BrightestInRect(image, 10, 5, 40, 30), BrightestRead(image, 10, 5, 40, 30));
+  EXPECT_LT(BrightestInRect(image, 10, 5, 40, 30), 0x800000u) << "the pixel without alpha did not count";
+  EXPECT_EQ(BrightestInRect(image, 30, 20, 31, 21), 0u) << "alone, it gives nothing";
+  ReleaseImage(&image);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryReader, Brightest,
+                         ::testing::Values(plugInModeRGBColor, plugInModeGrayScale, plugInModeRGB48, plugInModeGray16,
+                                           plugInModeRGB96, kImageModeHalf));

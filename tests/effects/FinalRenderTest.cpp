@@ -15,9 +15,11 @@
 #include "TestSupport.h"
 #include "analysis/LightSourceAnalysis.h"
 #include "color/ColorConversion.h"
+#include "core/BufferManager.h"
 #include "core/Progress.h"
 #include "effects/EffectShapes.h"
 #include "effects/ProcessImage.h"
+#include "effects/StarTables.h"
 #include "host/HostImage.h"
 #include "host/HostState.h"
 #include "params/ParameterBlock.h"
@@ -391,3 +393,93 @@ TEST_F(FinalRender, OutOfMemoryWhilePaintingLeavesTheImage) {
   EXPECT_TRUE(capture.HasReport("Out of RAM.  Operation could not be completed."));
 }
 
+
+// Heavy stars span far past the image: generated only as far as the light sources' offsets meet
+// the image, they give the whole shapes' picture to the bit, 8 and 16 bits. The lights in the
+// corners make the reaches' edges the far corners.
+TEST_F(FinalRender, ShapesCutToTheirReachGiveTheWholeShapesPicture) {
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 100;
+  block.softFlareIntensity = 100;
+  block.numberOfPoints = 32;
+  block.secondarySpikeIntensity = 40;
+  for (int16 mode : {int16(plugInModeRGBColor), int16(plugInModeRGB48)}) {
+    auto render = [&](bool reach) {
+      Open(Document(mode, 320, 200));
+      PaintLights({{2, 2}, {317, 197}, {160, 60}, {40, 150}, {250, 30}}, {{3, 3}, {4, 4}, {2, 3}, {3, 2}, {2, 2}});
+      UseShapeReach(reach);
+      int16_t result = Render(block);
+      UseShapeReach(true);
+      return result;
+    };
+    ASSERT_EQ(render(false), 0);
+    Planes whole = After();
+    TearDown();
+    SetUp();
+    ASSERT_EQ(render(true), 0);
+    for (size_t plane = 0; plane < 3; ++plane) EXPECT_TRUE(whole[plane] == After()[plane]) << "mode " << mode << ", plane " << plane;
+    int changed = 0;
+    for (int64_t y = 0; y < 200; y += 4) {
+      for (int64_t x = 0; x < 320; x += 4) changed += Changed(x, y);
+    }
+    EXPECT_GT(changed, 50 * 80 / 2) << "the stars cover most of the picture";
+    TearDown();
+    SetUp();
+  }
+}
+
+// With memory for some phases but not all, the rounds after the first generate their phases from
+// the size the first ones showed; the picture is the one painted in a single round.
+TEST_F(FinalRender, RoundsSizedByTheFirstPhasesGiveTheSamePicture) {
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 90;
+  block.numberOfPoints = 12;
+  auto lights = [this] {
+    Open(Document(plugInModeRGBColor, 700, 500));
+    PaintLights({{150, 120}, {420, 100}, {300, 300}, {560, 390}, {100, 420}, {640, 60}, {250, 470}, {480, 240}},
+                {{3, 3}, {2, 2}, {3, 2}, {2, 3}, {4, 4}, {2, 2}, {3, 2}, {2, 3}});
+  };
+  lights();
+  ASSERT_EQ(Render(block), 0);
+  Planes together = After();
+  TearDown();
+  SetUp();
+  // The size of one phase without a reach (larger than the render's) sets the room: the
+  // largest room that makes the render take more than one round.
+  lights();
+  Prepare(block);
+  EnterFinalRenderMode(gHostImage);
+  SetEffectShapeParameters(ParameterSetOfCurrentBlock());
+  ASSERT_TRUE(GenerateFinalEffectShapes(1, 2));
+  uint64_t phase = gEffectShapes.star.subshapes[1][2].entries.size;
+  ASSERT_GT(phase, 100000u);
+  DestroyHostImage();
+  int phases = 0, rounds = 0;
+  for (double share : {2.0, 1.0, 0.6, 0.4}) {
+    TearDown();
+    SetUp();
+    lights();
+    ReportCapture capture;
+    Prepare(block);
+    OverrideWorkingMemoryLimit(GetBufferStatistics().currentUsage + 700 * 500 * 12 + uint64_t(share * double(phase)));
+    int16_t result = ProcessImage(&gHostImage);
+    if (result == 0) WriteHostImage(gHostImage);
+    DestroyHostImage();
+    OverrideWorkingMemoryLimit(0);
+    ASSERT_EQ(result, 0);
+    for (const CapturedReport& report : capture.Reports()) sscanf(report.text.c_str(), "Final render: %d phases in %d rounds", &phases, &rounds);
+    if (rounds > 1) break;
+  }
+  EXPECT_GT(rounds, 1);
+  EXPECT_LE(rounds, phases);
+  int changed = 0;
+  for (size_t plane = 0; plane < 3; ++plane) {
+    for (size_t i = 0; i < together[plane].size(); ++i) {
+      int delta = std::abs(int(together[plane][i]) - int(After()[plane][i]));
+      EXPECT_LE(delta, 1) << "plane " << plane << ", sample " << i;
+      if (delta > 1) break;
+      changed += together[plane][i] != m_Before[plane][i];
+    }
+  }
+  EXPECT_GT(changed, 10000) << "stars were painted";
+}

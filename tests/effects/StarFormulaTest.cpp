@@ -218,7 +218,7 @@ class StarFormula : public ProcessingFixture {
   }
   // Falloffs are memoised per Length for one reference size, so a new size forgets them.
   void UseReference(double reference, uint32_t visibilityMinimum) {
-    gEffectRenderMode = EffectRenderMode{false, reference, reference, visibilityMinimum, false};
+    gEffectRenderMode = EffectRenderMode{false, reference, reference, visibilityMinimum, false, false, {}, {}};
     InitializeStarTables();
   }
   const SubShape& Star(const ParameterSet& p, int px = 0, int py = 0) {

@@ -33,7 +33,7 @@ class StarSynthesis : public ProcessingFixture {
   void SetUp() override {
     ProcessingFixture::SetUp();
     InitializeStarTables();
-    gEffectRenderMode = EffectRenderMode{false, 1000.0, 1000.0, 0, false};
+    gEffectRenderMode = EffectRenderMode{false, 1000.0, 1000.0, 0, false, false, {}, {}};
   }
   void TearDown() override {
     DestroyShape(&m_Shape);
