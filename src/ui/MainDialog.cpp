@@ -16,6 +16,7 @@
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
 #include "ui/EffectSelector.h"
+#include "ui/HelpTopics.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/NonClientSize.h"
 #include "ui/PanelCheckBoxes.h"
@@ -183,6 +184,7 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CTLCOLORDLG: case WM_CTLCOLORBTN: case WM_CTLCOLORSTATIC: case WM_CTLCOLORSCROLLBAR:
       return OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SYSCOLORCHANGE: OnSysColorChange(state); return TRUE;
+    case WM_HELP: OnHelpRequest(reinterpret_cast<const HELPINFO*>(lParam)); return SetDialogResult(dialog, message, TRUE);
     case WM_THEMECHANGED: case WM_DWMCOMPOSITIONCHANGED: case WM_DWMNCRENDERINGCHANGED: case WM_WININICHANGE: return TRUE;
     case WM_GETMINMAXINFO:
       reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = state.minTrackSize;

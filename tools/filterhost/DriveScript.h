@@ -29,6 +29,8 @@ enum DriveVerb {
   DRIVE_MENU,
   DRIVE_FILE,
   DRIVE_ZOOM_MENU,
+  DRIVE_OPTIONS,
+  DRIVE_CHOOSE,
   DRIVE_VERB_COUNT
 };
 
@@ -46,7 +48,7 @@ struct DriveCommand {
   int line = 0;
   std::string text;              // the command as written, for the report
   double seconds = 30.0;         // wait-idle's limit
-  int controlId = 0;             // press, expect
+  int controlId = 0;             // press, expect, choose
   std::vector<KeyChord> chords;  // key (one or more), hold and release (one, a modifier or key)
   int numbers[4] = {};           // click/dblclick X Y, drag X1 Y1 X2 Y2, wheel X Y N, resize W H, scroll X Y
   double percent = 0;            // zoom: the level asked for; 0 for "fit"
