@@ -68,6 +68,7 @@ constexpr ToolTipRow kOptionsToolTips[] = {
 struct OptionsDialogState {
   HWND dialog = nullptr;
   HWND previousOwner = nullptr;
+  bool ownToolTips = false;  // opened without a host or main dialog: the tooltip control is ours
   OptionsChoice before{};
   OptionsChoice chosen{};
 };
@@ -133,6 +134,7 @@ BOOL OnInitDialog(OptionsDialogState& state) {
   state.chosen = state.before;
   ShowOpenGLChoice(dialog, state.chosen.openGLOption);
   SetDlgItemInt(dialog, IDC_UPDATE_DAYS, 7, FALSE);
+  state.ownToolTips = GetToolTipControl() == nullptr && CreateToolTipControl(dialog);
   for (const ToolTipRow& row : kOptionsToolTips) AddToolTip(dialog, row.control, row.text);
   RegisterHelpKeys(dialog);
   return TRUE;
@@ -141,6 +143,7 @@ BOOL OnInitDialog(OptionsDialogState& state) {
 void OnDestroy(OptionsDialogState& state) {
   UnregisterAcceleratorKeys(state.dialog);
   RemoveToolTips(state.dialog);
+  if (state.ownToolTips) DestroyToolTipControl();
   if (state.previousOwner != nullptr) SetMessageBoxOwner(state.previousOwner);
 }
 

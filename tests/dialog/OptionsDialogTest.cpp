@@ -52,7 +52,7 @@ class DialogHand {
   std::atomic<bool> m_Found{false};
 };
 
-void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void ClickButton(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 bool Checked(HWND dialog, int id) { return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 DWORD StoredScheme() {
@@ -101,12 +101,12 @@ TEST_F(OptionsDialog, OkStoresTheChoicesShowsTheNoticeAndRecoloursTheMainDialog)
   {
     DialogHand hand([&](HWND dialog) {
       shownStored = Checked(dialog, IDC_OPENGL_COMPATIBILITY);
-      Click(dialog, IDC_OPENGL_SOFTWARE);
-      Click(dialog, IDC_OPENGL_FASTER);
+      ClickButton(dialog, IDC_OPENGL_SOFTWARE);
+      ClickButton(dialog, IDC_OPENGL_FASTER);
       radiosExclusive = Checked(dialog, IDC_OPENGL_FASTER) && !Checked(dialog, IDC_OPENGL_SOFTWARE) &&
                         !Checked(dialog, IDC_OPENGL_COMPATIBILITY) && !Checked(dialog, IDC_OPENGL_QUALITY);
-      Click(dialog, IDC_THEME_LIGHT);
-      Click(dialog, IDC_OPTIONS_OK);
+      ClickButton(dialog, IDC_THEME_LIGHT);
+      ClickButton(dialog, IDC_OPTIONS_OK);
     });
     EXPECT_TRUE(OpenOptionsDialog(m_Dialog));
   }
@@ -130,9 +130,9 @@ TEST_F(OptionsDialog, CancelAndUnchangedChoicesStoreNothingAndShowNoNotice) {
   ReportCapture capture;
   {
     DialogHand hand([](HWND dialog) {
-      Click(dialog, IDC_OPENGL_QUALITY);
-      Click(dialog, IDC_THEME_VERY_DARK);
-      Click(dialog, IDC_OPTIONS_CANCEL);
+      ClickButton(dialog, IDC_OPENGL_QUALITY);
+      ClickButton(dialog, IDC_THEME_VERY_DARK);
+      ClickButton(dialog, IDC_OPTIONS_CANCEL);
     });
     EXPECT_FALSE(OpenOptionsDialog(nullptr));
     EXPECT_TRUE(hand.found());
@@ -142,10 +142,10 @@ TEST_F(OptionsDialog, CancelAndUnchangedChoicesStoreNothingAndShowNoNotice) {
   {
     // Choosing again what is stored is no change.
     DialogHand hand([](HWND dialog) {
-      Click(dialog, IDC_OPENGL_QUALITY);
-      Click(dialog, IDC_OPENGL_COMPATIBILITY);
-      Click(dialog, IDC_THEME_DARK);
-      Click(dialog, IDC_OPTIONS_OK);
+      ClickButton(dialog, IDC_OPENGL_QUALITY);
+      ClickButton(dialog, IDC_OPENGL_COMPATIBILITY);
+      ClickButton(dialog, IDC_THEME_DARK);
+      ClickButton(dialog, IDC_OPTIONS_OK);
     });
     EXPECT_TRUE(OpenOptionsDialog(nullptr));
   }
@@ -207,7 +207,7 @@ TEST_F(OptionsDialog, ThemeButtonsAreDrawnInTheirSchemesColours) {
         boxes[i] = GetPixel(dc, 4 + (r.right - 8) * 76 / 100, 4 + (r.bottom - 8) * 60 / 100);
         ReleaseDC(button, dc);
       }
-      Click(dialog, IDC_OPTIONS_CANCEL);
+      ClickButton(dialog, IDC_OPTIONS_CANCEL);
     });
     OpenOptionsDialog(nullptr);
   }
@@ -224,7 +224,7 @@ TEST_F(OptionsDialog, ThemeButtonsAreDrawnInTheirSchemesColours) {
 TEST_F(OptionsDialog, TheOptionsCommandsOfTheMainDialogOpenIt) {
   Open();
   for (int command : {0, 1}) {
-    DialogHand hand([](HWND dialog) { Click(dialog, IDC_OPTIONS_CANCEL); });
+    DialogHand hand([](HWND dialog) { ClickButton(dialog, IDC_OPTIONS_CANCEL); });
     if (command == 0) {
       SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(IDC_CONFIGURE, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(m_Dialog, IDC_CONFIGURE)));

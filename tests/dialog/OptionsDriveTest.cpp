@@ -52,7 +52,7 @@ TEST_F(OptionsDrive, ChoicesAreStoredNoticedAndKeptForTheNextRun) {
       "press 1199\n"
       "expect 1191 Configure\n"  // the main dialog again, once the options have closed
       "press Cancel\n");
-  EXPECT_EQ(first.exitCode, 0) << first.output;
+  EXPECT_EQ(first.exitCode, 2) << "the drive ends with Cancel\n" << first.output;
   EXPECT_NE(first.output.find(kQualityNotice), std::string::npos) << first.output;
   EXPECT_EQ(StoredOption(), OPTIMIZE_FOR_QUALITY);
   EXPECT_EQ(StoredScheme(), DWORD(COLORSCHEME_VERY_LIGHT));
@@ -65,7 +65,8 @@ TEST_F(OptionsDrive, ChoicesAreStoredNoticedAndKeptForTheNextRun) {
       "choose 1235\n"
       "press 1199\n"
       "press Cancel\n");
-  EXPECT_EQ(second.exitCode, 0) << second.output;
+  EXPECT_EQ(second.exitCode, 2) << second.output;
+  EXPECT_NE(second.output.find("drive: press 1199: ok"), std::string::npos) << second.output;
   EXPECT_EQ(second.output.find("'Please Note'"), std::string::npos) << second.output;
   EXPECT_EQ(StoredOption(), OPTIMIZE_FOR_QUALITY);
   EXPECT_EQ(StoredScheme(), DWORD(COLORSCHEME_SYSTEM_LIGHT));
