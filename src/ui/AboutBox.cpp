@@ -76,7 +76,7 @@ struct AboutBoxState {
   std::wstring report;
 };
 
-INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+INT_PTR DispatchAboutMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       auto* state = reinterpret_cast<AboutBoxState*>(lParam);
@@ -102,6 +102,15 @@ INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_APP_SHOW_MESSAGE: ShowPostedUserMessage(dialog, wParam); return TRUE;
   }
   return FALSE;
+}
+
+INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  try {
+    return DispatchAboutMessage(dialog, message, wParam, lParam);
+  } catch (...) {
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "AboutBoxProc() - Unexpected exception.");
+    return FALSE;
+  }
 }
 
 }  // namespace

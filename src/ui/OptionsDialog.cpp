@@ -72,6 +72,7 @@ struct OptionsDialogState {
   OptionsChoice before{};
   OptionsChoice chosen{};
 };
+// The one options dialog of the process; a second request brings it to the front.
 OptionsDialogState* gOpenOptions = nullptr;
 
 // Both System schemes are the one "System" choice: which of them applies is Windows' to decide.
@@ -175,14 +176,16 @@ void OnCommand(OptionsDialogState& state, int id, int code) {
   }
 }
 
-INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+INT_PTR DispatchOptionsMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
-    gOpenOptions = reinterpret_cast<OptionsDialogState*>(lParam);
-    gOpenOptions->dialog = dialog;
-    return OnInitDialog(*gOpenOptions);
+    auto* opened = reinterpret_cast<OptionsDialogState*>(lParam);
+    opened->dialog = dialog;
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    return OnInitDialog(*opened);
   }
-  if (gOpenOptions == nullptr || gOpenOptions->dialog != dialog) return FALSE;
-  OptionsDialogState& state = *gOpenOptions;
+  auto* found = reinterpret_cast<OptionsDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (found == nullptr) return FALSE;
+  OptionsDialogState& state = *found;
   switch (message) {
     case WM_COMMAND: OnCommand(state, LOWORD(wParam), HIWORD(wParam)); return TRUE;
     case WM_DRAWITEM: {
@@ -198,6 +201,15 @@ INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_DESTROY: OnDestroy(state); return FALSE;
   }
   return FALSE;
+}
+
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  try {
+    return DispatchOptionsMessage(dialog, message, wParam, lParam);
+  } catch (...) {
+    ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "OptionsDialogProc() - Unexpected exception.");
+    return FALSE;
+  }
 }
 
 }  // namespace
@@ -237,6 +249,7 @@ bool OpenOptionsDialog(HWND parent) {
     return false;
   }
   OptionsDialogState state;
+  gOpenOptions = &state;
   INT_PTR result = DialogBoxParamW(GetPluginInstance(), MAKEINTRESOURCEW(IDD_OPTIONS_DIALOG), parent, OptionsDialogProc,
                                    reinterpret_cast<LPARAM>(&state));
   gOpenOptions = nullptr;

@@ -238,3 +238,13 @@ TEST(HelpViewerPaths, HelpFileInTheCommonFolderAndViewerInWindows) {
   SetDataFolderRoots(nullptr, nullptr);
   RemoveFolderTree(root);
 }
+
+TEST(HelpViewerPaths, TheSetUpInstalledTheBuiltHelpFileWhereTheViewerLooks) {
+  SetDataFolderRoots(nullptr, nullptr);
+  ASSERT_TRUE(MakeUserDataFolder());
+  ASSERT_TRUE(InitializeHelpViewer());
+  std::wstring installed = GetHelpFilePath();
+  ResetDataFolders();
+  ASSERT_TRUE(FileExists(installed)) << NarrowText(installed.c_str());
+  EXPECT_TRUE(ReadWholeFile(installed) == ReadWholeFile(FromBuild(BUILT_HELP_FILE_PATH))) << "the installed file is the one built";
+}
