@@ -12,6 +12,7 @@
 #include "support/AppMessages.h"
 #include "support/ErrorReport.h"
 #include "support/UserMessage.h"
+#include "ui/CheckBoxDrawing.h"
 #include "ui/ColorScheme.h"
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
@@ -170,8 +171,11 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->code != NM_CUSTOMDRAW || FindSliderRowByTrackBar(int(header->idFrom)) < 0) return FALSE;
-      return SetDialogResult(dialog, message, DrawSliderTrackBar(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam)));
+      if (header->code != NM_CUSTOMDRAW) return FALSE;
+      const auto& draw = *reinterpret_cast<const NMCUSTOMDRAW*>(lParam);
+      if (IsPanelCheckBox(int(header->idFrom))) return SetDialogResult(dialog, message, DrawPanelCheckBox(draw));
+      if (FindSliderRowByTrackBar(int(header->idFrom)) < 0) return FALSE;
+      return SetDialogResult(dialog, message, DrawSliderTrackBar(draw));
     }
     case WM_PAINT: OnPaint(state); return TRUE;
     case WM_PRINTCLIENT: {
