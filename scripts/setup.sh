@@ -7,7 +7,7 @@ deps="$top/.deps"
 
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
           wine wine64 xvfb xauth cmake ninja-build googletest dpkg-dev libgl1-mesa-dri
-          libosmesa6 x11-apps)
+          libosmesa6 x11-apps fp-utils)
 
 missing=()
 for p in "${packages[@]}"; do

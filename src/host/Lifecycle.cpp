@@ -16,6 +16,7 @@
 #include "support/DebugLog.h"
 #include "support/ErrorReport.h"
 #include "support/FaultInjection.h"
+#include "support/HelpViewer.h"
 #include "support/UserMessage.h"
 #include "ui/AcceleratorKeys.h"
 #include "ui/ColorScheme.h"
@@ -74,6 +75,7 @@ void InitializeGlobals(int16 selector, HWND owner) {
   if (!OpenDebugLog(LogModeThreaded)) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Can't open debug log file");
   }
+  InitializeHelpViewer();
   InitializeBufferManager();
   LoadColorScheme();
   // Without a host window the main dialog makes the tooltip control on itself.
@@ -113,6 +115,7 @@ void ShutDown() {
 void TearDown() {
   if (!gHost.initialized) return;
   TerminateImageEditorProgressBar();
+  QuitHelpViewer();
   DestroyToolTipControl();
   FreeDialogAccelerators();
   ReportBufferUsage();

@@ -44,9 +44,9 @@ constexpr AcceleratorCommandRow kAcceleratorCommands[] = {
     {ID_FIT_ON_SCREEN,           ACCEL_ZOOM,          ID_FIT_ON_SCREEN,            "fit on screen"},
     {ID_ZOOM_IN,                 ACCEL_ZOOM,          ID_ZOOM_IN,                  "zoom in"},
     {ID_ZOOM_OUT,                ACCEL_ZOOM,          ID_ZOOM_OUT,                 "zoom out"},
-    {ID_OPTIONS,                 ACCEL_NOT_YET,       IDC_CONFIGURE,               "options dialog"},
-    {ID_DIALOG_HELP,             ACCEL_NOT_YET,       IDC_HELP_ICON,               "help for the dialog"},
-    {ID_HELP_FILE,               ACCEL_NOT_YET,       0,                           "help file"},
+    {ID_OPTIONS,                 ACCEL_CLICK_CONTROL, IDC_CONFIGURE,               "options dialog"},
+    {ID_DIALOG_HELP,             ACCEL_CLICK_CONTROL, IDC_HELP_ICON,               "help for the dialog"},
+    {ID_HELP_FILE,               ACCEL_HELP_FILE,     0,                           "help file"},
 };
 // clang-format on
 static_assert(std::size(kAcceleratorCommands) == 38, "one row per accelerator command");

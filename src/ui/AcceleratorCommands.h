@@ -10,7 +10,7 @@ enum AcceleratorAction {
   ACCEL_SELECT_TOOL,      // choose a preview tool
   ACCEL_CLICK_CONTROL,    // send the control's click to the dialog
   ACCEL_ZOOM,             // a zoom command of the preview
-  ACCEL_NOT_YET,          // a command whose dialog or viewer the plug-in does not have yet
+  ACCEL_HELP_FILE,        // open the help file at its start page
   ACCEL_ACTION_COUNT
 };
 

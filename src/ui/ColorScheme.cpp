@@ -112,3 +112,9 @@ HBRUSH GetSchemeBrush(COLORREF color) {
 }
 
 void DeleteThemeBrushes() { gThemeBrushes.DeleteObjects(); }
+
+COLORREF SchemeColorIn(uint32_t scheme, uint32_t entry) {
+  if (entry >= SCHEMECOLOR_COUNT || scheme >= COLORSCHEME_COUNT) return 0;
+  if (scheme < COLORSCHEME_VERY_DARK) return GetSysColor(gSchemeColorTable[entry].systemColor);
+  return gSchemeColorTable[entry].colors[scheme];
+}

@@ -45,3 +45,6 @@ HBRUSH GetSchemeBackgroundBrush();
 // A solid brush of any colour, kept in the scheme's cache until DeleteThemeBrushes.
 HBRUSH GetSchemeBrush(COLORREF color);
 void DeleteThemeBrushes();
+// The colour of an entry in any scheme, without changing the current one: the System schemes
+// read Windows' colour of the entry now; 0 for an entry above 37 or a scheme above 5.
+COLORREF SchemeColorIn(uint32_t scheme, uint32_t entry);

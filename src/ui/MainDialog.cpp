@@ -12,10 +12,12 @@
 #include "support/AppMessages.h"
 #include "support/ErrorReport.h"
 #include "support/UserMessage.h"
+#include "ui/CheckBoxDrawing.h"
 #include "ui/ColorScheme.h"
 #include "ui/ControlSets.h"
 #include "ui/DialogItems.h"
 #include "ui/EffectSelector.h"
+#include "ui/HelpTopics.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/NonClientSize.h"
 #include "ui/PanelCheckBoxes.h"
@@ -169,8 +171,11 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->code != NM_CUSTOMDRAW || FindSliderRowByTrackBar(int(header->idFrom)) < 0) return FALSE;
-      return SetDialogResult(dialog, message, DrawSliderTrackBar(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam)));
+      if (header->code != NM_CUSTOMDRAW) return FALSE;
+      const auto& draw = *reinterpret_cast<const NMCUSTOMDRAW*>(lParam);
+      if (IsPanelCheckBox(int(header->idFrom))) return SetDialogResult(dialog, message, DrawPanelCheckBox(draw));
+      if (FindSliderRowByTrackBar(int(header->idFrom)) < 0) return FALSE;
+      return SetDialogResult(dialog, message, DrawSliderTrackBar(draw));
     }
     case WM_PAINT: OnPaint(state); return TRUE;
     case WM_PRINTCLIENT: {
@@ -183,6 +188,7 @@ INT_PTR Dispatch(MainDialogState& state, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CTLCOLORDLG: case WM_CTLCOLORBTN: case WM_CTLCOLORSTATIC: case WM_CTLCOLORSCROLLBAR:
       return OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SYSCOLORCHANGE: OnSysColorChange(state); return TRUE;
+    case WM_HELP: OnHelpRequest(reinterpret_cast<const HELPINFO*>(lParam)); return SetDialogResult(dialog, message, TRUE);
     case WM_THEMECHANGED: case WM_DWMCOMPOSITIONCHANGED: case WM_DWMNCRENDERINGCHANGED: case WM_WININICHANGE: return TRUE;
     case WM_GETMINMAXINFO:
       reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = state.minTrackSize;

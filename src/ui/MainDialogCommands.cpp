@@ -6,9 +6,12 @@
 #include "resource.h"
 #include "support/AppMessages.h"
 #include "support/ErrorReport.h"
+#include "support/HelpViewer.h"
 #include "ui/AboutBox.h"
 #include "ui/AcceleratorCommands.h"
 #include "ui/ControlSets.h"
+#include "ui/HelpTopics.h"
+#include "ui/OptionsDialog.h"
 #include "ui/EffectSelector.h"
 #include "ui/MainDialogHandlers.h"
 #include "ui/PanelCheckBoxes.h"
@@ -39,10 +42,6 @@ int ToolOfControl(int id) {
     if (row.control == id) return row.tool;
   }
   return TOOL_NONE;
-}
-
-void LogNotYetAvailable(const char* what) {
-  ErrorReport(__LINE__, TraceMessage).Report("The %s is not yet available.", what);
 }
 
 // Ends an editor set back into the main set, or hands the end to the main set's handler.
@@ -115,8 +114,13 @@ bool OnButtonCommand(MainDialogState& state, int id, int code) {
         QueuePreviewFromDialog();
       }
       return true;
-    case IDC_CONFIGURE: if (code == BN_CLICKED) LogNotYetAvailable("options dialog"); return true;
-    case IDC_HELP_ICON: if (code == STN_CLICKED) LogNotYetAvailable("help for the dialog"); return true;
+    case IDC_CONFIGURE:
+      if (code == BN_CLICKED) {
+        OpenOptionsDialog(state.dialog);
+        QueuePreviewFromDialog();
+      }
+      return true;
+    case IDC_HELP_ICON: if (code == STN_CLICKED) DisplayHTMLControlHelp(IDC_HELP_ICON); return true;
     case IDC_SETTINGS_MENU: if (code == STN_CLICKED) OpenSettingsMenu(state.dialog); return true;
     case IDC_ZOOM_MENU: case IDC_ZOOM_DISPLAY: if (code == STN_CLICKED) OpenZoomMenu(state.dialog, id); return true;
     case IDC_ZOOM_IN: case IDC_ZOOM_OUT: if (code == STN_CLICKED) OnZoomCommand(state.dialog, id); return true;
@@ -163,7 +167,8 @@ bool OnAcceleratorCommand(MainDialogState& state, int command) {
       state.lastZoomCommand = row->target;
       OnZoomCommand(state.dialog, row->target);
       break;
-    case ACCEL_NOT_YET: case ACCEL_ACTION_COUNT: LogNotYetAvailable(row->name); break;
+    case ACCEL_HELP_FILE: DisplayHelpFile(); break;
+    case ACCEL_ACTION_COUNT: break;
   }
   return true;
 }

@@ -303,3 +303,14 @@ TEST(DriveScript, TrackBarsDecimalsAndStylesFollowTheirTables) {
   EXPECT_STREQ(StyleNameOfCode("efT6"), "Star Burst");
   EXPECT_EQ(StyleNameOfCode("efT7"), nullptr);
 }
+
+TEST(DriveScript, OptionsAndChooseDriveTheOptionsDialog) {
+  EXPECT_EQ(ParseOne("options").verb, DRIVE_OPTIONS);
+  DriveCommand choose = ParseOne("choose 1189");
+  EXPECT_EQ(choose.verb, DRIVE_CHOOSE);
+  EXPECT_EQ(choose.controlId, 1189);
+  EXPECT_EQ(ParseOne("choose cancel").controlId, IDCANCEL);
+  EXPECT_NE(RefusalOf("options now").find("options takes 0 arguments"), std::string::npos) << RefusalOf("options now");
+  EXPECT_NE(RefusalOf("choose").find("choose takes 1 arguments, not 0"), std::string::npos) << RefusalOf("choose");
+  EXPECT_NE(RefusalOf("choose reset").find("is not a control"), std::string::npos) << "Reset is only a pressed Cancel";
+}

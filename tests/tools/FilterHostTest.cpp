@@ -44,7 +44,9 @@ TEST(FilterHost, FirstRunThenRepeatRunsInEveryProfile) {
 TEST(FilterHost, AboutShowsTheBoxThatTheHostAnswers) {
   ProcessResult run = RunHost(L"--about");
   EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_NE(run.output.find("message box: 'About Halvorn Pro 3'"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("about box: 'About Halvorn Pro 3' - 'Halvorn Pro 3 - star and diffraction effects Version 3.0.1.0"),
+            std::string::npos)
+      << run.output;
 }
 
 TEST(FilterHost, RefusesWhatThePluginDoesNotEnable) {

@@ -1,5 +1,5 @@
-// "UISettings.bin": the 52 bytes written and read back, a file of another version or too short
-// refused with the defaults in force, and the version mismatch logged.
+// "UISettings.bin": the 52 bytes written and read back; a file of another version or size, or
+// with values no dialog writes, refused with the defaults in force and written back in its place.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,6 +20,13 @@ class UISettingsFile : public ::testing::Test {
   std::wstring FilePath() const { return std::wstring(GetSettingsFolder()) + L"\\UISettings.bin"; }
   void WriteBytes(const void* bytes, size_t size) {
     WriteWholeFile(FilePath(), std::string(static_cast<const char*>(bytes), size));
+  }
+
+  void ExpectDefaultsOnDisk() {
+    std::vector<uint8_t> bytes = ReadWholeFile(FilePath());
+    ASSERT_EQ(bytes.size(), 52u) << "the refused file is replaced whole";
+    UISettings defaults = DefaultUISettings();
+    EXPECT_EQ(memcmp(bytes.data(), &defaults, 52), 0);
   }
 
   std::wstring m_Root;
@@ -82,14 +89,64 @@ TEST_F(UISettingsFile, VersionElevenIsIgnoredWithTheMismatchLogged) {
   EXPECT_TRUE(capture.Boxes().empty());
 }
 
-TEST_F(UISettingsFile, AShortFileLeavesTheDefaults) {
+
+TEST_F(UISettingsFile, AShortFileLeavesTheDefaultsAndIsRewritten) {
   UISettings stored = DefaultUISettings();
   stored.previewTool = 5;
   WriteBytes(&stored, 40);
   ReportCapture capture;
   EXPECT_FALSE(LoadUISettings());
   EXPECT_EQ(gUISettings.previewTool, 2);
-  EXPECT_TRUE(capture.HasReportContaining("file too short"));
+  EXPECT_TRUE(capture.HasReportContaining("has 40 bytes instead of 52"));
+  ExpectDefaultsOnDisk();
+}
+
+TEST_F(UISettingsFile, ALongFileIsRefusedEvenWithAGoodHead) {
+  std::string bytes(100, '\0');
+  UISettings stored = DefaultUISettings();
+  stored.previewTool = 4;
+  memcpy(&bytes[0], &stored, sizeof stored);
+  WriteWholeFile(FilePath(), bytes);
+  EXPECT_FALSE(LoadUISettings());
+  EXPECT_EQ(gUISettings.previewTool, 2);
+  ExpectDefaultsOnDisk();
+}
+
+TEST_F(UISettingsFile, GarbageOfTheRightSizeNeverReachesTheDialog) {
+  // The right version but fields no dialog writes: each on its own is enough to refuse the file.
+  struct Spoil { void (*apply)(UISettings*); const char* what; };
+  const Spoil spoils[] = {
+      {[](UISettings* s) { s->previewTool = 77; }, "tool"},
+      {[](UISettings* s) { s->previewTool = 0; }, "no tool"},
+      {[](UISettings* s) { s->previewChecked = -3; }, "preview"},
+      {[](UISettings* s) { s->debugImageZoom = 9; }, "zoom"},
+      {[](UISettings* s) { s->dialogRect = RECT{500, 10, 100, 600}; }, "inverted rectangle"},
+      {[](UISettings* s) { s->debugImageRect = RECT{0, 0, 0x7FFFFFFF, 10}; }, "huge rectangle"},
+  };
+  for (const Spoil& spoil : spoils) {
+    UISettings stored = DefaultUISettings();
+    stored.dialogRect = RECT{10, 10, 800, 600};
+    spoil.apply(&stored);
+    WriteBytes(&stored, sizeof stored);
+    EXPECT_FALSE(LoadUISettings()) << spoil.what;
+    EXPECT_FALSE(DialogRectSaved(gUISettings)) << spoil.what;
+    ExpectDefaultsOnDisk();
+  }
+  std::string noise(52, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = char(i * 37 + 11);
+  WriteWholeFile(FilePath(), noise);
+  EXPECT_FALSE(LoadUISettings());
+  ExpectDefaultsOnDisk();
+}
+
+TEST_F(UISettingsFile, AnOlderFileIsRewrittenWithTheDefaults) {
+  UISettings older = DefaultUISettings();
+  older.version[3] = 11;
+  older.previewTool = 4;
+  WriteBytes(&older, sizeof older);
+  EXPECT_FALSE(LoadUISettings());
+  ExpectDefaultsOnDisk();
+  EXPECT_TRUE(LoadUISettings()) << "the rewritten file is read without complaint next time";
 }
 
 TEST_F(UISettingsFile, NoFileLeavesTheDefaults) {

@@ -1,6 +1,7 @@
 // Polls this process's windows for message boxes (dialog class with a static text item 0xFFFF)
 // and presses their default button, and confirms the plug-in's main dialog (the dialog with a
-// preview control 1040) with OK, once per dialog. Other dialogs are left alone.
+// preview control 1040) and its About box (report control 3202) with OK, once per dialog. Other
+// dialogs are left alone.
 #include "BoxWatcher.h"
 
 #include <windows.h>
@@ -18,6 +19,9 @@ HWND gAnsweredDialog = nullptr;
 MainDialogAnswer gMainDialog = MAIN_DIALOG_CONFIRM;
 
 constexpr int kPreviewControlId = 1040;
+constexpr int kAboutTitleControlId = 3201;
+constexpr int kAboutReportControlId = 3202;
+HWND gAnsweredAbout = nullptr;
 
 // An unattended run takes the parameters the dialog opened with.
 void ConfirmMainDialog(HWND window) {
@@ -27,6 +31,26 @@ void ConfirmMainDialog(HWND window) {
   GetWindowTextA(window, title, sizeof title);
   fprintf(gOut, "dialog: '%s' confirmed with OK\n", title);
   fflush(gOut);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+}
+
+// The plug-in's About box: its heading (product and version) printed, then closed with OK.
+void AnswerAboutBox(HWND window) {
+  if (window == gAnsweredAbout) return;
+  gAnsweredAbout = window;
+  char title[256] = {};
+  char heading[512] = {};
+  GetWindowTextA(window, title, sizeof title);
+  GetWindowTextA(GetDlgItem(window, kAboutTitleControlId), heading, sizeof heading);
+  // Its lines joined by one blank, as one line of the report.
+  char* kept = heading;
+  for (const char* c = heading; *c != 0; ++c) {
+    if (*c != '\r') *kept++ = *c == '\n' ? ' ' : *c;
+  }
+  *kept = 0;
+  fprintf(gOut, "about box: '%s' - '%s'\n", title, heading);
+  fflush(gOut);
+  ++gAnswered;
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
 }
 
@@ -41,6 +65,10 @@ BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
   if (GetDlgItem(window, 0x47C) != nullptr || GetDlgItem(window, 0x480) != nullptr) return TRUE;
   if (GetDlgItem(window, kPreviewControlId) != nullptr) {
     if (gMainDialog == MAIN_DIALOG_CONFIRM) ConfirmMainDialog(window);
+    return TRUE;
+  }
+  if (GetDlgItem(window, kAboutReportControlId) != nullptr) {
+    AnswerAboutBox(window);
     return TRUE;
   }
   HWND text = GetDlgItem(window, 0xFFFF);

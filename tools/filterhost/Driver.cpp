@@ -637,6 +637,37 @@ bool RunFile(const DriveCommand& command, DriveSession* session, std::string* re
   return false;
 }
 
+bool IsOptionsDialog(HWND window) {
+  wchar_t caption[64] = {};
+  GetWindowTextW(window, caption, int(std::size(caption)));
+  return wcscmp(caption, kOptionsDialogCaption) == 0;
+}
+
+// F10 as a user presses it; the commands that follow act on the options dialog until it closes.
+bool RunOptions(const DriveCommand&, DriveSession* session, std::string* report) {
+  if (session->mainDialog != nullptr) return *report = "a dialog of the plug-in's dialog is already being driven", false;
+  if (!PressChord(&session->hands, KeyChord{{}, VK_F10}, report)) return false;
+  HWND options = WaitForWindow(*session, L"#32770", IsOptionsDialog, session->hands.timeoutMs);
+  if (options == nullptr) return *report = "F10 opened no options dialog", false;
+  session->mainDialog = session->dialog;
+  session->dialog = session->hands.dialog = options;
+  return *report = "ok", true;
+}
+
+bool IsChecked(HWND control, const void*) { return SendWithLimit(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+// A radio button, check box or picture button clicked; a radio button or check box must then show
+// the check.
+bool RunChoose(const DriveCommand& command, DriveSession* session, std::string* report) {
+  if (!ClickControl(session, command.controlId, report)) return false;
+  HWND control = GetDlgItem(session->dialog, command.controlId);
+  LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+  bool checkable = type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON || type == BS_AUTOCHECKBOX || type == BS_CHECKBOX;
+  if (checkable && !WaitFor(*session, session->textLimitMs, IsChecked, control, nullptr))
+    return *report = "control " + Describe(command.controlId) + " did not become checked", false;
+  return *report = "ok", true;
+}
+
 using CommandHandler = bool (*)(const DriveCommand&, DriveSession*, std::string*);
 
 // verb               handler
@@ -665,6 +696,8 @@ constexpr CommandHandler kHandlers[] = {
     /* DRIVE_ZOOM_MENU  */ RunZoomMenu,
     /* DRIVE_SWEEP      */ RunSweep,
     /* DRIVE_TOOL       */ RunTool,
+    /* DRIVE_OPTIONS    */ RunOptions,
+    /* DRIVE_CHOOSE     */ RunChoose,
 };
 static_assert(std::size(kHandlers) == DRIVE_VERB_COUNT);
 
@@ -688,6 +721,16 @@ bool BringDialogToFront(DriveSession* session, std::string* error) {
 }
 
 bool RunDriveCommand(const DriveCommand& command, DriveSession* session, std::string* report) {
+  // A dialog that the plug-in's dialog opened has closed, or is closing under a command that names
+  // a control only the plug-in's dialog has: the commands act on the plug-in's dialog again.
+  if (session->mainDialog != nullptr) {
+    bool namesOther = command.controlId > 0 && GetDlgItem(session->dialog, command.controlId) == nullptr;
+    if (namesOther) WaitFor(*session, kMessageLimitMs, IsGoneOrHidden, session->dialog, nullptr);
+    if (IsGoneOrHidden(session->dialog, nullptr)) {
+      session->dialog = session->hands.dialog = session->mainDialog;
+      session->mainDialog = nullptr;
+    }
+  }
   if (!IsWindow(session->dialog) || !IsWindowVisible(session->dialog)) return *report = "the dialog has closed", false;
   report->clear();
   return kHandlers[command.verb](command, session, report);
@@ -719,5 +762,11 @@ void CancelDialog(DriveSession* session) {
     PostMessageW(session->dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(session->dialog, IDCANCEL)));
     WaitFor(*session, 3000, IsGone, session->dialog, nullptr);
+  }
+  // A failure inside a dialog that the plug-in's dialog opened cancels both.
+  if (session->mainDialog != nullptr) {
+    session->dialog = session->hands.dialog = session->mainDialog;
+    session->mainDialog = nullptr;
+    CancelDialog(session);
   }
 }

@@ -32,8 +32,11 @@ bool ReadPreviewFrames(HWND preview, PreviewFrames* frames);
 // The preview shows the latest parameters: a frame was queued and it (or a later one) is shown.
 bool IsPreviewIdle(const PreviewFrames& frames);
 
+constexpr wchar_t kOptionsDialogCaption[] = L"Halvorn Pro 3 Plug-in Options";
+
 struct DriveSession {
-  HWND dialog = nullptr;
+  HWND dialog = nullptr;      // the dialog the commands act on
+  HWND mainDialog = nullptr;  // the plug-in's dialog while a dialog it opened is driven
   InputWatch watch;
   InputHands hands;
   DWORD textLimitMs = 3000;  // how long a control may take to show what a command expects
