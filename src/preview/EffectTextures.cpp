@@ -14,12 +14,6 @@
 
 namespace {
 
-bool NoGLError(uint32_t line, const char* text) {
-  GLenum error = glGetError();
-  if (error == GL_NO_ERROR) return true;
-  OpenGLErrorReport(line, OpenGLError, error).Report("%s", text);
-  return false;
-}
 
 bool QualityOrSpeed() {
   int setting = gOpenGLSettings.m_OpenGLDrawingMode;
@@ -281,4 +275,11 @@ bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& h
   }
   glPopClientAttrib();
   return built && drawn && !PreviewAborted();
+}
+
+bool NoGLError(uint32_t line, const char* text) {
+  GLenum error = glGetError();
+  if (error == GL_NO_ERROR) return true;
+  OpenGLErrorReport(line, OpenGLError, error).Report("%s", text);
+  return false;
 }

@@ -12,13 +12,6 @@
 
 namespace {
 
-bool NoGLError(uint32_t line, const char* text) {
-  GLenum error = glGetError();
-  if (error == GL_NO_ERROR) return true;
-  OpenGLErrorReport(line, OpenGLError, error).Report("%s", text);
-  return false;
-}
-
 bool BindMainFrameBuffer(ProxyLayer& layer, const RECT& client) {
   if (!AttachFBOForRenderingPreparation(&layer.frameBuffers, client.right, client.bottom, true)) {
     NoGLError(__LINE__, "Failed during binding of main FBO to GL_FRAMEBUFFER using glBindFramebuffer().");

@@ -25,24 +25,7 @@ class EditorDrive : public MachineSettingsFixture {
   EditorDrive() : MachineSettingsFixture(L"editordrive") {}
   void SetUp() override {
     MachineSettingsFixture::SetUp();
-    FilePixels document;
-    std::string error;
-    ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
-    const POINT lights[] = {kRed, kCancelled, kEscaped};
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) {
-        bool light = false;
-        for (const POINT& l : lights) light = light || (std::abs(x - l.x) <= 1 && std::abs(y - l.y) <= 1);
-        for (int c = 0; c < 3; ++c) document.Row(y)[x * 3 + c] = uint8_t(light ? 255 : kBackground);
-      }
-    }
-    ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
-  }
-  ProcessResult Drive(const std::string& script) {
-    WriteWholeFile(Path(L"script.drive"), script);
-    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
-                      L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --out \"" + Path(L"out.png") +
-                      L"\" --drive \"" + Path(L"script.drive") + L"\"");
+    WriteHighlightsDocument(kWidth, kHeight, kBackground, {kRed, kCancelled, kEscaped});
   }
 };
 
@@ -120,12 +103,7 @@ TEST_F(EditorDrive, AddedTintedMovedAndCancelledStarsArePaintedAsTheEditorLeftTh
 // Cancel after edits of two stars puts both back.
 TEST_F(EditorDrive, GrayDocumentsHaveNoColourRowsAndCancelRestoresEveryStarEdited) {
   StoreSetting(2);
-  auto drive = [&](const std::string& script) {
-    WriteWholeFile(Path(L"script.drive"), script);
-    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
-                      L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --mode gray --out \"" + Path(L"out.png") +
-                      L"\" --drive \"" + Path(L"script.drive") + L"\"");
-  };
+  auto drive = [&](const std::string& script) { return Drive(script, L" --mode gray"); };
   std::string start = "wait-idle 60\nset opsO 1\nset Lngt 10\nset qntY 100\nwait-idle 30\ntool edit\nzoom 100\nscroll 400 200\n";
   // kRed at client (201, 201), kCancelled at (801, 201): both dimmed, then Cancel.
   ProcessResult run = drive(start + "click 201 201\nset edBr 0\nclick 801 201\nset edBr 0\npress Cancel\nexpect OK \"OK\"\n"

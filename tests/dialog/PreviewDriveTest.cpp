@@ -52,16 +52,6 @@ class PreviewDrive : public MachineSettingsFixture {
     }
     ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
   }
-  std::string NarrowPath(const wchar_t* name) const {
-    std::wstring wide = Path(name);
-    return std::string(wide.begin(), wide.end());
-  }
-  ProcessResult Drive(const std::string& script) {
-    WriteWholeFile(Path(L"script.drive"), script);
-    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
-                      L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --drive \"" + Path(L"script.drive") +
-                      L"\"");
-  }
   // Checks that the screenshot shows image pixel (x, y) at screen point (sx, sy) in its colour.
   static void ExpectPixel(const FilePixels& shot, int sx, int sy, int x, int y, const std::string& what) {
     ASSERT_TRUE(sx >= 0 && sy >= 0 && sx < shot.width && sy < shot.height) << what << " " << sx << "," << sy;

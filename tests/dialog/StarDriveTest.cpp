@@ -24,26 +24,7 @@ class StarDrive : public MachineSettingsFixture {
   StarDrive() : MachineSettingsFixture(L"stardrive") {}
   void SetUp() override {
     MachineSettingsFixture::SetUp();
-    FilePixels document;
-    std::string error;
-    ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) {
-        bool light = std::abs(x - kLightX) <= 1 && std::abs(y - kLightY) <= 1;
-        for (int c = 0; c < 3; ++c) document.Row(y)[x * 3 + c] = uint8_t(light ? 255 : kBackground);
-      }
-    }
-    ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
-  }
-  std::string NarrowPath(const wchar_t* name) const {
-    std::wstring wide = Path(name);
-    return std::string(wide.begin(), wide.end());
-  }
-  ProcessResult Drive(const std::string& script) {
-    WriteWholeFile(Path(L"script.drive"), script);
-    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
-                      L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --out \"" + Path(L"out.png") +
-                      L"\" --drive \"" + Path(L"script.drive") + L"\"");
+    WriteHighlightsDocument(kWidth, kHeight, kBackground, {POINT{kLightX, kLightY}});
   }
 };
 

@@ -32,23 +32,9 @@ class ToolsDrive : public MachineSettingsFixture {
   ToolsDrive() : MachineSettingsFixture(L"toolsdrive") {}
   void SetUp() override {
     MachineSettingsFixture::SetUp();
-    FilePixels document;
-    std::string error;
-    ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) {
-        bool light = false;
-        for (const Light& l : kLights) light = light || (std::abs(x - l.x) <= 1 && std::abs(y - l.y) <= 1);
-        for (int c = 0; c < 3; ++c) document.Row(y)[x * 3 + c] = uint8_t(light ? 255 : kBackground);
-      }
-    }
-    ASSERT_TRUE(WritePngFile(Path(L"document.png"), document, {}, 1, &error)) << error;
-  }
-  ProcessResult Drive(const std::string& script, const std::wstring& extra = L"") {
-    WriteWholeFile(Path(L"script.drive"), script);
-    return RunProcess(L"\"" + BuiltFilterHostPath() + L"\" \"" + BuiltPluginPath() + L"\" --play \"" + ExamplesPath() +
-                      L"\\default-settings.txt\" --in \"" + Path(L"document.png") + L"\" --out \"" + Path(L"out.png") +
-                      L"\" --drive \"" + Path(L"script.drive") + L"\"" + extra);
+    std::vector<POINT> lights;
+    for (const Light& l : kLights) lights.push_back(POINT{l.x, l.y});
+    WriteHighlightsDocument(kWidth, kHeight, kBackground, lights);
   }
 };
 
@@ -114,21 +100,6 @@ TEST_F(ToolsDrive, HideClicksAndDragsActOnWhatIsUnderThePointerAtAnyZoomAndScrol
 
 namespace {
 
-// A document of the test's size with 3 x 3 highlights at the points.
-void WriteLightsDocument(const std::wstring& path, const std::vector<POINT>& lights) {
-  FilePixels document;
-  std::string error;
-  ASSERT_TRUE(AllocateFilePixels(kWidth, kHeight, 3, 8, &document, &error)) << error;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      bool light = false;
-      for (const POINT& l : lights) light = light || (std::abs(x - l.x) <= 1 && std::abs(y - l.y) <= 1);
-      for (int c = 0; c < 3; ++c) document.Row(y)[x * 3 + c] = uint8_t(light ? 255 : kBackground);
-    }
-  }
-  ASSERT_TRUE(WritePngFile(path, document, {}, 1, &error)) << error;
-}
-
 std::string ZoomText(double percent) {
   char text[32];
   snprintf(text, sizeof text, " %-3.2Lf%%", static_cast<long double>(percent));
@@ -142,8 +113,7 @@ std::string ZoomText(double percent) {
 TEST_F(ToolsDrive, KeysAndThePanToolMoveTheViewAndAZoomDragFillsIt) {
   StoreSetting(2);
   // The preview's size decides where the keys take the view.
-  std::wstring sizePath = Path(L"size.png");
-  ProcessResult sizing = Drive("wait-idle 60\nscreenshot-preview " + std::string(sizePath.begin(), sizePath.end()) + "\npress Cancel\n");
+  ProcessResult sizing = Drive("wait-idle 60\nscreenshot-preview " + NarrowPath(L"size.png") + "\npress Cancel\n");
   ASSERT_EQ(sizing.exitCode, 2) << sizing.output;
   FilePixels shot;
   ASSERT_TRUE(ReadPngForTest(Path(L"size.png"), &shot));
@@ -152,7 +122,7 @@ TEST_F(ToolsDrive, KeysAndThePanToolMoveTheViewAndAZoomDragFillsIt) {
   // P and Q below the first page, R on it; after Page Down, Ctrl+Right and a pan of (100, 50) the
   // view's top left is (110, viewHeight + 50).
   POINT p{310, viewHeight + 150}, q{310, viewHeight + 250}, r{200, 100};
-  WriteLightsDocument(Path(L"document.png"), {p, q, r});
+  WriteHighlightsDocument(kWidth, kHeight, kBackground, {p, q, r});
   std::string script =
       "wait-idle 60\nset opsO 1\nset Lngt 10\nset qntY 100\nzoom 100\nscroll 0 0\nwait-idle 30\n"
       "tool pan\nclick 5 5\nkey pgdn\nkey ctrl+right\ndrag 400 300 300 250\n"
