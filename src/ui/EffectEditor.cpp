@@ -172,7 +172,7 @@ bool OpenEffectForEditing(int64_t index) {
   return true;
 }
 
-bool SelectEffectForEditing(HWND dialog, POINT previewPoint) {
+bool SelectEffectForEditing(POINT previewPoint) {
   double x = 0, y = 0;
   PreviewPointToImage(previewPoint, &x, &y);
   int32_t quantity = 0;
@@ -180,17 +180,15 @@ bool SelectEffectForEditing(HWND dialog, POINT previewPoint) {
   // The nearest effect the user can see, or one this editing already opened.
   int64_t index = NearestVisibleLightSource(gLightSourceTable, x, y, quantity, gPreviewViewState.zoom);
   if (index < 0) return false;
-  (void)dialog;
   SelectControlSet(EditorSetForImage());
   return OpenEffectForEditing(index);
 }
 
-bool AddEffectForEditing(HWND dialog, POINT previewPoint) {
+bool AddEffectForEditing(POINT previewPoint) {
   double x = 0, y = 0;
   PreviewPointToImage(previewPoint, &x, &y);
   int64_t index = AddLightSourceAt(&gLightSourceTable, x, y);
   if (index < 0) return false;
-  (void)dialog;
   SelectControlSet(EditorSetForImage());
   return OpenEffectForEditing(index);
 }

@@ -15,9 +15,9 @@ void StartEditor(int set);
 
 // The Edit tool's click: the nearest effect within the pick radius, opened in the editor; false
 // when there is none (nothing changes).
-bool SelectEffectForEditing(HWND dialog, POINT previewPoint);
+bool SelectEffectForEditing(POINT previewPoint);
 // The Edit tool's double-click: a new effect at the point, opened in the editor.
-bool AddEffectForEditing(HWND dialog, POINT previewPoint);
+bool AddEffectForEditing(POINT previewPoint);
 bool OpenEffectForEditing(int64_t index);
 
 // The sliders for an entry, and the entry for the sliders (opening position kept apart).

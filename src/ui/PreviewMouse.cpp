@@ -223,8 +223,8 @@ void OnButtonUp(HWND preview, POINT point) {
       }
       break;
     case MouseEditHide: ApplyToNearest(point, STATE_HIDE); break;
-    case MouseEditSelect: SelectEffectForEditing(dialog, point); break;
-    case MouseEditAdd: AddEffectForEditing(dialog, point); break;
+    case MouseEditSelect: SelectEffectForEditing(point); break;
+    case MouseEditAdd: AddEffectForEditing(point); break;
     default:
       ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Invalid Mouse State encountered in event WM_LBUTTONUP");
       EraseBand();
@@ -297,7 +297,7 @@ LRESULT CALLBACK PreviewInputProc(HWND preview, UINT message, WPARAM wParam, LPA
       // and pick; with the Edit tool it adds an effect there and opens it in the editor.
       if (EffectivePreviewTool(SelectedTool()) == TOOL_EDIT && !AltHeld()) {
         gMouse.state = MouseIdle;
-        AddEffectForEditing(DialogOf(preview), point);
+        AddEffectForEditing(point);
         return 0;
       }
       OnButtonDown(preview, point);
