@@ -12,6 +12,8 @@
 
 namespace {
 
+// A monitor found to have no usable profile keeps an entry without one, so that it is asked
+// (and reported) once per run rather than at every template and quad build of the preview.
 struct DisplayProfileCacheEntry {
   HMONITOR monitor;
   ColorProfile profile;
@@ -82,6 +84,7 @@ ColorProfile InitializeDisplayColorConversion(double* gamma) {
   int freeSlot = -1;
   for (int i = 0; i < kDisplayProfileCacheSize; ++i) {
     if (gDisplayProfiles[i].monitor == monitor) {
+      if (gDisplayProfiles[i].profile == nullptr) return Fallback(gamma);
       if (gamma != nullptr) *gamma = gDisplayProfiles[i].gamma;
       return gDisplayProfiles[i].profile;
     }
@@ -90,6 +93,7 @@ ColorProfile InitializeDisplayColorConversion(double* gamma) {
   ColorProfile profile = OpenMonitorProfile(monitor);
   if (profile == nullptr) {
     Report("Could not get a display color profile for the current monitor.");
+    if (freeSlot >= 0) gDisplayProfiles[freeSlot] = {monitor, nullptr, kFallbackGamma};
     return Fallback(gamma);
   }
   if (freeSlot < 0) {

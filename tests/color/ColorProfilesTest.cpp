@@ -131,16 +131,33 @@ TEST_F(ColorRun, FormatsFollowTheProfilesColourSpace) {
   EXPECT_EQ(AdjustFormatToProfile(TYPE_RGBA_HALF_FLT, GrayscaleWorkingProfile()), uint32_t(TYPE_RGBA_HALF_FLT));
 }
 
-TEST_F(ColorRun, AMonitorWithoutAProfileIsShownInSrgbAtGamma22) {
+// The preview asks for the display profile at every template and quad build: a monitor without
+// one is looked up and reported once per run, not at every slider step.
+TEST_F(ColorRun, AMonitorWithoutAProfileIsShownInSrgbAtGamma22AndReportedOnce) {
   ASSERT_TRUE(OpenProfilesFor(plugInModeRGBColor));
+  CloseDisplayProfiles();
+  ReportCapture capture;
   double gamma = 0;
   ColorProfile display = InitializeDisplayColorConversion(&gamma);
   ASSERT_NE(display, nullptr);
-  if (display == StandardProfile()) {
+  bool withoutProfile = display == StandardProfile();
+  if (withoutProfile) {
     EXPECT_DOUBLE_EQ(gamma, 2.2);
   } else {
     EXPECT_GT(gamma, 0.5);  // a machine whose monitor has a profile
   }
+  for (int ask = 0; ask < 5; ++ask) {
+    double again = 0;
+    EXPECT_EQ(InitializeDisplayColorConversion(&again), display);
+    EXPECT_DOUBLE_EQ(again, gamma);
+  }
+  size_t reported = 0;
+  for (const CapturedReport& report : capture.Reports()) {
+    reported += report.text == "Could not get a display color profile for the current monitor." ? 1 : 0;
+  }
+  EXPECT_EQ(reported, withoutProfile ? 1u : 0u);
+  // A new run asks the monitor again.
+  CloseDisplayProfiles();
   EXPECT_EQ(InitializeDisplayColorConversion(nullptr), display);
   CloseDisplayProfiles();
 }
