@@ -10,6 +10,7 @@
 #include "color/ImageProfile.h"
 #include "core/Progress.h"
 #include "host/HostImage.h"
+#include "host/HostState.h"
 #include "support/ErrorReport.h"
 
 namespace {
@@ -112,5 +113,6 @@ PreviewImageSource HostPreviewImageSource() {
   source.setLevelZeroMode = SetHostProxyImageMode;
   source.imageRect = gHostImage.rectangle;
   source.grayImage = IsGrayImageMode(gHostImage.mode);
+  source.opaque = gFilterRecord != nullptr && HostTotalPlanes() <= HostColourPlanes();
   return source;
 }

@@ -95,6 +95,13 @@ bool PrepareDisplayColors(DisplayColors* colors) {
   return colors->transform != nullptr && LookUpGammaTables(QuantisedProfileGamma(target), &colors->tables);
 }
 
+// std::llround for the non-negative products below, inline: the library call made folding the
+// weights of a long spike's few hundred thousand entries cost more than rasterising them.
+uint32_t RoundHalfUp(double v) {
+  double whole = std::floor(v);
+  return uint32_t(whole) + (v - whole >= 0.5 ? 1u : 0u);
+}
+
 // The template's entries as display light with their weights folded in.
 std::vector<EffectColor> TemplateDisplayColors(const SubShape& subshape) {
   std::vector<EffectColor> colors(subshape.count);
@@ -108,8 +115,8 @@ std::vector<EffectColor> TemplateDisplayColors(const SubShape& subshape) {
   }
   for (EffectColor& color : colors) {
     double weight = color.weight / kFraction;
-    color = EffectColor{uint32_t(std::llround(color.red * weight)), uint32_t(std::llround(color.green * weight)),
-                        uint32_t(std::llround(color.blue * weight)), uint32_t(kFraction)};
+    color = EffectColor{RoundHalfUp(color.red * weight), RoundHalfUp(color.green * weight), RoundHalfUp(color.blue * weight),
+                        uint32_t(kFraction)};
   }
   return colors;
 }
@@ -359,11 +366,14 @@ bool SameRect(const ImageRect& a, const ImageRect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
+// The spike is rasterised at a fixed strength, and Intensity reaches the picture only through
+// each quad's strength: the template does not depend on it, so an Intensity drag rebuilds quads
+// alone (a template at Length 100 costs more than a frame).
 bool SameTemplateInputs(const ParameterSet& a, const ParameterSet& b, bool spikes) {
   if (a.length != b.length || a.monitor != b.monitor) return false;
   if (!spikes) return true;
-  return a.intensity == b.intensity && a.spikeSharpness == b.spikeSharpness && a.spikeSpread == b.spikeSpread &&
-         a.rainbowIntensity == b.rainbowIntensity && a.rainbowFrequency == b.rainbowFrequency;
+  return a.spikeSharpness == b.spikeSharpness && a.spikeSpread == b.spikeSpread && a.rainbowIntensity == b.rainbowIntensity &&
+         a.rainbowFrequency == b.rainbowFrequency;
 }
 
 }  // namespace

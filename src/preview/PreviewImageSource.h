@@ -17,6 +17,8 @@ struct PreviewImageSource {
   ImageRect imageRect{};
   // A grayscale document: the effect editor offers no colour balance for it.
   bool grayImage = false;
+  // A document without a transparency plane: no frame needs the checkerboard behind it.
+  bool opaque = false;
 };
 
 void SetPreviewImageSource(const PreviewImageSource& source);

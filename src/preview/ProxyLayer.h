@@ -52,6 +52,7 @@ struct ProxyLayer {
   ProxyLayerView view;
   ParameterSet parameters{};  // the request being drawn
   ImageRect imageRect{};  // the host image's filter rectangle
+  bool imageOpaque = false;
 };
 extern ProxyLayer gProxyLayer;
 

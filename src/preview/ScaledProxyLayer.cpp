@@ -209,6 +209,7 @@ bool InitializeScaledProxyLayer(HWND dialog, HWND preview) {
   const PreviewTask* task = ActivePreviewTask();
   layer.screenContext = task != nullptr && task->screenContext;
   layer.imageRect = CurrentPreviewImageSource().imageRect;
+  layer.imageOpaque = CurrentPreviewImageSource().opaque;
   layer.openGLWindowMutex = CreateMutexW(nullptr, FALSE, nullptr);
   if (layer.openGLWindowMutex == nullptr) {
     ErrorReport(__LINE__, SystemError, GetLastError())

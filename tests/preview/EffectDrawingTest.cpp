@@ -277,6 +277,39 @@ TEST_P(EffectDrawingTest, OnlyWhatAChangeTouchesIsRebuilt) {
   EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).quadBuilds, 0);
 }
 
+// Intensity keeps the spike templates: the stars it gives from the kept templates are those of
+// templates rasterised afresh at the same settings, pixel for pixel, and it does change them.
+TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
+  m_Block.intensity = 40;
+  m_Block.secondarySpikeIntensity = 30;
+  Show({{70, 60}, {210, 140}});
+  auto frame = [&] {
+    std::vector<double> samples;
+    for (int y = 0; y < kPreviewHeight; y += 2) {
+      for (int x = 0; x < kPreviewWidth; x += 2) samples.push_back(At(x, y));
+    }
+    return samples;
+  };
+  std::vector<double> faint = frame();
+  ResetEffectLayerCounters();
+  m_Block.intensity = 90;
+  m_Block.secondarySpikeIntensity = 80;
+  Redraw();
+  for (int kind : {EFFECT_LAYER_PRIMARY, EFFECT_LAYER_SECONDARY}) {
+    EXPECT_EQ(GetEffectLayerCounters(kind).templateBuilds, 0) << kind;
+    EXPECT_EQ(GetEffectLayerCounters(kind).quadBuilds, 1) << kind;
+  }
+  std::vector<double> kept = frame();
+  EXPECT_NE(kept, faint) << "Intensity changed nothing on the screen";
+  // The same settings reached through another Length: every template is rasterised again.
+  m_Block.length = int16_t(m_Block.length + 1);
+  Redraw();
+  m_Block.length = int16_t(m_Block.length - 1);
+  Redraw();
+  EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).templateBuilds, 2);
+  EXPECT_EQ(frame(), kept);
+}
+
 // A soft flare whose quad lies wholly outside the view is left out; scrolling to it brings it
 // back, and a scroll rebuilds the soft flares alone.
 TEST_P(EffectDrawingTest, SoftFlaresOutsideTheViewAreLeftOut) {
