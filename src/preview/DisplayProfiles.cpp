@@ -114,6 +114,13 @@ ColorProfile LinearDisplayProfile() {
     if (entry.display == nullptr && free == nullptr) free = &entry;
   }
   ColorProfile linear = CreateLinearLightProfile(display);
+  // A display with the working space's primaries (sRGB, and every monitor without a profile)
+  // takes effect light as it is: converting hundreds of thousands of template entries through
+  // an identity would cost a slider drag more than the rest of a frame.
+  if (linear != nullptr && HaveSameColorants(linear, LinearWorkingProfile())) {
+    cmsCloseProfile(linear);
+    linear = nullptr;
+  }
   // Cached transforms are keyed by profile handles, so a made profile lives until the run ends;
   // beyond the cache the effects keep the working space's primaries.
   if (free == nullptr) {

@@ -102,3 +102,31 @@ TEST_F(LinearLightProfile, ProfilesWithoutPrimariesAreRefused) {
   EXPECT_EQ(CreateLinearLightProfile(lab), nullptr);
   cmsCloseProfile(lab);
 }
+
+// The preview converts effect light only when the display's primaries differ from the working
+// space's: an sRGB display, made apart from the working profile, is found alike; a display whose
+// green lies elsewhere, or whose white differs, is not.
+TEST_F(LinearLightProfile, OnlyADisplayWithOtherPrimariesOrWhiteNeedsAConversion) {
+  ColorProfile srgb = CreateLinearLightProfile(StandardProfile());
+  ASSERT_NE(srgb, nullptr);
+  EXPECT_TRUE(HaveSameColorants(srgb, LinearWorkingProfile()));
+  EXPECT_TRUE(HaveSameColorants(LinearWorkingProfile(), LinearWorkingProfile()));
+
+  ColorProfile wide = MakeWideGamutDisplay();
+  ColorProfile wideLinear = CreateLinearLightProfile(wide);
+  ASSERT_NE(wideLinear, nullptr);
+  EXPECT_FALSE(HaveSameColorants(wideLinear, LinearWorkingProfile()));
+
+  cmsCIExyY warm = {0.3457, 0.3585, 1.0};  // D50 instead of D65, same primaries
+  cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* straight = cmsBuildGamma(nullptr, 1.0);
+  cmsToneCurve* curves[3] = {straight, straight, straight};
+  ColorProfile warmWhite = cmsCreateRGBProfile(&warm, &primaries, curves);
+  cmsFreeToneCurve(straight);
+  EXPECT_FALSE(HaveSameColorants(warmWhite, LinearWorkingProfile()));
+
+  ColorProfile gray = OpenLinearGrayProfile();
+  EXPECT_FALSE(HaveSameColorants(gray, LinearWorkingProfile()));
+  EXPECT_FALSE(HaveSameColorants(nullptr, LinearWorkingProfile()));
+  for (ColorProfile p : {srgb, wide, wideLinear, warmWhite, gray}) cmsCloseProfile(p);
+}

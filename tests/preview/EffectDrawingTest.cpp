@@ -350,7 +350,9 @@ TEST_P(DisplayColourTest, StarColoursFollowTheDisplaysPrimaries) {
     return std::vector<double>{vertex->red, vertex->green, vertex->blue};
   };
   m_Tint = {255, 140, 40};
+  SetDisplayProfileForTests(StandardProfile());
   Show(spots);
+  EXPECT_EQ(LinearDisplayProfile(), LinearWorkingProfile()) << "an sRGB display takes effect light as it is";
   std::vector<double> srgb = firstQuadColour(EFFECT_LAYER_SOFT_FLARE);
   window.reset();
   ASSERT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
@@ -366,6 +368,7 @@ TEST_P(DisplayColourTest, StarColoursFollowTheDisplaysPrimaries) {
   window = std::make_unique<PreviewTestWindow>(GetParam(), true, kPreviewWidth, kPreviewHeight);
   gPreviewViewState.previewEnabled = true;
   Redraw();
+  EXPECT_NE(LinearDisplayProfile(), LinearWorkingProfile());
   std::vector<double> adobe = firstQuadColour(EFFECT_LAYER_SOFT_FLARE);
   window.reset();
   EXPECT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
