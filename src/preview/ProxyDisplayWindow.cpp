@@ -64,6 +64,10 @@ void OnInvalidateProxy(HWND window, HRGN region, LPARAM tag) {
   }
   InvalidateRgn(window, region, FALSE);
   if (region != nullptr) DeleteObject(region);
+  // A finished frame is shown at once. Left to WM_PAINT, which the system sends only when no
+  // input is waiting, it would wait out a slider drag's stream of mouse moves while the task
+  // drew the next frames over it, and the preview would seem to stall while it kept up.
+  if (tag == INVALIDATE_AFTER_FRAME) UpdateWindow(window);
 }
 
 // While the dialog is sized or moved no buffers are swapped: the window shows the screen bitmap.

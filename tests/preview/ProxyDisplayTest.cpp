@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "preview/BackgroundTask.h"
 #include "preview/OpenGLSettings.h"
+#include "support/AppMessages.h"
 #include "support/PreviewTestWindow.h"
 
 namespace {
@@ -88,6 +89,26 @@ TEST_P(ProxyDisplayTest, SizeChangeRendersTheNewClientArea) {
   ASSERT_TRUE(SampleScreenBitmap(258, 188, &color)) << "the frame has the new size";
   EXPECT_EQ(color, kBackground);
   EXPECT_FALSE(SampleScreenBitmap(260, 190, &color));
+}
+
+// WM_PAINT comes only when no input waits, and a slider drag sends input all the time: a
+// finished frame is painted when its notice arrives, with no WM_PAINT dispatched by the loop.
+TEST_P(ProxyDisplayTest, AFinishedFrameIsShownWithoutWaitingForAPaintMessage) {
+  window = std::make_unique<PreviewTestWindow>(GetParam(), true, 240, 180);
+  ASSERT_TRUE(CaughtUp());
+  if (PreviewDrawnByOpenGL()) GTEST_SKIP() << "frames are swapped onto the screen by the task";
+  SetPreviewBackgroundColor(RGB(10, 90, 250));
+  NewBackgroundTaskParameters(nullptr);
+  int queued = window->QueuedFrame();
+  bool shown = WaitUntil([&] {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_APP_INVALIDATE_PROXY, WM_APP_INVALIDATE_PROXY, PM_REMOVE)) {
+      DispatchMessageW(&message);
+    }
+    return window->PresentedFrame() >= queued;
+  });
+  EXPECT_TRUE(shown) << "queued " << queued << ", presented " << window->PresentedFrame();
+  EXPECT_EQ(ColorOnWindow(window->Preview(), 120, 90), RGB(10, 90, 250));
 }
 
 TEST_P(ProxyDisplayTest, RepeatedOpeningLeavesNoObjectsBehind) {
