@@ -4,6 +4,8 @@
 // colour × the light's colour, clamped at full strength.
 #include "preview/EffectLayers.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -11,12 +13,14 @@
 #include <vector>
 
 #include <lcms2.h>
+#include <process.h>
 
 #include "analysis/LightSourceTable.h"
 #include "analysis/TableOperations.h"
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
 #include "color/ProfileGamma.h"
+#include "core/ThreadEntry.h"
 #include "effects/EffectInstance.h"
 #include "effects/SpikeDrawing.h"
 #include "effects/StarGenerator.h"
@@ -262,23 +266,59 @@ bool BuildSoftFlareQuads(EffectLayer* layer, const ParameterSet& request, double
 }
 
 void QuantiseWithErrorDiffusion(float* samples, int32_t width, int32_t height);
+bool SameTemplateInputs(const ParameterSet& a, const ParameterSet& b, bool spikes);
 
-// Rasterises the template into the layer's SubShape and uploads its exposure levels.
-bool BuildTemplate(EffectLayer* layer, double reference) {
-  EnterPreviewTemplateMode(reference);
+// The generator's part of a template, into the layer's SubShape, in the render mode entered for
+// `reference`; it touches no OpenGL state, so it may run on another thread.
+bool RasteriseTemplate(EffectLayer* layer, double reference) {
   SubShape* subshape = &layer->shape.subshapes[0][0];
   ReleaseSubShape(subshape);
   subshape->count = 0;
   const ParameterSet& p = layer->parameters;
+  if (!IsSpikeLayer(*layer)) return GenerateSoftFlareSubShape(&layer->shape, 0, 0);
+  if (p.length < 1) return true;
+  double width = (std::pow(p.spikeSharpness * 0.01, 3.5) + 0.003) * 5000 / reference;
+  return DrawSpike(subshape, 0, 0, SpikeRequest{900, width, p.length, p.intensity, kTemplateStrength}, p);
+}
+
+// A template rasterised ahead of its layer's build, for the parameters and reference it names.
+struct RasterisedAhead {
+  bool valid;
+  ParameterSet parameters;
+  double reference;
+  bool drawn;
+};
+RasterisedAhead gAhead[EFFECT_LAYER_COUNT];
+std::atomic<bool> gRasteriseTogether{true};
+
+bool TakeRasterisedAhead(const EffectLayer& layer, double reference, bool* drawn) {
+  RasterisedAhead& ahead = gAhead[layer.kind];
+  bool usable = ahead.valid && ahead.reference == reference &&
+                SameTemplateInputs(ahead.parameters, layer.parameters, IsSpikeLayer(layer));
+  ahead.valid = false;
+  if (usable) *drawn = ahead.drawn;
+  return usable;
+}
+
+struct AheadJob {
+  EffectLayer* layer;
+  double reference;
+  bool drawn;
+};
+
+unsigned __stdcall RasteriseAheadThread(void* argument) noexcept {
+  auto* job = static_cast<AheadJob*>(argument);
+  RunGuarded("RasteriseAheadThread", [&] { job->drawn = RasteriseTemplate(job->layer, job->reference); });
+  return 0;
+}
+
+// Rasterises the template into the layer's SubShape (unless it was rasterised ahead for the same
+// inputs) and uploads its exposure levels.
+bool BuildTemplate(EffectLayer* layer, double reference) {
+  EnterPreviewTemplateMode(reference);
+  SubShape* subshape = &layer->shape.subshapes[0][0];
   bool drawn = true;
-  if (IsSpikeLayer(*layer)) {
-    if (p.length >= 1) {
-      double width = (std::pow(p.spikeSharpness * 0.01, 3.5) + 0.003) * 5000 / reference;
-      drawn = DrawSpike(subshape, 0, 0, SpikeRequest{900, width, p.length, p.intensity, kTemplateStrength}, p);
-    }
-  } else {
-    drawn = GenerateSoftFlareSubShape(&layer->shape, 0, 0);
-  }
+  if (!TakeRasterisedAhead(*layer, reference, &drawn)) drawn = RasteriseTemplate(layer, reference);
   if (!drawn) return false;
   EffectTemplate& t = layer->geometry;
   int levels = t.levels;
@@ -380,6 +420,34 @@ bool SameTemplateInputs(const ParameterSet& a, const ParameterSet& b, bool spike
 
 EffectLayer gEffectLayers[EFFECT_LAYER_COUNT];
 EffectDrawingCapabilities gEffectDrawing;
+
+void RasteriseSpikeTemplatesTogether(const ParameterSet& request, const ImageRect& host) {
+  if (!gRasteriseTogether.load()) return;
+  double reference = PreviewStarReferenceSize(host);
+  EffectLayer* stale[2] = {};
+  int count = 0;
+  for (int kind : {EFFECT_LAYER_PRIMARY, EFFECT_LAYER_SECONDARY}) {
+    EffectLayer& layer = gEffectLayers[kind];
+    bool current = EffectTemplateIsCurrent(layer, request) && layer.templateReference == reference;
+    if (!current && !EffectBuildIsBackedOff(layer, request)) stale[count++] = &layer;
+  }
+  if (count < 2) return;
+  EnterPreviewTemplateMode(reference);
+  for (EffectLayer* layer : stale) layer->parameters = EffectLayerParameters(layer->kind, request);
+  AheadJob job{stale[1], reference, false};
+  auto* thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RasteriseAheadThread, &job, 0, nullptr));
+  bool first = RasteriseTemplate(stale[0], reference);
+  if (thread != nullptr) {
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  } else {
+    job.drawn = RasteriseTemplate(stale[1], reference);  // no thread to be had: one after the other
+  }
+  gAhead[stale[0]->kind] = RasterisedAhead{true, stale[0]->parameters, reference, first};
+  gAhead[stale[1]->kind] = RasterisedAhead{true, stale[1]->parameters, reference, job.drawn};
+}
+
+void SetSpikeTemplatesRasterisedTogether(bool together) { gRasteriseTogether.store(together); }
 
 double FinalReferenceSize(const ImageRect& host) {
   double w = double(host.Width()), h = double(host.Height());

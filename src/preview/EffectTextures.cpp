@@ -246,6 +246,7 @@ constexpr int kFirstEffectLayerProgressStep = 9;
 
 bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible) {
   bool built = true;
+  RasteriseSpikeTemplatesTogether(parameters, hostRectangle);
   for (int kind = 0; kind < EFFECT_LAYER_COUNT; ++kind) {
     if (PreviewAborted()) return false;
     if (!BuildEffectLayer(&gEffectLayers[kind], parameters, hostRectangle, visible)) {

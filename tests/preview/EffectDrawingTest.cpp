@@ -310,6 +310,36 @@ TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
   EXPECT_EQ(frame(), kept);
 }
 
+// A Length step makes both spike templates stale; they are rasterised at once, the secondary's
+// on a thread of its own, and give the stars the two made one after the other give.
+TEST_P(EffectDrawingTest, SpikeTemplatesRasterisedTogetherGiveTheStarsOfOneAfterTheOther) {
+  m_Block.secondarySpikeIntensity = 60;
+  m_Block.length = 50;
+  Show({{70, 60}, {210, 140}, {160, 40}});
+  auto frame = [&] {
+    std::vector<double> samples;
+    for (int y = 0; y < kPreviewHeight; y += 2) {
+      for (int x = 0; x < kPreviewWidth; x += 2) samples.push_back(At(x, y));
+    }
+    return samples;
+  };
+  ResetEffectLayerCounters();
+  m_Block.length = 65;
+  Redraw();
+  std::vector<double> together = frame();
+  for (int kind : {EFFECT_LAYER_PRIMARY, EFFECT_LAYER_SECONDARY}) {
+    EXPECT_EQ(GetEffectLayerCounters(kind).templateBuilds, 1) << kind;
+    EXPECT_GT(GetEffectLayerCounters(kind).quads, 0u) << kind;
+  }
+  SetSpikeTemplatesRasterisedTogether(false);
+  m_Block.length = 50;
+  Redraw();
+  m_Block.length = 65;
+  Redraw();
+  SetSpikeTemplatesRasterisedTogether(true);
+  EXPECT_EQ(frame(), together);
+}
+
 // A soft flare whose quad lies wholly outside the view is left out; scrolling to it brings it
 // back, and a scroll rebuilds the soft flares alone.
 TEST_P(EffectDrawingTest, SoftFlaresOutsideTheViewAreLeftOut) {
