@@ -6,7 +6,8 @@
 #   ./bench.sh codecs     the reference host's image files, kept in bench/codec-report.md
 #   ./bench.sh dialog     the dialog's opening and OK on 24 megapixels, kept in bench/dialog-report.md
 #   ./bench.sh preview    the preview's image frames per drawing setting, kept in bench/preview-report.md
-#   ./bench.sh sweep      the preview while sliders move, kept in bench/sweep-report.md
+#   ./bench.sh sweep [BASELINE.8bf]   the preview while sliders move, kept in bench/sweep-report.md;
+#                         with another build of the plug-in, each setting against it as well
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 trap '"$top/scripts/winstop"' EXIT
@@ -47,7 +48,7 @@ elif [[ "${1:-}" == preview ]]; then
   "$top/bench/preview-bench.sh" "$top" | tee "$top/bench/preview-report.md"
 elif [[ "${1:-}" == sweep ]]; then
   "$top/scripts/build.sh" filterhost HalvornPro3 >/dev/null
-  "$top/bench/sweep-bench.sh" "$top" | tee "$top/bench/sweep-report.md"
+  "$top/bench/sweep-bench.sh" "$top" "${2:-}" | tee "$top/bench/sweep-report.md"
 else
   "$top/scripts/build.sh" halvorn_bench >/dev/null
   "$top/scripts/winrun" "$top/build/bin/halvorn_bench.exe"

@@ -5,8 +5,14 @@
 # second are the frames the plug-in presented during a sweep over the sweep's duration; latency
 # is, for each presented frame, the time from the parameter change that queued it to its
 # presentation (the plug-in's own trace: "Preview frame N presented L ms after it was queued").
+#
+# With a second argument, the path of another build of the plug-in (the baseline, for example
+# one made from an earlier commit), each setting is run with the baseline first and then with
+# this build, one after the other, and the last columns give this build's frame rate over the
+# baseline's: a ratio that holds when the machine is busy, where the rates alone do not.
 set -euo pipefail
 top=$1
+baseline=${2:-}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 win() { local p=$1; echo "Z:${p//\//\\}"; }
@@ -67,9 +73,9 @@ newest_log() { ls -t "$logs"/HalvornPro3_*.log 2>/dev/null | head -1; }
 
 # Prints one line per slider: name frames-per-second median-latency-ms p95-latency-ms max-latency-ms
 run() {
-  local setting=$1 output log
+  local setting=$1 plugin=${2:-$top/build/bin/HalvornPro3.8bf} output log
   "$top/scripts/winrun" reg add "$key" /v OpenGLOptimizationSetting /t REG_DWORD /d "$setting" /f >/dev/null 2>&1
-  output=$("$top/scripts/winrun" "$top/build/bin/filterhost.exe" "$top/build/bin/HalvornPro3.8bf" \
+  output=$("$top/scripts/winrun" "$top/build/bin/filterhost.exe" "$plugin" \
     --in "$(win "$scratch")\\lights.png" --out "$(win "$scratch")\\out.png" \
     --play "$top/examples/default-settings.txt" --drive "$(win "$scratch")\\sweep.drive" | tr -d '\r' || true)
   log=$(newest_log)
@@ -123,15 +129,37 @@ echo "setting's frame rate with setting 1's in the same script. The zoom-step an
 echo "are navigation: zoom levels (50, 100, 200 %) and scrolls at 100 %, each waited for; their"
 echo "latency is from the change to its complete frame (no frame rate: one frame each)."
 echo
-echo "| setting | slider | frames per second | latency median (ms) | latency 95 % (ms) | latency max (ms) | fps / setting 1 |"
-echo "|---|---|---|---|---|---|---|"
+if [ -n "$baseline" ]; then
+  echo "The baseline is \`$baseline\`, run just before this build at each setting."
+  echo
+  echo "| setting | slider | frames per second | latency median (ms) | latency 95 % (ms) | latency max (ms) | fps / setting 1 | baseline fps | baseline latency median (ms) | fps / baseline |"
+  echo "|---|---|---|---|---|---|---|---|---|---|"
+else
+  echo "| setting | slider | frames per second | latency median (ms) | latency 95 % (ms) | latency max (ms) | fps / setting 1 |"
+  echo "|---|---|---|---|---|---|---|"
+fi
 declare -A base
-for setting in 1 2 3 4; do
+for setting in ${SWEEP_SETTINGS:-1 2 3 4}; do
+  declare -A before=() beforeLatency=()
+  if [ -n "$baseline" ]; then
+    while read -r name fps median p95 max; do
+      before[$name]=$fps
+      beforeLatency[$name]=$median
+    done < <(run "$setting" "$baseline")
+  fi
   while read -r name fps median p95 max; do
     [ -z "${base[$name]:-}" ] && base[$name]=$fps
     ratio=$(awk -v a="$fps" -v b="${base[$name]}" 'BEGIN {if (a == "nan" || b == "nan" || b + 0 == 0) print "-"; else printf "%.2f", a / b}')
-    [ "$fps" = nan ] && fps=-
-    echo "| $setting | $name | $fps | $median | $p95 | $max | $ratio |"
+    if [ -n "$baseline" ]; then
+      was=${before[$name]:-nan}
+      gain=$(awk -v a="$fps" -v b="$was" 'BEGIN {if (a == "nan" || b == "nan" || b + 0 == 0) print "-"; else printf "%.2f", a / b}')
+      [ "$was" = nan ] && was=-
+      [ "$fps" = nan ] && fps=-
+      echo "| $setting | $name | $fps | $median | $p95 | $max | $ratio | $was | ${beforeLatency[$name]:--} | $gain |"
+    else
+      [ "$fps" = nan ] && fps=-
+      echo "| $setting | $name | $fps | $median | $p95 | $max | $ratio |"
+    fi
   done < <(run "$setting")
 done
 "$top/scripts/winrun" reg delete "$key" /v OpenGLOptimizationSetting /f >/dev/null 2>&1 || true
