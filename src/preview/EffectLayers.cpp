@@ -342,31 +342,36 @@ bool BuildTemplate(EffectLayer* layer, double reference) {
   t.textureHeight = gEffectDrawing.powerOfTwo ? int32_t(NextPowerOfTwo(uint32_t(t.height))) : t.height;
   BufferDescriptor image;
   uint64_t pixels = uint64_t(t.textureWidth) * uint64_t(t.textureHeight);
-  if (ReallocateBuffer(pixels * 4 * sizeof(float), &image) != 0) return false;
+  // The float template is RGB (a long spike's is ten megabytes a Length step as RGBA); the
+  // exposure levels keep a byte of alpha for the quantiser's four-byte texels.
+  const int channels = t.levels == 1 ? 3 : 4;
+  if (ReallocateBuffer(pixels * uint64_t(channels) * sizeof(float), &image) != 0) return false;
   auto* samples = static_cast<float*>(image.block);
   std::vector<EffectColor> colors = TemplateDisplayColors(*subshape);
   bool loaded = true;
   for (int level = 0; level < t.levels && loaded; ++level) {
     // Levels hold the template × 256 / 2^level; the float template holds it as it is.
     double gain = t.levels > 1 ? kFinalBoost / std::ldexp(1.0, level) : 1.0;
-    memset(samples, 0, size_t(pixels * 4 * sizeof(float)));
-    for (uint64_t i = 0; i < pixels; ++i) samples[4 * i + 3] = 1.0f;
+    memset(samples, 0, size_t(pixels * uint64_t(channels) * sizeof(float)));
+    if (channels == 4) {
+      for (uint64_t i = 0; i < pixels; ++i) samples[4 * i + 3] = 1.0f;
+    }
     for (uint32_t e = 0; e < subshape->count; ++e) {
       const SubShapeEntry& entry = subshape->Entries()[e];
       int32_t x = entry.dx - t.left, y = entry.dy - t.top;
       if (x < 0 || y < 0 || x >= t.width || y >= t.height) continue;
       const EffectColor& color = colors[e];
       double weight = gain / kFraction;
-      float* texel = samples + 4 * (uint64_t(y) * uint64_t(t.textureWidth) + uint64_t(x));
+      float* texel = samples + uint64_t(channels) * (uint64_t(y) * uint64_t(t.textureWidth) + uint64_t(x));
       texel[0] = float(std::min(1.0, color.red * weight));
       texel[1] = float(std::min(1.0, color.green * weight));
       texel[2] = float(std::min(1.0, color.blue * weight));
     }
     if (t.levels > 1 && gEffectDrawing.eightBitLevels) {
       QuantiseWithErrorDiffusion(samples, t.textureWidth, t.textureHeight);
-      loaded = LoadShapeTexture(layer, level, samples, GL_UNSIGNED_BYTE);
+      loaded = LoadShapeTexture(layer, level, samples, GL_UNSIGNED_BYTE, GL_RGBA);
     } else {
-      loaded = LoadShapeTexture(layer, level, samples, GL_FLOAT);
+      loaded = LoadShapeTexture(layer, level, samples, GL_FLOAT, channels == 3 ? GL_RGB : GL_RGBA);
     }
   }
   DeallocateBuffer(&image);

@@ -138,8 +138,9 @@ double FinalReferenceSize(const ImageRect& hostRectangle);
 // The GL side of a layer (EffectTextures.cpp).
 // False, with the error reported under `text`, when OpenGL has an error pending.
 bool NoGLError(uint32_t line, const char* text);
-// `pixels` are RGBA rows of the texture's size, as floats or (GL_UNSIGNED_BYTE) bytes.
-bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum type);
+// `pixels` are rows of the texture's size in `format` (GL_RGB or GL_RGBA), as floats or
+// (GL_UNSIGNED_BYTE) bytes.
+bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum type, GLenum format);
 bool CopyShapeVerticesToVBO(EffectLayer* layer, uint32_t batch);
 bool CopyShapeIndexArraysToVBO(EffectLayer* layer, uint32_t batch);
 bool CopySubShapeIndicesToVBO(EffectLayer* layer, int slot, uint32_t batch);

@@ -106,9 +106,10 @@ void DestroyFilterEffects_OpenGL() {
   }
 }
 
-bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum type) {
+bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum type, GLenum format) {
   const EffectTemplate& t = layer->geometry;
-  uint64_t bytes = uint64_t(t.textureWidth) * uint64_t(t.textureHeight) * 4 * (type == GL_FLOAT ? sizeof(float) : 1);
+  uint64_t channels = format == GL_RGB ? 3 : 4;
+  uint64_t bytes = uint64_t(t.textureWidth) * uint64_t(t.textureHeight) * channels * (type == GL_FLOAT ? sizeof(float) : 1);
   const void* data = pixels;
   GLuint unpack = layer->unpackBuffers[level];
   if (unpack != 0) {
@@ -118,10 +119,10 @@ bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum 
     data = nullptr;  // the upload reads the bound buffer from its start
   }
   bool floatTemplate = t.levels == 1;
-  GLint internalFormat = floatTemplate ? GL_RGBA32F : gEffectDrawing.internalFormat;
+  GLint internalFormat = floatTemplate ? (format == GL_RGB ? GL_RGB32F : GL_RGBA32F) : gEffectDrawing.internalFormat;
   glBindTexture(GL_TEXTURE_2D, layer->textures[level]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, t.textureWidth, t.textureHeight, 0, GL_RGBA, type, data);
+  glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, t.textureWidth, t.textureHeight, 0, format, type, data);
   bool ok = true;
   if (gEffectDrawing.mipmaps && layer->kind != EFFECT_LAYER_SOFT_FLARE) {
     glGenerateMipmap(GL_TEXTURE_2D);
