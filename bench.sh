@@ -5,7 +5,8 @@
 #   ./bench.sh render     the final render of 24 megapixels, kept in bench/render-report.md
 #   ./bench.sh codecs     the reference host's image files, kept in bench/codec-report.md
 #   ./bench.sh dialog     the dialog's opening and OK on 24 megapixels, kept in bench/dialog-report.md
-#   ./bench.sh preview    the preview's image frames per drawing setting, kept in bench/preview-report.md
+#   ./bench.sh preview [BASELINE.8bf]   the preview's image frames per drawing setting, kept in
+#                         bench/preview-report.md; with another build, each row against it as well
 #   ./bench.sh sweep [BASELINE.8bf]   the preview while sliders move, kept in bench/sweep-report.md;
 #                         with another build of the plug-in, each setting against it as well
 set -euo pipefail
@@ -45,7 +46,7 @@ elif [[ "${1:-}" == dialog ]]; then
   "$top/bench/dialog-bench.sh" "$top" | tee "$top/bench/dialog-report.md"
 elif [[ "${1:-}" == preview ]]; then
   "$top/scripts/build.sh" filterhost HalvornPro3 >/dev/null
-  "$top/bench/preview-bench.sh" "$top" | tee "$top/bench/preview-report.md"
+  "$top/bench/preview-bench.sh" "$top" "${2:-}" | tee "$top/bench/preview-report.md"
 elif [[ "${1:-}" == sweep ]]; then
   "$top/scripts/build.sh" filterhost HalvornPro3 >/dev/null
   "$top/bench/sweep-bench.sh" "$top" "${2:-}" | tee "$top/bench/sweep-report.md"

@@ -4,8 +4,13 @@
 # image frame. The dialog is sized so that the preview is about 1000 x 700; each frame's drawing
 # time is the plug-in's own per-frame trace in its debug log ("Preview frame N presented ... drawn
 # in T ms"), matched to the frames the script waited for.
+#
+# With a second argument, the path of another build of the plug-in, each row runs that baseline
+# first and adds its figures and the ratio of the frame times: a figure that holds on a busy
+# machine, where the times alone do not.
 set -euo pipefail
 top=$1
+baseline=${2:-}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 win() { local p=$1; echo "Z:${p//\//\\}"; }
@@ -33,10 +38,10 @@ newest_log() { ls -t "$logs"/HalvornPro3_*.log 2>/dev/null | head -1; }
 
 # Prints: first-image-frame-seconds fit-median-ms full-median-ms preview-size
 run() {
-  local size=$1 setting=$2 before output log
+  local size=$1 setting=$2 plugin=${3:-$top/build/bin/HalvornPro3.8bf} before output log
   "$top/scripts/winrun" reg add "$key" /v OpenGLOptimizationSetting /t REG_DWORD /d "$setting" /f >/dev/null 2>&1
   before=$(newest_log || true)
-  output=$("$top/scripts/winrun" "$top/build/bin/filterhost.exe" "$top/build/bin/HalvornPro3.8bf" --size "$size" \
+  output=$("$top/scripts/winrun" "$top/build/bin/filterhost.exe" "$plugin" --size "$size" \
     --play "$top/examples/default-settings.txt" --time --drive "$(win "$scratch")\\frames.drive" | tr -d '\r' || true)
   log=$(newest_log)
   iconv -f UTF-16LE -t UTF-8 "$log" 2>/dev/null | tr -d '\r' > "$scratch/log.txt" || cp "$log" "$scratch/log.txt"
@@ -81,14 +86,26 @@ echo "frames); the first frame is the time from the start selector to the end of
 echo "\`wait-idle\`, which includes the analysis of the highlights. The baseline of each row is the"
 echo "setting 1 frame of the same document, measured in the same script."
 echo
-echo "| document | setting | preview | first image frame (s) | frame at fit (ms) | frame at 100 % (ms) | fit / setting 1 fit |"
-echo "|---|---|---|---|---|---|---|"
+if [ -n "$baseline" ]; then
+  echo "The baseline is \`$baseline\`, run just before this build in each row."
+  echo
+  echo "| document | setting | preview | first image frame (s) | frame at fit (ms) | frame at 100 % (ms) | fit / setting 1 fit | baseline first frame (s) | baseline fit (ms) | baseline 100 % (ms) | fit / baseline fit |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|"
+else
+  echo "| document | setting | preview | first image frame (s) | frame at fit (ms) | frame at 100 % (ms) | fit / setting 1 fit |"
+  echo "|---|---|---|---|---|---|---|"
+fi
 for size in 1732x1155 6000x4000; do
   base=""
   for setting in 1 2 3 4; do
+    if [ -n "$baseline" ]; then read -r bfirst bfit bfull bpreview < <(run "$size" "$setting" "$baseline"); fi
     read -r first fit full preview < <(run "$size" "$setting")
     [ -z "$base" ] && base=$fit
-    echo "| $size | $setting | $preview | $first | $fit | $full | $(awk -v a="$fit" -v b="$base" 'BEGIN {printf "%.2f", a / b}') |"
+    row="| $size | $setting | $preview | $first | $fit | $full | $(awk -v a="$fit" -v b="$base" 'BEGIN {printf "%.2f", a / b}') |"
+    if [ -n "$baseline" ]; then
+      row="$row $bfirst | $bfit | $bfull | $(awk -v a="$fit" -v b="$bfit" 'BEGIN {printf "%.2f", a / b}') |"
+    fi
+    echo "$row"
   done
 done
 "$top/scripts/winrun" reg delete "$key" /v OpenGLOptimizationSetting /f >/dev/null 2>&1 || true
