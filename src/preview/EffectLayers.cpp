@@ -281,56 +281,21 @@ bool RasteriseTemplate(EffectLayer* layer, double reference) {
   return DrawSpike(subshape, 0, 0, SpikeRequest{900, width, p.length, p.intensity, kTemplateStrength}, p);
 }
 
-// A template rasterised ahead of its layer's build, for the parameters and reference it names.
-struct RasterisedAhead {
-  bool valid;
-  ParameterSet parameters;
-  double reference;
-  bool drawn;
-};
-RasterisedAhead gAhead[EFFECT_LAYER_COUNT];
-std::atomic<bool> gRasteriseTogether{true};
-
-bool TakeRasterisedAhead(const EffectLayer& layer, double reference, bool* drawn) {
-  RasterisedAhead& ahead = gAhead[layer.kind];
-  bool usable = ahead.valid && ahead.reference == reference &&
-                SameTemplateInputs(ahead.parameters, layer.parameters, IsSpikeLayer(layer));
-  ahead.valid = false;
-  if (usable) *drawn = ahead.drawn;
-  return usable;
-}
-
-struct AheadJob {
-  EffectLayer* layer;
-  double reference;
-  bool drawn;
-};
-
-unsigned __stdcall RasteriseAheadThread(void* argument) noexcept {
-  auto* job = static_cast<AheadJob*>(argument);
-  RunGuarded("RasteriseAheadThread", [&] { job->drawn = RasteriseTemplate(job->layer, job->reference); });
-  return 0;
-}
-
-// Rasterises the template into the layer's SubShape (unless it was rasterised ahead for the same
-// inputs) and uploads its exposure levels.
-bool BuildTemplate(EffectLayer* layer, double reference) {
-  EnterPreviewTemplateMode(reference);
-  SubShape* subshape = &layer->shape.subshapes[0][0];
-  bool drawn = true;
-  if (!TakeRasterisedAhead(*layer, reference, &drawn)) drawn = RasteriseTemplate(layer, reference);
-  if (!drawn) return false;
+// The template's rectangle from its entries: at least 8 pixels high for a spike, within the
+// largest texture, and padded to powers of two where the driver needs them.
+void MeasureTemplate(EffectLayer* layer) {
+  const SubShape& subshape = layer->shape.subshapes[0][0];
   EffectTemplate& t = layer->geometry;
   int levels = t.levels;
   t = EffectTemplate{};
   t.levels = levels;
-  t.empty = subshape->count == 0;
-  if (t.empty) return true;
+  t.empty = subshape.count == 0;
+  if (t.empty) return;
   int32_t half = gEffectDrawing.maximumTexture / 2;
-  t.left = std::max(subshape->left, -half);
-  t.top = std::max(subshape->top, -half);
-  int32_t right = std::min(std::max(subshape->right, t.left + 1), half);
-  int32_t bottom = std::min(std::max(subshape->bottom, t.top + 1), half);
+  t.left = std::max(subshape.left, -half);
+  t.top = std::max(subshape.top, -half);
+  int32_t right = std::min(std::max(subshape.right, t.left + 1), half);
+  int32_t bottom = std::min(std::max(subshape.bottom, t.top + 1), half);
   if (IsSpikeLayer(*layer) && bottom - t.top < kMinimumSpikeTemplateHeight) {
     int32_t grow = kMinimumSpikeTemplateHeight - (bottom - t.top);
     t.top -= grow / 2;
@@ -340,41 +305,130 @@ bool BuildTemplate(EffectLayer* layer, double reference) {
   t.height = bottom - t.top;
   t.textureWidth = gEffectDrawing.powerOfTwo ? int32_t(NextPowerOfTwo(uint32_t(t.width))) : t.width;
   t.textureHeight = gEffectDrawing.powerOfTwo ? int32_t(NextPowerOfTwo(uint32_t(t.height))) : t.height;
+}
+
+// One level's texels: the entries' display colours × `gain`, clamped; alpha one when there is
+// an alpha channel.
+void FillTemplateLevel(const SubShape& subshape, const std::vector<EffectColor>& colors, const EffectTemplate& t,
+                       int channels, double gain, float* samples) {
+  uint64_t pixels = uint64_t(t.textureWidth) * uint64_t(t.textureHeight);
+  memset(samples, 0, size_t(pixels * uint64_t(channels) * sizeof(float)));
+  if (channels == 4) {
+    for (uint64_t i = 0; i < pixels; ++i) samples[4 * i + 3] = 1.0f;
+  }
+  double weight = gain / kFraction;
+  for (uint32_t e = 0; e < subshape.count; ++e) {
+    const SubShapeEntry& entry = subshape.Entries()[e];
+    int32_t x = entry.dx - t.left, y = entry.dy - t.top;
+    if (x < 0 || y < 0 || x >= t.width || y >= t.height) continue;
+    const EffectColor& color = colors[e];
+    float* texel = samples + uint64_t(channels) * (uint64_t(y) * uint64_t(t.textureWidth) + uint64_t(x));
+    texel[0] = float(std::min(1.0, color.red * weight));
+    texel[1] = float(std::min(1.0, color.green * weight));
+    texel[2] = float(std::min(1.0, color.blue * weight));
+  }
+}
+
+// The part of a template that needs no OpenGL: rasterised, measured and, for the float template
+// (RGB: a long spike's is ten megabytes a Length step as RGBA), its texels filled.
+struct PreparedTemplate {
+  bool drawn;
+  BufferDescriptor image;
+};
+
+bool PrepareTemplate(EffectLayer* layer, double reference, PreparedTemplate* prepared) {
+  *prepared = PreparedTemplate{};
+  prepared->drawn = RasteriseTemplate(layer, reference);
+  if (!prepared->drawn) return false;
+  MeasureTemplate(layer);
+  const EffectTemplate& t = layer->geometry;
+  if (t.empty || t.levels > 1) return true;
+  uint64_t pixels = uint64_t(t.textureWidth) * uint64_t(t.textureHeight);
+  if (ReallocateBuffer(pixels * 3 * sizeof(float), &prepared->image) != 0) {
+    prepared->drawn = false;
+    return false;
+  }
+  const SubShape& subshape = layer->shape.subshapes[0][0];
+  FillTemplateLevel(subshape, TemplateDisplayColors(subshape), t, 3, 1.0, static_cast<float*>(prepared->image.block));
+  return true;
+}
+
+// A template prepared ahead of its layer's build, for the parameters and reference it names.
+struct PreparedAhead {
+  bool valid;
+  ParameterSet parameters;
+  double reference;
+  PreparedTemplate prepared;
+};
+PreparedAhead gAhead[EFFECT_LAYER_COUNT];
+std::atomic<bool> gPrepareTogether{true};
+
+void ForgetPreparedAhead(int kind) {
+  gAhead[kind].valid = false;
+  DeallocateBuffer(&gAhead[kind].prepared.image);
+}
+
+bool TakePreparedAhead(const EffectLayer& layer, double reference, PreparedTemplate* prepared) {
+  PreparedAhead& ahead = gAhead[layer.kind];
+  bool usable = ahead.valid && ahead.reference == reference &&
+                SameTemplateInputs(ahead.parameters, layer.parameters, IsSpikeLayer(layer));
+  if (!usable) {
+    ForgetPreparedAhead(layer.kind);
+    return false;
+  }
+  *prepared = ahead.prepared;
+  ahead.prepared = PreparedTemplate{};  // the buffer is the caller's now
+  ahead.valid = false;
+  return true;
+}
+
+struct AheadJob {
+  EffectLayer* layer;
+  double reference;
+  PreparedTemplate prepared;
+};
+
+unsigned __stdcall PrepareAheadThread(void* argument) noexcept {
+  auto* job = static_cast<AheadJob*>(argument);
+  RunGuarded("PrepareAheadThread", [&] { PrepareTemplate(job->layer, job->reference, &job->prepared); });
+  return 0;
+}
+
+// Uploads a prepared template: the float template from its filled texels, the exposure levels
+// filled here one by one.
+bool UploadTemplate(EffectLayer* layer, PreparedTemplate* prepared) {
+  const EffectTemplate& t = layer->geometry;
+  if (t.empty) return true;
+  if (t.levels == 1) return LoadShapeTexture(layer, 0, prepared->image.block, GL_FLOAT, GL_RGB);
   BufferDescriptor image;
   uint64_t pixels = uint64_t(t.textureWidth) * uint64_t(t.textureHeight);
-  // The float template is RGB (a long spike's is ten megabytes a Length step as RGBA); the
-  // exposure levels keep a byte of alpha for the quantiser's four-byte texels.
-  const int channels = t.levels == 1 ? 3 : 4;
-  if (ReallocateBuffer(pixels * uint64_t(channels) * sizeof(float), &image) != 0) return false;
+  if (ReallocateBuffer(pixels * 4 * sizeof(float), &image) != 0) return false;
   auto* samples = static_cast<float*>(image.block);
-  std::vector<EffectColor> colors = TemplateDisplayColors(*subshape);
+  const SubShape& subshape = layer->shape.subshapes[0][0];
+  std::vector<EffectColor> colors = TemplateDisplayColors(subshape);
   bool loaded = true;
   for (int level = 0; level < t.levels && loaded; ++level) {
-    // Levels hold the template × 256 / 2^level; the float template holds it as it is.
-    double gain = t.levels > 1 ? kFinalBoost / std::ldexp(1.0, level) : 1.0;
-    memset(samples, 0, size_t(pixels * uint64_t(channels) * sizeof(float)));
-    if (channels == 4) {
-      for (uint64_t i = 0; i < pixels; ++i) samples[4 * i + 3] = 1.0f;
-    }
-    for (uint32_t e = 0; e < subshape->count; ++e) {
-      const SubShapeEntry& entry = subshape->Entries()[e];
-      int32_t x = entry.dx - t.left, y = entry.dy - t.top;
-      if (x < 0 || y < 0 || x >= t.width || y >= t.height) continue;
-      const EffectColor& color = colors[e];
-      double weight = gain / kFraction;
-      float* texel = samples + uint64_t(channels) * (uint64_t(y) * uint64_t(t.textureWidth) + uint64_t(x));
-      texel[0] = float(std::min(1.0, color.red * weight));
-      texel[1] = float(std::min(1.0, color.green * weight));
-      texel[2] = float(std::min(1.0, color.blue * weight));
-    }
-    if (t.levels > 1 && gEffectDrawing.eightBitLevels) {
+    // Levels hold the template × 256 / 2^level.
+    FillTemplateLevel(subshape, colors, t, 4, kFinalBoost / std::ldexp(1.0, level), samples);
+    if (gEffectDrawing.eightBitLevels) {
       QuantiseWithErrorDiffusion(samples, t.textureWidth, t.textureHeight);
       loaded = LoadShapeTexture(layer, level, samples, GL_UNSIGNED_BYTE, GL_RGBA);
     } else {
-      loaded = LoadShapeTexture(layer, level, samples, GL_FLOAT, channels == 3 ? GL_RGB : GL_RGBA);
+      loaded = LoadShapeTexture(layer, level, samples, GL_FLOAT, GL_RGBA);
     }
   }
   DeallocateBuffer(&image);
+  return loaded;
+}
+
+// Brings the layer's template up to date: prepared here unless it was prepared ahead for the
+// same inputs, then uploaded.
+bool BuildTemplate(EffectLayer* layer, double reference) {
+  EnterPreviewTemplateMode(reference);
+  PreparedTemplate prepared{};
+  bool ready = TakePreparedAhead(*layer, reference, &prepared) ? prepared.drawn : PrepareTemplate(layer, reference, &prepared);
+  bool loaded = ready && UploadTemplate(layer, &prepared);
+  DeallocateBuffer(&prepared.image);
   return loaded;
 }
 
@@ -427,7 +481,7 @@ EffectLayer gEffectLayers[EFFECT_LAYER_COUNT];
 EffectDrawingCapabilities gEffectDrawing;
 
 void RasteriseSpikeTemplatesTogether(const ParameterSet& request, const ImageRect& host) {
-  if (!gRasteriseTogether.load()) return;
+  if (!gPrepareTogether.load()) return;
   double reference = PreviewStarReferenceSize(host);
   EffectLayer* stale[2] = {};
   int count = 0;
@@ -438,21 +492,32 @@ void RasteriseSpikeTemplatesTogether(const ParameterSet& request, const ImageRec
   }
   if (count < 2) return;
   EnterPreviewTemplateMode(reference);
-  for (EffectLayer* layer : stale) layer->parameters = EffectLayerParameters(layer->kind, request);
-  AheadJob job{stale[1], reference, false};
-  auto* thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RasteriseAheadThread, &job, 0, nullptr));
-  bool first = RasteriseTemplate(stale[0], reference);
+  // The display profile cache is filled here, before two threads read it.
+  LinearDisplayProfile();
+  for (EffectLayer* layer : stale) {
+    ForgetPreparedAhead(layer->kind);
+    layer->parameters = EffectLayerParameters(layer->kind, request);
+  }
+  AheadJob job{stale[1], reference, PreparedTemplate{}};
+  auto* thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PrepareAheadThread, &job, 0, nullptr));
+  PreparedTemplate first{};
+  PrepareTemplate(stale[0], reference, &first);
   if (thread != nullptr) {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
   } else {
-    job.drawn = RasteriseTemplate(stale[1], reference);  // no thread to be had: one after the other
+    PrepareTemplate(stale[1], reference, &job.prepared);  // no thread to be had: one after the other
   }
-  gAhead[stale[0]->kind] = RasterisedAhead{true, stale[0]->parameters, reference, first};
-  gAhead[stale[1]->kind] = RasterisedAhead{true, stale[1]->parameters, reference, job.drawn};
+  gAhead[stale[0]->kind] = PreparedAhead{true, stale[0]->parameters, reference, first};
+  gAhead[stale[1]->kind] = PreparedAhead{true, stale[1]->parameters, reference, job.prepared};
 }
 
-void SetSpikeTemplatesRasterisedTogether(bool together) { gRasteriseTogether.store(together); }
+void SetSpikeTemplatesRasterisedTogether(bool together) { gPrepareTogether.store(together); }
+
+void ForgetPreparedTemplates() {
+  for (int kind = 0; kind < EFFECT_LAYER_COUNT; ++kind) ForgetPreparedAhead(kind);
+}
+
 
 double FinalReferenceSize(const ImageRect& host) {
   double w = double(host.Width()), h = double(host.Height());

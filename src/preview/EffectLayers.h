@@ -112,11 +112,13 @@ void DestroyFilterEffects_OpenGL();
 bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible);
 bool DrawCompositeOpenGLShape(EffectLayer* layer);
 
-// When a request makes both spike templates stale (a Length or Spike Sharpness drag), rasterises
-// the two spikes at once, the secondary's on a thread of its own; the layers' builds then only
-// upload them. Called before the layers are built; tests may have the two made one by one.
+// When a request makes both spike templates stale (a Length or Spike Sharpness drag), prepares
+// the two at once (rasterised, measured and filled), the secondary's on a thread of its own; the
+// layers' builds then only upload them. Called before the layers are built; tests may have the
+// two made one by one. What a dropped frame prepared is forgotten with the layers.
 void RasteriseSpikeTemplatesTogether(const ParameterSet& parameters, const ImageRect& hostRectangle);
 void SetSpikeTemplatesRasterisedTogether(bool together);
+void ForgetPreparedTemplates();
 
 // Brings the layer's template and quads up to date; false when memory ran out.
 bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& parameters, const ImageRect& hostRectangle,

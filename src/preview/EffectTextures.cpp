@@ -94,6 +94,7 @@ bool InitializeFilterEffects_OpenGL() {
 }
 
 void DestroyFilterEffects_OpenGL() {
+  ForgetPreparedTemplates();
   for (EffectLayer& layer : gEffectLayers) {
     ReleaseEffectBatches(&layer);
     bool named = false;
