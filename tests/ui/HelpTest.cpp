@@ -120,6 +120,13 @@ class ContextHelp : public MainDialogFixture {
     EXPECT_TRUE(started) << "viewer " << n << " never started";
     return document;
   }
+  // The dialog is kept off the screen: help needs no visible window, and this
+  // process runs beside the driven tests, whose dialogs it would cover.
+  void OpenHidden() {
+    Open();
+    ShowWindow(m_Dialog, SW_HIDE);
+    Pump();
+  }
   // F1 as the system turns it into help: WM_KEYF1 to the control with the
   // focus, whose default handling asks its parent dialog with WM_HELP.
   void PressF1Over(int id) {
@@ -134,7 +141,7 @@ class ContextHelp : public MainDialogFixture {
 };
 
 TEST_F(ContextHelp, F1OverEachControlOpensItsPageAndEndsTheViewerBefore) {
-  Open();
+  OpenHidden();
   ASSERT_EQ(GetCurrentControlSet(), CTLSET_MAIN);
   struct Case {
     int id;
@@ -174,7 +181,7 @@ TEST_F(ContextHelp, F1OverEachControlOpensItsPageAndEndsTheViewerBefore) {
 }
 
 TEST_F(ContextHelp, HelpIconQuestionMarkAndHelpKeyOpenTheDialogPageAndTheWholeFile) {
-  Open();
+  OpenHidden();
   SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(IDC_HELP_ICON, STN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(m_Dialog, IDC_HELP_ICON)));
   Pump();
@@ -193,7 +200,7 @@ TEST_F(ContextHelp, HelpIconQuestionMarkAndHelpKeyOpenTheDialogPageAndTheWholeFi
 // item under the pointer, naming none: that second request must not replace the
 // item's page with the start page.
 TEST_F(ContextHelp, AMenuRequestThatNamesNoItemLeavesTheItemsPage) {
-  Open();
+  OpenHidden();
   HELPINFO info{};
   info.cbSize = sizeof info;
   info.iContextType = HELPINFO_MENUITEM;
