@@ -3,6 +3,9 @@
 // bars (channel, thumb, the thumb with the focus) and check boxes (box, check
 // mark, label), sampled at known places after the options dialog's message; and
 // the System scheme following a changed Windows colour.
+//
+// Sections: the colours of a scheme by role and the screenshot record; the
+// fixture (opening as the host does, capturing, the places sampled); the tests.
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -235,11 +238,24 @@ class SchemePaint : public MainDialogFixture {
     }
     return out.str();
   }
+  // The Length track bar holds the focus, so that its thumb shows the
+  // highlight. Another process's window may take the activation, and with it
+  // the focus, while the test runs: it is given back before each capture.
+  void GiveLengthTrackTheFocus() {
+    SetForegroundWindow(m_Dialog);
+    SetFocus(GetDlgItem(m_Dialog, IDC_LENGTH_TRACK));
+    Pump();
+  }
   // The screen settles within the limit, or the last capture's mismatches are
   // the failure.
   void ExpectPaintedIn(const SchemeColours &want) {
     std::string mismatches;
-    WaitUntil([&] { return (mismatches = Mismatches(CaptureClient(), want)).empty(); }, 3000);
+    WaitUntil(
+        [&] {
+          GiveLengthTrackTheFocus();
+          return (mismatches = Mismatches(CaptureClient(), want)).empty();
+        },
+        3000);
     EXPECT_EQ(mismatches, "") << "scheme " << want.scheme;
     EXPECT_EQ(BrushColor(GetGroupBoxBrush()), want.face) << "group boxes in scheme " << want.scheme;
   }
@@ -250,9 +266,6 @@ class SchemePaint : public MainDialogFixture {
 
 TEST_F(SchemePaint, EachSchemePaintsItsTableColours) {
   OpenAsTheHostDoes();
-  // The Length track bar holds the focus, so that its thumb shows the highlight.
-  SetFocus(GetDlgItem(m_Dialog, IDC_LENGTH_TRACK));
-  Pump();
   ASSERT_EQ(IsDlgButtonChecked(m_Dialog, IDC_PREVIEW_CHECK), UINT(BST_CHECKED));
   ASSERT_EQ(IsDlgButtonChecked(m_Dialog, IDC_EFFECTS_ONLY), UINT(BST_UNCHECKED));
   //                      scheme                   face      text      value box light     dark      thumb     highlight
