@@ -15,7 +15,12 @@ void DisplayHTMLControlHelp(int id) {
   DisplayHelpPage(page);
 }
 
+// F1 in an open menu can arrive twice: from the menu for its highlighted item, and from the key's
+// default handling for the item under the pointer, which names none (-1) when the pointer is
+// elsewhere. Only a request that names an item is answered, or the start page would replace the
+// item's page at once.
 void OnHelpRequest(const HELPINFO* info) {
   if (info == nullptr) return;
+  if (info->iContextType == HELPINFO_MENUITEM && info->iCtrlId <= 0) return;
   DisplayHTMLControlHelp(info->iCtrlId);
 }

@@ -120,10 +120,15 @@ void OnColorSchemeChanged(MainDialogState& state, uint32_t scheme) {
   RedrawWindow(state.dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+// A System scheme takes Windows' new colours into every control that keeps colours of its own (the
+// value boxes, the preview), as a change made in the options dialog does.
 void OnSysColorChange(MainDialogState& state) {
-  if (GetCurrentColorScheme() < COLORSCHEME_VERY_DARK) ApplyColorScheme(COLORSCHEME_SYSTEM_LIGHT);
   for (HWND child = GetWindow(state.dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
     SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+  }
+  if (GetCurrentColorScheme() < COLORSCHEME_VERY_DARK) {
+    OnColorSchemeChanged(state, COLORSCHEME_SYSTEM_LIGHT);
+    return;
   }
   InvalidateRect(state.dialog, nullptr, TRUE);
 }

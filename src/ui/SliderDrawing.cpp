@@ -26,12 +26,15 @@ void DrawThumb(HDC dc, const RECT& thumb, bool focused) {
 
 }  // namespace
 
+// The track bar names its focus only in the notice for the whole control and clears it before
+// the notices for its parts, so the thumb asks the window manager whether it has the focus. The
+// notices come on the track bar's own thread, which is the dialog's.
 LRESULT DrawSliderTrackBar(const NMCUSTOMDRAW& draw) {
   if (draw.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
   if (draw.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
   switch (draw.dwItemSpec) {
     case TBCD_CHANNEL: DrawChannel(draw.hdc, draw.rc); return CDRF_SKIPDEFAULT;
-    case TBCD_THUMB: DrawThumb(draw.hdc, draw.rc, (draw.uItemState & CDIS_FOCUS) != 0); return CDRF_SKIPDEFAULT;
+    case TBCD_THUMB: DrawThumb(draw.hdc, draw.rc, draw.hdr.hwndFrom != nullptr && GetFocus() == draw.hdr.hwndFrom); return CDRF_SKIPDEFAULT;
   }
   return CDRF_DODEFAULT;
 }

@@ -314,3 +314,16 @@ TEST(DriveScript, OptionsAndChooseDriveTheOptionsDialog) {
   EXPECT_NE(RefusalOf("choose").find("choose takes 1 arguments, not 0"), std::string::npos) << RefusalOf("choose");
   EXPECT_NE(RefusalOf("choose reset").find("is not a control"), std::string::npos) << "Reset is only a pressed Cancel";
 }
+
+TEST(DriveScript, FocusNamesOneControlOfTheDialog) {
+  DriveCommand focus = ParseOne("focus 1182");
+  EXPECT_EQ(focus.verb, DRIVE_FOCUS);
+  EXPECT_EQ(focus.controlId, 1182);
+  EXPECT_EQ(ParseOne("  focus OK").controlId, IDOK);
+  EXPECT_STREQ(DriveVerbName(DRIVE_FOCUS), "focus");
+  EXPECT_NE(RefusalOf("focus").find("focus takes 1 arguments, not 0"), std::string::npos) << RefusalOf("focus");
+  EXPECT_NE(RefusalOf("focus 1122 1002").find("line 1: focus takes 1 arguments, not 2"), std::string::npos);
+  EXPECT_NE(RefusalOf("wait-idle\nfocus preview").find("line 2: 'preview' is not a control"), std::string::npos)
+      << RefusalOf("wait-idle\nfocus preview");
+  EXPECT_NE(RefusalOf("focus reset").find("is not a control"), std::string::npos) << "Reset is only a pressed Cancel";
+}

@@ -13,6 +13,7 @@
 #include "support/HelpViewer.h"
 #include "support/LogTestSupport.h"
 #include "support/TextConversion.h"
+#include "support/ViewerRecord.h"
 #include "ui/ControlSets.h"
 #include "ui/HelpTopics.h"
 
@@ -25,31 +26,6 @@ std::wstring Wide(const char *text) {
 }
 
 std::wstring FromBuild(const char *unixPath) { return L"Z:" + Wide(unixPath); }
-
-// The lines the stand-in viewer recorded (UTF-8 with a byte-order mark).
-std::vector<std::string> ViewerRecord(const std::wstring &logPath) {
-  std::vector<uint8_t> bytes = ReadWholeFile(logPath);
-  std::string text(bytes.begin(), bytes.end());
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    // Each stand-in may have written its byte-order mark when it opened the
-    // file.
-    size_t mark;
-    while ((mark = line.find("\xEF\xBB\xBF")) != std::string::npos) line.erase(mark, 3);
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-int CountStarting(const std::vector<std::string> &lines, const std::string &prefix) {
-  int count = 0;
-  for (const std::string &line : lines) count += line.rfind(prefix, 0) == 0 ? 1 : 0;
-  return count;
-}
 
 }  // namespace
 
@@ -128,26 +104,28 @@ class ContextHelp : public MainDialogFixture {
     SetDataFolderRoots(nullptr, nullptr);
     RemoveFolderTree(m_Root);
   }
-  std::vector<std::string> Record() const { return ViewerRecord(m_Viewer + L".log"); }
+  ViewerRecord Record() const { return ReadViewerRecord(m_Viewer + L".log"); }
   // Waits for the n-th viewer to have started and returns its command line's
   // document.
   std::string NthDocument(int n) {
     std::string document;
     bool started = WaitUntil(
         [&] {
-          std::vector<std::string> lines = Record();
-          int seen = 0;
-          for (const std::string &line : lines) {
-            if (line.rfind("start ", 0) != 0 || ++seen != n) continue;
-            size_t at = line.find(" ms-its:");
-            document = at == std::string::npos ? line : line.substr(at + 8);
-            return true;
-          }
-          return false;
+          ViewerRecord record = Record();
+          if (int(record.starts.size()) < n) return false;
+          document = record.starts[size_t(n - 1)].document;
+          return true;
         },
         15000);
     EXPECT_TRUE(started) << "viewer " << n << " never started";
     return document;
+  }
+  // The dialog is kept off the screen: help needs no visible window, and this
+  // process runs beside the driven tests, whose dialogs it would cover.
+  void OpenHidden() {
+    Open();
+    ShowWindow(m_Dialog, SW_HIDE);
+    Pump();
   }
   // F1 as the system turns it into help: WM_KEYF1 to the control with the
   // focus, whose default handling asks its parent dialog with WM_HELP.
@@ -163,7 +141,7 @@ class ContextHelp : public MainDialogFixture {
 };
 
 TEST_F(ContextHelp, F1OverEachControlOpensItsPageAndEndsTheViewerBefore) {
-  Open();
+  OpenHidden();
   ASSERT_EQ(GetCurrentControlSet(), CTLSET_MAIN);
   struct Case {
     int id;
@@ -194,15 +172,16 @@ TEST_F(ContextHelp, F1OverEachControlOpensItsPageAndEndsTheViewerBefore) {
   QuitHelpViewer();
   EXPECT_EQ(WaitForSingleObject(previous, 10000), WAIT_OBJECT_0);
   CloseHandle(previous);
-  std::vector<std::string> lines = Record();
-  EXPECT_EQ(CountStarting(lines, "start "), n);
-  EXPECT_EQ(CountStarting(lines, "quit"), n) << "every viewer was told to quit, none timed out";
-  EXPECT_EQ(CountStarting(lines, "timeout"), 0);
-  EXPECT_EQ(lines.front().find("start " + NarrowText(m_Viewer.c_str()) + " ms-its:"), 0u) << lines.front();
+  ViewerRecord record = Record();
+  ASSERT_EQ(int(record.starts.size()), n);
+  EXPECT_EQ(record.quits, n) << "every viewer was told to quit, none timed out";
+  EXPECT_EQ(record.timeouts, 0);
+  EXPECT_EQ(record.starts.front().commandLine.find(NarrowText(m_Viewer.c_str()) + " ms-its:"), 0u)
+      << record.starts.front().commandLine;
 }
 
 TEST_F(ContextHelp, HelpIconQuestionMarkAndHelpKeyOpenTheDialogPageAndTheWholeFile) {
-  Open();
+  OpenHidden();
   SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(IDC_HELP_ICON, STN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(m_Dialog, IDC_HELP_ICON)));
   Pump();
@@ -214,7 +193,31 @@ TEST_F(ContextHelp, HelpIconQuestionMarkAndHelpKeyOpenTheDialogPageAndTheWholeFi
   SendMessageW(m_Dialog, WM_COMMAND, MAKEWPARAM(ID_HELP_FILE, 1), 0);
   Pump();
   EXPECT_EQ(NthDocument(3), m_HelpFile);
-  EXPECT_TRUE(WaitUntil([&] { return CountStarting(Record(), "quit") == 2; }, 10000)) << "two viewers ended";
+  EXPECT_TRUE(WaitUntil([&] { return Record().quits == 2; }, 10000)) << "two viewers ended";
+}
+
+// F1 in an open menu asks for the highlighted item, and may ask again for the
+// item under the pointer, naming none: that second request must not replace the
+// item's page with the start page.
+TEST_F(ContextHelp, AMenuRequestThatNamesNoItemLeavesTheItemsPage) {
+  OpenHidden();
+  HELPINFO info{};
+  info.cbSize = sizeof info;
+  info.iContextType = HELPINFO_MENUITEM;
+  info.iCtrlId = ID_ZOOM_FIT_IN_VIEW;
+  SendMessageW(m_Dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  info.iCtrlId = -1;
+  SendMessageW(m_Dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  Pump();
+  EXPECT_EQ(NthDocument(1), m_HelpFile + "::/ViewportContextMenu.htm");
+  // A request about a control after it still opens its page: the next viewer
+  // is the second one, so none came between.
+  info.iContextType = HELPINFO_WINDOW;
+  info.iCtrlId = IDC_EFFECT_SELECTOR;
+  SendMessageW(m_Dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  Pump();
+  EXPECT_EQ(NthDocument(2), m_HelpFile + "::/EffectSelection.htm");
+  EXPECT_EQ(Record().starts.size(), 2u);
 }
 
 TEST_F(ContextHelp, AViewerThatCannotStartIsReportedAndTheNextRequestStillWorks) {

@@ -47,6 +47,7 @@ constexpr VerbRow kVerbs[] = {
     {DRIVE_TOOL, "tool", 1, 1},
     {DRIVE_OPTIONS, "options", 0, 0},
     {DRIVE_CHOOSE, "choose", 1, 1},
+    {DRIVE_FOCUS, "focus", 1, 1},
 };
 
 struct NamedTool {
@@ -261,7 +262,8 @@ bool ParseWords(const std::vector<std::string>& words, DriveCommand* command, st
       return *error = "wait-idle takes a limit in seconds (0 to 3600), not '" + words[1] + "'", false;
     case DRIVE_PRESS: return ParseControlName(words[1], true, &command->controlId, error);
     case DRIVE_OPTIONS: return true;
-    case DRIVE_CHOOSE: return ParseControlName(words[1], false, &command->controlId, error);
+    case DRIVE_CHOOSE:
+    case DRIVE_FOCUS: return ParseControlName(words[1], false, &command->controlId, error);
     case DRIVE_EXPECT:
       if (!ParseControlName(words[1], false, &command->controlId, error)) return false;
       command->value = RestAfterWords(command->text, 2);

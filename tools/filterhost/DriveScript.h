@@ -33,6 +33,7 @@ enum DriveVerb {
   DRIVE_TOOL,
   DRIVE_OPTIONS,
   DRIVE_CHOOSE,
+  DRIVE_FOCUS,
   DRIVE_VERB_COUNT
 };
 
@@ -50,7 +51,7 @@ struct DriveCommand {
   int line = 0;
   std::string text;              // the command as written, for the report
   double seconds = 30.0;         // wait-idle's limit
-  int controlId = 0;             // press, expect, choose, tool (the tool's icon)
+  int controlId = 0;             // press, expect, choose, focus, tool (the tool's icon)
   std::vector<KeyChord> chords;  // key (one or more), hold and release (one, a modifier or key)
   std::vector<WORD> heldKeys;    // click, dblclick, drag, wheel: held down around the pointer's work
                                  // (VK_MENU, VK_CONTROL, VK_SHIFT, VK_SPACE)

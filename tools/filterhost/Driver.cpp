@@ -668,6 +668,30 @@ bool RunChoose(const DriveCommand& command, DriveSession* session, std::string* 
   return *report = "ok", true;
 }
 
+// The control that has the keyboard focus in the dialog's thread, or the control it lies in.
+bool HoldsFocus(HWND control, const void*) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(control, nullptr), &info) || info.hwndFocus == nullptr) return false;
+  return info.hwndFocus == control || IsChild(control, info.hwndFocus);
+}
+
+// Tab pressed until the keyboard focus rests on the control, as a user moves it without touching
+// the control; a control that no round of Tab reaches (not a tab stop) fails.
+bool RunFocus(const DriveCommand& command, DriveSession* session, std::string* report) {
+  POINT centre{};
+  HWND control = ReachableControl(*session, command.controlId, &centre, report);
+  if (control == nullptr) return false;
+  int tabStops = 0;
+  for (HWND child = GetWindow(session->dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+    tabStops += (GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) != 0 ? 1 : 0;
+  for (int presses = 0; presses <= tabStops; ++presses) {
+    if (WaitFor(*session, 0, HoldsFocus, control, nullptr)) return *report = "ok after " + std::to_string(presses) + " tabs", true;
+    if (!PressChord(&session->hands, KeyChord{{}, VK_TAB}, report)) return false;
+  }
+  return *report = "Tab never put the focus on control " + Describe(command.controlId), false;
+}
+
 using CommandHandler = bool (*)(const DriveCommand&, DriveSession*, std::string*);
 
 // verb               handler
@@ -698,6 +722,7 @@ constexpr CommandHandler kHandlers[] = {
     /* DRIVE_TOOL       */ RunTool,
     /* DRIVE_OPTIONS    */ RunOptions,
     /* DRIVE_CHOOSE     */ RunChoose,
+    /* DRIVE_FOCUS      */ RunFocus,
 };
 static_assert(std::size(kHandlers) == DRIVE_VERB_COUNT);
 

@@ -1,6 +1,8 @@
 // A stand-in for the HTML Help viewer in tests: it records the command line it was started with
 // in "<its own path>.log", then waits for WM_QUIT as the real viewer does, and records the quit.
 // Wine's viewer cannot show pages without an HTML engine, so tests see what was asked for here.
+// The start line carries the process's creation time: viewers started one after the other may
+// write their lines in another order, and tests put them back in the order they were asked for.
 #include <windows.h>
 
 #include <cstdio>
@@ -28,8 +30,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // The queue exists before the start is recorded, so that whoever reads the record can post WM_QUIT.
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
   SetTimer(nullptr, 0, kLifetimeMs, nullptr);
+  FILETIME created{}, exited{}, kernel{}, user{};
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  unsigned long long createdTicks = (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
   wchar_t line[4096];
-  swprintf(line, 4096, L"start %ls", GetCommandLineW());
+  swprintf(line, 4096, L"start %llu %ls", createdTicks, GetCommandLineW());
   Record(line);
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (message.message == WM_TIMER) {
