@@ -1,5 +1,9 @@
 #include "effects/RenderBufferPool.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "core/WorkerThreads.h"
 #include "support/Locks.h"
 
 namespace {
@@ -34,15 +38,26 @@ BufferDescriptor TakeRenderBuffer(uint64_t bytes) {
   return taken;
 }
 
+// Each worker has at most a block it draws into and one it orders into, so the pool keeps two a
+// worker: more would only be held, never taken. When full, the smallest block goes.
 void ReturnRenderBuffer(BufferDescriptor* buffer) {
-  {
+  BufferDescriptor dropped = *buffer;
+  *buffer = BufferDescriptor{};
+  if (dropped.block != nullptr) {
     ScopedExclusiveLock lock(gPool.lock);
-    if (buffer->block != nullptr && gPool.count < kPooledBuffers) {
-      gPool.buffers[gPool.count++] = *buffer;
-      *buffer = BufferDescriptor{};
+    int limit = int(std::min<uint32_t>(kPooledBuffers, 2 * std::max<uint32_t>(1, GetWorkerCount())));
+    if (gPool.count < limit) {
+      gPool.buffers[gPool.count++] = dropped;
+      dropped = BufferDescriptor{};
+    } else {
+      int smallest = 0;
+      for (int i = 1; i < gPool.count; ++i) {
+        if (gPool.buffers[i].size < gPool.buffers[smallest].size) smallest = i;
+      }
+      if (gPool.buffers[smallest].size < dropped.size) std::swap(gPool.buffers[smallest], dropped);
     }
   }
-  DeallocateBuffer(buffer);
+  DeallocateBuffer(&dropped);
 }
 
 void ReleaseRenderBuffers() {

@@ -11,7 +11,8 @@
 // A pooled block of at least the bytes when there is one (the smallest such), else the largest
 // pooled block, to be grown, else an empty descriptor.
 BufferDescriptor TakeRenderBuffer(uint64_t bytes);
-// Keeps the block for the next taker (the descriptor is emptied); frees it when the pool is full.
+// Keeps the block for the next taker (the descriptor is emptied). The pool holds two blocks a
+// worker; beyond that the smallest of them and the returned one is freed.
 void ReturnRenderBuffer(BufferDescriptor* buffer);
 // Frees every pooled block.
 void ReleaseRenderBuffers();

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "ProcessingFixture.h"
+#include <algorithm>
+
 #include "core/BufferManager.h"
+#include "core/WorkerThreads.h"
 #include "effects/RenderBufferPool.h"
 
 namespace {
@@ -52,15 +55,21 @@ TEST_F(RenderBufferPoolTest, WithoutABlockLargeEnoughTheLargestIsTakenToGrow) {
   DeallocateBuffer(&taken);
 }
 
-TEST_F(RenderBufferPoolTest, ReleasingFreesEveryPooledBlockAndAFullPoolFreesWhatIsReturned) {
+TEST_F(RenderBufferPoolTest, AFullPoolKeepsTheLargestBlocksAndReleasingFreesThemAll) {
   uint64_t before = GetBufferStatistics().currentUsage;
-  for (int i = 0; i < 70; ++i) {
-    BufferDescriptor b = Block(4096);
+  const int kept = int(2 * std::max<uint32_t>(1, GetWorkerCount()));
+  for (int i = 0; i < kept + 3; ++i) {
+    BufferDescriptor b = Block(uint64_t(4096) * (i + 1));
     ReturnRenderBuffer(&b);
     EXPECT_EQ(b.block, nullptr);
   }
-  EXPECT_EQ(PooledRenderBytes(), 64u * 4096u) << "the pool keeps 64 blocks and frees the rest";
-  EXPECT_GT(GetBufferStatistics().currentUsage, before);
+  uint64_t largest = 0, held = 0;
+  for (int i = 3; i < kept + 3; ++i) largest += uint64_t(4096) * (i + 1), held += RoundedBufferSize(uint64_t(4096) * (i + 1));
+  EXPECT_EQ(PooledRenderBytes(), largest) << "two blocks a worker, the largest returned";
+  EXPECT_EQ(GetBufferStatistics().currentUsage - before, held);
+  BufferDescriptor small = Block(1024);
+  ReturnRenderBuffer(&small);
+  EXPECT_EQ(PooledRenderBytes(), largest) << "a block smaller than every pooled one is freed";
   ReleaseRenderBuffers();
   EXPECT_EQ(PooledRenderBytes(), 0u);
   EXPECT_EQ(GetBufferStatistics().currentUsage, before);
