@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/RunResult.h"
+#include "effects/RenderBufferPool.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
 
@@ -42,6 +43,7 @@ void SetEffectShapeParameters(const ParameterSet& parameters) {
 
 void ReleaseEffectShapes() {
   EffectShapes& shapes = gEffectShapes;
+  ReleaseRenderBuffers();
   if (!shapes.initialized) return;
   DestroyShape(&shapes.star);
   DestroyShape(&shapes.softFlare);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "effects/EffectTile.h"
+#include "effects/RenderBufferPool.h"
 #include "support/Locks.h"
 
 namespace {
@@ -42,8 +43,9 @@ PaintEntry PaintEntryOf(const SubShapeEntry& entry) {
 bool CopyIntoPaintForm(SubShape* subshape, BufferDescriptor* replaced) {
   uint64_t bytes = uint64_t(subshape->count) * sizeof(PaintEntry);
   if (AffordableBufferGrowth() / 4 < bytes) return false;
-  BufferDescriptor painted;
-  if (!IndexSubShapeRows(subshape) || ReallocateBuffer(bytes, &painted) != 0) return false;
+  if (!IndexSubShapeRows(subshape)) return false;
+  BufferDescriptor painted = TakeRenderBuffer(bytes);
+  if (painted.size < bytes && ReallocateBuffer(bytes, &painted) != 0) return false;
   std::vector<uint32_t> next(subshape->RowStarts(), subshape->RowStarts() + (subshape->bottom - subshape->top));
   auto* out = static_cast<PaintEntry*>(painted.block);
   const SubShapeEntry* entries = subshape->Entries();

@@ -19,6 +19,7 @@
 #include "effects/AnalysisWait.h"
 #include "effects/EffectShapes.h"
 #include "effects/EffectTile.h"
+#include "effects/RenderBufferPool.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
 #include "support/ErrorReport.h"
@@ -32,6 +33,11 @@ constexpr int64_t kWindowRows = 16;  // a megabyte of floats at 6000 pixels a ro
 
 RenderTimes gRenderTimes;
 bool gUseShapeReach = true;
+// The stars' entries held at once. Long stars take a hundred megabytes a phase on two megapixels
+// and more than a gigabyte on twenty-four: sixteen of them at once would take what the machine
+// has, while painting a round's light sources costs little more for being done in eight rounds.
+constexpr uint64_t kDefaultRoundShapeBudget = uint64_t(768) << 20;
+uint64_t gRoundShapeBudget = kDefaultRoundShapeBudget;
 
 
 struct PhaseTask {
@@ -240,7 +246,6 @@ void GeneratePhases(const PhaseTask* phases, int count) {
   DeallocateBuffer(&buffer);
   if (gGenerationTurns != nullptr) CloseHandle(gGenerationTurns);
   gGenerationTurns = nullptr;
-  ReleaseStarScratch();
 }
 
 void PaintRound(ImageRecord* host, const ParameterSet& parameters, EffectTile* tiles, int bands, const PhaseRound& round,
@@ -255,13 +260,20 @@ void PaintRound(ImageRecord* host, const ParameterSet& parameters, EffectTile* t
   DeallocateBuffer(&buffer);
 }
 
-// How many more phases the working memory takes, given the size of one: a quarter is kept in
-// reserve for the growth of the buffers while they are filled, and the tiles for their allocation.
-int PhasesThatFit(uint64_t phaseBytes, uint64_t tileBytes, int wanted) {
-  if (phaseBytes == 0) return wanted;
+// How many more phases a round takes, given the size of one and the phases it holds already. No
+// more than the working memory takes (a quarter kept in reserve for the growth of the buffers while
+// they are filled, and the tiles for their allocation). All of them when they stay within the
+// budget, so that one round paints every light source through a window of rows; otherwise one per
+// worker, the fewest that keep every worker generating, each round's phases freed for the next.
+int PhasesThatFit(uint64_t phaseBytes, uint64_t tileBytes, int wanted, int held) {
+  if (phaseBytes == 0 || wanted <= 0) return std::max(wanted, 0);
   uint64_t room = AffordableBufferGrowth();
   room = room > tileBytes ? room - tileBytes : 0;
-  return int(std::min<uint64_t>(uint64_t(wanted), room / (phaseBytes + phaseBytes / 4)));
+  uint64_t perPhase = phaseBytes + phaseBytes / 4;
+  bool allWithinBudget = uint64_t(wanted + held) * perPhase <= gRoundShapeBudget;
+  int64_t budgeted = allWithinBudget ? wanted : int64_t(GetWorkerCount()) - held;
+  int64_t fit = std::min<int64_t>(int64_t(std::min<uint64_t>(room / perPhase, 64)), budgeted);
+  return int(std::max<int64_t>(0, std::min<int64_t>(wanted, fit)));
 }
 
 // The visible phases, as few rounds as memory allows: the first phase is generated alone to learn
@@ -300,7 +312,7 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
     LARGE_INTEGER start = StageStart();
     int begin = next;
     // Once a phase's size is known, a round's phases are generated together, on all workers.
-    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, count - next) : 0;
+    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, count - next, 0) : 0;
     if (together > 0) {
       GeneratePhases(&phases[next], together);
       next += together;
@@ -313,7 +325,7 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
       GeneratePhases(&phases[next++], 1);
     }
     if (RunResult() == 0 && next < count && together == 0) {
-      int more = PhasesThatFit(sizeOf(begin), round.index == 0 ? tileBytes : 0, count - next);
+      int more = PhasesThatFit(sizeOf(begin), round.index == 0 ? tileBytes : 0, count - next, 1);
       if (more > 0) GeneratePhases(&phases[next], more);
       next += more;
     }
@@ -323,13 +335,18 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
     gRenderTimes.shapes += SecondsSince(start);
     start = StageStart();
     if (RunResult() == 0) PaintRound(host, parameters, tiles, bands, round, conversion);
-    for (int i = begin; i < next; ++i) ReleaseSubShape(&gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY]);
+    for (int i = begin; i < next; ++i) {
+      SubShape* painted = &gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY];
+      if (!round.last) ReturnRenderBuffer(&painted->entries);  // the next round's phases are drawn into it
+      ReleaseSubShape(painted);
+    }
     gRenderTimes.painting += SecondsSince(start);
     ++round.index;
     if (RunResult() != 0 || round.last) break;
   }
   *rounds = round.index;
   for (int i = 0; i < bands; ++i) ReleaseEffectTile(&tiles[i]);
+  ReleaseRenderBuffers();
 }
 
 }  // namespace
@@ -346,7 +363,7 @@ bool GenerateFinalEffectShapes(int phaseX, int phaseY) {
     SubShape* subshape = AcquireSubShape(shape, x, y);
     BufferDescriptor drawnInto{};
     bool converted = subshape != nullptr && ConvertToPaintForm(subshape, &drawnInto);
-    ReturnStarScratch(&drawnInto);
+    ReturnRenderBuffer(&drawnInto);
     return converted;
   };
   if (!advance()) return false;
@@ -384,3 +401,5 @@ int16_t ProcessImage(ImageRecord* hostImage) {
 RenderTimes GetRenderTimes() { return gRenderTimes; }
 
 void UseShapeReach(bool used) { gUseShapeReach = used; }
+
+void LimitRoundShapeMemory(uint64_t bytes) { gRoundShapeBudget = bytes != 0 ? bytes : kDefaultRoundShapeBudget; }

@@ -29,6 +29,9 @@ bool GenerateFinalEffectShapes(int phaseX, int phaseY);
 // Whether shapes are generated only as far as the light sources' offsets meet the image (the
 // default); off, they span the whole reference size, the picture that the cut must keep.
 void UseShapeReach(bool used);
+// The bytes of star entries within which all phases are generated in one round (0: the render's
+// own budget); beyond it each round takes one phase per worker.
+void LimitRoundShapeMemory(uint64_t bytes);
 struct EffectTile;
 struct FinishedRowsSink;
 // Paints the visible effects of the round into the tile of a band; a tile that holds a window of

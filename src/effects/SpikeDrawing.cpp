@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "core/FastPower.h"
@@ -37,6 +38,11 @@ CrossSectionTables BuildCrossSectionTables() {
 
 const CrossSectionTables gCrossSection = BuildCrossSectionTables();
 
+struct RainbowColour {
+  uint32_t red, green, blue;
+  uint32_t known;
+};
+
 // What stays the same along one spike.
 struct SpikeContext {
   SubShape* subshape;
@@ -55,7 +61,31 @@ struct SpikeContext {
   double amplitudeStep;  // its growth per unit of phase before that
   const uint32_t* waves;
   ShapeReach reach;  // in quarter pixels: the lines, not the pixels
+  RainbowColour* colours;  // by wave phase, filled as the spike meets them
 };
+
+// The rainbow's colour at a phase of its wave: faded in over the first 2000 units, then the same
+// every turn, so 5600 colours serve every distance. Each is worked out the first time a spike
+// meets it, instead of for every entry.
+constexpr int kFadedIn = 2000;
+constexpr int kRainbowColours = kFadedIn + kTenthsPerTurn;
+
+RainbowColour ComputeRainbowColour(const SpikeContext* c, int64_t wave) {
+  double amplitude = (wave > kFadedIn - 1 ? c->fullAmplitude : double(wave) * c->amplitudeStep) * kInverseFraction;
+  int32_t phase = int32_t(wave % kTenthsPerTurn);
+  auto shifted = [phase](int32_t offset) { return phase + offset >= kTenthsPerTurn ? phase + offset - kTenthsPerTurn : phase + offset; };
+  const uint32_t* waves = c->waves;
+  uint32_t red = kFullFraction - RoundFraction(amplitude * waves[shifted(900)]);
+  uint32_t green = c->gray ? red : kFullFraction - RoundFraction(amplitude * waves[shifted(1800)]);
+  uint32_t blue = c->gray ? red : kFullFraction - RoundFraction(amplitude * waves[phase]);
+  return RainbowColour{red, green, blue, 1};
+}
+
+inline const RainbowColour& RainbowColourOf(SpikeContext* c, int64_t wave) {
+  RainbowColour& colour = c->colours[wave < kFadedIn ? wave : kFadedIn + wave % kTenthsPerTurn];
+  if (colour.known == 0) colour = ComputeRainbowColour(c, wave);
+  return colour;
+}
 
 // The entry at quarter-pixel (x, y), d across the axis; false when it does not show.
 bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* entry) {
@@ -71,16 +101,10 @@ bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* ent
   section = section > 1 ? 1.0 : CrossSectionPower(section);
   uint32_t weight = RoundFraction(RoundFraction(section * kFraction) * kInverseFraction * b);
   if (weight <= c->visibilityMinimum) return false;
-  int64_t wave = int64_t(p * c->waveScale);
   uint32_t red = kFullFraction, green = kFullFraction, blue = kFullFraction;
   if (c->fullAmplitude > 0) {
-    double amplitude = (wave > 1999 ? c->fullAmplitude : double(wave) * c->amplitudeStep) * kInverseFraction;
-    int32_t phase = int32_t(wave % kTenthsPerTurn);
-    auto shifted = [phase](int32_t offset) { return phase + offset >= kTenthsPerTurn ? phase + offset - kTenthsPerTurn : phase + offset; };
-    const uint32_t* waves = c->waves;
-    red = kFullFraction - RoundFraction(amplitude * waves[shifted(900)]);
-    green = c->gray ? red : kFullFraction - RoundFraction(amplitude * waves[shifted(1800)]);
-    blue = c->gray ? red : kFullFraction - RoundFraction(amplitude * waves[phase]);
+    const RainbowColour& colour = RainbowColourOf(c, int64_t(p * c->waveScale));
+    red = colour.red, green = colour.green, blue = colour.blue;
   }
   *entry = SubShapeEntry{int16_t(x / 4), int16_t(y / 4), red, green, blue, weight};
   return true;
@@ -202,7 +226,14 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
                  (3e7 / r) / double((107 - parameters.rainbowFrequency) * (107 - parameters.rainbowFrequency)),
                  double(uint32_t(parameters.rainbowIntensity) * 42949672u), std::trunc(parameters.rainbowIntensity * 42949672.0 / 2000),
                  RainbowWaveTable(),
-                 ScaledReach(reach)};
+                 ScaledReach(reach),
+                 nullptr};
+  BufferDescriptor colours;
+  if (c.fullAmplitude > 0) {
+    if (ReallocateBuffer(kRainbowColours * sizeof(RainbowColour), &colours) != 0) return false;
+    memset(colours.block, 0, kRainbowColours * sizeof(RainbowColour));
+    c.colours = static_cast<RainbowColour*>(colours.block);
+  }
   if (fastPath && WrapAngle(spike.angle) == 900 && px == 0 && py == 0) {
     RasteriseHorizontal(&c);
   } else if (columns) {
@@ -210,6 +241,7 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
   } else {
     Rasterise<false>(&c, sn, cs);
   }
+  DeallocateBuffer(&colours);
   return !c.failed;
 }
 

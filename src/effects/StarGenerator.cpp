@@ -8,11 +8,11 @@
 
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
+#include "effects/RenderBufferPool.h"
 #include "effects/SpikeDrawing.h"
 #include "effects/StarTables.h"
 #include "params/ParameterBlock.h"
 #include "params/ParameterSet.h"
-#include "support/Locks.h"
 
 namespace {
 
@@ -122,20 +122,6 @@ bool FinishStar(SubShape* subshape, bool complete) {
   return complete;
 }
 
-struct ScratchPool {
-  SRWLOCK lock = SRWLOCK_INIT;
-  BufferDescriptor buffers[64];
-  int count = 0;
-};
-ScratchPool gScratch;
-
-BufferDescriptor TakeStarScratch() {
-  BufferDescriptor taken{};
-  ScopedExclusiveLock lock(gScratch.lock);
-  if (gScratch.count > 0) taken = gScratch.buffers[--gScratch.count];
-  return taken;
-}
-
 }  // namespace
 
 bool GenerateStarSubShape(Shape* shape, int px, int py) {
@@ -146,7 +132,8 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   subshape->rowOrdered = false;
   subshape->paintForm = 0;
   if (p.length < 1) return FinishStar(subshape, true);
-  subshape->entries = TakeStarScratch();
+  // Drawn into a block that an earlier phase of the render has left, where there is one.
+  subshape->entries = TakeRenderBuffer(UINT64_MAX);
   const ShapeReach& reach = StarReachOf(px, py);
   double r = gEffectRenderMode.referenceSize;
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);
@@ -245,20 +232,4 @@ int SecondaryStarSpikes(const ParameterSet& p, StarSpike* out) {
     out[k] = StarSpike{WrapAngle(p.angle + kSpikeTable[k].angle), u * (k == 0 ? 32 : kSpikeTable[k].percent)};
   }
   return kSpikeTableSize;
-}
-
-void ReturnStarScratch(BufferDescriptor* scratch) {
-  {
-    ScopedExclusiveLock lock(gScratch.lock);
-    if (scratch->block != nullptr && gScratch.count < int(sizeof gScratch.buffers / sizeof gScratch.buffers[0])) {
-      gScratch.buffers[gScratch.count++] = *scratch;
-      *scratch = BufferDescriptor{};
-    }
-  }
-  DeallocateBuffer(scratch);
-}
-
-void ReleaseStarScratch() {
-  ScopedExclusiveLock lock(gScratch.lock);
-  while (gScratch.count > 0) DeallocateBuffer(&gScratch.buffers[--gScratch.count]);
 }

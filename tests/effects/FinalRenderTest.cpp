@@ -17,8 +17,10 @@
 #include "color/ColorConversion.h"
 #include "core/BufferManager.h"
 #include "core/Progress.h"
+#include "core/WorkerThreads.h"
 #include "effects/EffectShapes.h"
 #include "effects/ProcessImage.h"
+#include "effects/RenderBufferPool.h"
 #include "effects/StarTables.h"
 #include "host/HostImage.h"
 #include "host/HostState.h"
@@ -482,4 +484,67 @@ TEST_F(FinalRender, RoundsSizedByTheFirstPhasesGiveTheSamePicture) {
     }
   }
   EXPECT_GT(changed, 10000) << "stars were painted";
+}
+
+// Stars too large for one round's budget are generated one phase per worker a round, each round's
+// phases freed (their blocks drawn into again by the next round's) before the next: the picture is
+// the one-round picture, within a level at 8 bits and 1/1000 of the range at 16, with less held at
+// once, and no block is left pooled after the render.
+TEST_F(FinalRender, HeavyStarsBeyondTheBudgetGiveTheOneRoundPictureInLessMemory) {
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 100;
+  block.softFlareIntensity = 100;
+  block.numberOfPoints = 32;
+  block.secondarySpikeIntensity = 40;
+  for (int16 mode : {int16(plugInModeRGBColor), int16(plugInModeRGB48)}) {
+    struct Outcome {
+      Planes planes;
+      int rounds = 0;
+      uint64_t peak = 0;
+      int phases = 0;
+    };
+    auto render = [&](uint64_t budget) {
+      Open(Document(mode, 360, 240));
+      PaintLights({{30, 20}, {331, 221}, {181, 122}, {60, 180}, {250, 40}, {120, 90}, {300, 150}, {200, 200}},
+                  {{3, 3}, {4, 4}, {2, 3}, {3, 2}, {2, 2}, {4, 3}, {3, 4}, {2, 2}});
+      LimitRoundShapeMemory(budget);
+      ReportCapture capture;
+      ResetBufferStatistics(GetBufferAlignment());
+      Prepare(block);
+      int16_t result = ProcessImage(&gHostImage);
+      uint64_t peak = GetBufferStatistics().peakUsage;
+      EXPECT_EQ(PooledRenderBytes(), 0u) << "the render frees the blocks it pooled";
+      if (result == 0) WriteHostImage(gHostImage);
+      DestroyHostImage();
+      LimitRoundShapeMemory(0);
+      EXPECT_EQ(result, 0);
+      Outcome outcome{After(), 0, peak, 0};
+      for (const CapturedReport& report : capture.Reports()) {
+        sscanf(report.text.c_str(), "Final render: %d phases in %d rounds", &outcome.phases, &outcome.rounds);
+      }
+      TearDown();
+      SetUp();
+      return outcome;
+    };
+    Outcome together = render(uint64_t(1) << 40);
+    Outcome rounds = render(1);
+    EXPECT_EQ(together.rounds, 1);
+    int workers = int(std::max<uint32_t>(1, GetWorkerCount()));
+    EXPECT_GT(rounds.rounds, 1);
+    EXPECT_GE(rounds.rounds, (rounds.phases + workers - 1) / workers) << "one phase per worker a round";
+    EXPECT_LT(rounds.peak, together.peak);
+    int tolerance = mode == plugInModeRGBColor ? 1 : 33;
+    int worst = 0, changed = 0;
+    for (size_t plane = 0; plane < 3; ++plane) {
+      size_t step = mode == plugInModeRGBColor ? 1 : 2;
+      for (size_t i = 0; i + step <= together.planes[plane].size(); i += step) {
+        int a = together.planes[plane][i], b = rounds.planes[plane][i];
+        if (step == 2) a |= together.planes[plane][i + 1] << 8, b |= rounds.planes[plane][i + 1] << 8;
+        worst = std::max(worst, std::abs(a - b));
+        changed += together.planes[plane][i] != m_Before[plane][i];
+      }
+    }
+    EXPECT_LE(worst, tolerance) << "mode " << mode;
+    EXPECT_GT(changed, 20000) << "the stars cover much of the picture";
+  }
 }

@@ -411,6 +411,35 @@ TEST_F(StarFormula, TheRainbowsAmplitudeAndPeriodAlongTheSpike) {
   EXPECT_NEAR(double(off[0].blue), expected.blue, 2);
 }
 
+// Colours are worked out once per phase of the wave and reused: every entry of a long spike at an
+// angle and a quarter-pixel phase, through several turns of the wave and the fade-in, still has
+// the colour of its own distance, and a grey image's entries are grey.
+TEST_F(StarFormula, EveryEntrysColourIsTheRainbowOfItsOwnDistance) {
+  ParameterSet p = OneSpikeToTheRight();
+  p.length = 100, p.intensity = 100, p.angle = 1234, p.spikeSharpness = 10, p.spikeSpread = 60;
+  p.rainbowIntensity = 70, p.rainbowFrequency = 90;
+  for (bool gray : {false, true}) {
+    SCOPED_TRACE(gray ? "grey image" : "colour image");
+    gEffectRenderMode.grayImage = gray;
+    const SubShape& star = Star(p, 1, 3);
+    ASSERT_GT(star.count, 1000u);
+    int turnsSeen = 0, mismatches = 0;
+    for (uint32_t i = 0; i < star.count; ++i) {
+      const SubShapeEntry& e = star.Entries()[i];
+      double distance = std::hypot(4.0 * e.dx - 1, 4.0 * e.dy - 3);
+      Colour expected = ModelColour(distance, 1000.0, p.rainbowIntensity, p.rainbowFrequency);
+      if (gray) expected.green = expected.blue = expected.red;
+      bool same = std::fabs(double(e.red) - expected.red) <= 2 && std::fabs(double(e.green) - expected.green) <= 2 &&
+                  std::fabs(double(e.blue) - expected.blue) <= 2;
+      if (!same && ++mismatches <= 3) ADD_FAILURE() << "entry (" << e.dx << ", " << e.dy << ") has another colour";
+      turnsSeen = std::max(turnsSeen, int(distance * (3e7 / 1000.0) / (17.0 * 17.0) / 3600));
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GE(turnsSeen, 3) << "the spike runs through several turns of the wave";
+  }
+  gEffectRenderMode.grayImage = false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Secondary spikes
 
