@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <shellapi.h>
+#include <process.h>
 #include <intrin.h>
 
 #include <algorithm>
@@ -146,6 +147,23 @@ HostRunTurn::~HostRunTurn() {
   CloseHandle(m_Mutex);
 }
 
+namespace {
+
+struct OutputReader {
+  HANDLE pipe;
+  std::string* output;
+};
+
+unsigned __stdcall ReadAllOutput(void* argument) {
+  auto* reader = static_cast<OutputReader*>(argument);
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(reader->pipe, buffer, sizeof buffer, &read, nullptr) && read > 0) reader->output->append(buffer, read);
+  return 0;
+}
+
+}  // namespace
+
 ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
   HostRunTurn turn;
   ProcessResult result;
@@ -166,18 +184,27 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
     CloseHandle(readEnd);
     return result;
   }
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0) result.output.append(buffer, read);
-  CloseHandle(readEnd);
-  result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
+  // The output is read beside the wait, so that a program that hangs is ended at the time limit
+  // rather than left running (holding the debug log) after ctest gives up on the test.
+  OutputReader reader{readEnd, &result.output};
+  auto* readerThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ReadAllOutput, &reader, 0, nullptr));
+  if (readerThread == nullptr) ReadAllOutput(&reader);
   if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     result.exitCode = int(code);
   } else {
     TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 10000);
   }
+  if (readerThread != nullptr) {
+    // A program the ended one started may still hold the pipe open.
+    if (WaitForSingleObject(readerThread, 10000) != WAIT_OBJECT_0) CancelSynchronousIo(readerThread);
+    WaitForSingleObject(readerThread, INFINITE);
+    CloseHandle(readerThread);
+  }
+  CloseHandle(readEnd);
+  result.output.erase(std::remove(result.output.begin(), result.output.end(), '\r'), result.output.end());
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
   return result;

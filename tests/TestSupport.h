@@ -49,9 +49,10 @@ struct ProcessResult {
   int exitCode = -1;
   std::string output;
 };
-// Runs a program to its end. Runs of the reference host share the filter's last-used file in the
-// user's data folder, so they take turns (ctest runs two test processes at once).
-ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 120000);
+// Runs a program to its end, or ends it at the time limit (inside ctest's own limit, so that a
+// hung host does not outlive its test). Runs of the reference host share the filter's last-used
+// file in the user's data folder, so they take turns (ctest runs two test processes at once).
+ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs = 240000);
 // Held by a test that runs the host several times and needs the last-used file to itself.
 class HostRunTurn {
  public:
