@@ -179,8 +179,10 @@ void ReportScaling() {
   printf("300 lights (radius 1 to 20 pixels at 24 megapixels, scaled with the image) on grain, 8-bit RGB,\n"
          "%u workers. The image maximum and the reductions read every pixel and grow with the image; the\n"
          "analysis itself works on images of bounded size.\n\n", GetWorkerCount());
-  printf("| megapixels | detection (s) | image maximum and analysis images (s) | of which the maximum / coarse image / fine "
-         "image (s) | detection in the analysis images (s) |\n"
+  printf("The image is read once for its maximum and both analysis images where its format allows (8 bits); the\n"
+         "coarse and fine columns are then their colour conversions.\n\n");
+  printf("| megapixels | detection (s) | image maximum and analysis images (s) | of which reading the image / coarse image / "
+         "fine image (s) | detection in the analysis images (s) |\n"
          "|---|---|---|---|---|\n");
   const int32_t sizes[][2] = {{1224, 816}, {3000, 2000}, {6000, 4000}, {12248, 8165}};
   for (const auto& size : sizes) {

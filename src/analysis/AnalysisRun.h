@@ -36,6 +36,8 @@ struct AnalysisTimes {
 struct AnalysisRun {
   ImageRecord host;   // private copy of the host image
   ImageRecord image;  // the analysis image of the current pass
+  ImageRecord fineImage;  // the fine pass's image, reduced with the coarse one before it is needed
+  bool reducedAhead;      // both analysis images and the maximum came from one reading
   AnalysisRect rect;
   AnalysisPass pass;
   double scaleX, scaleY;  // of the current pass

@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "analysis/LightSourceAnalysis.h"
 #include "analysis/LightSourceTable.h"
+#include "core/Reducers.h"
 #include "support/SyntheticScene.h"
 
 namespace {
@@ -150,4 +151,22 @@ TEST_F(DetectionRepeatability, TheBandsOfDetectionDoNotFollowTheWorkerCount) {
     ASSERT_EQ(tables[k].size(), tables[0].size());
     for (size_t i = 0; i < tables[0].size(); ++i) EXPECT_TRUE(SameEntry(tables[k][i], tables[0][i])) << "entry " << i;
   }
+}
+
+TEST_F(DetectionRepeatability, OneReadingOfTheImageFindsTheTableOfTheReferenceReductions) {
+  // Large enough that both analysis images are real reductions of it.
+  Scene scene;
+  scene.width = 2600;
+  scene.height = 1700;
+  for (int i = 0; i < 40; ++i) scene.lights.push_back(SceneLight{100.0 + (i % 8) * 300 + i, 120.0 + (i / 8) * 300, 1.5 + (i % 9) * 4.0});
+  scene.lights.push_back(SceneLight{1300, 850, 60});
+  ASSERT_TRUE(OpenProfilesFor(scene.mode));
+  ASSERT_TRUE(RenderScene(scene, &m_Image));
+  std::vector<LightSource> direct = DetectOnce();
+  UseReferenceReducers(true);
+  std::vector<LightSource> reference = DetectOnce();
+  UseReferenceReducers(false);
+  ASSERT_GE(reference.size(), 30u);
+  ASSERT_EQ(direct.size(), reference.size());
+  for (size_t i = 0; i < direct.size(); ++i) EXPECT_TRUE(SameEntry(direct[i], reference[i])) << "entry " << i;
 }
