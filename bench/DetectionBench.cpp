@@ -125,14 +125,23 @@ void ReportSyntheticQuality() {
 
 struct PhotoResult {
   uint64_t count;
+  uint32_t digest;
   double seconds;
 };
 
-void KeepCount(void* context, double seconds) {
-  *static_cast<PhotoResult*>(context) = PhotoResult{gLightSourceTable.count, seconds};
+// FNV-1a over every entry's bytes: two runs with the same digest found the same table.
+uint32_t TableDigest(const LightSourceTable& table) {
+  uint32_t hash = 2166136261u;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(table.Entries());
+  for (uint64_t i = 0; i < table.count * sizeof(LightSource); ++i) hash = (hash ^ bytes[i]) * 16777619u;
+  return hash;
 }
 
-void ReportPhotos(const std::wstring& folder) {
+void KeepCount(void* context, double seconds) {
+  *static_cast<PhotoResult*>(context) = PhotoResult{gLightSourceTable.count, TableDigest(gLightSourceTable), seconds};
+}
+
+void ReportPhotos(const std::wstring& folder, const std::wstring& only) {
   printf("## Photographs\n\n");
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\s*.*").c_str(), &found);
@@ -140,24 +149,26 @@ void ReportPhotos(const std::wstring& folder) {
     printf("The shared test photographs were not found; nothing measured.\n\n");
     return;
   }
-  printf("| photo | light sources | detection time (s) |\n|---|---|---|\n");
+  printf("| photo | light sources | table digest | detection time (s) |\n|---|---|---|---|\n");
   std::vector<std::wstring> names;
   do {
     std::wstring name = found.cFileName;
-    if (name.size() > 4 && name.substr(name.size() - 3) != L".md") names.push_back(name);
+    bool chosen = only.empty() || name.find(only) != std::wstring::npos;
+    if (chosen && name.size() > 4 && name.substr(name.size() - 3) != L".md") names.push_back(name);
   } while (FindNextFileW(search, &found));
   FindClose(search);
   std::sort(names.begin(), names.end());
   for (const std::wstring& name : names) {
     ImageFileDetection request;
     request.input = folder + L"\\" + name;
-    PhotoResult result{0, 0};
+    PhotoResult result{0, 0, 0};
     std::string error;
     std::string narrow(name.begin(), name.end());
     if (DetectInImageFile(request, KeepCount, &result, &error)) {
-      printf("| %s | %llu | %.3f |\n", narrow.c_str(), static_cast<unsigned long long>(result.count), result.seconds);
+      printf("| %s | %llu | %08X | %.3f |\n", narrow.c_str(), static_cast<unsigned long long>(result.count), result.digest,
+             result.seconds);
     } else {
-      printf("| %s | %s | |\n", narrow.c_str(), error.c_str());
+      printf("| %s | %s | | |\n", narrow.c_str(), error.c_str());
     }
   }
   printf("\n");
@@ -168,8 +179,11 @@ void ReportScaling() {
   printf("300 lights (radius 1 to 20 pixels at 24 megapixels, scaled with the image) on grain, 8-bit RGB,\n"
          "%u workers. The image maximum and the reductions read every pixel and grow with the image; the\n"
          "analysis itself works on images of bounded size.\n\n", GetWorkerCount());
-  printf("| megapixels | detection (s) | image maximum and analysis images (s) | detection in the analysis images (s) |\n"
-         "|---|---|---|---|\n");
+  printf("The image is read once for its maximum and both analysis images where its format allows (8 bits); the\n"
+         "coarse and fine columns are then their colour conversions.\n\n");
+  printf("| megapixels | detection (s) | image maximum and analysis images (s) | of which reading the image / coarse image / "
+         "fine image (s) | detection in the analysis images (s) |\n"
+         "|---|---|---|---|---|\n");
   const int32_t sizes[][2] = {{1224, 816}, {3000, 2000}, {6000, 4000}, {12248, 8165}};
   for (const auto& size : sizes) {
     Scene scene = RandomScene(size[0], size[1], 300, 1, 20 * size[0] / 6000.0 + 1, 4242);
@@ -182,7 +196,8 @@ void ReportScaling() {
     AnalysisTimes t = GetLightSourceAnalysisTimes();
     StopLightSourceAnalysis();
     double linear = t.imageMaximum + t.analysisImages[0] + t.analysisImages[1];
-    printf("| %.0f | %.3f | %.3f | %.3f |\n", size[0] * double(size[1]) / 1e6, total, linear, total - linear);
+    printf("| %.0f | %.3f | %.3f | %.3f / %.3f / %.3f | %.3f |\n", size[0] * double(size[1]) / 1e6, total, linear, t.imageMaximum,
+           t.analysisImages[0], t.analysisImages[1], total - linear);
     ReleaseImage(&image);
   }
   printf("\n");
@@ -192,6 +207,11 @@ void ReportScaling() {
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring photos = argc > 1 ? argv[1] : L"..\\shared\\testimages";
+  // `--photos [part of a name]` measures only the photographs (those whose names contain the part);
+  // `--scaling` only the time against image size.
+  bool photosOnly = argc > 2 && std::wstring(argv[2]) == L"--photos";
+  bool scalingOnly = argc > 2 && std::wstring(argv[2]) == L"--scaling";
+  std::wstring only = argc > 3 ? argv[3] : L"";
   int16_t result = 0;
   gResult = &result;
   InitializeBufferManager();
@@ -200,13 +220,15 @@ int wmain(int argc, wchar_t** argv) {
   host.imageMode = plugInModeRGBColor;
   InitializeColorConversion(host);
   printf("# Light source detection report\n\nGenerated by `./bench.sh detection`.\n\n");
-  ReportSyntheticQuality();
-  ReportScaling();
+  if (!photosOnly) {
+    if (!scalingOnly) ReportSyntheticQuality();
+    ReportScaling();
+  }
   TerminateColorConversion();
   ReleaseGammaTables();
   TerminateBufferManager();
   gResult = nullptr;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ReportPhotos(photos);
+  if (!scalingOnly) ReportPhotos(photos, only);
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "analysis/BandLockstep.h"
 #include "analysis/LightSourceTable.h"
 #include "core/ImageRecord.h"
 #include "shapes/Shape.h"
@@ -12,6 +13,10 @@ constexpr int kAnalysisShapes = 1056;  // radii 0 to 263.75 in quarter pixels
 constexpr int kCoarseStepLimit = 266;
 constexpr int kFineStepLimit = 96;
 constexpr double kCoarseRadiusMinimum = 6.0;  // smaller highlights are left to the fine pass
+// Detection always splits the analysis image into this many bands, whatever the machine: where
+// the seams lie decides which of two overlapping candidates is measured first, and the table
+// must not depend on the number of processors.
+constexpr int kDetectionBands = 2;
 
 enum AnalysisPass { PASS_COARSE, PASS_FINE };
 
@@ -31,6 +36,8 @@ struct AnalysisTimes {
 struct AnalysisRun {
   ImageRecord host;   // private copy of the host image
   ImageRecord image;  // the analysis image of the current pass
+  ImageRecord fineImage;  // the fine pass's image, reduced with the coarse one before it is needed
+  bool reducedAhead;      // both analysis images and the maximum came from one reading
   AnalysisRect rect;
   AnalysisPass pass;
   double scaleX, scaleY;  // of the current pass
@@ -48,10 +55,18 @@ struct AnalysisRun {
   AnalysisTimes times;
 };
 
-// One band of rows of the analysis image, with its own list of light sources.
+// One band of rows of the analysis image, with its own list of light sources and, in detection,
+// its own copy of the analysis image: another band's plateau fill reaches it only between two
+// rows, when the bands are in step, so that no band's result depends on how far another has got.
 struct AnalysisSection {
   AnalysisRun* run;
   int64_t left, top, right, bottom;
+  ImageRecord view;
+  FillLog fills;            // what this band filled during its current row
+  BandLockstep* lockstep;   // null outside detection
+  int64_t steps;            // rows of the longest band: every band takes this many steps
+  AnalysisSection* bands;   // all sections of the pass, `bandCount` of them
+  int bandCount;
   LightSourceTable list;
   HANDLE terminated;
   int index;

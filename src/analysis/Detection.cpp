@@ -38,24 +38,39 @@ unsigned __stdcall FindBandMaximum(void* argument) noexcept {
   return 0;
 }
 
+// Between two rows: first every band has finished its row, then every band has taken the others'
+// fills of that row into its view, and only then are the logs emptied.
+void ExchangeFills(AnalysisSection* section) {
+  ArriveAndWait(section->lockstep);
+  for (int k = 0; k < section->bandCount; ++k) {
+    if (&section->bands[k] != section) FillLoggedPixels(section->view, section->bands[k].fills);
+  }
+  ArriveAndWait(section->lockstep);
+  section->fills.count = 0;
+}
+
 unsigned __stdcall AnalyzeSection(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
   RunGuarded("AnalyzeSection", [&] {
     AnalysisRun* run = section->run;
-    const ImageRecord& image = run->image;
+    const ImageRecord& image = section->view;
     uint32_t threshold = (run->imageMaximum * 50) / 100;
     const bool inlineReadable = IsInlineReadable(image);
-    for (int64_t y = section->top; y < section->bottom && !Stopped(*run); ++y) {
-      for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
+    for (int64_t step = 0; step < section->steps && !Stopped(*run); ++step) {
+      int64_t y = section->top + step;
+      for (int64_t x = section->left; y < section->bottom && x < section->right && !Stopped(*run); ++x) {
         PixelValue p;
         if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
         else image.readPixel(&image, x, y, &p);
         if (p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold) MeasureCandidate(section, x, y);
       }
-      CountAnalysedRow(run);
+      if (y < section->bottom) CountAnalysedRow(run);
+      ExchangeFills(section);
     }
     CompactLightSources(&section->list);
   });
+  // Also after a failure: the other bands must not wait for this one.
+  LeaveBandLockstep(section->lockstep);
   SetEvent(section->terminated);
   return 0;
 }
@@ -119,15 +134,31 @@ void MergeBand(LightSourceTable* table, const LightSourceTable& band) {
   table->maxY = std::max(table->maxY, band.maxY);
 }
 
+bool GiveSectionsTheirViews(const ImageRecord& image, AnalysisSection* sections, int count) {
+  for (int k = 0; k < count; ++k) {
+    ImageRecord& view = sections[k].view;
+    view = image;
+    view.pixels = BufferDescriptor{}, view.mask = BufferDescriptor{};
+    if (ReallocateBuffer(image.pixels.size, &view.pixels) != 0) return false;
+    memcpy(view.pixels.block, image.pixels.block, size_t(image.pixels.size));
+    if (image.HasMask()) {
+      if (ReallocateBuffer(image.mask.size, &view.mask) != 0) return false;
+      memcpy(view.mask.block, image.mask.block, size_t(image.mask.size));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void CountAnalysedRow(AnalysisRun* run) { __atomic_add_fetch(&run->rowsDone, 1, __ATOMIC_RELAXED); }
 
-AnalysisSection* CreateAnalysisSections(AnalysisRun* run, int64_t left, int64_t top, int64_t right, int64_t bottom, int* count) {
+AnalysisSection* CreateAnalysisSections(AnalysisRun* run, int64_t left, int64_t top, int64_t right, int64_t bottom, int* count,
+                                        int bands) {
   *count = 0;
   int64_t rows = bottom - top;
   if (rows <= 0) return nullptr;
-  int64_t n = std::min<int64_t>(GetWorkerCount(), MAXIMUM_WAIT_OBJECTS);
+  int64_t n = std::min<int64_t>(bands > 0 ? uint32_t(bands) : GetWorkerCount(), MAXIMUM_WAIT_OBJECTS);
   int64_t height = rows / n;
   if (height == 0) n = rows, height = 1;
   auto* sections = static_cast<AnalysisSection*>(calloc(size_t(n), sizeof(AnalysisSection)));
@@ -157,6 +188,8 @@ void DestroyAnalysisSections(AnalysisSection* sections, int count) {
   for (int k = 0; k < count; ++k) {
     if (sections[k].terminated != nullptr) CloseHandle(sections[k].terminated);
     ReleaseLightSourceTable(&sections[k].list);
+    ReleaseImage(&sections[k].view);
+    ReleaseFillLog(&sections[k].fills);
   }
   free(sections);
 }
@@ -171,6 +204,7 @@ int16_t SpawnAnalysisThreadsAndWait(AnalysisTask task, AnalysisSection* sections
     if (thread == 0) {
       ErrorReport(__LINE__, RuntimeLibraryError, uint32_t(errno))
           .Report(kStyleError, kTitleUnexpectedError, "Could not initiate AnalyzeSection() task : %s", strerror(errno));
+      if (sections[k].lockstep != nullptr) LeaveBandLockstep(sections[k].lockstep);
       SetEvent(sections[k].terminated);  // the band is simply not analysed
       continue;
     }
@@ -212,12 +246,27 @@ uint32_t FindImageMaximum(AnalysisRun* run) {
 int16_t DetectLightSources(AnalysisRun* run) {
   const AnalysisRect& r = run->rect;
   int count = 0;
-  AnalysisSection* sections = CreateAnalysisSections(run, int64_t(r.left), int64_t(r.top), int64_t(r.right), int64_t(r.bottom), &count);
+  AnalysisSection* sections =
+      CreateAnalysisSections(run, int64_t(r.left), int64_t(r.top), int64_t(r.right), int64_t(r.bottom), &count, kDetectionBands);
   if (count < 0) return kTaskError;
+  if (sections != nullptr && !GiveSectionsTheirViews(run->image, sections, count)) {
+    DestroyAnalysisSections(sections, count);
+    sections = nullptr;
+  }
   if (sections == nullptr) {
     if (r.bottom <= r.top) return 0;
     ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Out of RAM.  Image analysis could not be completed.");
     return kOutOfMemory;
+  }
+  BandLockstep lockstep;
+  InitializeBandLockstep(&lockstep, count);
+  int64_t steps = 0;
+  for (int k = 0; k < count; ++k) steps = std::max(steps, sections[k].bottom - sections[k].top);
+  for (int k = 0; k < count; ++k) {
+    sections[k].lockstep = &lockstep;
+    sections[k].steps = steps;
+    sections[k].bands = sections;
+    sections[k].bandCount = count;
   }
   int16_t result = SpawnAnalysisThreadsAndWait(AnalyzeSection, sections, count);
   if (result == 0 && !Stopped(*run)) MergeSectionLists(sections, count);

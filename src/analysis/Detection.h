@@ -7,10 +7,10 @@
 
 typedef unsigned(__stdcall* AnalysisTask)(void* section);
 
-// Sections for the rows [top, bottom) of a rectangle, one per worker, or one per row when there
-// are fewer rows; null (and *count 0) when they could not be made.
+// Sections for the rows [top, bottom) of a rectangle, `bands` of them (0: one per worker), or one
+// per row when there are fewer rows; null (and *count 0) when they could not be made.
 AnalysisSection* CreateAnalysisSections(AnalysisRun* run, int64_t left, int64_t top, int64_t right, int64_t bottom,
-                                        int* count);
+                                        int* count, int bands = 0);
 void DestroyAnalysisSections(AnalysisSection* sections, int count);
 // Runs the task once per section on threads of its own and waits for all; 0 or -1715.
 int16_t SpawnAnalysisThreadsAndWait(AnalysisTask task, AnalysisSection* sections, int count);

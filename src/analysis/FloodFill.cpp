@@ -1,5 +1,5 @@
-// Plateau fill over the shared analysis image, one fill at a time. Filled pixels become white,
-// opaque and unselected: other bands reading them meanwhile see either value and both are safe.
+// Plateau fill over a band's own view of the analysis image. Filled pixels become white, opaque
+// and unselected, so that the band neither tries them as candidates nor fills them again.
 #include "analysis/FloodFill.h"
 
 #include <cstdlib>
@@ -25,10 +25,9 @@ bool Matches(const PixelValue& p, const PixelValue& reference) {
          std::llabs(int64_t(p.blue) - reference.blue) <= reference.blue / 8;
 }
 
-void MarkFilled(const ImageRecord& image, int64_t x, int64_t y) {
-  uint8_t* pixel = image.Pixel(x, y);
-  pixel[0] = pixel[1] = pixel[2] = pixel[3] = 0xFF;
-  if (image.HasMask()) *image.MaskAt(x, y) = 0;
+bool MarkFilled(const ImageRecord& image, FillLog* log, int64_t x, int64_t y) {
+  MarkPixelFilled(image, x, y);
+  return log == nullptr || LogFilledPixel(log, x, y);
 }
 
 bool Push(FillStack* stack, int64_t x, int64_t y) {
@@ -44,12 +43,10 @@ bool Push(FillStack* stack, int64_t x, int64_t y) {
   return true;
 }
 
-bool Fill(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
-  const ImageRecord& image = run->image;
+bool Fill(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y, const PixelValue& reference) {
   static constexpr int kNeighbours[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
   FillStack stack;
-  MarkFilled(image, x, y);
-  bool complete = Push(&stack, x, y);
+  bool complete = MarkFilled(image, log, x, y) && Push(&stack, x, y);
   uint64_t visited = 0;
   while (complete && stack.count > 0) {
     if ((++visited & 1023) == 0 && (run->abort || RunResult() != 0)) {
@@ -64,8 +61,7 @@ bool Fill(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
       PixelValue p;
       image.readPixel(&image, nx, ny, &p);
       if (!Matches(p, reference)) continue;
-      MarkFilled(image, nx, ny);
-      if (!Push(&stack, nx, ny)) {
+      if (!MarkFilled(image, log, nx, ny) || !Push(&stack, nx, ny)) {
         complete = false;
         break;
       }
@@ -77,12 +73,12 @@ bool Fill(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
 
 }  // namespace
 
-bool FloodFillPlateau(AnalysisRun* run, int64_t x, int64_t y, const PixelValue& reference) {
+bool FloodFillPlateau(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y, const PixelValue& reference) {
   ScopedMutex lock(run->floodFillMutex);
   if (!lock.Owned()) {
     ErrorReport(__LINE__, SystemError, GetLastError())
         .Report(kStyleError, kTitleUnexpectedError, "FloodFillPlateau() - Wait for the flood-fill mutex failed.");
     return false;
   }
-  return Fill(run, x, y, reference);
+  return Fill(run, image, log, x, y, reference);
 }

@@ -12,6 +12,7 @@
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
 #include "color/ImageProfile.h"
+#include "core/OnePassReductions.h"
 #include "core/Reducers.h"
 #include "core/RunResult.h"
 #include "core/StageTimer.h"
@@ -55,17 +56,48 @@ void DestroyAnalysisShapes(AnalysisRun* run) {
 // Edges of the host rectangle times the scale, each rounded up.
 int32_t ScaledEdge(int32_t edge, double scale) { return int32_t(edge * scale + 0.99999999999); }
 
-// Makes the analysis image of a pass in the working profile; false with the code in *result.
-bool MakeAnalysisImage(AnalysisRun* run, double* scaleX, double* scaleY, int16_t* result) {
-  const ImageRect& host = run->host.rectangle;
-  ImageRect rect{ScaledEdge(host.left, *scaleX), ScaledEdge(host.top, *scaleY), ScaledEdge(host.right, *scaleX),
-                 ScaledEdge(host.bottom, *scaleY)};
+ImageRect AnalysisRectOf(const ImageRect& host, double scaleX, double scaleY) {
+  ImageRect rect{ScaledEdge(host.left, scaleX), ScaledEdge(host.top, scaleY), ScaledEdge(host.right, scaleX),
+                 ScaledEdge(host.bottom, scaleY)};
   if (rect.right <= rect.left) rect.right = rect.left + 1;
   if (rect.bottom <= rect.top) rect.bottom = rect.top + 1;
-  ReleaseImage(&run->image);
+  return rect;
+}
+
+// The image maximum and both analysis images (before their conversion) from one reading of the
+// host image, where its format allows; false, with nothing kept, otherwise.
+bool ReduceAhead(AnalysisRun* run) {
+  const ImageRect& host = run->host.rectangle;
+  ImageRect coarse = AnalysisRectOf(host, run->coarseScaleX, run->coarseScaleY);
+  ImageRect fine = AnalysisRectOf(host, run->fineScaleX, run->fineScaleY);
+  bool made = CreateImage(&run->image, coarse, coarse, plugInModeRGBColor, run->host.profile, true, false) &&
+              CreateImage(&run->fineImage, fine, fine, plugInModeRGBColor, run->host.profile, true, false) &&
+              CanReduceInOnePass(run->host, run->image, run->fineImage) &&
+              ReduceInOnePass(run->host, &run->image, &run->fineImage, &run->imageMaximum, &run->rowsDone, &run->abort);
+  if (!made) {
+    ReleaseImage(&run->image);
+    ReleaseImage(&run->fineImage);
+  }
+  run->reducedAhead = made;
+  return made;
+}
+
+// Makes the analysis image of a pass in the working profile; false with the code in *result.
+bool MakeAnalysisImage(AnalysisRun* run, AnalysisPass pass, double* scaleX, double* scaleY, int16_t* result) {
+  const ImageRect& host = run->host.rectangle;
+  ImageRect rect = AnalysisRectOf(host, *scaleX, *scaleY);
   *result = kOutOfMemory;
-  if (!CreateImage(&run->image, rect, rect, plugInModeRGBColor, run->host.profile, true, false)) return false;
-  if (!ReduceImage(run->host, &run->image, &run->abort)) return false;
+  if (run->reducedAhead) {
+    if (pass == PASS_FINE) {
+      ReleaseImage(&run->image);
+      run->image = run->fineImage;
+      run->fineImage = ImageRecord{};
+    }
+  } else {
+    ReleaseImage(&run->image);
+    if (!CreateImage(&run->image, rect, rect, plugInModeRGBColor, run->host.profile, true, false)) return false;
+    if (!ReduceImage(run->host, &run->image, &run->abort)) return false;
+  }
   if (!ConvertColorOf(&run->image, WorkingProfile(), true)) {
     if (RunResult() != 0) *result = RunResult();
     return false;
@@ -83,7 +115,7 @@ int16_t RunPass(AnalysisRun* run, AnalysisPass pass) {
   double* scaleY = pass == PASS_COARSE ? &run->coarseScaleY : &run->fineScaleY;
   int16_t result = 0;
   LARGE_INTEGER start = StageStart();
-  bool made = MakeAnalysisImage(run, scaleX, scaleY, &result);
+  bool made = MakeAnalysisImage(run, pass, scaleX, scaleY, &result);
   run->times.analysisImages[pass] = SecondsSince(start);
   if (!made) return run->abort ? int16_t(0) : result;
   run->scaleX = *scaleX, run->scaleY = *scaleY;
@@ -105,7 +137,7 @@ void AnalyseAndFinish(AnalysisRun* run) {
   run->rowsTotal = uint64_t(std::ceil(rows * (run->coarseScaleY + 1 + run->fineScaleY)));
   __atomic_store_n(&run->rowsDone, 0, __ATOMIC_RELAXED);
   LARGE_INTEGER start = StageStart();
-  run->imageMaximum = FindImageMaximum(run);
+  if (!ReduceAhead(run)) run->imageMaximum = FindImageMaximum(run);
   run->times.imageMaximum = SecondsSince(start);
   int16_t result = 0;
   if (!CreateAnalysisShapes(run)) result = kTaskError;
@@ -113,6 +145,7 @@ void AnalyseAndFinish(AnalysisRun* run) {
   if (result == 0 && !run->abort) result = RunPass(run, PASS_FINE);
   DestroyAnalysisShapes(run);
   ReleaseImage(&run->image);
+  ReleaseImage(&run->fineImage);
   if (result == 0 && RunResult() != 0 && !run->abort) result = RunResult();
   if (result != 0) {
     RaiseAnalysisFailure(result);

@@ -23,10 +23,11 @@ struct Probe {
   };
   static constexpr int kCacheSlots = 256;
 
-  explicit Probe(AnalysisRun* analysisRun) : run(analysisRun) {
+  Probe(AnalysisRun* analysisRun, const ImageRecord& view) : run(analysisRun), image(view) {
     for (CachedStatistics& slot : cache) slot.shape = nullptr;
   }
   AnalysisRun* run;
+  const ImageRecord& image;
   bool failed = false;
   CachedStatistics cache[kCacheSlots];
 
@@ -39,7 +40,7 @@ struct Probe {
     CachedStatistics& slot = cache[(hash ^ (hash >> 29)) % kCacheSlots];
     if (slot.shape == shape && slot.x == qx && slot.y == qy) return slot.statistics;
     ShapeStatistics s{};
-    if (!AnalyzeShapeFrom(shape, run->image, x, y, &s)) {
+    if (!AnalyzeShapeFrom(shape, image, x, y, &s)) {
       failed = true;
       return s;
     }
@@ -48,17 +49,17 @@ struct Probe {
   }
   PixelValue Colour(Shape* shape, double x, double y) {
     PixelValue p{};
-    if (!SampleShapeFrom(shape, run->image, x, y, &p)) failed = true;
+    if (!SampleShapeFrom(shape, image, x, y, &p)) failed = true;
     return p;
   }
   Shape* Disc(int i) { return &run->discs[i]; }
   Shape* Ring(int i) { return &run->rings[i]; }
 };
 
-bool IsSelectedAndOpaque(const AnalysisRun& run, double x, double y) {
+bool IsSelectedAndOpaque(const AnalysisRun& run, const ImageRecord& image, double x, double y) {
   if (!run.rect.Contains(x, y)) return false;
   PixelValue p;
-  run.image.readPixel(&run.image, int64_t(x), int64_t(y), &p);
+  image.readPixel(&image, int64_t(x), int64_t(y), &p);
   return p.mask >= 0x7FFFFFFF && p.alpha != 0;
 }
 
@@ -95,7 +96,7 @@ double MeanPositive(const double d[8]) {
 // A highlight stands out when its inner ring is clearly brighter, relative to the image
 // maximum, than the rings around it.
 bool PassesContrast(Probe* probe, double x, double y, double r) {
-  if (!IsSelectedAndOpaque(*probe->run, x, y)) return false;
+  if (!IsSelectedAndOpaque(*probe->run, probe->image, x, y)) return false;
   int q = int(r * 4 + 0.5);
   int e = q > 23 ? q / 18 + 4 : q / 10 + 2;
   if (q < e) return true;
@@ -242,7 +243,7 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   AnalysisRun* run = section->run;
   if (IsInsideLightSource(gLightSourceTable, double(x), double(y))) return;
   double d[8];
-  if (MeasureRadialProfile(run, x, y, d) != PROFILE_MEASURED) return;
+  if (MeasureRadialProfile(run, section->view, &section->fills, x, y, d) != PROFILE_MEASURED) return;
   if (!ClampOutliers(d)) return;
   double cx = double(x), cy = double(y);
   if (!RecentreFromDistances(d, &cx, &cy)) return;
@@ -252,7 +253,7 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   double r = MeanPositive(d);
   if (r <= 0 || r > 128) return;
   if (!RecentreFromDistances(d, &cx, &cy)) return;
-  Probe probe(run);
+  Probe probe(run, section->view);
   if (!PassesContrast(&probe, cx, cy, r)) return;
   if (!Refine(&probe, &cx, &cy, &r)) return;
   cx = std::trunc(cx * 4) / 4;
@@ -270,7 +271,7 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   source.red = largest == 0 ? kFullFraction : RatioFraction(ring.red, largest);
   source.green = largest == 0 ? kFullFraction : RatioFraction(ring.green, largest);
   source.blue = largest == 0 ? kFullFraction : RatioFraction(ring.blue, largest);
-  if (!IsSelectedAndOpaque(*run, cx, cy)) return;
+  if (!IsSelectedAndOpaque(*run, section->view, cx, cy)) return;
   if (run->pass == PASS_COARSE && r <= kCoarseRadiusMinimum) return;
   source.x = cx;
   source.y = cy;

@@ -4,10 +4,17 @@
 #include <cstdint>
 
 #include "analysis/AnalysisRun.h"
+#include "analysis/BandLockstep.h"
 
 void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y);
 
 // Pieces of the measurement, exposed for tests.
 enum ProfileOutcome { PROFILE_MEASURED, PROFILE_PLATEAU, PROFILE_FAILED };
-ProfileOutcome MeasureRadialProfile(AnalysisRun* run, int64_t x, int64_t y, double distances[8]);
+// Walks and fills the given image, a band's own view of the analysis image; a fill goes into the
+// log too, when there is one.
+ProfileOutcome MeasureRadialProfile(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y,
+                                    double distances[8]);
+inline ProfileOutcome MeasureRadialProfile(AnalysisRun* run, int64_t x, int64_t y, double distances[8]) {
+  return MeasureRadialProfile(run, run->image, nullptr, x, y, distances);
+}
 bool RecentreFromDistances(const double distances[8], double* x, double* y);

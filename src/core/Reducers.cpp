@@ -4,11 +4,22 @@
 #include "core/Reducers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/BandTasks.h"
 #include "core/SampleTables.h"
+
+namespace {
+
+std::atomic<bool> gReferenceReducers{false};
+
+}  // namespace
+
+void UseReferenceReducers(bool reference) { gReferenceReducers.store(reference, std::memory_order_relaxed); }
+bool UsingReferenceReducers() { return gReferenceReducers.load(std::memory_order_relaxed); }
 
 namespace {
 
@@ -93,6 +104,50 @@ PixelValue AverageBox(const ImageRecord& source, const Box& box, ReaderKind kind
   return sums.Average();
 }
 
+// 8-bit boxes straight from the rows: the same sums as AverageBox, without a pixel record and a
+// mask test per pixel. Alpha 0 is the only sample whose 32-bit value is 0.
+template <typename Sum>
+PixelValue AverageEightBitBox(const ImageRecord& source, const Box& box, bool gray) {
+  const int32_t* linear = source.gammaTables.eightToLinear;
+  const uint32_t* to32 = GetSampleTables().eightTo32;
+  const int r = gray ? 0 : 2, g = gray ? 0 : 1;
+  Sum red = 0, green = 0, blue = 0;
+  uint64_t alpha = 0, mask = 0;
+  const int64_t width = box.x1 - box.x0;
+  for (int64_t y = box.y0; y < box.y1; ++y) {
+    const uint8_t* p = source.Pixel(box.x0, y);
+    for (int64_t k = 0; k < width; ++k, p += 4) {
+      red += Sum(linear[p[r]]), green += Sum(linear[p[g]]), blue += Sum(linear[p[0]]);
+      alpha += to32[p[3]];
+    }
+    if (source.HasMask()) {
+      const uint8_t* m = source.MaskAt(box.x0, y);
+      for (int64_t k = 0; k < width; ++k) mask += to32[m[k]];
+    }
+  }
+  uint64_t count = uint64_t(width) * uint64_t(box.y1 - box.y0);
+  if (count == 0) return PixelValue{};
+  if (!source.HasMask()) mask = count * kFullFraction;
+  return PixelValue{uint32_t(red / count), uint32_t(green / count), uint32_t(blue / count), uint32_t(alpha / count),
+                    uint32_t(mask / count)};
+}
+
+// The largest sum of the three channels divided once at the end: the integer third of a larger
+// sum is never smaller.
+uint32_t BrightestEightBit(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom, bool gray) {
+  const int32_t* linear = image.gammaTables.eightToLinear;
+  const int r = gray ? 0 : 2, g = gray ? 0 : 1;
+  uint32_t brightest = 0;
+  for (int64_t y = top; y < bottom; ++y) {
+    const uint8_t* p = image.Pixel(left, y);
+    for (int64_t x = left; x < right; ++x, p += 4) {
+      uint32_t sum = uint32_t(linear[p[r]]) + uint32_t(linear[p[g]]) + uint32_t(linear[p[0]]);
+      if (p[3] != 0 && sum > brightest) brightest = sum;
+    }
+  }
+  return brightest / 3;
+}
+
 template <ReaderKind Kind>
 uint32_t Brightest(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom, bool gray) {
   uint32_t brightest = 0;
@@ -109,6 +164,7 @@ uint32_t Brightest(const ImageRecord& image, int64_t left, int64_t top, int64_t 
 
 uint32_t BrightestInRect(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom) {
   bool gray = IsGrayImageMode(image.mode);
+  if (image.bytesPerSample == 1 && !UsingReferenceReducers()) return BrightestEightBit(image, left, top, right, bottom, gray);
   if (image.bytesPerSample == 1) return Brightest<READ_EIGHT>(image, left, top, right, bottom, gray);
   if (image.bytesPerSample == 2 && image.mode != kImageModeHalf) return Brightest<READ_SIXTEEN>(image, left, top, right, bottom, gray);
   return Brightest<READ_GENERIC>(image, left, top, right, bottom, gray);
@@ -130,14 +186,84 @@ struct Reduction {
   double fx, fy;
   ReaderKind kind;
   bool gray, twoByTwo;
+  bool reference;  // the per-pixel path that the direct 8-bit path must match exactly
   volatile bool cancelled;
 };
+
+// Sums of one destination row of 8-bit boxes, walking each source row once from left to right:
+// a box over many rows read box by box walks as many rows at once, more than the processor's
+// prefetching follows. Integer sums do not depend on their order, so the averages are the same.
+struct RowSums {
+  std::vector<int64_t> x0, x1;  // each destination column's source columns, absolute
+  std::vector<uint64_t> red, green, blue, alpha, mask;
+};
+
+void ReduceEightBitRow(const Reduction& r, int64_t i, RowSums* sums) {
+  const ImageRecord& source = *r.source;
+  ImageRecord* destination = r.destination;
+  const int64_t width = destination->validWidth;
+  const int32_t* linear = source.gammaTables.eightToLinear;
+  const uint32_t* to32 = GetSampleTables().eightTo32;
+  const int red = r.gray ? 0 : 2, green = r.gray ? 0 : 1;
+  Box rows = BoxOf(source, 0, i, r.fx, r.fy, r.a, r.b, false);
+  for (auto* sum : {&sums->red, &sums->green, &sums->blue, &sums->alpha, &sums->mask}) std::fill(sum->begin(), sum->end(), 0);
+  for (int64_t y = rows.y0; y < rows.y1; ++y) {
+    for (int64_t j = 0; j < width; ++j) {
+      const uint8_t* p = source.Pixel(sums->x0[j], y);
+      uint64_t sr = 0, sg = 0, sb = 0, sa = 0;
+      for (int64_t x = sums->x0[j]; x < sums->x1[j]; ++x, p += 4) {
+        sr += uint32_t(linear[p[red]]), sg += uint32_t(linear[p[green]]), sb += uint32_t(linear[p[0]]), sa += to32[p[3]];
+      }
+      sums->red[j] += sr, sums->green[j] += sg, sums->blue[j] += sb, sums->alpha[j] += sa;
+    }
+    if (source.HasMask()) {
+      for (int64_t j = 0; j < width; ++j) {
+        const uint8_t* m = source.MaskAt(sums->x0[j], y);
+        uint64_t sm = 0;
+        for (int64_t x = sums->x0[j]; x < sums->x1[j]; ++x, ++m) sm += to32[*m];
+        sums->mask[j] += sm;
+      }
+    }
+  }
+  for (int64_t j = 0; j < width; ++j) {
+    uint64_t count = uint64_t(sums->x1[j] - sums->x0[j]) * uint64_t(rows.y1 - rows.y0);
+    PixelValue average{};
+    if (count != 0) {
+      uint64_t mask = source.HasMask() ? sums->mask[j] : count * kFullFraction;
+      average = PixelValue{uint32_t(sums->red[j] / count), uint32_t(sums->green[j] / count), uint32_t(sums->blue[j] / count),
+                           uint32_t(sums->alpha[j] / count), uint32_t(mask / count)};
+    }
+    destination->writePixel(destination, destination->rectangle.left + j, destination->rectangle.top + i, average);
+  }
+}
+
+void ReduceEightBitRows(Reduction* r, int64_t top, int64_t bottom) {
+  const int64_t width = r->destination->validWidth;
+  RowSums sums;
+  sums.x0.resize(size_t(width)), sums.x1.resize(size_t(width));
+  for (auto* sum : {&sums.red, &sums.green, &sums.blue, &sums.alpha, &sums.mask}) sum->resize(size_t(width));
+  for (int64_t j = 0; j < width; ++j) {
+    Box box = BoxOf(*r->source, j, 0, r->fx, r->fy, r->a, r->b, false);
+    sums.x0[size_t(j)] = box.x0, sums.x1[size_t(j)] = box.x1;
+  }
+  for (int64_t i = top; i < bottom; ++i) {
+    if (r->cancel != nullptr && *r->cancel) {
+      r->cancelled = true;
+      return;
+    }
+    ReduceEightBitRow(*r, i, &sums);
+  }
+}
 
 // Destination rows [top, bottom), relative to the destination's rectangle.
 void ReduceRows(void* context, int64_t top, int64_t bottom) {
   auto* r = static_cast<Reduction*>(context);
   const ImageRecord& source = *r->source;
   ImageRecord* destination = r->destination;
+  if (r->kind == READ_EIGHT && !r->reference && !r->twoByTwo) {
+    ReduceEightBitRows(r, top, bottom);
+    return;
+  }
   for (int64_t i = top; i < bottom; ++i) {
     if (r->cancel != nullptr && *r->cancel) {
       r->cancelled = true;
@@ -145,8 +271,11 @@ void ReduceRows(void* context, int64_t top, int64_t bottom) {
     }
     for (int64_t j = 0; j < destination->validWidth; ++j) {
       Box box = BoxOf(source, j, i, r->fx, r->fy, r->a, r->b, r->twoByTwo);
-      PixelValue average = r->twoByTwo       ? AverageTwoByTwo(source, box, r->kind, r->gray)
-                           : r->a * r->b >= 256 ? AverageBox<uint64_t>(source, box, r->kind, r->gray)
+      bool direct = r->kind == READ_EIGHT && !r->reference;
+      PixelValue average = r->twoByTwo            ? AverageTwoByTwo(source, box, r->kind, r->gray)
+                           : r->a * r->b >= 256 ? (direct ? AverageEightBitBox<uint64_t>(source, box, r->gray)
+                                                          : AverageBox<uint64_t>(source, box, r->kind, r->gray))
+                           : direct             ? AverageEightBitBox<uint32_t>(source, box, r->gray)
                                                 : AverageBox<uint32_t>(source, box, r->kind, r->gray);
       destination->writePixel(destination, destination->rectangle.left + j, destination->rectangle.top + i, average);
     }
@@ -156,7 +285,7 @@ void ReduceRows(void* context, int64_t top, int64_t bottom) {
 }  // namespace
 
 bool ReduceImage(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel) {
-  Reduction r{&source, destination, cancel, 0, 0, 0, 0, READ_GENERIC, false, false, false};
+  Reduction r{&source, destination, cancel, 0, 0, 0, 0, READ_GENERIC, false, false, UsingReferenceReducers(), false};
   r.a = ReductionFactor(source.validWidth, destination->validWidth);
   r.b = ReductionFactor(source.validHeight, destination->validHeight);
   r.fx = double(source.validWidth) / double(destination->validWidth);

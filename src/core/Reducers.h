@@ -10,3 +10,7 @@ bool ReduceImage(const ImageRecord& source, ImageRecord* destination, const vola
 // bottom) whose alpha is not 0 (0 when there is none), read as the reductions read them: 8- and
 // 16-bit images straight through their gamma tables, the rest through the record's reader.
 uint32_t BrightestInRect(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom);
+
+// Tests compare the direct 8-bit paths with the per-pixel reference paths they replace.
+void UseReferenceReducers(bool reference);
+bool UsingReferenceReducers();

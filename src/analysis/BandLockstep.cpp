@@ -1,0 +1,71 @@
+#include "analysis/BandLockstep.h"
+
+#include "core/RunResult.h"
+#include "support/ErrorReport.h"
+
+namespace {
+
+constexpr uint64_t kLogGrowth = 32768;
+
+// Called with the lock held: the last arrival starts the next generation.
+void ReleaseWhenComplete(BandLockstep* lockstep) {
+  if (lockstep->arrived < lockstep->participants || lockstep->arrived == 0) return;
+  lockstep->arrived = 0;
+  ++lockstep->generation;
+  WakeAllConditionVariable(&lockstep->turned);
+}
+
+}  // namespace
+
+void InitializeBandLockstep(BandLockstep* lockstep, int participants) {
+  InitializeSRWLock(&lockstep->lock);
+  InitializeConditionVariable(&lockstep->turned);
+  lockstep->participants = participants;
+  lockstep->arrived = 0;
+  lockstep->generation = 0;
+}
+
+void ArriveAndWait(BandLockstep* lockstep) {
+  AcquireSRWLockExclusive(&lockstep->lock);
+  uint64_t generation = lockstep->generation;
+  ++lockstep->arrived;
+  ReleaseWhenComplete(lockstep);
+  while (lockstep->generation == generation) SleepConditionVariableSRW(&lockstep->turned, &lockstep->lock, INFINITE, 0);
+  ReleaseSRWLockExclusive(&lockstep->lock);
+}
+
+void LeaveBandLockstep(BandLockstep* lockstep) {
+  AcquireSRWLockExclusive(&lockstep->lock);
+  --lockstep->participants;
+  ReleaseWhenComplete(lockstep);
+  ReleaseSRWLockExclusive(&lockstep->lock);
+}
+
+void MarkPixelFilled(const ImageRecord& image, int64_t x, int64_t y) {
+  uint8_t* pixel = image.Pixel(x, y);
+  pixel[0] = pixel[1] = pixel[2] = pixel[3] = 0xFF;
+  if (image.HasMask()) *image.MaskAt(x, y) = 0;
+}
+
+bool LogFilledPixel(FillLog* log, int64_t x, int64_t y) {
+  if (log->count * sizeof(uint64_t) >= log->buffer.size) {
+    int16_t code = ReallocateBufferPreserveContents((log->count + kLogGrowth) * sizeof(uint64_t), &log->buffer);
+    if (code != 0) {
+      ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Unable to allocate memory for a flood fill list.");
+      SetRunResult(code);
+      return false;
+    }
+  }
+  static_cast<uint64_t*>(log->buffer.block)[log->count++] = (uint64_t(uint32_t(y)) << 32) | uint32_t(x);
+  return true;
+}
+
+void FillLoggedPixels(const ImageRecord& view, const FillLog& log) {
+  const auto* items = static_cast<const uint64_t*>(log.buffer.block);
+  for (uint64_t i = 0; i < log.count; ++i) MarkPixelFilled(view, int32_t(items[i] & 0xFFFFFFFF), int32_t(items[i] >> 32));
+}
+
+void ReleaseFillLog(FillLog* log) {
+  DeallocateBuffer(&log->buffer);
+  log->count = 0;
+}

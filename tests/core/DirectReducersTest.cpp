@@ -1,0 +1,106 @@
+// The direct 8-bit paths of the image maximum and the box reductions give exactly what the
+// per-pixel reference paths give: every sample, alpha and mask of every destination pixel.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ProcessingFixture.h"
+#include "color/ImageProfile.h"
+#include "core/Reducers.h"
+
+namespace {
+
+uint32_t Hash(int64_t x, int64_t y, uint32_t salt) {
+  uint32_t h = uint32_t(x) * 0x9E3779B1u ^ uint32_t(y) * 0x85EBCA77u ^ salt * 0xC2B2AE3Du;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return h ^ (h >> 12);
+}
+
+class DirectReducers : public ProcessingFixture {
+ protected:
+  void TearDown() override {
+    UseReferenceReducers(false);
+    ReleaseImage(&m_Source);
+    ProcessingFixture::TearDown();
+  }
+  // Random samples everywhere, including alpha 0 and the extremes, with an optional mask.
+  void MakeSource(int32_t mode, int32_t width, int32_t height, bool withMask) {
+    ImageRect rect{0, 0, width, height};
+    ASSERT_TRUE(CreateImage(&m_Source, rect, rect, mode, nullptr, withMask, false));
+    for (int64_t y = 0; y < height; ++y) {
+      uint8_t* p = m_Source.Pixel(0, y);
+      for (int64_t x = 0; x < width * 4; ++x) p[x] = uint8_t(Hash(x, y, 1) >> 24);
+      for (int64_t x = 0; x < width; ++x) {
+        if (Hash(x, y, 2) % 5 == 0) p[x * 4 + 3] = 0;
+        if (Hash(x, y, 3) % 97 == 0) p[x * 4] = p[x * 4 + 1] = p[x * 4 + 2] = 255;
+      }
+      if (withMask) {
+        for (int64_t x = 0; x < width; ++x) *m_Source.MaskAt(x, y) = uint8_t(Hash(x, y, 4) >> 24);
+      }
+    }
+  }
+  void ExpectSameReduction(int32_t width, int32_t height) {
+    SCOPED_TRACE(testing::Message() << "into " << width << " x " << height);
+    ImageRecord direct, reference;
+    ImageRect rect{0, 0, width, height};
+    ASSERT_TRUE(CreateImage(&direct, rect, rect, plugInModeRGBColor, nullptr, true, false));
+    ASSERT_TRUE(CreateImage(&reference, rect, rect, plugInModeRGBColor, nullptr, true, false));
+    UseReferenceReducers(false);
+    ASSERT_TRUE(ReduceImage(m_Source, &direct, nullptr));
+    UseReferenceReducers(true);
+    ASSERT_TRUE(ReduceImage(m_Source, &reference, nullptr));
+    UseReferenceReducers(false);
+    for (int64_t y = 0; y < height; ++y) {
+      ASSERT_EQ(memcmp(direct.Pixel(0, y), reference.Pixel(0, y), size_t(width) * 4), 0) << "row " << y;
+      ASSERT_EQ(memcmp(direct.MaskAt(0, y), reference.MaskAt(0, y), size_t(width)), 0) << "mask row " << y;
+    }
+    ReleaseImage(&direct);
+    ReleaseImage(&reference);
+  }
+  ImageRecord m_Source;
+};
+
+}  // namespace
+
+TEST_F(DirectReducers, BoxReductionsOfColourImagesEqualTheReference) {
+  MakeSource(plugInModeRGBColor, 1237, 911, true);
+  ExpectSameReduction(412, 303);  // boxes of 4 x 4, uneven edges
+  ExpectSameReduction(41, 30);    // boxes of 31 x 31, past 256 pixels
+  ExpectSameReduction(1236, 910);  // boxes of 1 x 1 and edge remainders
+  ExpectSameReduction(177, 911);  // one axis only
+}
+
+TEST_F(DirectReducers, BoxReductionsOfGrayImagesWithoutAMaskEqualTheReference) {
+  MakeSource(plugInModeGrayScale, 1100, 1000, false);
+  ExpectSameReduction(137, 125);
+  ExpectSameReduction(35, 32);
+}
+
+TEST_F(DirectReducers, TheImageMaximumEqualsTheReferenceAndSkipsTransparentPixels) {
+  for (int32_t mode : {plugInModeRGBColor, plugInModeGrayScale}) {
+    MakeSource(mode, 301, 207, false);
+    SCOPED_TRACE(testing::Message() << "mode " << mode);
+    UseReferenceReducers(true);
+    uint32_t reference = BrightestInRect(m_Source, 0, 0, 301, 207);
+    uint32_t part = BrightestInRect(m_Source, 17, 30, 120, 31);
+    UseReferenceReducers(false);
+    EXPECT_EQ(BrightestInRect(m_Source, 0, 0, 301, 207), reference);
+    EXPECT_EQ(BrightestInRect(m_Source, 17, 30, 120, 31), part);
+    EXPECT_EQ(reference, 0xFFFFFFu) << "white pixels are in the image";
+    // Only a transparent white pixel is brightest: it does not count.
+    for (int64_t y = 0; y < 207; ++y) {
+      for (int64_t x = 0; x < 301; ++x) {
+        uint8_t* p = m_Source.Pixel(x, y);
+        p[0] = p[1] = p[2] = uint8_t(x == 5 && y == 6 ? 255 : 40 + (x + y) % 7);
+        p[3] = x == 5 && y == 6 ? 0 : 255;
+      }
+    }
+    uint32_t expected = BrightestInRect(m_Source, 0, 0, 301, 207);
+    UseReferenceReducers(true);
+    EXPECT_EQ(BrightestInRect(m_Source, 0, 0, 301, 207), expected);
+    UseReferenceReducers(false);
+    EXPECT_LT(expected, 0xFFFFFFu);
+    ReleaseImage(&m_Source);
+  }
+}
