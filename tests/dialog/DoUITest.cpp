@@ -141,8 +141,11 @@ TEST_F(DialogRun, TwentyOpeningsLeaveNothingBehindAndPaintAlike) {
     }
   }
   EXPECT_EQ(CountProcessWindows(), windows);
-  // Fifteen openings after the warm-up: one object kept per opening would show as fifteen.
-  EXPECT_LE(CountGdiObjects(), gdiObjects + 4);
+  // Fifteen openings after the warm-up: one object kept per opening would show as fifteen. A
+  // display context another thread holds for a moment counts three (with its region and
+  // surface) until it is released into the cache, so the count is given a moment to settle.
+  EXPECT_TRUE(WaitUntil([&] { return CountGdiObjects() <= gdiObjects + 4; }, 5000))
+      << CountGdiObjects() << " GDI objects against " << gdiObjects << " after the fifth opening";
   EXPECT_FALSE(capture.HasReportContaining("forcibly aborted"));
   EXPECT_FALSE(capture.HasReportContaining("left to end on its own"));
   EXPECT_FALSE(capture.HasReportContaining("Timed out while waiting for Background Task exit"));
