@@ -289,8 +289,12 @@ void RasteriseSpikeTemplatesTogether(const ParameterSet& request, const ImageRec
   EnterPreviewTemplateMode(reference);
   // The display profile cache is filled here, before two threads read it.
   LinearDisplayProfile();
+  // Preparing rewrites a layer's entries and rectangle, which its textures no longer match: if
+  // this frame is dropped before the layers are built, the next build must not take the old
+  // template for current.
   for (EffectLayer* layer : stale) {
     ForgetPreparedAhead(layer->kind);
+    layer->hasTemplate = false;
     layer->parameters = EffectLayerParameters(layer->kind, request);
   }
   AheadJob job{stale[1], reference, PreparedTemplate{}};

@@ -22,6 +22,7 @@
 #include "host/HostProxyImage.h"
 #include "params/ParameterBlock.h"
 #include "params/ParameterBlockService.h"
+#include "params/ParameterSet.h"
 #include "preview/BackgroundTask.h"
 #include "preview/DisplayProfiles.h"
 #include "preview/EffectLayers.h"
@@ -338,6 +339,38 @@ TEST_P(EffectDrawingTest, SpikeTemplatesRasterisedTogetherGiveTheStarsOfOneAfter
   Redraw();
   SetSpikeTemplatesRasterisedTogether(true);
   EXPECT_EQ(frame(), together);
+}
+
+// Templates prepared ahead for a Length whose frame was dropped before the layers were built
+// (the drag went back): the next frame, back at the old Length, shows the old stars, not quads
+// shaped for the dropped template over the old textures.
+TEST_P(EffectDrawingTest, TemplatesPreparedForADroppedFrameLeaveTheNextFrameRight) {
+  m_Block.secondarySpikeIntensity = 60;
+  m_Block.length = 40;
+  Show({{70, 60}, {210, 140}, {160, 40}});
+  auto frame = [&] {
+    std::vector<double> samples;
+    for (int y = 0; y < kPreviewHeight; y += 2) {
+      for (int x = 0; x < kPreviewWidth; x += 2) samples.push_back(At(x, y));
+    }
+    return samples;
+  };
+  m_Block.angle = 150;
+  Redraw();
+  std::vector<double> expected = frame();
+  m_Block.angle = 0;
+  Redraw();
+  // What a frame for Length 90 prepares before a newer request drops it; the task is idle.
+  m_Block.length = 90;
+  RasteriseSpikeTemplatesTogether(ParameterSetOfCurrentBlock(), gHostImage.rectangle);
+  m_Block.length = 40;
+  m_Block.angle = 150;
+  Redraw();
+  std::vector<double> shown = frame();
+  ASSERT_EQ(shown.size(), expected.size());
+  size_t differing = 0;
+  for (size_t i = 0; i < shown.size(); ++i) differing += shown[i] != expected[i] ? 1 : 0;
+  EXPECT_EQ(differing, 0u) << "of " << shown.size() << " samples";
 }
 
 // A soft flare whose quad lies wholly outside the view is left out; scrolling to it brings it
