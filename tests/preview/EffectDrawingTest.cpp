@@ -140,6 +140,14 @@ class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamI
     int top = height < kPreviewHeight - 2 ? (kPreviewHeight - 2 - height) / 2 + 1 : 1;
     return POINT{left + LONG(std::floor(x * zoom / 100.0)), top + LONG(std::floor(y * zoom / 100.0))};
   }
+  // The preview's brightness at every other pixel of every other row: two frames compared whole.
+  std::vector<double> Frame() {
+    std::vector<double> samples;
+    for (int y = 0; y < kPreviewHeight; y += 2) {
+      for (int x = 0; x < kPreviewWidth; x += 2) samples.push_back(At(x, y));
+    }
+    return samples;
+  }
   double At(int x, int y) {
     COLORREF color = 0;
     EXPECT_TRUE(SampleScreenBitmap(x, y, &color)) << x << "," << y;
@@ -284,14 +292,7 @@ TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
   m_Block.intensity = 40;
   m_Block.secondarySpikeIntensity = 30;
   Show({{70, 60}, {210, 140}});
-  auto frame = [&] {
-    std::vector<double> samples;
-    for (int y = 0; y < kPreviewHeight; y += 2) {
-      for (int x = 0; x < kPreviewWidth; x += 2) samples.push_back(At(x, y));
-    }
-    return samples;
-  };
-  std::vector<double> faint = frame();
+  std::vector<double> faint = Frame();
   ResetEffectLayerCounters();
   m_Block.intensity = 90;
   m_Block.secondarySpikeIntensity = 80;
@@ -300,7 +301,7 @@ TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
     EXPECT_EQ(GetEffectLayerCounters(kind).templateBuilds, 0) << kind;
     EXPECT_EQ(GetEffectLayerCounters(kind).quadBuilds, 1) << kind;
   }
-  std::vector<double> kept = frame();
+  std::vector<double> kept = Frame();
   EXPECT_NE(kept, faint) << "Intensity changed nothing on the screen";
   // The same settings reached through another Length: every template is rasterised again.
   m_Block.length = int16_t(m_Block.length + 1);
@@ -308,7 +309,7 @@ TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
   m_Block.length = int16_t(m_Block.length - 1);
   Redraw();
   EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).templateBuilds, 2);
-  EXPECT_EQ(frame(), kept);
+  EXPECT_EQ(Frame(), kept);
 }
 
 // A Length step makes both spike templates stale; they are rasterised at once, the secondary's
@@ -317,17 +318,10 @@ TEST_P(EffectDrawingTest, SpikeTemplatesRasterisedTogetherGiveTheStarsOfOneAfter
   m_Block.secondarySpikeIntensity = 60;
   m_Block.length = 50;
   Show({{70, 60}, {210, 140}, {160, 40}});
-  auto frame = [&] {
-    std::vector<double> samples;
-    for (int y = 0; y < kPreviewHeight; y += 2) {
-      for (int x = 0; x < kPreviewWidth; x += 2) samples.push_back(At(x, y));
-    }
-    return samples;
-  };
   ResetEffectLayerCounters();
   m_Block.length = 65;
   Redraw();
-  std::vector<double> together = frame();
+  std::vector<double> together = Frame();
   for (int kind : {EFFECT_LAYER_PRIMARY, EFFECT_LAYER_SECONDARY}) {
     EXPECT_EQ(GetEffectLayerCounters(kind).templateBuilds, 1) << kind;
     EXPECT_GT(GetEffectLayerCounters(kind).quads, 0u) << kind;
@@ -338,7 +332,7 @@ TEST_P(EffectDrawingTest, SpikeTemplatesRasterisedTogetherGiveTheStarsOfOneAfter
   m_Block.length = 65;
   Redraw();
   SetSpikeTemplatesRasterisedTogether(true);
-  EXPECT_EQ(frame(), together);
+  EXPECT_EQ(Frame(), together);
 }
 
 // Templates prepared ahead for a Length whose frame was dropped before the layers were built
@@ -348,16 +342,9 @@ TEST_P(EffectDrawingTest, TemplatesPreparedForADroppedFrameLeaveTheNextFrameRigh
   m_Block.secondarySpikeIntensity = 60;
   m_Block.length = 40;
   Show({{70, 60}, {210, 140}, {160, 40}});
-  auto frame = [&] {
-    std::vector<double> samples;
-    for (int y = 0; y < kPreviewHeight; y += 2) {
-      for (int x = 0; x < kPreviewWidth; x += 2) samples.push_back(At(x, y));
-    }
-    return samples;
-  };
   m_Block.angle = 150;
   Redraw();
-  std::vector<double> expected = frame();
+  std::vector<double> expected = Frame();
   m_Block.angle = 0;
   Redraw();
   // What a frame for Length 90 prepares before a newer request drops it; the task is idle.
@@ -366,7 +353,7 @@ TEST_P(EffectDrawingTest, TemplatesPreparedForADroppedFrameLeaveTheNextFrameRigh
   m_Block.length = 40;
   m_Block.angle = 150;
   Redraw();
-  std::vector<double> shown = frame();
+  std::vector<double> shown = Frame();
   ASSERT_EQ(shown.size(), expected.size());
   size_t differing = 0;
   for (size_t i = 0; i < shown.size(); ++i) differing += shown[i] != expected[i] ? 1 : 0;
