@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "color/ImageProfile.h"
+#include "core/AlphaRows.h"
 #include "core/BandTasks.h"
 #include "core/RunResult.h"
 #include "support/ErrorReport.h"
@@ -67,13 +68,7 @@ void CopyRows(void* context, int64_t rowTop, int64_t rowBottom) {
     uint8_t* out = destination->Pixel(job->destinationRect.left, y + dy);
     cmsDoTransform(transform, source.Pixel(job->sourceRect.left, y), out, cmsUInt32Number(width));
     if (destination->pixelType == GL_FLOAT_TYPE) ClampNegativeColour(out, width);
-    // Alpha and mask follow at the destination's depth; the colour just written is kept.
-    for (int64_t x = job->sourceRect.left; x < job->sourceRect.right; ++x) {
-      PixelValue pixel;
-      source.readPixel(&source, x, y, &pixel);
-      PixelValue alphaOnly{kKeepSample, kKeepSample, kKeepSample, pixel.alpha, pixel.mask};
-      destination->writePixel(destination, x + dx, y + dy, alphaOnly);
-    }
+    CopyAlphaAndMaskRow(source, destination, job->sourceRect.left, width, y, dx, dy);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/BandTasks.h"
+#include "core/Halving.h"
 #include "core/SampleTables.h"
 
 namespace {
@@ -186,7 +187,7 @@ struct Reduction {
   double fx, fy;
   ReaderKind kind;
   bool gray, twoByTwo;
-  bool reference;  // the per-pixel path that the direct 8-bit path must match exactly
+  bool reference;  // the per-pixel path that the direct paths must match exactly
   volatile bool cancelled;
 };
 
@@ -262,6 +263,10 @@ void ReduceRows(void* context, int64_t top, int64_t bottom) {
   ImageRecord* destination = r->destination;
   if (r->kind == READ_EIGHT && !r->reference && !r->twoByTwo) {
     ReduceEightBitRows(r, top, bottom);
+    return;
+  }
+  if (r->twoByTwo && !r->reference && CanHalveDirectly(source, *destination)) {
+    if (!HalveRows(source, destination, r->fx, r->fy, top, bottom, r->cancel)) r->cancelled = true;
     return;
   }
   for (int64_t i = top; i < bottom; ++i) {

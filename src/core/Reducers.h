@@ -11,6 +11,6 @@ bool ReduceImage(const ImageRecord& source, ImageRecord* destination, const vola
 // 16-bit images straight through their gamma tables, the rest through the record's reader.
 uint32_t BrightestInRect(const ImageRecord& image, int64_t left, int64_t top, int64_t right, int64_t bottom);
 
-// Tests compare the direct 8-bit paths with the per-pixel reference paths they replace.
+// Tests compare the direct paths (8-bit boxes, integer halvings) with the per-pixel reference paths.
 void UseReferenceReducers(bool reference);
 bool UsingReferenceReducers();

@@ -1,5 +1,5 @@
-// The direct 8-bit paths of the image maximum and the box reductions give exactly what the
-// per-pixel reference paths give: every sample, alpha and mask of every destination pixel.
+// The direct paths of the image maximum, the 8-bit box reductions and the integer halvings give
+// exactly what the per-pixel reference paths give: every sample, alpha and mask of every pixel.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,31 +28,39 @@ class DirectReducers : public ProcessingFixture {
   void MakeSource(int32_t mode, int32_t width, int32_t height, bool withMask) {
     ImageRect rect{0, 0, width, height};
     ASSERT_TRUE(CreateImage(&m_Source, rect, rect, mode, nullptr, withMask, false));
+    const int bytes = m_Source.bytesPerSample;
     for (int64_t y = 0; y < height; ++y) {
       uint8_t* p = m_Source.Pixel(0, y);
-      for (int64_t x = 0; x < width * 4; ++x) p[x] = uint8_t(Hash(x, y, 1) >> 24);
+      for (int64_t x = 0; x < width * 4 * bytes; ++x) p[x] = uint8_t(Hash(x, y, 1) >> 24);
       for (int64_t x = 0; x < width; ++x) {
-        if (Hash(x, y, 2) % 5 == 0) p[x * 4 + 3] = 0;
-        if (Hash(x, y, 3) % 97 == 0) p[x * 4] = p[x * 4 + 1] = p[x * 4 + 2] = 255;
+        uint8_t* pixel = p + x * 4 * bytes;
+        if (Hash(x, y, 2) % 5 == 0) memset(pixel + 3 * bytes, 0, size_t(bytes));
+        if (Hash(x, y, 3) % 97 == 0) memset(pixel, 255, size_t(3 * bytes));
       }
       if (withMask) {
         for (int64_t x = 0; x < width; ++x) *m_Source.MaskAt(x, y) = uint8_t(Hash(x, y, 4) >> 24);
       }
     }
   }
-  void ExpectSameReduction(int32_t width, int32_t height) {
-    SCOPED_TRACE(testing::Message() << "into " << width << " x " << height);
+  // The destination's gamma, when given, is that of the proxy pyramid's linear levels.
+  void ExpectSameReduction(int32_t width, int32_t height, int32_t mode = plugInModeRGBColor, double gamma = 0.0) {
+    SCOPED_TRACE(testing::Message() << "into " << width << " x " << height << ", mode " << mode);
     ImageRecord direct, reference;
     ImageRect rect{0, 0, width, height};
-    ASSERT_TRUE(CreateImage(&direct, rect, rect, plugInModeRGBColor, nullptr, true, false));
-    ASSERT_TRUE(CreateImage(&reference, rect, rect, plugInModeRGBColor, nullptr, true, false));
+    ASSERT_TRUE(CreateImage(&direct, rect, rect, mode, nullptr, true, false));
+    ASSERT_TRUE(CreateImage(&reference, rect, rect, mode, nullptr, true, false));
+    if (gamma != 0.0) {
+      ASSERT_TRUE(SetImageGamma(&direct, direct.profile, gamma));
+      ASSERT_TRUE(SetImageGamma(&reference, reference.profile, gamma));
+    }
     UseReferenceReducers(false);
     ASSERT_TRUE(ReduceImage(m_Source, &direct, nullptr));
     UseReferenceReducers(true);
     ASSERT_TRUE(ReduceImage(m_Source, &reference, nullptr));
     UseReferenceReducers(false);
     for (int64_t y = 0; y < height; ++y) {
-      ASSERT_EQ(memcmp(direct.Pixel(0, y), reference.Pixel(0, y), size_t(width) * 4), 0) << "row " << y;
+      ASSERT_EQ(memcmp(direct.Pixel(0, y), reference.Pixel(0, y), size_t(width) * 4 * size_t(direct.bytesPerSample)), 0)
+          << "row " << y;
       ASSERT_EQ(memcmp(direct.MaskAt(0, y), reference.MaskAt(0, y), size_t(width)), 0) << "mask row " << y;
     }
     ReleaseImage(&direct);
@@ -103,4 +111,36 @@ TEST_F(DirectReducers, TheImageMaximumEqualsTheReferenceAndSkipsTransparentPixel
     EXPECT_LT(expected, 0xFFFFFFu);
     ReleaseImage(&m_Source);
   }
+}
+
+// The proxy pyramid halves linear integer levels of every size, odd ones included, where the last
+// column and row repeat; gray sources write their value into all three samples.
+TEST_F(DirectReducers, HalvingsOfIntegerImagesEqualTheReference) {
+  struct Source {
+    int32_t mode;
+    bool withMask;
+  };
+  for (Source s : {Source{plugInModeRGBColor, true}, Source{plugInModeRGB48, false}, Source{plugInModeGrayScale, false},
+                   Source{plugInModeGray16, true}}) {
+    MakeSource(s.mode, 1301, 977, s.withMask);
+    ExpectSameReduction(650, 488, s.mode);       // odd source: the last column and row repeat
+    ExpectSameReduction(650, 488, s.mode, 1.0);  // the pyramid's linear levels
+    ExpectSameReduction(651, 489, s.mode, 1.0);  // boxes start at ⌊j·fx + 0.5⌋ with fx just under 2
+    ReleaseImage(&m_Source);
+  }
+  MakeSource(plugInModeRGB48, 640, 480, true);
+  ASSERT_TRUE(SetImageGamma(&m_Source, m_Source.profile, 1.0));
+  ExpectSameReduction(320, 240, plugInModeRGB48, 1.0);
+}
+
+TEST_F(DirectReducers, ACancelledHalvingReportsTheCancel) {
+  MakeSource(plugInModeRGBColor, 2048, 1024, false);
+  ImageRecord destination;
+  ImageRect rect{0, 0, 1024, 512};
+  ASSERT_TRUE(CreateImage(&destination, rect, rect, plugInModeRGBColor, nullptr, false, false));
+  volatile bool cancel = true;
+  EXPECT_FALSE(ReduceImage(m_Source, &destination, &cancel));
+  cancel = false;
+  EXPECT_TRUE(ReduceImage(m_Source, &destination, &cancel));
+  ReleaseImage(&destination);
 }
