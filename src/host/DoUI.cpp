@@ -7,6 +7,7 @@
 #include "host/HostProxyImage.h"
 #include "host/HostState.h"
 #include "preview/PreviewImageSource.h"
+#include "preview/PreviewPictureBuild.h"
 #include "preview/ProxyDisplay.h"
 #include "resource.h"
 #include "support/ErrorReport.h"
@@ -85,7 +86,11 @@ bool DoUI() {
   SetPreviewFocusColor(GetSchemeColor(SCHEMECOLOR_HIGHLIGHT));
   SetPreviewImageSource(HostPreviewImageSource());
   SetPreviewSplashBitmap(GetSplashBitmap());
+  // The picture is built while the dialog and its OpenGL contexts are made, not after them.
+  StartPreviewPictureBuild(ExpectedLevelZeroMode());
   INT_PTR result = RunMainDialog(instance, HostWindow());
+  ForgetPreviewPictureBuild();
+  ReleaseHostProxyImage();
   // A dialog that could not be opened is a failure of the run, not the user's cancel.
   if ((result == -1 || result == 0) && ResultIsOk()) {
     SetResult(kStepFailed);

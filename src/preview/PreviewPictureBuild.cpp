@@ -7,6 +7,7 @@
 
 #include "core/ThreadEntry.h"
 #include "preview/BackgroundTask.h"
+#include "preview/OpenGLSettings.h"
 #include "preview/PreviewImageSource.h"
 #include "support/ErrorReport.h"
 
@@ -21,8 +22,11 @@ struct PictureBuild {
   volatile bool cancel = false;
   std::atomic<bool> succeeded{false};
   PreviewImageSource source;
+  int32_t levelZeroMode = 0;  // of the build started last; 0 before any
 };
-PictureBuild gBuild;  // preview task thread only, apart from the build's own thread
+// The dialog's thread starts the build before the preview task exists and stops it after the
+// task has ended; in between only the preview task touches it, apart from the build's own thread.
+PictureBuild gBuild;
 
 unsigned __stdcall BuildPicture(void*) noexcept {
   RunGuarded("BuildPicture", [] { gBuild.succeeded.store(gBuild.source.render(&gBuild.cancel)); });
@@ -31,12 +35,17 @@ unsigned __stdcall BuildPicture(void*) noexcept {
 
 }  // namespace
 
-bool StartPreviewPictureBuild() {
+bool StartPreviewPictureBuild(int32_t levelZeroMode) {
+  if (gBuild.levelZeroMode == levelZeroMode && (gBuild.thread != nullptr || gBuild.succeeded.load())) return true;
   StopPreviewPictureBuild();
   gBuild.source = CurrentPreviewImageSource();
   gBuild.cancel = false;
   gBuild.succeeded.store(false);
+  gBuild.levelZeroMode = levelZeroMode;
   if (gBuild.source.render == nullptr) return false;
+  // A picture built at another depth is not the one asked for.
+  if (gBuild.source.release != nullptr) gBuild.source.release();
+  if (gBuild.source.setLevelZeroMode != nullptr) gBuild.source.setLevelZeroMode(levelZeroMode);
   unsigned id = 0;
   gBuild.thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, BuildPicture, nullptr, 0, &id));
   if (gBuild.thread == nullptr) {
@@ -65,6 +74,16 @@ bool WaitForPreviewPicture() {
   CloseHandle(gBuild.thread);
   gBuild.thread = nullptr;
   return gBuild.succeeded.load();
+}
+
+int32_t ExpectedLevelZeroMode() {
+  return gOpenGLSettings.m_OpenGLDrawingMode == OPTIMIZE_FOR_QUALITY ? plugInModeRGB48 : plugInModeRGBColor;
+}
+
+void ForgetPreviewPictureBuild() {
+  StopPreviewPictureBuild();
+  gBuild.succeeded.store(false);
+  gBuild.levelZeroMode = 0;
 }
 
 void StopPreviewPictureBuild() {

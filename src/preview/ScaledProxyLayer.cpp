@@ -232,11 +232,9 @@ bool InitializeScaledProxyLayer(HWND dialog, HWND preview) {
   if (!MakeCheckerboardTexture()) return false;
   // Effect textures that cannot be made are reported; the preview still shows the image.
   InitializeFilterEffects_OpenGL();
-  PreviewImageSource source = CurrentPreviewImageSource();
   bool sixteenBitLevel = gOpenGLSettings.m_OpenGLDrawingMode == OPTIMIZE_FOR_QUALITY && gOpenGLDrawing.accelerated &&
                          gOpenGLDrawing.format16.internalFormat != gOpenGLDrawing.format8.internalFormat;
-  if (source.setLevelZeroMode != nullptr) source.setLevelZeroMode(sixteenBitLevel ? plugInModeRGB48 : plugInModeRGBColor);
-  StartPreviewPictureBuild();
+  StartPreviewPictureBuild(sixteenBitLevel ? plugInModeRGB48 : plugInModeRGBColor);
   ForgetLastRenderedSet();
   layer.initialized = true;
   return true;
@@ -244,7 +242,7 @@ bool InitializeScaledProxyLayer(HWND dialog, HWND preview) {
 
 void DestroyScaledProxyLayer() {
   ProxyLayer& layer = gProxyLayer;
-  StopPreviewPictureBuild();
+  ForgetPreviewPictureBuild();
   if (layer.checkerboard != 0) glDeleteTextures(1, &layer.checkerboard);
   if (layer.backBufferPBO != 0) glDeleteBuffers(1, &layer.backBufferPBO);
   for (TextureSet* set : {&layer.imageSet, &layer.effectsSet, &layer.startupSet, &layer.framebufferSet}) FreeTextureSet(set);
