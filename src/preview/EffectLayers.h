@@ -110,6 +110,12 @@ void DestroyFilterEffects_OpenGL();
 // preview shows, outside which soft flares are not drawn. False when a layer failed or the
 // drawing was aborted.
 bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible);
+// The two halves of it, for a frame that skips the effects layer when there is nothing to draw:
+// the build (false when a layer failed or the drawing was aborted), whether any layer then has
+// quads, and the drawing of the layers as built.
+bool BuildFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible);
+bool FilterEffectsHaveQuads();
+bool DrawBuiltFilterEffects_OpenGL();
 bool DrawCompositeOpenGLShape(EffectLayer* layer);
 
 // When a request makes both spike templates stale (a Length or Spike Sharpness drag), prepares

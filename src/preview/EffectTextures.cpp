@@ -246,17 +246,24 @@ bool DrawCompositeOpenGLShape(EffectLayer* layer) {
 // for each effect layer built.
 constexpr int kFirstEffectLayerProgressStep = 9;
 
-bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible) {
-  bool built = true;
+bool BuildFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible) {
   RasteriseSpikeTemplatesTogether(parameters, hostRectangle);
   for (int kind = 0; kind < EFFECT_LAYER_COUNT; ++kind) {
     if (PreviewAborted()) return false;
-    if (!BuildEffectLayer(&gEffectLayers[kind], parameters, hostRectangle, visible)) {
-      built = false;
-      break;
-    }
+    if (!BuildEffectLayer(&gEffectLayers[kind], parameters, hostRectangle, visible)) return false;
     ReportFrameProgress(kFirstEffectLayerProgressStep + kind);
   }
+  return true;
+}
+
+bool FilterEffectsHaveQuads() {
+  for (const EffectLayer& layer : gEffectLayers) {
+    if (layer.hasQuads && layer.quadCount > 0) return true;
+  }
+  return false;
+}
+
+bool DrawBuiltFilterEffects_OpenGL() {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnableClientState(GL_COLOR_ARRAY);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -277,7 +284,14 @@ bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& h
         .Report("MakeShaderProgramActive() - Failed to activate shader program %d.", kShapeScalingShaderProgram);
   }
   glPopClientAttrib();
-  return built && drawn && !PreviewAborted();
+  return drawn && !PreviewAborted();
+}
+
+// A layer that failed to build leaves the others to be drawn.
+bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible) {
+  bool built = BuildFilterEffects_OpenGL(parameters, hostRectangle, visible);
+  if (!built && PreviewAborted()) return false;
+  return DrawBuiltFilterEffects_OpenGL() && built;
 }
 
 bool NoGLError(uint32_t line, const char* text) {

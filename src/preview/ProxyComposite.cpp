@@ -92,7 +92,7 @@ void DrawComposite(const ProxyFrameGeometry& geometry) {
   DrawImageTextureSet(layer.imageSet);
   ReportFrameProgress(14);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
-  if (layer.view.effectsShown && layer.effectsSet.tileCount > 0) {
+  if (layer.view.effectsShown && !layer.effectsEmpty && layer.effectsSet.tileCount > 0) {
     // The effects set holds window pixels: drawn without the image's transform.
     glPushMatrix();
     glLoadIdentity();

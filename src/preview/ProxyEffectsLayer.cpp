@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "preview/BackgroundTask.h"
 #include "preview/EffectLayers.h"
 #include "preview/ProxyLayer.h"
 #include "support/ErrorReport.h"
@@ -31,8 +32,8 @@ ImageRect VisibleImageArea(const ProxyFrameGeometry& geometry) {
                    int32_t(std::ceil(imageX(d.right))) + 1, int32_t(std::ceil(imageY(d.bottom))) + 1};
 }
 
-// The quads in the host image's coordinates, placed as the composite places the image.
-void DrawEffectQuads(const ProxyFrameGeometry& geometry) {
+// The quads, as built, in the host image's coordinates, placed as the composite places the image.
+void DrawEffectQuads(const ProxyFrameGeometry& geometry, bool built) {
   const ProxyLayer& layer = gProxyLayer;
   double factor = layer.view.zoom / 100.0;
   glMatrixMode(GL_MODELVIEW);
@@ -47,7 +48,7 @@ void DrawEffectQuads(const ProxyFrameGeometry& geometry) {
   // Each quad is screened onto the ones below, as the final render accumulates its effects.
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  if (!DrawFilterEffects_OpenGL(layer.parameters, layer.imageRect, VisibleImageArea(geometry))) {
+  if (!DrawBuiltFilterEffects_OpenGL() || !built) {
     ErrorReport(__LINE__, TraceMessage).Report("Failed during rendering of Effects.");
   }
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -60,6 +61,13 @@ void DrawEffectQuads(const ProxyFrameGeometry& geometry) {
 bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry) {
   ProxyLayer& layer = gProxyLayer;
   const RECT& client = geometry.client;
+  // The layers are built before any frame buffer is touched. With no quad to draw, the composite
+  // would screen black over the image, which leaves it as it is: the clear, the resolve, the copy
+  // and the screening pass are skipped, most of a frame without stars.
+  bool built = BuildFilterEffects_OpenGL(layer.parameters, layer.imageRect, VisibleImageArea(geometry));
+  if (!built && PreviewAborted()) return false;
+  layer.effectsEmpty = built && !FilterEffectsHaveQuads();
+  if (layer.effectsEmpty) return true;
   bool intoFrameBuffers = layer.useFrameBuffers && BindMainFrameBuffer(layer, client);
   bool ok = !layer.useFrameBuffers || intoFrameBuffers;
   if (ok) {
@@ -72,7 +80,7 @@ bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry) {
     glScissor(d.left, client.bottom - d.bottom, d.right - d.left, d.bottom - d.top);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
-    DrawEffectQuads(geometry);
+    DrawEffectQuads(geometry, built);
     glDisable(GL_SCISSOR_TEST);
     if (intoFrameBuffers && !ResolveFBO(&layer.frameBuffers)) {
       NoGLError(__LINE__, "Failed during resolution of multisampled texture using glBlitFramebuffer().");

@@ -47,6 +47,7 @@ struct ProxyLayer {
 
   bool rebuildImage = true;
   bool rebuildEffects = true;
+  bool effectsEmpty = false;  // the effects layer as last built has nothing to screen over the image
   bool pyramidReady = false;
 
   ProxyLayerView view;

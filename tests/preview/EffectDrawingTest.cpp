@@ -516,6 +516,16 @@ TEST_P(EffectDrawingTest, HiddenEffectsDisappearFromTheNextFrame) {
   ASSERT_TRUE(SetLightSourceStateInRect(&gLightSourceTable, TableRect{0, 0, 150, 200}, STATE_UNHIDE));
   Redraw();
   EXPECT_GT(At(left.x, left.y - 10), 30.0);
+  // With every star hidden there is nothing to draw: the frame leaves the effects layer out, and
+  // no star of an earlier frame may stay behind.
+  ASSERT_TRUE(SetLightSourceStateInRect(&gLightSourceTable, TableRect{0, 0, 300, 200}, STATE_HIDE));
+  Redraw();
+  EXPECT_EQ(At(left.x, left.y - 10), 0.0);
+  EXPECT_EQ(At(right.x, right.y - 10), 0.0);
+  ASSERT_TRUE(SetLightSourceStateInRect(&gLightSourceTable, TableRect{0, 0, 300, 200}, STATE_UNHIDE));
+  Redraw();
+  EXPECT_GT(At(left.x, left.y - 10), 30.0);
+  EXPECT_GT(At(right.x, right.y - 10), 30.0);
 }
 
 TEST_P(EffectDrawingTest, EffectsHiddenInThePreviewLeaveThePhoto) {
