@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/SampleTables.h"
 #include "preview/OpenGLSettings.h"
 #include "preview/TextureSetUploads.h"
 #include "support/ErrorReport.h"
@@ -16,6 +17,7 @@ struct ImageSource {
   size_t pixelBytes = 0;
   bool bottomUp = false;
   bool inPixelBuffer = false;
+  GLenum format = 0, type = 0;  // of the rows as uploaded: the record's, or half floats in the buffer
   int64_t firstRow = 0, endRow = 0;  // stored rows the source holds
 
   int64_t StoredRow(int64_t pictureRow) const {
@@ -50,14 +52,37 @@ ImageRect ClipToRecord(const ImageRect& area, const ImageRecord& image) {
                    std::min(area.bottom, bounds.bottom)};
 }
 
+// A half-float texture takes 8- and 16-bit rows converted to half floats on the way into the
+// pixel buffer: the driver's own conversion, through floats, cost more than the rest of a frame.
+bool UploadsAsHalfFloats(const ImageRecord& image, const TextureFormat& format) {
+  bool integer = (image.pixelType == GL_UNSIGNED_BYTE && image.pixelFormat == GL_BGRA) ||
+                 (image.pixelType == GL_UNSIGNED_SHORT && image.pixelFormat == GL_RGBA);
+  return integer && format.internalFormat == GL_RGBA16F && format.dataType == GL_HALF_FLOAT;
+}
+
+// RGBA half floats of v / 255 or v / 65535, as the table of the pixel access has them.
+void CopyRowsAsHalfFloats(const ImageRecord& image, const uint8_t* first, size_t pixels, uint16_t* out) {
+  const uint16_t* toHalf = GetSampleTables().sixteenToHalf;
+  if (image.pixelType == GL_UNSIGNED_BYTE) {
+    for (size_t i = 0; i < pixels; ++i, first += 4, out += 4) {
+      out[0] = toHalf[first[2] * 257], out[1] = toHalf[first[1] * 257], out[2] = toHalf[first[0] * 257];
+      out[3] = toHalf[first[3] * 257];
+    }
+    return;
+  }
+  const auto* in = reinterpret_cast<const uint16_t*>(first);
+  for (size_t i = 0; i < pixels * 4; ++i) out[i] = toHalf[in[i]];
+}
+
 // The area's stored rows, whole, so that the rows keep the record's row length.
 bool CopyRowsIntoPixelBuffer(TextureSet* set, const ImageSource& source) {
   const ImageRecord& image = *source.image;
-  size_t rowBytes = size_t(image.allocatedWidth) * source.pixelBytes;
-  size_t bytes = size_t(source.endRow - source.firstRow) * rowBytes;
+  size_t recordPixelBytes = PixelBytesOfType(GLenum(image.pixelType));
+  size_t pixels = size_t(source.endRow - source.firstRow) * size_t(image.allocatedWidth);
+  size_t bytes = pixels * source.pixelBytes;
   const uint8_t* first = image.Pixel(image.allocation.left, source.firstRow);
   const uint8_t* block = static_cast<const uint8_t*>(image.pixels.block);
-  if (first < block || first + bytes > block + image.pixels.size) {
+  if (first < block || first + pixels * recordPixelBytes > block + image.pixels.size) {
     return ReportTextureSetFailure(__LINE__, "Failed to copy image into Image PBO.");
   }
   glBindBuffer(GL_PIXEL_UNPACK_BUFFER, set->pixelBuffer);
@@ -70,7 +95,11 @@ bool CopyRowsIntoPixelBuffer(TextureSet* set, const ImageSource& source) {
     set->pixelBufferSize = 0;
     return ReportOpenGLFailure(__LINE__, "Failed to map Image Excerpt PBO.");
   }
-  memcpy(mapped, first, bytes);
+  if (source.type == GL_HALF_FLOAT) {
+    CopyRowsAsHalfFloats(image, first, pixels, static_cast<uint16_t*>(mapped));
+  } else {
+    memcpy(mapped, first, bytes);
+  }
   if (glUnmapBuffer(GL_PIXEL_UNPACK_BUFFER) != GL_TRUE) return ReportOpenGLFailure(__LINE__, "Failed to unmap Image Excerpt PBO.");
   // The buffer binding is pixel-store state: left bound here, the uploads' saved state would
   // bring it back after them, and every later pixel call would read from it.
@@ -80,14 +109,16 @@ bool CopyRowsIntoPixelBuffer(TextureSet* set, const ImageSource& source) {
 
 bool UploadPaddedTile(TextureSet* set, const SubImage& tile, const ImageSource& source, GLint internalFormat) {
   const ImageRecord& image = *source.image;
-  uint64_t bytes = uint64_t(tile.textureWidth) * uint64_t(tile.textureHeight) * source.pixelBytes;
+  // Padded tiles are copied from the record, in its own format.
+  const size_t pixelBytes = PixelBytesOfType(GLenum(image.pixelType));
+  uint64_t bytes = uint64_t(tile.textureWidth) * uint64_t(tile.textureHeight) * pixelBytes;
   if (!GrowWorkBuffer(bytes, &set->paddedPixels, "ReallocateBuffer failed in CreateTextureSetFromImage(), *gResult set to %d.")) {
     return false;
   }
   auto* padded = static_cast<uint8_t*>(set->paddedPixels.block);
   const uint8_t* first = image.Pixel(tile.tile.left, source.TileFirstRow(tile));
-  size_t rowBytes = size_t(image.allocatedWidth) * source.pixelBytes;
-  CopyTileWithPadding(first, rowBytes, source.pixelBytes, tile, padded);
+  size_t rowBytes = size_t(image.allocatedWidth) * pixelBytes;
+  CopyTileWithPadding(first, rowBytes, pixelBytes, tile, padded);
   if (source.inPixelBuffer) glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, tile.textureWidth, tile.textureHeight, 0, GLenum(image.pixelFormat),
@@ -104,7 +135,7 @@ bool UploadPaddedTile(TextureSet* set, const SubImage& tile, const ImageSource& 
 }
 
 bool SpecifyTileTexture(TextureSet* set, const SubImage& tile, const ImageSource& source, GLint internalFormat) {
-  GLenum format = GLenum(source.image->pixelFormat), type = GLenum(source.image->pixelType);
+  GLenum format = source.format, type = source.type;
   if (!TileNeedsPadding(tile)) {
     glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, tile.tileWidth, tile.tileHeight, 0, format, type, source.TileData(tile));
     return NoOpenGLErrorPending(__LINE__, "CreateTextureSetFromImage() - glTexImage2D Failed");
@@ -118,8 +149,8 @@ bool SpecifyTileTexture(TextureSet* set, const SubImage& tile, const ImageSource
 bool UploadTile(TextureSet* set, SubImage* tile, const ImageSource& source, GLint internalFormat, bool* warned) {
   if (!tile->isNew) {
     glBindTexture(GL_TEXTURE_2D, tile->texture);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tile->tileWidth, tile->tileHeight, GLenum(source.image->pixelFormat),
-                    GLenum(source.image->pixelType), source.TileData(*tile));
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tile->tileWidth, tile->tileHeight, source.format, source.type,
+                    source.TileData(*tile));
     return NoOpenGLErrorPending(__LINE__, "CreateTextureSetFromImage() - glTexSubImage2D Failed");
   }
   tile->texture = MakeTileTexture(*set);
@@ -166,9 +197,12 @@ bool CreateTextureSetFromImage(TextureSet* set, const ImageRecord& image, const 
   }
   ImageSource source;
   source.image = &image;
-  source.pixelBytes = PixelBytesOfType(GLenum(image.pixelType));
   source.bottomUp = set->bottomUp;
   source.inPixelBuffer = PixelBufferInUse(*set);
+  bool half = source.inPixelBuffer && UploadsAsHalfFloats(image, format);
+  source.format = half ? GLenum(GL_RGBA) : GLenum(image.pixelFormat);
+  source.type = half ? GLenum(GL_HALF_FLOAT) : GLenum(image.pixelType);
+  source.pixelBytes = PixelBytesOfType(source.type);
   int64_t firstRow = source.StoredRow(set->bottomUp ? clipped.bottom - 1 : clipped.top);
   source.firstRow = source.inPixelBuffer ? firstRow : image.rectangle.top;
   source.endRow = source.inPixelBuffer ? firstRow + clipped.Height() : image.rectangle.bottom;
