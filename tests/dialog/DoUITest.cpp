@@ -142,9 +142,11 @@ TEST_F(DialogRun, TwentyOpeningsLeaveNothingBehindAndPaintAlike) {
   }
   EXPECT_EQ(CountProcessWindows(), windows);
   // Fifteen openings after the warm-up: one object kept per opening would show as fifteen. A
-  // display context another thread holds for a moment counts three (with its region and
-  // surface) until it is released into the cache, so the count is given a moment to settle.
-  EXPECT_TRUE(WaitUntil([&] { return CountGdiObjects() <= gdiObjects + 4; }, 5000))
+  // display context counts three (with its region and surface): one another thread holds for a
+  // moment is released into the cache, so the count is given a moment to settle, and the cache
+  // itself keeps as many as were ever held at once, which on a loaded machine has grown by two
+  // or three after the warm-up (200 against 192 seen in one run, none when run alone).
+  EXPECT_TRUE(WaitUntil([&] { return CountGdiObjects() <= gdiObjects + 9; }, 5000))
       << CountGdiObjects() << " GDI objects against " << gdiObjects << " after the fifth opening";
   EXPECT_FALSE(capture.HasReportContaining("forcibly aborted"));
   EXPECT_FALSE(capture.HasReportContaining("left to end on its own"));
