@@ -83,6 +83,17 @@ inline bool ColourChanged(uint32_t red, uint32_t green, uint32_t blue, const Pix
          std::llabs(int64_t(blue) - c0.blue) > c0.blue / 8;
 }
 
+// Whether the colour changed anywhere along a walk that found no edge in its whole search: asked
+// only then, as only then does it decide between no distance and a plateau to fill.
+bool ColourChangedAlong(const Walk& walk, ptrdiff_t stride, int steps) {
+  const uint8_t* p = walk.centre;
+  for (int k = 1; k <= steps; ++k) {
+    p += stride;
+    if (ColourChanged(uint32_t(walk.linear[p[2]]), uint32_t(walk.linear[p[1]]), uint32_t(walk.linear[p[0]]), walk.c0)) return true;
+  }
+  return false;
+}
+
 enum WalkEnd { WALK_EDGE, WALK_NONE, WALK_OPEN_PLATEAU };
 
 // One direction: WALK_EDGE with its distance, WALK_NONE when it left the rectangle or found no edge
@@ -92,13 +103,11 @@ WalkEnd WalkOneDirection(const Walk& walk, int64_t* s, ptrdiff_t stride, int64_t
   const int last = walk.limit - 1;
   const int reach = inside < last ? int(inside) : last;
   int64_t highest = s[0], lowest = kLinearFull;
-  bool colourChanged = false;
   const uint8_t* p = walk.centre;
   for (int k = 1; k <= reach; ++k) {
     p += stride;
     uint32_t red = uint32_t(walk.linear[p[2]]), green = uint32_t(walk.linear[p[1]]), blue = uint32_t(walk.linear[p[0]]);
     s[k] = (red + green + blue) / 3;
-    colourChanged = colourChanged || ColourChanged(red, green, blue, walk.c0);
     int64_t lowestBefore = lowest;
     if (s[k] < lowest) lowest = s[k];
     if (k >= 2 && lowest < highest - highest / 35) {
@@ -114,7 +123,7 @@ WalkEnd WalkOneDirection(const Walk& walk, int64_t* s, ptrdiff_t stride, int64_t
     }
     if (s[k] > highest) highest = s[k];
   }
-  return reach < last || colourChanged ? WALK_NONE : WALK_OPEN_PLATEAU;
+  return reach < last || ColourChangedAlong(walk, stride, last) ? WALK_NONE : WALK_OPEN_PLATEAU;
 }
 
 }  // namespace
