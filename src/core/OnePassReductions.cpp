@@ -106,13 +106,40 @@ void FinishRow(const Target& t, int64_t i, const std::vector<uint64_t>& sums, bo
   }
 }
 
+// How a band reads the source's samples: linear light and 32-bit alpha and mask by table.
+struct SampleReading {
+  const int32_t* linear;
+  const uint32_t* to32;
+  int red, green;
+};
+
+// The running totals of a source row at every cut, and the row's largest sum of the three
+// channels over the pixels whose alpha is not 0.
+uint32_t SumRowAtCuts(const SampleReading& r, const uint8_t* row, const uint8_t* mask, const std::vector<int64_t>& cuts,
+                      uint64_t* totals) {
+  uint64_t sr = 0, sg = 0, sb = 0, sa = 0, sm = 0;
+  uint32_t brightest = 0;
+  int64_t x = 0;
+  for (size_t c = 0; c < cuts.size(); ++c) {
+    const uint8_t* p = row + x * 4;
+    for (int64_t next = cuts[c]; x < next; ++x, p += 4) {
+      uint32_t lr = uint32_t(r.linear[p[r.red]]), lg = uint32_t(r.linear[p[r.green]]), lb = uint32_t(r.linear[p[0]]);
+      uint32_t sum = lr + lg + lb;
+      if (p[3] != 0 && sum > brightest) brightest = sum;
+      sr += lr, sg += lg, sb += lb, sa += r.to32[p[3]];
+      if (mask != nullptr) sm += r.to32[mask[x]];
+    }
+    uint64_t* total = &totals[c * kSums];
+    total[0] = sr, total[1] = sg, total[2] = sb, total[3] = sa, total[4] = sm;
+  }
+  return brightest;
+}
+
 void ReduceBand(void* context, int64_t top, int64_t bottom) {
   auto* pass = static_cast<OnePass*>(context);
   const ImageRecord& source = *pass->source;
   const bool gray = IsGrayImageMode(source.mode), sourceMask = source.HasMask();
-  const int red = gray ? 0 : 2, green = gray ? 0 : 1;
-  const int32_t* linear = source.gammaTables.eightToLinear;
-  const uint32_t* to32 = GetSampleTables().eightTo32;
+  const SampleReading samples{source.gammaTables.eightToLinear, GetSampleTables().eightTo32, gray ? 0 : 2, gray ? 0 : 1};
   BandRows bands[2];
   int64_t end = bottom;
   for (int k = 0; k < 2; ++k) {
@@ -141,21 +168,7 @@ void ReduceBand(void* context, int64_t top, int64_t bottom) {
     const bool counted = y < bottom;
     bool active[2];
     for (int k = 0; k < 2; ++k) active[k] = bands[k].lowest < bands[k].last && pass->targets[k].Top(bands[k].lowest) <= y;
-    uint64_t sr = 0, sg = 0, sb = 0, sa = 0, sm = 0;
-    uint32_t brightest = 0;
-    int64_t x = 0;
-    for (size_t c = 0; c < cuts.size(); ++c) {
-      const uint8_t* p = row + x * 4;
-      for (int64_t next = cuts[c]; x < next; ++x, p += 4) {
-        uint32_t lr = uint32_t(linear[p[red]]), lg = uint32_t(linear[p[green]]), lb = uint32_t(linear[p[0]]);
-        uint32_t sum = lr + lg + lb;
-        if (p[3] != 0 && sum > brightest) brightest = sum;
-        sr += lr, sg += lg, sb += lb, sa += to32[p[3]];
-        if (mask != nullptr) sm += to32[mask[x]];
-      }
-      uint64_t* total = &totals[c * kSums];
-      total[0] = sr, total[1] = sg, total[2] = sb, total[3] = sa, total[4] = sm;
-    }
+    uint32_t brightest = SumRowAtCuts(samples, row, mask, cuts, totals.data());
     if (counted) brightestSum = std::max(brightestSum, brightest);
     for (int k = 0; k < 2; ++k) {
       if (!active[k]) continue;

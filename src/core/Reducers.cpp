@@ -1,6 +1,9 @@
 // The reducers. 8- and 16-bit sources are read straight through their gamma tables; any other
 // pairing goes through the records' readers. Boxes under 256 pixels sum 24-bit colour in 32 bits
 // without overflow; larger boxes sum in 64 bits.
+//
+// Sections: the reference switch; box placement and the per-pixel averages; the image maximum;
+// the direct 8-bit rows (boxes, then 2 x 2); the banded reduction.
 #include "core/Reducers.h"
 
 #include <algorithm>
