@@ -3,8 +3,10 @@
 #include "analysis/Measure.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
+#include "core/EightBitPixels.h"
 #include "shapes/ShapeOperations.h"
 
 namespace {
@@ -12,6 +14,8 @@ namespace {
 constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
 constexpr double kDiagonal = 0.7071067811865475;
 constexpr uint32_t kLinearFull = 0xFFFFFF;
+
+std::atomic<bool> gReferenceMeasurement{false};
 
 // A measurement's view of the run: shape statistics that remember a failure, and that remember
 // their results, since the refinement asks again and again about the same quarter-pixel places.
@@ -239,11 +243,17 @@ uint32_t RatioFraction(uint32_t channel, uint32_t largest) { return FractionOf(d
 
 }  // namespace
 
+void UseReferenceMeasurement(bool reference) { gReferenceMeasurement.store(reference, std::memory_order_relaxed); }
+bool UsingReferenceMeasurement() { return gReferenceMeasurement.load(std::memory_order_relaxed); }
+
 void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   AnalysisRun* run = section->run;
   if (IsInsideLightSource(gLightSourceTable, double(x), double(y))) return;
   double d[8];
-  if (MeasureRadialProfile(run, section->view, &section->fills, x, y, d) != PROFILE_MEASURED) return;
+  const bool direct = IsInlineReadable(section->view) && !UsingReferenceMeasurement();
+  ProfileOutcome profile = direct ? MeasureRadialProfileDirect(run, section->view, &section->fills, x, y, d)
+                                  : MeasureRadialProfile(run, section->view, &section->fills, x, y, d);
+  if (profile != PROFILE_MEASURED) return;
   if (!ClampOutliers(d)) return;
   double cx = double(x), cy = double(y);
   if (!RecentreFromDistances(d, &cx, &cy)) return;

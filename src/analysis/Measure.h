@@ -17,4 +17,11 @@ ProfileOutcome MeasureRadialProfile(AnalysisRun* run, const ImageRecord& image, 
 inline ProfileOutcome MeasureRadialProfile(AnalysisRun* run, int64_t x, int64_t y, double distances[8]) {
   return MeasureRadialProfile(run, run->image, nullptr, x, y, distances);
 }
+// The same profile over an 8-bit view that its record's own reader reads (IsInlineReadable), by
+// direct stepping through the pixel rows; detection uses it unless told to use the reference.
+ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y,
+                                          double distances[8]);
+// Tests compare detection's direct paths with the per-pixel reference paths they replace.
+void UseReferenceMeasurement(bool reference);
+bool UsingReferenceMeasurement();
 bool RecentreFromDistances(const double distances[8], double* x, double* y);

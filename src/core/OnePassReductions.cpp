@@ -21,6 +21,7 @@ struct Target {
   double fx, fy;
   int64_t sourceWidth, sourceHeight;
   std::vector<int64_t> x0, x1;
+  std::vector<size_t> startCut, endCut;  // indexes of x0 and x1 among the pass's cuts
 
   int64_t Top(int64_t i) const { return std::min(int64_t(std::floor(i * fy)), sourceHeight - 1); }
   int64_t Bottom(int64_t i) const { return std::min(Top(i) + b, sourceHeight); }
@@ -30,6 +31,7 @@ struct Target {
 struct OnePass {
   const ImageRecord* source;
   Target targets[2];
+  std::vector<int64_t> cuts;  // every column where a box of either reduction starts or ends, and the width
   uint64_t* rowsDone;
   const volatile bool* cancel;
   std::atomic<uint32_t> brightestSum{0};
@@ -53,6 +55,23 @@ void PlaceColumns(Target* t) {
   for (int64_t j = 0; j < width; ++j) {
     int64_t x0 = std::min(int64_t(std::floor(j * t->fx)), t->sourceWidth - 1);
     t->x0[size_t(j)] = x0, t->x1[size_t(j)] = std::min(x0 + t->a, t->sourceWidth);
+  }
+}
+
+// Cuts in ascending order; a row's running totals are kept at each of them.
+void PlaceCuts(OnePass* pass) {
+  std::vector<int64_t>& cuts = pass->cuts;
+  for (const Target& t : pass->targets) {
+    cuts.insert(cuts.end(), t.x0.begin(), t.x0.end());
+    cuts.insert(cuts.end(), t.x1.begin(), t.x1.end());
+  }
+  cuts.push_back(pass->source->validWidth);
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  auto indexOf = [&](int64_t x) { return size_t(std::lower_bound(cuts.begin(), cuts.end(), x) - cuts.begin()); };
+  for (Target& t : pass->targets) {
+    t.startCut.resize(t.x0.size()), t.endCut.resize(t.x1.size());
+    for (size_t j = 0; j < t.x0.size(); ++j) t.startCut[j] = indexOf(t.x0[j]), t.endCut[j] = indexOf(t.x1[j]);
   }
 }
 
@@ -87,14 +106,40 @@ void FinishRow(const Target& t, int64_t i, const std::vector<uint64_t>& sums, bo
   }
 }
 
+// How a band reads the source's samples: linear light and 32-bit alpha and mask by table.
+struct SampleReading {
+  const int32_t* linear;
+  const uint32_t* to32;
+  int red, green;
+};
+
+// The running totals of a source row at every cut, and the row's largest sum of the three
+// channels over the pixels whose alpha is not 0.
+uint32_t SumRowAtCuts(const SampleReading& r, const uint8_t* row, const uint8_t* mask, const std::vector<int64_t>& cuts,
+                      uint64_t* totals) {
+  uint64_t sr = 0, sg = 0, sb = 0, sa = 0, sm = 0;
+  uint32_t brightest = 0;
+  int64_t x = 0;
+  for (size_t c = 0; c < cuts.size(); ++c) {
+    const uint8_t* p = row + x * 4;
+    for (int64_t next = cuts[c]; x < next; ++x, p += 4) {
+      uint32_t lr = uint32_t(r.linear[p[r.red]]), lg = uint32_t(r.linear[p[r.green]]), lb = uint32_t(r.linear[p[0]]);
+      uint32_t sum = lr + lg + lb;
+      if (p[3] != 0 && sum > brightest) brightest = sum;
+      sr += lr, sg += lg, sb += lb, sa += r.to32[p[3]];
+      if (mask != nullptr) sm += r.to32[mask[x]];
+    }
+    uint64_t* total = &totals[c * kSums];
+    total[0] = sr, total[1] = sg, total[2] = sb, total[3] = sa, total[4] = sm;
+  }
+  return brightest;
+}
+
 void ReduceBand(void* context, int64_t top, int64_t bottom) {
   auto* pass = static_cast<OnePass*>(context);
   const ImageRecord& source = *pass->source;
-  const int64_t width = source.validWidth;
   const bool gray = IsGrayImageMode(source.mode), sourceMask = source.HasMask();
-  const int red = gray ? 0 : 2, green = gray ? 0 : 1;
-  const int32_t* linear = source.gammaTables.eightToLinear;
-  const uint32_t* to32 = GetSampleTables().eightTo32;
+  const SampleReading samples{source.gammaTables.eightToLinear, GetSampleTables().eightTo32, gray ? 0 : 2, gray ? 0 : 1};
   BandRows bands[2];
   int64_t end = bottom;
   for (int k = 0; k < 2; ++k) {
@@ -107,13 +152,11 @@ void ReduceBand(void* context, int64_t top, int64_t bottom) {
     for (auto& sums : b.sums) sums.assign(size_t(t.destination->validWidth) * kSums, 0);
     if (b.last > b.first) end = std::max(end, t.Bottom(b.last - 1));
   }
-  // Each box's part of the current row: the running totals where the box ends less those where
-  // it starts, so that the row is read once and nothing but the totals is stored per pixel.
-  std::vector<uint64_t> starts[2], parts[2];
-  for (int k = 0; k < 2; ++k) {
-    starts[k].assign(pass->targets[k].x0.size() * kSums, 0);
-    parts[k].assign(pass->targets[k].x0.size() * kSums, 0);
-  }
+  // Each box's part of the current row: the running totals at its end cut less those at its
+  // start cut, so that the row is read once and nothing but the totals is stored per cut.
+  const std::vector<int64_t>& cuts = pass->cuts;
+  std::vector<uint64_t> totals(cuts.size() * kSums, 0), parts[2];
+  for (int k = 0; k < 2; ++k) parts[k].assign(pass->targets[k].x0.size() * kSums, 0);
   uint32_t brightestSum = 0;
   for (int64_t y = top; y < end; ++y) {
     if ((pass->cancel != nullptr && *pass->cancel) || pass->cancelled.load(std::memory_order_relaxed)) {
@@ -125,42 +168,16 @@ void ReduceBand(void* context, int64_t top, int64_t bottom) {
     const bool counted = y < bottom;
     bool active[2];
     for (int k = 0; k < 2; ++k) active[k] = bands[k].lowest < bands[k].last && pass->targets[k].Top(bands[k].lowest) <= y;
-    uint64_t total[kSums] = {0, 0, 0, 0, 0};
-    size_t started[2] = {0, 0}, ended[2] = {0, 0};
-    const size_t columns[2] = {pass->targets[0].x0.size(), pass->targets[1].x0.size()};
-    int64_t x = 0;
-    while (x < width) {
-      int64_t next = width;
-      for (int k = 0; k < 2; ++k) {
-        if (!active[k]) continue;
-        const Target& t = pass->targets[k];
-        while (started[k] < columns[k] && t.x0[started[k]] == x) {
-          std::copy(total, total + kSums, &starts[k][started[k] * kSums]);
-          ++started[k];
-        }
-        if (started[k] < columns[k]) next = std::min(next, t.x0[started[k]]);
-        if (ended[k] < columns[k]) next = std::min(next, t.x1[ended[k]]);
-      }
-      const uint8_t* p = row + x * 4;
-      uint64_t sr = 0, sg = 0, sb = 0, sa = 0, sm = 0;
-      for (int64_t i = x; i < next; ++i, p += 4) {
-        uint32_t lr = uint32_t(linear[p[red]]), lg = uint32_t(linear[p[green]]), lb = uint32_t(linear[p[0]]);
-        uint32_t sum = lr + lg + lb;
-        if (p[3] != 0 && sum > brightestSum && counted) brightestSum = sum;
-        sr += lr, sg += lg, sb += lb, sa += to32[p[3]];
-        if (mask != nullptr) sm += to32[mask[i]];
-      }
-      total[0] += sr, total[1] += sg, total[2] += sb, total[3] += sa, total[4] += sm;
-      x = next;
-      for (int k = 0; k < 2; ++k) {
-        if (!active[k]) continue;
-        const Target& t = pass->targets[k];
-        while (ended[k] < columns[k] && t.x1[ended[k]] == x) {
-          const uint64_t* from = &starts[k][ended[k] * kSums];
-          uint64_t* part = &parts[k][ended[k] * kSums];
-          for (int c = 0; c < kSums; ++c) part[c] = total[c] - from[c];
-          ++ended[k];
-        }
+    uint32_t brightest = SumRowAtCuts(samples, row, mask, cuts, totals.data());
+    if (counted) brightestSum = std::max(brightestSum, brightest);
+    for (int k = 0; k < 2; ++k) {
+      if (!active[k]) continue;
+      const Target& t = pass->targets[k];
+      for (size_t j = 0; j < t.x0.size(); ++j) {
+        const uint64_t* from = &totals[t.startCut[j] * kSums];
+        const uint64_t* to = &totals[t.endCut[j] * kSums];
+        uint64_t* part = &parts[k][j * kSums];
+        for (int c = 0; c < kSums; ++c) part[c] = to[c] - from[c];
       }
     }
     for (int k = 0; k < 2; ++k) {
@@ -199,6 +216,7 @@ bool ReduceInOnePass(const ImageRecord& source, ImageRecord* first, ImageRecord*
   pass.targets[1] = TargetOf(source, second);
   PlaceColumns(&pass.targets[0]);
   PlaceColumns(&pass.targets[1]);
+  PlaceCuts(&pass);
   pass.rowsDone = rowsDone;
   pass.cancel = cancel;
   BandPass bands{"ReduceImage", "Out of RAM.  The image could not be reduced.", 64, true};

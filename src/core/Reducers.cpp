@@ -1,6 +1,9 @@
 // The reducers. 8- and 16-bit sources are read straight through their gamma tables; any other
 // pairing goes through the records' readers. Boxes under 256 pixels sum 24-bit colour in 32 bits
 // without overflow; larger boxes sum in 64 bits.
+//
+// Sections: the reference switch; box placement and the per-pixel averages; the image maximum;
+// the direct 8-bit rows (boxes, then 2 x 2); the banded reduction.
 #include "core/Reducers.h"
 
 #include <algorithm>
@@ -256,13 +259,52 @@ void ReduceEightBitRows(Reduction* r, int64_t top, int64_t bottom) {
   }
 }
 
+// The 2 x 2 path straight from the rows: each box's first pixel, its right, lower and lower-right
+// neighbours (the last column and row standing in for those past the edge), summed as
+// AverageTwoByTwo sums them.
+void ReduceEightBitTwoByTwoRows(Reduction* r, int64_t top, int64_t bottom) {
+  const ImageRecord& source = *r->source;
+  ImageRecord* destination = r->destination;
+  const int64_t width = destination->validWidth;
+  const int32_t* linear = source.gammaTables.eightToLinear;
+  const uint32_t* to32 = GetSampleTables().eightTo32;
+  const int red = r->gray ? 0 : 2, green = r->gray ? 0 : 1;
+  std::vector<int64_t> columns(size_t(width) * 2);
+  for (int64_t j = 0; j < width; ++j) {
+    Box box = BoxOf(source, j, 0, r->fx, r->fy, 2, 2, true);
+    columns[size_t(j) * 2] = box.x0, columns[size_t(j) * 2 + 1] = std::min(box.x0 + 1, box.x1 - 1);
+  }
+  for (int64_t i = top; i < bottom; ++i) {
+    if (r->cancel != nullptr && *r->cancel) {
+      r->cancelled = true;
+      return;
+    }
+    Box rows = BoxOf(source, 0, i, r->fx, r->fy, 2, 2, true);
+    const int64_t y[2] = {rows.y0, std::min(rows.y0 + 1, rows.y1 - 1)};
+    for (int64_t j = 0; j < width; ++j) {
+      uint32_t sr = 0, sg = 0, sb = 0, sa = 0, sm = 0;
+      for (int64_t row : y) {
+        for (int k = 0; k < 2; ++k) {
+          int64_t x = columns[size_t(j) * 2 + size_t(k)];
+          const uint8_t* p = source.Pixel(x, row);
+          sr += uint32_t(linear[p[red]]), sg += uint32_t(linear[p[green]]), sb += uint32_t(linear[p[0]]), sa += to32[p[3]] / 4;
+          sm += (source.HasMask() ? to32[*source.MaskAt(x, row)] : kFullFraction) / 4;
+        }
+      }
+      destination->writePixel(destination, destination->rectangle.left + j, destination->rectangle.top + i,
+                              PixelValue{sr / 4, sg / 4, sb / 4, sa, sm});
+    }
+  }
+}
+
 // Destination rows [top, bottom), relative to the destination's rectangle.
 void ReduceRows(void* context, int64_t top, int64_t bottom) {
   auto* r = static_cast<Reduction*>(context);
   const ImageRecord& source = *r->source;
   ImageRecord* destination = r->destination;
-  if (r->kind == READ_EIGHT && !r->reference && !r->twoByTwo) {
-    ReduceEightBitRows(r, top, bottom);
+  if (r->kind == READ_EIGHT && !r->reference) {
+    if (r->twoByTwo) ReduceEightBitTwoByTwoRows(r, top, bottom);
+    else ReduceEightBitRows(r, top, bottom);
     return;
   }
   if (r->twoByTwo && !r->reference && CanHalveDirectly(source, *destination)) {

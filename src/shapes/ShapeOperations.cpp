@@ -33,6 +33,42 @@ const SubShape* SubShapeFor(Shape* shape, double x, double y, int64_t* pixelX, i
 
 bool Inside(const ImageRect& r, int64_t x, int64_t y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
+bool ShapeLiesInside(const SubShape& subshape, const ImageRect& r, int64_t cx, int64_t cy) {
+  return cx + subshape.left >= r.left && cx + subshape.right <= r.right && cy + subshape.top >= r.top && cy + subshape.bottom <= r.bottom;
+}
+
+// Running weighted sums of brightness about the first pixel's.
+struct BrightnessSums {
+  uint32_t minimum = kFullFraction, maximum = 0;
+  bool any = false;
+  double origin = 0, weightSum = 0, shiftedSum = 0, shiftedSquares = 0;
+
+  void Add(uint32_t brightness, uint32_t entryWeight) {
+    if (!any) origin = brightness, any = true;
+    double weight = entryWeight / kFraction;
+    double shifted = brightness - origin;
+    minimum = std::min(minimum, brightness);
+    maximum = std::max(maximum, brightness);
+    weightSum += weight;
+    shiftedSum += weight * shifted;
+    shiftedSquares += weight * shifted * shifted;
+  }
+};
+
+// A shape wholly on an 8-bit image: no entry needs a bounds test, and each pixel is found by its
+// offset from the centre's.
+void SumInside(const SubShape& subshape, const ImageRecord& image, int64_t cx, int64_t cy, BrightnessSums* sums) {
+  const uint8_t* centre = image.Pixel(cx, cy);
+  const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth) * 4;
+  const int32_t* linear = image.gammaTables.eightToLinear;
+  const SubShapeEntry* entries = subshape.Entries();
+  for (uint32_t i = 0; i < subshape.count; ++i) {
+    const uint8_t* p = centre + entries[i].dy * stride + entries[i].dx * 4;
+    uint32_t red = uint32_t(linear[p[2]]), green = uint32_t(linear[p[1]]), blue = uint32_t(linear[p[0]]);
+    sums->Add((red + green + blue) / 3, entries[i].weight);
+  }
+}
+
 uint32_t Round(double v) { return v <= 0.0 ? 0u : v >= kFraction ? uint32_t(kFraction) : uint32_t(v + 0.5); }
 
 }  // namespace
@@ -45,33 +81,27 @@ bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y
   const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
   if (subshape == nullptr) return false;
   const bool inlineReadable = IsInlineReadable(image);
-  uint32_t minimum = kFullFraction, maximum = 0;
-  bool any = false;
-  double origin = 0, weightSum = 0, shiftedSum = 0, shiftedSquares = 0;
-  const SubShapeEntry* entries = subshape->Entries();
-  for (uint32_t i = 0; i < subshape->count; ++i) {
-    int64_t px = cx + entries[i].dx, py = cy + entries[i].dy;
-    if (!Inside(image.rectangle, px, py)) continue;
-    PixelValue pixel;
-    if (inlineReadable) ReadEightBitColour(image, px, py, &pixel);
-    else image.readPixel(&image, px, py, &pixel);
-    uint32_t brightness = (pixel.red + pixel.green + pixel.blue) / 3;
-    if (!any) origin = brightness, any = true;
-    double weight = entries[i].weight / kFraction;
-    double shifted = brightness - origin;
-    minimum = std::min(minimum, brightness);
-    maximum = std::max(maximum, brightness);
-    weightSum += weight;
-    shiftedSum += weight * shifted;
-    shiftedSquares += weight * shifted * shifted;
+  BrightnessSums sums;
+  if (inlineReadable && ShapeLiesInside(*subshape, image.rectangle, cx, cy)) {
+    SumInside(*subshape, image, cx, cy, &sums);
+  } else {
+    const SubShapeEntry* entries = subshape->Entries();
+    for (uint32_t i = 0; i < subshape->count; ++i) {
+      int64_t px = cx + entries[i].dx, py = cy + entries[i].dy;
+      if (!Inside(image.rectangle, px, py)) continue;
+      PixelValue pixel;
+      if (inlineReadable) ReadEightBitColour(image, px, py, &pixel);
+      else image.readPixel(&image, px, py, &pixel);
+      sums.Add((pixel.red + pixel.green + pixel.blue) / 3, entries[i].weight);
+    }
   }
   double mean = 0, deviation = 0;
-  if (weightSum > 0) {
-    double shiftedMean = shiftedSum / weightSum;
-    mean = std::min(origin + shiftedMean, kFraction);
-    deviation = std::sqrt(std::max(0.0, shiftedSquares / weightSum - shiftedMean * shiftedMean));
+  if (sums.weightSum > 0) {
+    double shiftedMean = sums.shiftedSum / sums.weightSum;
+    mean = std::min(sums.origin + shiftedMean, kFraction);
+    deviation = std::sqrt(std::max(0.0, sums.shiftedSquares / sums.weightSum - shiftedMean * shiftedMean));
   }
-  *result = ShapeStatistics{minimum, maximum, mean, deviation, mean - deviation};
+  *result = ShapeStatistics{sums.minimum, sums.maximum, mean, deviation, mean - deviation};
   return true;
 }
 

@@ -79,6 +79,18 @@ TEST_F(DirectReducers, BoxReductionsOfColourImagesEqualTheReference) {
   ExpectSameReduction(177, 911);  // one axis only
 }
 
+TEST_F(DirectReducers, TwoByTwoReductionsEqualTheReference) {
+  // Sizes between a half and the whole: boxes of 2 x 2 that start at rounded positions, the last
+  // ones against the right and lower edges.
+  MakeSource(plugInModeRGBColor, 1237, 911, true);
+  ExpectSameReduction(700, 500);
+  ExpectSameReduction(619, 456);
+  ExpectSameReduction(900, 700);  // the last boxes start on the last column and row
+  ReleaseImage(&m_Source);
+  MakeSource(plugInModeGrayScale, 1600, 1200, false);
+  ExpectSameReduction(1001, 751);
+}
+
 TEST_F(DirectReducers, BoxReductionsOfGrayImagesWithoutAMaskEqualTheReference) {
   MakeSource(plugInModeGrayScale, 1100, 1000, false);
   ExpectSameReduction(137, 125);

@@ -260,6 +260,45 @@ TEST_F(ShapeOnImage, StatisticsWeighTheHalfOfAShapeOnTheImage) {
   EXPECT_EQ(s.maximum, 0u);
 }
 
+TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReader) {
+  // The same grainy pixels in a record read directly and in one read through its checked reader;
+  // centres on a quarter grid put shapes wholly on the image, across its edges and off it.
+  ImageRect rect{0, 0, 64, 48};
+  ImageRecord checked;
+  ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
+  ASSERT_TRUE(CreateImage(&checked, rect, rect, plugInModeRGBColor, StandardProfile(), false, true));
+  uint32_t h = 12345;
+  for (int64_t y = 0; y < rect.bottom; ++y) {
+    for (int64_t x = 0; x < rect.right * 4; ++x) {
+      h = h * 1664525u + 1013904223u;
+      m_Image.Pixel(0, y)[x] = checked.Pixel(0, y)[x] = uint8_t(h >> 24);
+    }
+  }
+  ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 0.75), ShapeHolder(GenerateDiscSubShape, 5.5),
+                          ShapeHolder(GenerateRingSubShape, 2.5), ShapeHolder(GenerateRingSubShape, 9.25)};
+  int wholly = 0;
+  for (ShapeHolder& holder : shapes) {
+    ASSERT_TRUE(holder.ok);
+    for (double y = -6; y < 54; y += 1.25) {
+      for (double x = -6; x < 70; x += 1.75) {
+        ShapeStatistics direct, reference;
+        ASSERT_TRUE(AnalyzeShapeFrom(&holder.shape, m_Image, x, y, &direct));
+        ASSERT_TRUE(AnalyzeShapeFrom(&holder.shape, checked, x, y, &reference));
+        SCOPED_TRACE(testing::Message() << "radius " << holder.radius << " at " << x << ", " << y);
+        EXPECT_EQ(direct.minimum, reference.minimum);
+        EXPECT_EQ(direct.maximum, reference.maximum);
+        EXPECT_EQ(direct.mean, reference.mean);
+        EXPECT_EQ(direct.standardDeviation, reference.standardDeviation);
+        EXPECT_EQ(direct.meanMinusDeviation, reference.meanMinusDeviation);
+        bool inside = x - holder.radius - 2 >= 0 && x + holder.radius + 2 < 64 && y - holder.radius - 2 >= 0 && y + holder.radius + 2 < 48;
+        wholly += inside ? 1 : 0;
+      }
+    }
+  }
+  ReleaseImage(&checked);
+  EXPECT_GT(wholly, 100) << "many shapes lay wholly on the image";
+}
+
 TEST_F(ShapeOnImage, SamplingGivesTheColourUnderTheShape) {
   Make(plugInModeRGBColor, 0);
   FillImageRect(&m_Image, PixelValue{0x800000, 0x200000, 0x100000, kFullFraction, kFullFraction}, ImageRect{0, 0, 40, 40});
