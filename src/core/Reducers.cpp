@@ -302,13 +302,15 @@ void ReduceRows(void* context, int64_t top, int64_t bottom) {
   auto* r = static_cast<Reduction*>(context);
   const ImageRecord& source = *r->source;
   ImageRecord* destination = r->destination;
+  // Between records of one integer depth the halving also writes straight into the rows; other
+  // 8-bit reductions read straight from them and write through the destination's writer.
+  if (r->twoByTwo && !r->reference && CanHalveDirectly(source, *destination)) {
+    if (!HalveRows(source, destination, r->fx, r->fy, top, bottom, r->cancel)) r->cancelled = true;
+    return;
+  }
   if (r->kind == READ_EIGHT && !r->reference) {
     if (r->twoByTwo) ReduceEightBitTwoByTwoRows(r, top, bottom);
     else ReduceEightBitRows(r, top, bottom);
-    return;
-  }
-  if (r->twoByTwo && !r->reference && CanHalveDirectly(source, *destination)) {
-    if (!HalveRows(source, destination, r->fx, r->fy, top, bottom, r->cancel)) r->cancelled = true;
     return;
   }
   for (int64_t i = top; i < bottom; ++i) {

@@ -86,9 +86,11 @@ TEST_F(DirectReducers, TwoByTwoReductionsEqualTheReference) {
   ExpectSameReduction(700, 500);
   ExpectSameReduction(619, 456);
   ExpectSameReduction(900, 700);  // the last boxes start on the last column and row
+  ExpectSameReduction(619, 456, plugInModeRGB48);  // into another depth: read direct, written per pixel
   ReleaseImage(&m_Source);
   MakeSource(plugInModeGrayScale, 1600, 1200, false);
   ExpectSameReduction(1001, 751);
+  ExpectSameReduction(1001, 751, plugInModeGray16);
 }
 
 TEST_F(DirectReducers, BoxReductionsOfGrayImagesWithoutAMaskEqualTheReference) {
