@@ -33,6 +33,7 @@ constexpr int64_t kWindowRows = 16;  // a megabyte of floats at 6000 pixels a ro
 
 RenderTimes gRenderTimes;
 bool gUseShapeReach = true;
+bool gUseCompactShapes = true;
 // The stars' entries held at once. Long stars take a hundred megabytes a phase on two megapixels
 // and more than a gigabyte on twenty-four: sixteen of them at once would take what the machine
 // has, while painting a round's light sources costs little more for being done in eight rounds.
@@ -100,14 +101,19 @@ int UsedPhases(const ParameterSet& parameters, const ImageRect& image, bool used
   return count;
 }
 
-// Shapes kept from an earlier render hold only what that render's light sources reached.
+// Shapes kept from an earlier render hold only what that render's light sources reached, in the
+// form it drew them.
 void ForgetShapesOfOtherReach() {
   static EffectRenderMode made{};
+  static bool madeCompact = false;
   const EffectRenderMode& mode = gEffectRenderMode;
-  bool other = made.reachKnown != mode.reachKnown;
+  bool other = made.reachKnown != mode.reachKnown || madeCompact != gUseCompactShapes;
   if (other || memcmp(made.starReach, mode.starReach, sizeof made.starReach) != 0) ResetShape(&gEffectShapes.star);
   if (other || memcmp(&made.softFlareReach, &mode.softFlareReach, sizeof made.softFlareReach) != 0) ResetShape(&gEffectShapes.softFlare);
   made = mode;
+  madeCompact = gUseCompactShapes;
+  gEffectShapes.star.generator = gUseCompactShapes ? GenerateCompactStarSubShape : GenerateStarSubShape;
+  gEffectShapes.softFlare.generator = gUseCompactShapes ? GenerateCompactSoftFlareSubShape : GenerateSoftFlareSubShape;
 }
 
 // As many phases are generated at once as there are workers: more would only share the same
@@ -307,7 +313,7 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
   round.index = 0;
   int next = 0;
   uint64_t largestPhase = 0;  // bytes of the largest phase generated so far
-  auto sizeOf = [&phases](int i) { return gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY].entries.size; };
+  auto sizeOf = [&phases](int i) { return SubShapeBytes(gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY]); };
   for (;;) {
     LARGE_INTEGER start = StageStart();
     int begin = next;
@@ -401,5 +407,7 @@ int16_t ProcessImage(ImageRecord* hostImage) {
 RenderTimes GetRenderTimes() { return gRenderTimes; }
 
 void UseShapeReach(bool used) { gUseShapeReach = used; }
+
+void UseCompactShapes(bool used) { gUseCompactShapes = used; }
 
 void LimitRoundShapeMemory(uint64_t bytes) { gRoundShapeBudget = bytes != 0 ? bytes : kDefaultRoundShapeBudget; }

@@ -25,6 +25,15 @@ bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, co
 // the scan once it has left the reach; the fast path may be turned off for tests.
 bool DrawSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
                      const ShapeReach& reach, bool fastPath = true);
+// The same drawn in the compact form, into a SubShape whose rows are started (StartCompactRows):
+// the entries of each row in the order DrawSpikeWithin gives them, each colour the index of the
+// rainbow's colour in the star's colour table, each weight as a fraction of one.
+bool DrawCompactSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
+                            const ShapeReach& reach, bool fastPath = true);
+// The colours of a star's compact entries: kWhiteStarColour + 1 entries of four floats (red,
+// green, blue as fractions of one, and a fourth unused), the last white.
+constexpr int32_t kWhiteStarColour = 5600;
+void FillStarColourTable(const ParameterSet& parameters, bool gray, float* table);
 // The same without the mirror-symmetric path for a horizontal spike at phase (0, 0), so that
 // tests can compare the two.
 bool DrawSpikeGeneral(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters);
