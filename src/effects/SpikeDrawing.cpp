@@ -10,7 +10,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "core/FastPower.h"
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
 #include "effects/StarTables.h"
@@ -22,22 +21,6 @@ constexpr double kFraction = 4294967294.0;
 uint32_t RoundFraction(double v) { return v <= 0 ? 0u : v >= kFraction ? kFullFraction : uint32_t(v + 0.5); }
 
 constexpr double kInverseFraction = 1.0 / kFraction;
-
-// x^1.6 as 2^(1.6 e) × c^1.6 × (m / c)^1.6 for x = 2^e m: two tables and a binomial series in
-// m / c - 1, which stays below 1/255. Below 2^-40 the weight rounds to 0 whatever the power is.
-struct CrossSectionTables {
-  double ofExponent[41];  // 2^(1.6 e) for e = -40 … 0
-  double ofStep[128];     // c^1.6, c the centre of each 1/128 step of the mantissa
-};
-
-CrossSectionTables BuildCrossSectionTables() {
-  CrossSectionTables t{};
-  for (int e = -40; e <= 0; ++e) t.ofExponent[e + 40] = double(std::exp2(1.6L * e));
-  for (int j = 0; j < 128; ++j) t.ofStep[j] = double(std::pow(1.0L + (j + 0.5L) / 128.0L, 1.6L));
-  return t;
-}
-
-const CrossSectionTables gCrossSection = BuildCrossSectionTables();
 
 struct RainbowColour {
   uint32_t red, green, blue;
@@ -63,14 +46,13 @@ struct SpikeContext {
   const uint32_t* waves;
   ShapeReach reach;  // in quarter pixels: the lines, not the pixels
   RainbowColour* colours;  // by wave phase, filled as the spike meets them
+  SpikeTerms terms;        // the same for the lines scanned eight points at a time
 };
 
 // The rainbow's colour at a phase of its wave: faded in over the first 2000 units, then the same
 // every turn, so 5600 colours serve every distance, indexed by the phase while it fades in and by
 // 2000 plus its place in the turn after. Each is worked out the first time a spike meets it,
 // instead of for every entry.
-constexpr int kFadedIn = 2000;
-
 RainbowColour ComputeRainbowColour(const SpikeContext* c, int32_t index) {
   double amplitude = (index > kFadedIn - 1 ? c->fullAmplitude : double(index) * c->amplitudeStep) * kInverseFraction;
   int32_t phase = index < kFadedIn ? index : index - kFadedIn;
@@ -87,8 +69,6 @@ inline const RainbowColour& RainbowColourOf(SpikeContext* c, int32_t index) {
   if (colour.known == 0) colour = ComputeRainbowColour(c, index);
   return colour;
 }
-
-inline int32_t RainbowIndexOf(int64_t wave) { return int32_t(wave < kFadedIn ? wave : kFadedIn + wave % kTenthsPerTurn); }
 
 // What shows of a spike at a pixel: the weight and the index of the rainbow's colour there.
 struct SpikePoint {
@@ -153,7 +133,7 @@ struct CompactSink {
 // along it can be stored: it stops there, the point that left deciding (as it would have)
 // whether anything of the line shows.
 template <typename Sink, bool Columns>
-bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent, bool stored) {
+bool ScanLinePointByPoint(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent, bool stored) {
   const int64_t low = stored ? (Columns ? c->reach.top : c->reach.left) : INT64_MAX,
                 high = stored ? (Columns ? c->reach.bottom : c->reach.right) : INT64_MIN;
   bool any = false;
@@ -172,6 +152,19 @@ bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_
     if (!visit(line) || line >= high) break;
   }
   return any;
+}
+
+template <typename Sink, bool Columns>
+bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent, bool stored) {
+  if (std::is_same<Sink, CompactSink>::value && LineScansAvailable()) {
+    CompactLineScan scan{c->subshape, Columns, along, axis, start, extent,
+                         stored ? (Columns ? c->reach.top : c->reach.left) : INT64_MAX,
+                         stored ? (Columns ? c->reach.bottom : c->reach.right) : INT64_MIN, c->fullAmplitude > 0};
+    LineScanOutcome outcome = ScanCompactLine(c->terms, scan);
+    c->failed = c->failed || outcome.failed;
+    return outcome.any;
+  }
+  return ScanLinePointByPoint<Sink, Columns>(c, along, axis, start, extent, stored);
 }
 
 // Columns when the spike is nearer horizontal, rows otherwise; stepping away from the centre
@@ -251,7 +244,10 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
                  double(uint32_t(parameters.rainbowIntensity) * 42949672u), std::trunc(parameters.rainbowIntensity * 42949672.0 / 2000),
                  RainbowWaveTable(),
                  ScaledReach(reach),
-                 nullptr};
+                 nullptr,
+                 SpikeTerms{}};
+  c.terms = SpikeTerms{columns ? py : px, c.halfWidth, c.widening, c.dimming, c.across, double(spike.strength),
+                       double(c.visibilityMinimum), c.falloff, spike.length, c.waveScale, columns ? px : py};
   BufferDescriptor colours;
   if (c.fullAmplitude > 0 && std::is_same<Sink, EntrySink>::value) {
     if (ReallocateBuffer(kWhiteStarColour * sizeof(RainbowColour), &colours) != 0) return false;
@@ -281,16 +277,6 @@ SpikeContext RainbowContextOf(const ParameterSet& parameters, bool gray, Rainbow
 }
 
 }  // namespace
-
-double CrossSectionPower(double x) {
-  if (!(x >= 0x1p-40)) return 0.0;
-  if (x >= 1.0) return 1.0;
-  MantissaStep split = MantissaStepOf(x);
-  double r = split.ratio;
-  // (1 + r)^1.6: the binomial coefficients of 1.6 up to the fifth power of r.
-  double series = 1.0 + r * (1.6 + r * (0.48 + r * (-0.064 + r * (0.0224 + r * -0.010752))));
-  return gCrossSection.ofExponent[split.exponent + 40] * gCrossSection.ofStep[split.step] * series;
-}
 
 bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
   return Draw<EntrySink>(subshape, px, py, spike, parameters, true, kUnboundedReach);

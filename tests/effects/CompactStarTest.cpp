@@ -97,6 +97,7 @@ class CompactStar : public ProcessingFixture {
     DestroyShape(&m_Reference);
     DestroyShape(&m_Compact);
     gEffectRenderMode.reachKnown = false;
+    UseLineScans(true);
     ReleasePooledEntrySlabs();
     ProcessingFixture::TearDown();
   }
@@ -130,11 +131,14 @@ const ShapeReach kReaches[] = {kUnboundedReach, {-40, -30, 260, 170}, {-290, -5,
 }  // namespace
 
 // Every angle's way of scanning (columns or rows, either direction, the horizontal fast path at
-// phase (0, 0)), with and without a rainbow.
+// phase (0, 0)), with and without a rainbow, the lines scanned eight points at a time (where the
+// processor can) and point by point.
 TEST_F(CompactStar, ASpikeHasTheEntriesOfEachRowInTheirOrder) {
   const int angles[] = {0, 300, 450, 600, 900, 1234, 1800, 2250, 2700, 3300, 3599};
   const int phases[][2] = {{0, 0}, {1, 3}, {3, 2}};
-  for (int rainbow : {50, 0}) {
+  for (int rainbow : {50, 0, -1}) {
+    UseLineScans(rainbow >= 0);
+    if (rainbow < 0) rainbow = 50;
     m_Parameters.rainbowIntensity = int16_t(rainbow);
     PrepareCompactStarColours(m_Parameters);
     for (const ShapeReach& reach : kReaches) {
@@ -146,7 +150,8 @@ TEST_F(CompactStar, ASpikeHasTheEntriesOfEachRowInTheirOrder) {
           ASSERT_TRUE(StartCompactRows(&compact.compact, -301, 302, CompactStarColours()));
           ASSERT_TRUE(DrawCompactSpikeWithin(&compact, phase[0], phase[1], spike, m_Parameters, reach));
           std::string what = "angle " + std::to_string(angle) + ", phase " + std::to_string(phase[0]) + std::to_string(phase[1]) +
-                             ", rainbow " + std::to_string(rainbow) + ", reach left " + std::to_string(reach.left);
+                             ", rainbow " + std::to_string(rainbow) + ", reach left " + std::to_string(reach.left) +
+                             (LineScansAvailable() ? ", by eights" : ", point by point");
           ExpectSameRows(reference, compact, what.c_str());
           if (reach.left == kUnboundedReach.left) {
             EXPECT_GT(reference.count, 100u) << what;
