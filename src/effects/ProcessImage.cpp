@@ -271,12 +271,14 @@ void PaintRound(ImageRecord* host, const ParameterSet& parameters, EffectTile* t
 // they are filled, and the tiles for their allocation). All of them when they stay within the
 // budget, so that one round paints every light source through a window of rows; otherwise one per
 // worker, the fewest that keep every worker generating, each round's phases freed for the next.
+// Phases differ in size with the reach of their light sources (by nearly three times in a heavy
+// render of two megapixels), so those not generated yet count twice the size of the one known.
 int PhasesThatFit(uint64_t phaseBytes, uint64_t tileBytes, int wanted, int held) {
   if (phaseBytes == 0 || wanted <= 0) return std::max(wanted, 0);
   uint64_t room = AffordableBufferGrowth();
   room = room > tileBytes ? room - tileBytes : 0;
   uint64_t perPhase = phaseBytes + phaseBytes / 4;
-  bool allWithinBudget = uint64_t(wanted + held) * perPhase <= gRoundShapeBudget;
+  bool allWithinBudget = uint64_t(held) * perPhase + uint64_t(wanted) * 2 * phaseBytes <= gRoundShapeBudget;
   int64_t budgeted = allWithinBudget ? wanted : int64_t(GetWorkerCount()) - held;
   int64_t fit = std::min<int64_t>(int64_t(std::min<uint64_t>(room / perPhase, 64)), budgeted);
   return int(std::max<int64_t>(0, std::min<int64_t>(wanted, fit)));
@@ -317,8 +319,11 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
   for (;;) {
     LARGE_INTEGER start = StageStart();
     int begin = next;
-    // Once a phase's size is known, a round's phases are generated together, on all workers.
-    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, count - next, 0) : 0;
+    // Once a phase's size is known, a round's phases are generated together, on all workers; once
+    // the first round could not take them all, one a worker, the first phases telling little of
+    // the size of the others.
+    int remaining = round.index > 0 ? std::min<int>(count - next, int(std::max<uint32_t>(1, GetWorkerCount()))) : count - next;
+    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, remaining, 0) : 0;
     if (together > 0) {
       GeneratePhases(&phases[next], together);
       next += together;
