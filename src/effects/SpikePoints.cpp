@@ -6,6 +6,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -128,6 +129,19 @@ AVX2_FUNCTION bool ScanWay(const SpikeTerms& t, const CompactLineScan& scan, dou
   alignas(32) double weights[8];
   alignas(16) int32_t waves[8];
   const __m256d lanes = _mm256_set_pd(3.0, 2.0, 1.0, 0.0);
+  // The entries of a way lie on one line: counted and bounded once, at the end.
+  CompactRows* rows = &scan.subshape->compact;
+  uint32_t stored = 0;
+  int64_t lowest = INT64_MAX, highest = INT64_MIN;
+  auto tally = [&] {
+    if (stored == 0) return;
+    int32_t along = int32_t(scan.along / 4), from = int32_t(lowest / 4), to = int32_t(highest / 4);
+    if (scan.columns) {
+      TallySubShapeEntries(scan.subshape, stored, along, from, along + 1, to + 1);
+    } else {
+      TallySubShapeEntries(scan.subshape, stored, from, along, to + 1, along + 1);
+    }
+  };
   for (int64_t done = 0; done < count; done += 8) {
     __m256d base = _mm256_set1_pd(double(first + done * step)), stride = _mm256_set1_pd(double(step));
     Quad closer = ComputeQuad(t, alongSquare, _mm256_add_pd(base, _mm256_mul_pd(lanes, stride)), scan.axis);
@@ -138,22 +152,25 @@ AVX2_FUNCTION bool ScanWay(const SpikeTerms& t, const CompactLineScan& scan, dou
     _mm_store_si128(reinterpret_cast<__m128i*>(waves + 4), farther.wave);
     const int shows = closer.shows | farther.shows << 4;
     for (int k = 0; k < 8 && done + k < count; ++k) {
-      if (!(shows & (1 << k))) return false;
+      if (!(shows & (1 << k))) return tally(), false;
       outcome->any = true;
       const int64_t line = first + (done + k) * step;
       if (line < scan.low || line >= scan.high) {
-        if (step < 0 ? line < scan.low : line >= scan.high) return false;
+        if (step < 0 ? line < scan.low : line >= scan.high) return tally(), false;
         continue;
       }
       int32_t colour = scan.rainbow ? RainbowIndexOf(waves[k]) : kWhiteStarColour;
       int64_t x = scan.columns ? scan.along : line, y = scan.columns ? line : scan.along;
-      if (!AddCompactSubShapeEntry(scan.subshape, int32_t(x / 4), int32_t(y / 4), uint16_t(colour),
-                                   float(double(int64_t(weights[k])) * kInverseFraction))) {
+      CompactEntry entry{int16_t(x / 4), uint16_t(colour), float(double(int64_t(weights[k])) * kInverseFraction)};
+      if (!AddCompactEntry(rows, y / 4, entry)) {
         outcome->failed = true;
-        return false;
+        return tally(), false;
       }
+      ++stored;
+      lowest = std::min(lowest, line), highest = std::max(highest, line);
     }
   }
+  tally();
   return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/BufferManager.h"
@@ -103,6 +104,17 @@ inline void TallySubShapeEntry(SubShape* subshape, int32_t dx, int32_t dy) {
   if (dx >= subshape->right) subshape->right = dx + 1;
   if (dy < subshape->top) subshape->top = dy;
   if (dy >= subshape->bottom) subshape->bottom = dy + 1;
+}
+// Counts `count` entries within [left, right) × [top, bottom) at once, widening the bounds.
+inline void TallySubShapeEntries(SubShape* subshape, uint32_t count, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (count == 0) return;
+  if (subshape->count == 0) {
+    subshape->left = left, subshape->top = top, subshape->right = right, subshape->bottom = bottom;
+  } else {
+    subshape->left = std::min(subshape->left, left), subshape->top = std::min(subshape->top, top);
+    subshape->right = std::max(subshape->right, right), subshape->bottom = std::max(subshape->bottom, bottom);
+  }
+  subshape->count += count;
 }
 inline bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uint32_t growthHint) {
   if (uint64_t(subshape->count) * sizeof(SubShapeEntry) >= subshape->entries.size && !GrowSubShapeEntries(subshape, growthHint)) {
