@@ -1,6 +1,9 @@
 // The final render. Shapes of the phases in use are generated first, in parallel; then each
 // worker paints its band of rows into a private tile and screens the tile onto the host image.
 // The host image is written back only when every step succeeded.
+//
+// Sections: the phases in use and their reach; the generating and painting tasks and how they
+// are run; the rounds of phases that fit the memory; the entry points.
 #include "effects/ProcessImage.h"
 
 #include <algorithm>

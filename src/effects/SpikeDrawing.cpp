@@ -2,6 +2,10 @@
 // column the scan runs from the axis to both sides until the weight no longer shows, and the
 // spike ends at the first column in which nothing shows. Units are quarter pixels; pixel centres
 // lie on multiples of four.
+//
+// Sections: the spike's context and rainbow colours; one point (PointAt); the sinks (SubShapeEntry
+// records, or the compact form); scanning a line, rasterising a spike and its horizontal fast
+// path; the entry points and the compact stars' colour table.
 #include "effects/SpikeDrawing.h"
 
 #include <algorithm>
