@@ -126,8 +126,8 @@ bool FinishStar(SubShape* subshape, bool complete) {
 
 namespace {
 
-// Empties the SubShape; in the compact form (given its colours) it is given chains for the rows the reach and the
-// reference size leave (no entry lies farther than the reference size from the centre).
+// Empties the SubShape; in the compact form (given its colours) it is given chains for the rows
+// that the reach and the reference size leave (no entry lies farther than R from the centre).
 bool StartStar(SubShape* subshape, const ShapeReach& reach, double reference, const float* colours) {
   DeallocateBuffer(&subshape->entries);
   ReleaseCompactRows(&subshape->compact);
@@ -188,10 +188,6 @@ bool DrawStar(Shape* shape, int px, int py, const float* compactColours) {
   }
   return FinishStar(subshape, RunResult() == 0);
 }
-
-}  // namespace
-
-namespace {
 
 float gCompactStarColours[4 * (kWhiteStarColour + 1)];
 
