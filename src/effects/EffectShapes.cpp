@@ -24,8 +24,9 @@ bool InitializeEffectTables() {
   EffectShapes& shapes = gEffectShapes;
   memset(&shapes.starParameters, 0xFF, sizeof shapes.starParameters);
   memset(&shapes.softFlareParameters, 0xFF, sizeof shapes.softFlareParameters);
-  if (!InitializeShape(&shapes.star, GenerateStarSubShape, &shapes.starParameters, false) ||
-      !InitializeShape(&shapes.softFlare, GenerateSoftFlareSubShape, &shapes.softFlareParameters, true)) {
+  // In the final render's compact form unless the render is told otherwise.
+  if (!InitializeShape(&shapes.star, GenerateCompactStarSubShape, &shapes.starParameters, false) ||
+      !InitializeShape(&shapes.softFlare, GenerateCompactSoftFlareSubShape, &shapes.softFlareParameters, true)) {
     SetRunResult(kOutOfMemory);
     return false;
   }
@@ -39,13 +40,16 @@ void SetEffectShapeParameters(const ParameterSet& parameters) {
   if (!SameEffect(shapes.softFlareParameters, parameters)) ResetShape(&shapes.softFlare);
   shapes.starParameters = parameters;
   shapes.softFlareParameters = parameters;
+  PrepareCompactStarColours(parameters);
 }
 
+// The shapes first: what they free goes to the pools, which are emptied after.
 void ReleaseEffectShapes() {
   EffectShapes& shapes = gEffectShapes;
+  if (shapes.initialized) {
+    DestroyShape(&shapes.star);
+    DestroyShape(&shapes.softFlare);
+    shapes.initialized = false;
+  }
   ReleaseRenderBuffers();
-  if (!shapes.initialized) return;
-  DestroyShape(&shapes.star);
-  DestroyShape(&shapes.softFlare);
-  shapes.initialized = false;
 }

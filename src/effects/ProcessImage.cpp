@@ -1,6 +1,9 @@
 // The final render. Shapes of the phases in use are generated first, in parallel; then each
 // worker paints its band of rows into a private tile and screens the tile onto the host image.
 // The host image is written back only when every step succeeded.
+//
+// Sections: the phases in use and their reach; the generating and painting tasks and how they
+// are run; the rounds of phases that fit the memory; the entry points.
 #include "effects/ProcessImage.h"
 
 #include <algorithm>
@@ -33,6 +36,7 @@ constexpr int64_t kWindowRows = 16;  // a megabyte of floats at 6000 pixels a ro
 
 RenderTimes gRenderTimes;
 bool gUseShapeReach = true;
+bool gUseCompactShapes = true;
 // The stars' entries held at once. Long stars take a hundred megabytes a phase on two megapixels
 // and more than a gigabyte on twenty-four: sixteen of them at once would take what the machine
 // has, while painting a round's light sources costs little more for being done in eight rounds.
@@ -100,14 +104,19 @@ int UsedPhases(const ParameterSet& parameters, const ImageRect& image, bool used
   return count;
 }
 
-// Shapes kept from an earlier render hold only what that render's light sources reached.
+// Shapes kept from an earlier render hold only what that render's light sources reached, in the
+// form it drew them.
 void ForgetShapesOfOtherReach() {
   static EffectRenderMode made{};
+  static bool madeCompact = false;
   const EffectRenderMode& mode = gEffectRenderMode;
-  bool other = made.reachKnown != mode.reachKnown;
+  bool other = made.reachKnown != mode.reachKnown || madeCompact != gUseCompactShapes;
   if (other || memcmp(made.starReach, mode.starReach, sizeof made.starReach) != 0) ResetShape(&gEffectShapes.star);
   if (other || memcmp(&made.softFlareReach, &mode.softFlareReach, sizeof made.softFlareReach) != 0) ResetShape(&gEffectShapes.softFlare);
   made = mode;
+  madeCompact = gUseCompactShapes;
+  gEffectShapes.star.generator = gUseCompactShapes ? GenerateCompactStarSubShape : GenerateStarSubShape;
+  gEffectShapes.softFlare.generator = gUseCompactShapes ? GenerateCompactSoftFlareSubShape : GenerateSoftFlareSubShape;
 }
 
 // As many phases are generated at once as there are workers: more would only share the same
@@ -265,12 +274,14 @@ void PaintRound(ImageRecord* host, const ParameterSet& parameters, EffectTile* t
 // they are filled, and the tiles for their allocation). All of them when they stay within the
 // budget, so that one round paints every light source through a window of rows; otherwise one per
 // worker, the fewest that keep every worker generating, each round's phases freed for the next.
+// Phases differ in size with the reach of their light sources (by nearly three times in a heavy
+// render of two megapixels), so those not generated yet count twice the size of the one known.
 int PhasesThatFit(uint64_t phaseBytes, uint64_t tileBytes, int wanted, int held) {
   if (phaseBytes == 0 || wanted <= 0) return std::max(wanted, 0);
   uint64_t room = AffordableBufferGrowth();
   room = room > tileBytes ? room - tileBytes : 0;
   uint64_t perPhase = phaseBytes + phaseBytes / 4;
-  bool allWithinBudget = uint64_t(wanted + held) * perPhase <= gRoundShapeBudget;
+  bool allWithinBudget = uint64_t(held) * perPhase + uint64_t(wanted) * 2 * phaseBytes <= gRoundShapeBudget;
   int64_t budgeted = allWithinBudget ? wanted : int64_t(GetWorkerCount()) - held;
   int64_t fit = std::min<int64_t>(int64_t(std::min<uint64_t>(room / perPhase, 64)), budgeted);
   return int(std::max<int64_t>(0, std::min<int64_t>(wanted, fit)));
@@ -307,12 +318,15 @@ void RenderInRounds(ImageRecord* host, const ParameterSet& parameters, const boo
   round.index = 0;
   int next = 0;
   uint64_t largestPhase = 0;  // bytes of the largest phase generated so far
-  auto sizeOf = [&phases](int i) { return gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY].entries.size; };
+  auto sizeOf = [&phases](int i) { return SubShapeBytes(gEffectShapes.star.subshapes[phases[i].phaseX][phases[i].phaseY]); };
   for (;;) {
     LARGE_INTEGER start = StageStart();
     int begin = next;
-    // Once a phase's size is known, a round's phases are generated together, on all workers.
-    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, count - next, 0) : 0;
+    // Once a phase's size is known, a round's phases are generated together, on all workers; once
+    // the first round could not take them all, one a worker, the first phases telling little of
+    // the size of the others.
+    int remaining = round.index > 0 ? std::min<int>(count - next, int(std::max<uint32_t>(1, GetWorkerCount()))) : count - next;
+    int together = largestPhase > 0 ? PhasesThatFit(largestPhase, 0, remaining, 0) : 0;
     if (together > 0) {
       GeneratePhases(&phases[next], together);
       next += together;
@@ -401,5 +415,7 @@ int16_t ProcessImage(ImageRecord* hostImage) {
 RenderTimes GetRenderTimes() { return gRenderTimes; }
 
 void UseShapeReach(bool used) { gUseShapeReach = used; }
+
+void UseCompactShapes(bool used) { gUseCompactShapes = used; }
 
 void LimitRoundShapeMemory(uint64_t bytes) { gRoundShapeBudget = bytes != 0 ? bytes : kDefaultRoundShapeBudget; }

@@ -29,6 +29,10 @@ bool GenerateFinalEffectShapes(int phaseX, int phaseY);
 // Whether shapes are generated only as far as the light sources' offsets meet the image (the
 // default); off, they span the whole reference size, the picture that the cut must keep.
 void UseShapeReach(bool used);
+// Whether the shapes are drawn in the compact form, straight into rows (the default); off, they
+// are drawn as SubShapeEntry records and turned into the painters' form after, the picture
+// that the compact form must keep.
+void UseCompactShapes(bool used);
 // The bytes of star entries within which all phases are generated in one round (0: the render's
 // own budget); beyond it each round takes one phase per worker.
 void LimitRoundShapeMemory(uint64_t bytes);

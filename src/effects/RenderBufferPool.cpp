@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/WorkerThreads.h"
+#include "shapes/CompactRows.h"
 #include "support/Locks.h"
 
 namespace {
@@ -61,13 +62,16 @@ void ReturnRenderBuffer(BufferDescriptor* buffer) {
 }
 
 void ReleaseRenderBuffers() {
-  ScopedExclusiveLock lock(gPool.lock);
-  while (gPool.count > 0) DeallocateBuffer(&gPool.buffers[--gPool.count]);
+  {
+    ScopedExclusiveLock lock(gPool.lock);
+    while (gPool.count > 0) DeallocateBuffer(&gPool.buffers[--gPool.count]);
+  }
+  ReleasePooledEntrySlabs();
 }
 
 uint64_t PooledRenderBytes() {
   ScopedExclusiveLock lock(gPool.lock);
   uint64_t bytes = 0;
   for (int i = 0; i < gPool.count; ++i) bytes += gPool.buffers[i].size;
-  return bytes;
+  return bytes + PooledEntrySlabBytes();
 }

@@ -14,7 +14,7 @@ BufferDescriptor TakeRenderBuffer(uint64_t bytes);
 // Keeps the block for the next taker (the descriptor is emptied). The pool holds two blocks a
 // worker; beyond that the smallest of them and the returned one is freed.
 void ReturnRenderBuffer(BufferDescriptor* buffer);
-// Frees every pooled block.
+// Frees every pooled block, the compact entries' slabs too.
 void ReleaseRenderBuffers();
-// The bytes the pool holds, for tests.
+// The bytes the pools hold, for tests.
 uint64_t PooledRenderBytes();

@@ -2,14 +2,18 @@
 // column the scan runs from the axis to both sides until the weight no longer shows, and the
 // spike ends at the first column in which nothing shows. Units are quarter pixels; pixel centres
 // lie on multiples of four.
+//
+// Sections: the spike's context and rainbow colours; one point (PointAt); the sinks (SubShapeEntry
+// records, or the compact form); scanning a line, rasterising a spike and its horizontal fast
+// path; the entry points and the compact stars' colour table.
 #include "effects/SpikeDrawing.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
-#include "core/FastPower.h"
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
 #include "effects/StarTables.h"
@@ -21,22 +25,6 @@ constexpr double kFraction = 4294967294.0;
 uint32_t RoundFraction(double v) { return v <= 0 ? 0u : v >= kFraction ? kFullFraction : uint32_t(v + 0.5); }
 
 constexpr double kInverseFraction = 1.0 / kFraction;
-
-// x^1.6 as 2^(1.6 e) × c^1.6 × (m / c)^1.6 for x = 2^e m: two tables and a binomial series in
-// m / c - 1, which stays below 1/255. Below 2^-40 the weight rounds to 0 whatever the power is.
-struct CrossSectionTables {
-  double ofExponent[41];  // 2^(1.6 e) for e = -40 … 0
-  double ofStep[128];     // c^1.6, c the centre of each 1/128 step of the mantissa
-};
-
-CrossSectionTables BuildCrossSectionTables() {
-  CrossSectionTables t{};
-  for (int e = -40; e <= 0; ++e) t.ofExponent[e + 40] = double(std::exp2(1.6L * e));
-  for (int j = 0; j < 128; ++j) t.ofStep[j] = double(std::pow(1.0L + (j + 0.5L) / 128.0L, 1.6L));
-  return t;
-}
-
-const CrossSectionTables gCrossSection = BuildCrossSectionTables();
 
 struct RainbowColour {
   uint32_t red, green, blue;
@@ -62,17 +50,16 @@ struct SpikeContext {
   const uint32_t* waves;
   ShapeReach reach;  // in quarter pixels: the lines, not the pixels
   RainbowColour* colours;  // by wave phase, filled as the spike meets them
+  SpikeTerms terms;        // the same for the lines scanned eight points at a time
 };
 
 // The rainbow's colour at a phase of its wave: faded in over the first 2000 units, then the same
-// every turn, so 5600 colours serve every distance. Each is worked out the first time a spike
-// meets it, instead of for every entry.
-constexpr int kFadedIn = 2000;
-constexpr int kRainbowColours = kFadedIn + kTenthsPerTurn;
-
-RainbowColour ComputeRainbowColour(const SpikeContext* c, int64_t wave) {
-  double amplitude = (wave > kFadedIn - 1 ? c->fullAmplitude : double(wave) * c->amplitudeStep) * kInverseFraction;
-  int32_t phase = int32_t(wave % kTenthsPerTurn);
+// every turn, so 5600 colours serve every distance, indexed by the phase while it fades in and by
+// 2000 plus its place in the turn after. Each is worked out the first time a spike meets it,
+// instead of for every entry.
+RainbowColour ComputeRainbowColour(const SpikeContext* c, int32_t index) {
+  double amplitude = (index > kFadedIn - 1 ? c->fullAmplitude : double(index) * c->amplitudeStep) * kInverseFraction;
+  int32_t phase = index < kFadedIn ? index : index - kFadedIn;
   auto shifted = [phase](int32_t offset) { return phase + offset >= kTenthsPerTurn ? phase + offset - kTenthsPerTurn : phase + offset; };
   const uint32_t* waves = c->waves;
   uint32_t red = kFullFraction - RoundFraction(amplitude * waves[shifted(900)]);
@@ -81,14 +68,21 @@ RainbowColour ComputeRainbowColour(const SpikeContext* c, int64_t wave) {
   return RainbowColour{red, green, blue, 1};
 }
 
-inline const RainbowColour& RainbowColourOf(SpikeContext* c, int64_t wave) {
-  RainbowColour& colour = c->colours[wave < kFadedIn ? wave : kFadedIn + wave % kTenthsPerTurn];
-  if (colour.known == 0) colour = ComputeRainbowColour(c, wave);
+inline const RainbowColour& RainbowColourOf(SpikeContext* c, int32_t index) {
+  RainbowColour& colour = c->colours[index];
+  if (colour.known == 0) colour = ComputeRainbowColour(c, index);
   return colour;
 }
 
-// The entry at quarter-pixel (x, y), d across the axis; false when it does not show.
-bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* entry) {
+// What shows of a spike at a pixel: the weight and the index of the rainbow's colour there.
+struct SpikePoint {
+  int64_t x, y;  // quarter pixels
+  uint32_t weight;
+  int32_t colour;  // kWhiteStarColour without a rainbow
+};
+
+// The point at quarter-pixel (x, y), d across the axis; false when it does not show.
+bool PointAt(const SpikeContext* c, int64_t x, int64_t y, double d, SpikePoint* point) {
   double ex = double(x - c->px), ey = double(y - c->py);
   double p = std::sqrt(ex * ex + ey * ey);
   double q = SpikeFalloff(c->falloff, c->spike->length, int64_t(p + 0.5));  // p ≥ 0: no library rounding
@@ -101,45 +95,59 @@ bool EntryAt(SpikeContext* c, int64_t x, int64_t y, double d, SubShapeEntry* ent
   section = section > 1 ? 1.0 : CrossSectionPower(section);
   uint32_t weight = RoundFraction(RoundFraction(section * kFraction) * kInverseFraction * b);
   if (weight <= c->visibilityMinimum) return false;
-  uint32_t red = kFullFraction, green = kFullFraction, blue = kFullFraction;
-  if (c->fullAmplitude > 0) {
-    const RainbowColour& colour = RainbowColourOf(c, int64_t(p * c->waveScale));
-    red = colour.red, green = colour.green, blue = colour.blue;
-  }
-  *entry = SubShapeEntry{int16_t(x / 4), int16_t(y / 4), red, green, blue, weight};
+  int32_t colour = c->fullAmplitude > 0 ? RainbowIndexOf(int64_t(p * c->waveScale)) : kWhiteStarColour;
+  *point = SpikePoint{x, y, weight, colour};
   return true;
 }
 
 // The reach in the scan's quarter pixels: pixel offset k is line 4k.
 ShapeReach ScaledReach(const ShapeReach& reach) { return ShapeReach{reach.left * 4, reach.top * 4, reach.right * 4, reach.bottom * 4}; }
 
-bool Append(SpikeContext* c, const SubShapeEntry& entry) {
-  if (!AddSubShapeEntry(c->subshape, entry, std::max(c->growth, c->subshape->count / 2))) {
+// Where a spike's points go: SubShapeEntry records with their colours, or the compact form.
+struct EntrySink {
+  static bool Add(SpikeContext* c, const SpikePoint& point) {
+    uint32_t red = kFullFraction, green = kFullFraction, blue = kFullFraction;
+    if (point.colour != kWhiteStarColour) {
+      const RainbowColour& colour = RainbowColourOf(c, point.colour);
+      red = colour.red, green = colour.green, blue = colour.blue;
+    }
+    SubShapeEntry entry{int16_t(point.x / 4), int16_t(point.y / 4), red, green, blue, point.weight};
+    if (AddSubShapeEntry(c->subshape, entry, std::max(c->growth, c->subshape->count / 2))) return true;
     c->failed = true;
     return false;
   }
-  return true;
-}
+};
+
+struct CompactSink {
+  static bool Add(SpikeContext* c, const SpikePoint& point) {
+    if (AddCompactSubShapeEntry(c->subshape, int32_t(point.x / 4), int32_t(point.y / 4), uint16_t(point.colour),
+                                float(point.weight * kInverseFraction))) {
+      return true;
+    }
+    c->failed = true;
+    return false;
+  }
+};
 
 // One scanned line (a column, or a row with the roles of x and y exchanged): from the start line
-// toward smaller coordinates, then from the line above it toward larger ones, each way until an
-// entry does not show. `along` is the fixed coordinate, `axis` where the spike's axis crosses the
-// line. Entries outside the reach are not stored (none of a line that is not `stored`, one that
+// toward smaller coordinates, then from the line above it toward larger ones, each way until a
+// point does not show. `along` is the fixed coordinate, `axis` where the spike's axis crosses the
+// line. Points outside the reach are not stored (none of a line that is not `stored`, one that
 // only decides whether the spike goes on), and once a way has left the reach nothing farther
-// along it can be stored: it stops there, the entry that left deciding (as it would have)
+// along it can be stored: it stops there, the point that left deciding (as it would have)
 // whether anything of the line shows.
-template <bool Columns>
-bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent, bool stored) {
+template <typename Sink, bool Columns>
+bool ScanLinePointByPoint(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent, bool stored) {
   const int64_t low = stored ? (Columns ? c->reach.top : c->reach.left) : INT64_MAX,
                 high = stored ? (Columns ? c->reach.bottom : c->reach.right) : INT64_MIN;
   bool any = false;
   auto visit = [&](int64_t across) {
-    SubShapeEntry entry;
-    bool shows = Columns ? EntryAt(c, along, across, std::fabs(across - axis), &entry)
-                         : EntryAt(c, across, along, std::fabs(across - axis), &entry);
+    SpikePoint point;
+    bool shows = Columns ? PointAt(c, along, across, std::fabs(across - axis), &point)
+                         : PointAt(c, across, along, std::fabs(across - axis), &point);
     if (!shows) return false;
     any = true;
-    return across < low || across >= high || Append(c, entry);
+    return across < low || across >= high || Sink::Add(c, point);
   };
   for (int64_t line = start; line >= -extent; line -= 4) {
     if (!visit(line) || line < low) break;
@@ -150,9 +158,22 @@ bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_
   return any;
 }
 
+template <typename Sink, bool Columns>
+bool ScanLine(SpikeContext* c, int64_t along, double axis, int64_t start, int64_t extent, bool stored) {
+  if (std::is_same<Sink, CompactSink>::value && LineScansAvailable()) {
+    CompactLineScan scan{c->subshape, Columns, along, axis, start, extent,
+                         stored ? (Columns ? c->reach.top : c->reach.left) : INT64_MAX,
+                         stored ? (Columns ? c->reach.bottom : c->reach.right) : INT64_MIN, c->fullAmplitude > 0};
+    LineScanOutcome outcome = ScanCompactLine(c->terms, scan);
+    c->failed = c->failed || outcome.failed;
+    return outcome.any;
+  }
+  return ScanLinePointByPoint<Sink, Columns>(c, along, axis, start, extent, stored);
+}
+
 // Columns when the spike is nearer horizontal, rows otherwise; stepping away from the centre
 // until a line shows nothing or lies past the reach (every later line would too).
-template <bool Columns>
+template <typename Sink, bool Columns>
 void Rasterise(SpikeContext* c, double sn, double cs) {
   double step = Columns ? sn : -cs;  // the direction along the stepped coordinate
   double slope = Columns ? -cs / sn : -sn / cs;
@@ -169,46 +190,46 @@ void Rasterise(SpikeContext* c, double sn, double cs) {
     }
     double axis = centreAcross + slope * double(along - centreAlong);
     int64_t start = (int64_t(axis) / 4) * 4 - (decreasing ? 4 : 0);
-    if (!ScanLine<Columns>(c, along, axis, start, extent, along >= low && along < high) || c->failed) return;
+    if (!ScanLine<Sink, Columns>(c, along, axis, start, extent, along >= low && along < high) || c->failed) return;
   }
 }
 
 // The horizontal spike to the right at phase (0, 0) lies on a row of pixel centres: each column
 // is symmetric about it, so each weight is computed once and written below and above, in the
 // order of the general scan (centre, the lines below outward, the lines above outward).
+template <typename Sink>
 void RasteriseHorizontal(SpikeContext* c) {
   int64_t extent = int64_t(4 * c->reference);
   const ShapeReach& reach = c->reach;
   // Lines past both ends of the reach store nothing; the scan of a column stops there.
   const int64_t farthest = std::max(-reach.top, reach.bottom - 4);
-  std::vector<SubShapeEntry> below;
+  std::vector<SpikePoint> below;
   for (int64_t x = 0; x <= extent && x < reach.right; x += 4) {
     if (RunResult() != 0) {
       c->failed = true;
       return;
     }
-    SubShapeEntry centre;
-    if (!EntryAt(c, x, 0, 0.0, &centre)) return;
+    SpikePoint centre;
+    if (!PointAt(c, x, 0, 0.0, &centre)) return;
     if (x < reach.left) continue;  // the centre showed: the spike goes on to columns that are stored
-    if (reach.top <= 0 && reach.bottom > 0 && !Append(c, centre)) return;
+    if (reach.top <= 0 && reach.bottom > 0 && !Sink::Add(c, centre)) return;
     below.clear();
-    SubShapeEntry entry;
-    for (int64_t y = 4; y <= extent && y <= farthest && EntryAt(c, x, y, double(y), &entry); y += 4) below.push_back(entry);
-    for (SubShapeEntry mirrored : below) {
-      int64_t line = -4 * int64_t(mirrored.dy);
-      if (line < reach.top) break;
-      if (line >= reach.bottom) continue;
-      mirrored.dy = int16_t(-mirrored.dy);
-      if (!Append(c, mirrored)) return;
+    SpikePoint point;
+    for (int64_t y = 4; y <= extent && y <= farthest && PointAt(c, x, y, double(y), &point); y += 4) below.push_back(point);
+    for (SpikePoint mirrored : below) {
+      mirrored.y = -mirrored.y;
+      if (mirrored.y < reach.top) break;
+      if (mirrored.y >= reach.bottom) continue;
+      if (!Sink::Add(c, mirrored)) return;
     }
-    for (const SubShapeEntry& above : below) {
-      int64_t line = 4 * int64_t(above.dy);
-      if (line >= reach.bottom) break;
-      if (line >= reach.top && !Append(c, above)) return;
+    for (const SpikePoint& above : below) {
+      if (above.y >= reach.bottom) break;
+      if (above.y >= reach.top && !Sink::Add(c, above)) return;
     }
   }
 }
 
+template <typename Sink>
 bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters, bool fastPath,
           const ShapeReach& reach) {
   const EffectRenderMode& mode = gEffectRenderMode;
@@ -227,45 +248,66 @@ bool Draw(SubShape* subshape, int px, int py, const SpikeRequest& spike, const P
                  double(uint32_t(parameters.rainbowIntensity) * 42949672u), std::trunc(parameters.rainbowIntensity * 42949672.0 / 2000),
                  RainbowWaveTable(),
                  ScaledReach(reach),
-                 nullptr};
+                 nullptr,
+                 SpikeTerms{}};
+  c.terms = SpikeTerms{columns ? py : px, c.halfWidth, c.widening, c.dimming, c.across, double(spike.strength),
+                       double(c.visibilityMinimum), c.falloff, spike.length, c.waveScale, columns ? px : py};
   BufferDescriptor colours;
-  if (c.fullAmplitude > 0) {
-    if (ReallocateBuffer(kRainbowColours * sizeof(RainbowColour), &colours) != 0) return false;
-    memset(colours.block, 0, kRainbowColours * sizeof(RainbowColour));
+  if (c.fullAmplitude > 0 && std::is_same<Sink, EntrySink>::value) {
+    if (ReallocateBuffer(kWhiteStarColour * sizeof(RainbowColour), &colours) != 0) return false;
+    memset(colours.block, 0, kWhiteStarColour * sizeof(RainbowColour));
     c.colours = static_cast<RainbowColour*>(colours.block);
   }
   if (fastPath && WrapAngle(spike.angle) == 900 && px == 0 && py == 0) {
-    RasteriseHorizontal(&c);
+    RasteriseHorizontal<Sink>(&c);
   } else if (columns) {
-    Rasterise<true>(&c, sn, cs);
+    Rasterise<Sink, true>(&c, sn, cs);
   } else {
-    Rasterise<false>(&c, sn, cs);
+    Rasterise<Sink, false>(&c, sn, cs);
   }
   DeallocateBuffer(&colours);
   return !c.failed;
 }
 
-}  // namespace
-
-double CrossSectionPower(double x) {
-  if (!(x >= 0x1p-40)) return 0.0;
-  if (x >= 1.0) return 1.0;
-  MantissaStep split = MantissaStepOf(x);
-  double r = split.ratio;
-  // (1 + r)^1.6: the binomial coefficients of 1.6 up to the fifth power of r.
-  double series = 1.0 + r * (1.6 + r * (0.48 + r * (-0.064 + r * (0.0224 + r * -0.010752))));
-  return gCrossSection.ofExponent[split.exponent + 40] * gCrossSection.ofStep[split.step] * series;
+// The parameters' rainbow as the spikes see it, for the colour table.
+SpikeContext RainbowContextOf(const ParameterSet& parameters, bool gray, RainbowColour* colours) {
+  SpikeContext c{};
+  c.gray = gray;
+  c.fullAmplitude = double(uint32_t(parameters.rainbowIntensity) * 42949672u);
+  c.amplitudeStep = std::trunc(parameters.rainbowIntensity * 42949672.0 / 2000);
+  c.waves = RainbowWaveTable();
+  c.colours = colours;
+  return c;
 }
 
+}  // namespace
+
 bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
-  return Draw(subshape, px, py, spike, parameters, true, kUnboundedReach);
+  return Draw<EntrySink>(subshape, px, py, spike, parameters, true, kUnboundedReach);
 }
 
 bool DrawSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
                      const ShapeReach& reach, bool fastPath) {
-  return Draw(subshape, px, py, spike, parameters, fastPath, reach);
+  return Draw<EntrySink>(subshape, px, py, spike, parameters, fastPath, reach);
 }
 
 bool DrawSpikeGeneral(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters) {
-  return Draw(subshape, px, py, spike, parameters, false, kUnboundedReach);
+  return Draw<EntrySink>(subshape, px, py, spike, parameters, false, kUnboundedReach);
+}
+
+bool DrawCompactSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
+                            const ShapeReach& reach, bool fastPath) {
+  return Draw<CompactSink>(subshape, px, py, spike, parameters, fastPath, reach);
+}
+
+void FillStarColourTable(const ParameterSet& parameters, bool gray, float* table) {
+  std::vector<RainbowColour> colours(kWhiteStarColour);
+  SpikeContext c = RainbowContextOf(parameters, gray, colours.data());
+  for (int32_t i = 0; i <= kWhiteStarColour; ++i) {
+    RainbowColour colour = i == kWhiteStarColour ? RainbowColour{kFullFraction, kFullFraction, kFullFraction, 1} : RainbowColourOf(&c, i);
+    table[4 * i] = float(colour.red * kInverseFraction);
+    table[4 * i + 1] = float(colour.green * kInverseFraction);
+    table[4 * i + 2] = float(colour.blue * kInverseFraction);
+    table[4 * i + 3] = 0.0f;
+  }
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "params/ParameterSet.h"
+#include "effects/SpikePoints.h"
 #include "effects/StarTables.h"
 #include "shapes/Shape.h"
 
@@ -14,9 +15,6 @@ struct SpikeRequest {
   uint32_t strength;  // g, a 32-bit fraction
 };
 
-// x^1.6, the power of the spikes' cross-section, for x in [0, 1]; 0 below 2^-40, where it no
-// longer makes a weight.
-double CrossSectionPower(double x);
 
 // Appends the spike's entries to the SubShape of phase (px, py); false when memory ran out or
 // the run's result was set.
@@ -25,6 +23,14 @@ bool DrawSpike(SubShape* subshape, int px, int py, const SpikeRequest& spike, co
 // the scan once it has left the reach; the fast path may be turned off for tests.
 bool DrawSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
                      const ShapeReach& reach, bool fastPath = true);
+// The same drawn in the compact form, into a SubShape whose rows are started (StartCompactRows):
+// the entries of each row in the order DrawSpikeWithin gives them, each colour the index of the
+// rainbow's colour in the star's colour table, each weight as a fraction of one.
+bool DrawCompactSpikeWithin(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters,
+                            const ShapeReach& reach, bool fastPath = true);
+// The colours of a star's compact entries: kWhiteStarColour + 1 entries of four floats (red,
+// green, blue as fractions of one, and a fourth unused), the last white.
+void FillStarColourTable(const ParameterSet& parameters, bool gray, float* table);
 // The same without the mirror-symmetric path for a horizontal spike at phase (0, 0), so that
 // tests can compare the two.
 bool DrawSpikeGeneral(SubShape* subshape, int px, int py, const SpikeRequest& spike, const ParameterSet& parameters);

@@ -124,18 +124,36 @@ bool FinishStar(SubShape* subshape, bool complete) {
 
 }  // namespace
 
-bool GenerateStarSubShape(Shape* shape, int px, int py) {
-  const auto& p = *static_cast<const ParameterSet*>(shape->parameter);
-  SubShape* subshape = &shape->subshapes[px][py];
+namespace {
+
+// Empties the SubShape; in the compact form (given its colours) it is given chains for the rows
+// that the reach and the reference size leave (no entry lies farther than R from the centre).
+bool StartStar(SubShape* subshape, const ShapeReach& reach, double reference, const float* colours) {
   DeallocateBuffer(&subshape->entries);
+  ReleaseCompactRows(&subshape->compact);
   subshape->count = 0;
   subshape->rowOrdered = false;
   subshape->paintForm = 0;
-  if (p.length < 1) return FinishStar(subshape, true);
-  // Drawn into a block that an earlier phase of the render has left, where there is one.
-  subshape->entries = TakeRenderBuffer(UINT64_MAX);
+  if (colours == nullptr) return true;
+  int64_t extent = int64_t(reference) + 1;
+  return StartCompactRows(&subshape->compact, std::max(reach.top, -extent), std::min(reach.bottom, extent + 1), colours);
+}
+
+// The star of a phase into its SubShape, as SubShapeEntry records or (given the colour table) in
+// the compact form.
+bool DrawStar(Shape* shape, int px, int py, const float* compactColours) {
+  const auto& p = *static_cast<const ParameterSet*>(shape->parameter);
+  SubShape* subshape = &shape->subshapes[px][py];
   const ShapeReach& reach = StarReachOf(px, py);
   double r = gEffectRenderMode.referenceSize;
+  if (p.length < 1) return FinishStar(subshape, StartStar(subshape, reach, r, nullptr));
+  if (!StartStar(subshape, reach, r, compactColours)) return FinishStar(subshape, false);
+  bool compact = compactColours != nullptr;
+  // Drawn into a block that an earlier phase of the render has left, where there is one.
+  if (!compact) subshape->entries = TakeRenderBuffer(UINT64_MAX);
+  auto draw = [&](const SpikeRequest& spike) {
+    return compact ? DrawCompactSpikeWithin(subshape, px, py, spike, p, reach) : DrawSpikeWithin(subshape, px, py, spike, p, reach);
+  };
   int64_t n = std::max<int64_t>(1, p.numberOfPoints);
   int64_t a = p.angle;
   double width = (std::pow(p.spikeSharpness * 0.01, 3.5) + 0.003) * 5000 / r;
@@ -145,9 +163,8 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   double u = std::trunc(std::round(std::pow(p.secondarySpikeIntensity * 0.01, 2.8) * kFraction) / 100);
   bool secondaries = p.secondarySpikeIntensity > 0 && secondaryLength > 0;
   auto secondary = [&](int k, double strength) {
-    SpikeRequest spike{int32_t(WrapAngle(a + kSpikeTable[k].angle)), secondaryWidth, secondaryLength, p.secondarySpikeIntensity,
-                       StrengthOf(strength)};
-    return DrawSpikeWithin(subshape, px, py, spike, p, reach);
+    return draw(SpikeRequest{int32_t(WrapAngle(a + kSpikeTable[k].angle)), secondaryWidth, secondaryLength, p.secondarySpikeIntensity,
+                             StrengthOf(strength)});
   };
   if (secondaries && !secondary(0, u * 32)) return FinishStar(subshape, false);
   uint32_t secondaryEntries = subshape->count;
@@ -156,9 +173,10 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
     int count = PrimarySpikes(p.effectType, std::min<int64_t>(n, 512), a, t, spikes);
     for (int i = 0; i < count; ++i) {
       uint32_t before = subshape->count;
-      SpikeRequest spike{int32_t(WrapAngle(spikes[i].angle)), width, p.length, p.intensity, StrengthOf(spikes[i].strength)};
-      if (!DrawSpikeWithin(subshape, px, py, spike, p, reach)) return FinishStar(subshape, false);
-      if (i == 0) {
+      if (!draw(SpikeRequest{int32_t(WrapAngle(spikes[i].angle)), width, p.length, p.intensity, StrengthOf(spikes[i].strength)})) {
+        return FinishStar(subshape, false);
+      }
+      if (i == 0 && !compact) {
         double first = double(subshape->count - before);
         double capacity = subshape->count + first * double(n) * StyleFactor(p.effectType) + secondaryEntries * 42.0;
         ReserveSubShapeEntries(subshape, uint64_t(std::min(capacity, 64.0 * 1024 * 1024)));
@@ -171,10 +189,30 @@ bool GenerateStarSubShape(Shape* shape, int px, int py) {
   return FinishStar(subshape, RunResult() == 0);
 }
 
-bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
+float gCompactStarColours[4 * (kWhiteStarColour + 1)];
+
+}  // namespace
+
+void PrepareCompactStarColours(const ParameterSet& parameters) {
+  FillStarColourTable(parameters, gEffectRenderMode.grayImage, gCompactStarColours);
+}
+
+const float* CompactStarColours() { return gCompactStarColours; }
+
+bool GenerateStarSubShape(Shape* shape, int px, int py) { return DrawStar(shape, px, py, nullptr); }
+
+bool GenerateCompactStarSubShape(Shape* shape, int px, int py) { return DrawStar(shape, px, py, CompactStarColours()); }
+
+namespace {
+
+// The soft flare of the parameters into SubShape [0][0], as SubShapeEntry records or in the
+// compact form, whose only colour is white.
+bool DrawSoftFlare(Shape* shape, bool compact) {
+  static const float kWhite[4] = {1.0f, 1.0f, 1.0f, 0.0f};
   const auto& p = *static_cast<const ParameterSet*>(shape->parameter);
   SubShape* subshape = &shape->subshapes[0][0];
   DeallocateBuffer(&subshape->entries);
+  ReleaseCompactRows(&subshape->compact);
   subshape->count = 0;
   subshape->rowOrdered = false;
   subshape->paintForm = 0;
@@ -182,21 +220,27 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
     PublishSubShape(subshape);
     return true;
   };
-  if (p.length < 1 || p.softFlareIntensity < 1) return finish();
-  double reference = gEffectRenderMode.softFlareReferenceSize;
-  uint32_t minimum = gEffectRenderMode.visibilityMinimum;
-  uint64_t capacity = uint64_t((double(p.length) * p.length + 20) * std::trunc(reference * reference / 600) / 100);
   auto fail = [subshape]() {
     DeallocateBuffer(&subshape->entries);
+    ReleaseCompactRows(&subshape->compact);
     subshape->count = 0;
     return false;
   };
-  if (!ReserveSubShapeEntries(subshape, std::max<uint64_t>(capacity, 16))) return fail();
-  uint32_t growth = uint32_t(std::min<uint64_t>(capacity / 2 + 1024, 1 << 22));
+  double reference = gEffectRenderMode.softFlareReferenceSize;
   const ShapeReach& reach = SoftFlareReach();
+  const int64_t extent = int64_t(reference) + 1;
+  if (p.length < 1 || p.softFlareIntensity < 1) return finish();
+  if (compact && !StartCompactRows(&subshape->compact, std::max(reach.top, -extent), std::min(reach.bottom, extent + 1), kWhite)) {
+    return fail();
+  }
+  uint32_t minimum = gEffectRenderMode.visibilityMinimum;
+  uint64_t capacity = uint64_t((double(p.length) * p.length + 20) * std::trunc(reference * reference / 600) / 100);
+  if (!compact && !ReserveSubShapeEntries(subshape, std::max<uint64_t>(capacity, 16))) return fail();
+  uint32_t growth = uint32_t(std::min<uint64_t>(capacity / 2 + 1024, 1 << 22));
   auto add = [&](int64_t dx, int64_t dy, uint32_t weight) {
-    return !reach.Holds(dx, dy) ||
-           AddSubShapeEntry(subshape, SubShapeEntry{int16_t(dx), int16_t(dy), kFullFraction, kFullFraction, kFullFraction, weight},
+    if (!reach.Holds(dx, dy)) return true;
+    if (compact) return AddCompactSubShapeEntry(subshape, int32_t(dx), int32_t(dy), 0, float(weight / kFraction));
+    return AddSubShapeEntry(subshape, SubShapeEntry{int16_t(dx), int16_t(dy), kFullFraction, kFullFraction, kFullFraction, weight},
                             growth);
   };
   // Rings beyond the reach on every side hold nothing that is painted.
@@ -218,6 +262,12 @@ bool GenerateSoftFlareSubShape(Shape* shape, int, int) {
   }
   return finish();
 }
+
+}  // namespace
+
+bool GenerateSoftFlareSubShape(Shape* shape, int, int) { return DrawSoftFlare(shape, false); }
+
+bool GenerateCompactSoftFlareSubShape(Shape* shape, int, int) { return DrawSoftFlare(shape, true); }
 
 int PrimaryStarSpikes(const ParameterSet& p, StarSpike* out) {
   if (p.intensity <= 0 || p.length < 1) return 0;

@@ -19,3 +19,11 @@ int SecondaryStarSpikes(const ParameterSet& parameters, StarSpike* out);
 
 bool GenerateStarSubShape(Shape* shape, int phaseX, int phaseY);
 bool GenerateSoftFlareSubShape(Shape* shape, int phaseX, int phaseY);
+// The same in the compact form of the final render: the entries each row of the generators above
+// holds, in their order, coloured from CompactStarColours() or white.
+bool GenerateCompactStarSubShape(Shape* shape, int phaseX, int phaseY);
+bool GenerateCompactSoftFlareSubShape(Shape* shape, int phaseX, int phaseY);
+// The colour table of compact stars (FillStarColourTable) for the parameters in the render mode
+// entered; SetEffectShapeParameters fills it before any phase is generated.
+void PrepareCompactStarColours(const ParameterSet& parameters);
+const float* CompactStarColours();

@@ -22,11 +22,16 @@ void ReleaseSubShape(SubShape* subshape) {
   DeallocateBuffer(&subshape->entries);
   DeallocateBuffer(&subshape->rowStarts);
   DeallocateBuffer(&subshape->preview.batchIndices);
+  ReleaseCompactRows(&subshape->compact);
   subshape->count = 0;
   subshape->rowOrdered = false;
   __atomic_store_n(&subshape->paintForm, uint8_t(0), __ATOMIC_RELEASE);
   subshape->left = subshape->top = subshape->right = subshape->bottom = 0;
   __atomic_store_n(&subshape->ready, uint8_t(0), __ATOMIC_RELEASE);
+}
+
+uint64_t SubShapeBytes(const SubShape& subshape) {
+  return subshape.entries.size + subshape.rowStarts.size + CompactRowBytes(subshape.compact);
 }
 
 uint32_t FractionOf(double value) {

@@ -3,10 +3,12 @@
 #pragma once
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/BufferManager.h"
 #include "core/ImageRecord.h"
+#include "shapes/CompactRows.h"
 
 struct SubShapeEntry {
   int16_t dx, dy;  // offset from the shape's centre pixel
@@ -43,10 +45,12 @@ struct SubShape {
   bool rowOrdered;  // entries (or paint entries) grouped by dy, top row first, and rowStarts filled
   BufferDescriptor rowStarts;  // bottom - top + 1 indices: row r's entries are [rowStarts[r], rowStarts[r + 1])
   uint8_t paintForm;  // entries hold PaintEntry records; written with release order, read with acquire order
+  CompactRows compact;  // the final render's form, for generators that draw it
   SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
   const SubShapeEntry* Entries() const { return static_cast<const SubShapeEntry*>(entries.block); }
   const uint32_t* RowStarts() const { return static_cast<const uint32_t*>(rowStarts.block); }
   const PaintEntry* PaintEntries() const { return static_cast<const PaintEntry*>(entries.block); }
+  bool IsCompact() const { return compact.chains.block != nullptr; }
 };
 
 constexpr int32_t SHAPE_IMAGE = 0;
@@ -89,22 +93,45 @@ SubShape* AcquireSubShapeAt(Shape* shape, double x, double y, int64_t* pixelX, i
 // finish (trim the buffer to its entries and publish the SubShape).
 bool ReserveSubShapeEntries(SubShape* subshape, uint64_t capacity);
 bool GrowSubShapeEntries(SubShape* subshape, uint32_t growthHint);
+// Counts an entry at (dx, dy) and widens the bounds to hold it.
+inline void TallySubShapeEntry(SubShape* subshape, int32_t dx, int32_t dy) {
+  if (subshape->count++ == 0) {
+    subshape->left = dx, subshape->right = dx + 1;
+    subshape->top = dy, subshape->bottom = dy + 1;
+    return;
+  }
+  if (dx < subshape->left) subshape->left = dx;
+  if (dx >= subshape->right) subshape->right = dx + 1;
+  if (dy < subshape->top) subshape->top = dy;
+  if (dy >= subshape->bottom) subshape->bottom = dy + 1;
+}
+// Counts `count` entries within [left, right) × [top, bottom) at once, widening the bounds.
+inline void TallySubShapeEntries(SubShape* subshape, uint32_t count, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (count == 0) return;
+  if (subshape->count == 0) {
+    subshape->left = left, subshape->top = top, subshape->right = right, subshape->bottom = bottom;
+  } else {
+    subshape->left = std::min(subshape->left, left), subshape->top = std::min(subshape->top, top);
+    subshape->right = std::max(subshape->right, right), subshape->bottom = std::max(subshape->bottom, bottom);
+  }
+  subshape->count += count;
+}
 inline bool AddSubShapeEntry(SubShape* subshape, const SubShapeEntry& entry, uint32_t growthHint) {
   if (uint64_t(subshape->count) * sizeof(SubShapeEntry) >= subshape->entries.size && !GrowSubShapeEntries(subshape, growthHint)) {
     return false;
   }
   static_cast<SubShapeEntry*>(subshape->entries.block)[subshape->count] = entry;
-  if (subshape->count++ == 0) {
-    subshape->left = entry.dx, subshape->right = entry.dx + 1;
-    subshape->top = entry.dy, subshape->bottom = entry.dy + 1;
-    return true;
-  }
-  if (entry.dx < subshape->left) subshape->left = entry.dx;
-  if (entry.dx >= subshape->right) subshape->right = entry.dx + 1;
-  if (entry.dy < subshape->top) subshape->top = entry.dy;
-  if (entry.dy >= subshape->bottom) subshape->bottom = entry.dy + 1;
+  TallySubShapeEntry(subshape, entry.dx, entry.dy);
   return true;
 }
+// The same for a SubShape drawn in the compact form (started with StartCompactRows).
+inline bool AddCompactSubShapeEntry(SubShape* subshape, int32_t dx, int32_t dy, uint16_t colour, float weight) {
+  if (!AddCompactEntry(&subshape->compact, dy, CompactEntry{int16_t(dx), colour, weight})) return false;
+  TallySubShapeEntry(subshape, dx, dy);
+  return true;
+}
+// The bytes a SubShape's entries take in whichever form it holds them.
+uint64_t SubShapeBytes(const SubShape& subshape);
 // Fills rowStarts with where each row's entries start once ordered by row; false without memory.
 bool IndexSubShapeRows(SubShape* subshape);
 // Groups the entries by row, in place, and records where each row starts, so that the final

@@ -453,7 +453,7 @@ TEST_F(FinalRender, RoundsSizedByTheFirstPhasesGiveTheSamePicture) {
   EnterFinalRenderMode(gHostImage);
   SetEffectShapeParameters(ParameterSetOfCurrentBlock());
   ASSERT_TRUE(GenerateFinalEffectShapes(1, 2));
-  uint64_t phase = gEffectShapes.star.subshapes[1][2].entries.size;
+  uint64_t phase = SubShapeBytes(gEffectShapes.star.subshapes[1][2]);
   ASSERT_GT(phase, 100000u);
   DestroyHostImage();
   int phases = 0, rounds = 0;
@@ -546,5 +546,61 @@ TEST_F(FinalRender, HeavyStarsBeyondTheBudgetGiveTheOneRoundPictureInLessMemory)
     }
     EXPECT_LE(worst, tolerance) << "mode " << mode;
     EXPECT_GT(changed, 20000) << "the stars cover much of the picture";
+  }
+}
+
+// The compact form drawn straight into rows against the SubShapeEntry form ordered and converted
+// after: at heavy settings, in one round and in several, the same picture within a level at 8 bits
+// and 1/1000 of the range at 16, holding less at its peak, and no slab left pooled.
+TEST_F(FinalRender, CompactShapesGiveTheReferencePictureInLessMemory) {
+  ParameterBlock block = InitialParameterBlock();
+  block.length = 100;
+  block.softFlareIntensity = 100;
+  block.numberOfPoints = 32;
+  block.secondarySpikeIntensity = 40;
+  for (int16 mode : {int16(plugInModeRGBColor), int16(plugInModeRGB48)}) {
+    struct Outcome {
+      Planes planes;
+      uint64_t peak = 0;
+    };
+    auto render = [&](bool compact, uint64_t budget) {
+      Open(Document(mode, 360, 240));
+      PaintLights({{30, 20}, {331, 221}, {181, 122}, {60, 180}, {250, 40}, {120, 90}, {300, 150}, {200, 200}},
+                  {{3, 3}, {4, 4}, {2, 3}, {3, 2}, {2, 2}, {4, 3}, {3, 4}, {2, 2}});
+      UseCompactShapes(compact);
+      LimitRoundShapeMemory(budget);
+      ResetBufferStatistics(GetBufferAlignment());
+      Prepare(block);
+      int16_t result = ProcessImage(&gHostImage);
+      uint64_t peak = GetBufferStatistics().peakUsage;
+      EXPECT_EQ(PooledRenderBytes(), 0u) << "the render frees the blocks it pooled";
+      if (result == 0) WriteHostImage(gHostImage);
+      DestroyHostImage();
+      LimitRoundShapeMemory(0);
+      UseCompactShapes(true);
+      EXPECT_EQ(result, 0);
+      Outcome outcome{After(), peak};
+      TearDown();
+      SetUp();
+      return outcome;
+    };
+    Outcome reference = render(false, uint64_t(1) << 40);
+    for (uint64_t budget : {uint64_t(1) << 40, uint64_t(1)}) {
+      Outcome compact = render(true, budget);
+      EXPECT_LT(compact.peak, reference.peak * 3 / 4) << "mode " << mode << ", budget " << budget;
+      int tolerance = mode == plugInModeRGBColor ? 1 : 33;
+      int worst = 0, changed = 0;
+      for (size_t plane = 0; plane < 3; ++plane) {
+        size_t step = mode == plugInModeRGBColor ? 1 : 2;
+        for (size_t i = 0; i + step <= reference.planes[plane].size(); i += step) {
+          int a = reference.planes[plane][i], b = compact.planes[plane][i];
+          if (step == 2) a |= reference.planes[plane][i + 1] << 8, b |= compact.planes[plane][i + 1] << 8;
+          worst = std::max(worst, std::abs(a - b));
+          changed += reference.planes[plane][i] != m_Before[plane][i];
+        }
+      }
+      EXPECT_LE(worst, tolerance) << "mode " << mode << ", budget " << budget;
+      EXPECT_GT(changed, 20000) << "the stars cover much of the picture";
+    }
   }
 }
