@@ -9,6 +9,7 @@
 
 #include <atomic>
 
+#include "TestSupport.h"
 #include "preview/BackgroundTask.h"
 #include "preview/OpenGLSettings.h"
 #include "preview/PreviewImageSource.h"
@@ -25,12 +26,11 @@ SourceLog* gLog = nullptr;
 
 bool Render(const volatile bool* cancel) {
   ++gLog->renders;
-  while (gLog->hold.load()) {
-    if (*cancel) {
-      gLog->sawCancel = true;
-      return false;
-    }
-    Sleep(1);
+  // Held until the test lets go or the build is cancelled, as the real build polls per row.
+  WaitUntil([&] { return !gLog->hold.load() || *cancel; }, 10000);
+  if (gLog->hold.load() && *cancel) {
+    gLog->sawCancel = true;
+    return false;
   }
   gLog->renderedMode = gLog->mode.load();
   return true;
@@ -74,7 +74,7 @@ TEST_F(PreviewPictureBuild, TheLayerKeepsTheDialogsBuildAtTheSameDepth) {
 TEST_F(PreviewPictureBuild, AnotherDepthCancelsTheBuildFreesItAndBuildsAgain) {
   m_Log.hold = true;
   ASSERT_TRUE(StartPreviewPictureBuild(plugInModeRGB48));
-  for (int i = 0; i < 5000 && m_Log.renders.load() == 0; ++i) Sleep(1);
+  ASSERT_TRUE(WaitUntil([&] { return m_Log.renders.load() > 0; }));
   int releasesBefore = m_Log.releases.load();
   m_Log.hold = false;
   ASSERT_TRUE(StartPreviewPictureBuild(plugInModeRGBColor));
@@ -87,7 +87,7 @@ TEST_F(PreviewPictureBuild, AnotherDepthCancelsTheBuildFreesItAndBuildsAgain) {
 TEST_F(PreviewPictureBuild, ARunningBuildIsCancelledWhenForgottenAndAFreedPictureIsBuiltAgain) {
   m_Log.hold = true;
   ASSERT_TRUE(StartPreviewPictureBuild(plugInModeRGBColor));
-  for (int i = 0; i < 5000 && m_Log.renders.load() == 0; ++i) Sleep(1);
+  ASSERT_TRUE(WaitUntil([&] { return m_Log.renders.load() > 0; }));
   ForgetPreviewPictureBuild();
   EXPECT_TRUE(m_Log.sawCancel.load()) << "the build's thread saw the cancel and ended";
   m_Log.hold = false;
