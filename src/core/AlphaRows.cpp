@@ -9,10 +9,6 @@
 
 namespace {
 
-bool IsIntegerMode(int32_t mode) {
-  return mode == plugInModeRGBColor || mode == plugInModeGrayScale || mode == plugInModeRGB48 || mode == plugInModeGray16;
-}
-
 template <typename Sample>
 uint32_t AlphaFraction(const uint8_t* pixel, const SampleTables& tables) {
   if constexpr (sizeof(Sample) == 1) {
@@ -66,7 +62,7 @@ void CopyPixelByPixel(const ImageRecord& source, ImageRecord* destination, int64
 
 void CopyAlphaAndMaskRow(const ImageRecord& source, ImageRecord* destination, int64_t left, int64_t width, int64_t y,
                          int64_t dx, int64_t dy) {
-  if (!IsIntegerMode(source.mode) || !IsIntegerMode(destination->mode)) {
+  if (!IsIntegerImageMode(source.mode) || !IsIntegerImageMode(destination->mode)) {
     CopyPixelByPixel(source, destination, left, width, y, dx, dy);
   } else if (source.bytesPerSample == 1) {
     if (destination->bytesPerSample == 1) CopyIntegerRow<uint8_t, uint8_t>(source, destination, left, width, y, dx, dy);

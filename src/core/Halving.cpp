@@ -122,14 +122,10 @@ bool HalveRowsOf(const ImageRecord& source, ImageRecord* destination, double fx,
   return true;
 }
 
-bool IsIntegerMode(int32_t mode) {
-  return mode == plugInModeRGBColor || mode == plugInModeGrayScale || mode == plugInModeRGB48 || mode == plugInModeGray16;
-}
-
 }  // namespace
 
 bool CanHalveDirectly(const ImageRecord& source, const ImageRecord& destination) {
-  return IsIntegerMode(source.mode) && IsIntegerMode(destination.mode) && source.bytesPerSample == destination.bytesPerSample;
+  return IsIntegerImageMode(source.mode) && IsIntegerImageMode(destination.mode) && source.bytesPerSample == destination.bytesPerSample;
 }
 
 bool HalveRows(const ImageRecord& source, ImageRecord* destination, double fx, double fy, int64_t top, int64_t bottom,

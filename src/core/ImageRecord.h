@@ -71,6 +71,10 @@ int32_t BytesPerSampleOfImageMode(int32_t mode);
 inline bool IsGrayImageMode(int32_t mode) {
   return mode == plugInModeGrayScale || mode == plugInModeGray16 || mode == plugInModeGray32;
 }
+// The 8- and 16-bit modes whose samples are unsigned integers in the pixel rows.
+inline bool IsIntegerImageMode(int32_t mode) {
+  return mode == plugInModeRGBColor || mode == plugInModeGrayScale || mode == plugInModeRGB48 || mode == plugInModeGray16;
+}
 // The samples are encoded in the profile with the given gamma; colour management chooses the gamma
 // of a profile (CreateImage of the colour module), so that this layer never reads a profile.
 bool AllocateImage(ImageRecord* image, const ImageRect& rectangle, const ImageRect& allocation, int32_t mode,
