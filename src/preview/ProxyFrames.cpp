@@ -101,10 +101,10 @@ void ApplySoftwareGammaToBitmap() {
   RECT r = gSoftwareGammaRect;
   RECT bounds{0, 0, gBackgroundBitmap.width, gBackgroundBitmap.height};
   if (gBackgroundBitmap.pixels == nullptr || !IntersectRect(&r, &r, &bounds)) return;
-  for (LONG y = r.top; y < r.bottom; ++y) {
-    auto* row = static_cast<uint8_t*>(gBackgroundBitmap.pixels) + size_t(gBackgroundBitmap.height - 1 - y) * size_t(gBackgroundBitmap.width) * 4;
-    ApplyDisplayGamma(row + size_t(r.left) * 4, size_t(r.right - r.left), GL_UNSIGNED_BYTE, gProxyLayer.gammaExponent);
-  }
+  ptrdiff_t rowBytes = ptrdiff_t(gBackgroundBitmap.width) * 4;
+  auto* top = static_cast<uint8_t*>(gBackgroundBitmap.pixels) + size_t(gBackgroundBitmap.height - 1 - r.top) * size_t(rowBytes);
+  ApplyDisplayGammaToRows(top + size_t(r.left) * 4, -rowBytes, size_t(r.bottom - r.top), size_t(r.right - r.left), GL_UNSIGNED_BYTE,
+                          gProxyLayer.gammaExponent);
 }
 
 // Reads the drawn frame (the back buffer of the screen context) into the background bitmap,

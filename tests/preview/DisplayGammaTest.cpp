@@ -37,6 +37,30 @@ TEST_F(DisplayGammaTest, EveryByteBecomesItsPowerAndAlphaStays) {
   EXPECT_TRUE(capture.Reports().empty());
 }
 
+// A bottom-up bitmap's rectangle: rows walked with a negative stride, every pixel inside raised
+// exactly as a single row would be, every pixel outside (and the row padding) left as it was.
+TEST_F(DisplayGammaTest, RowsOfABottomUpRectangleAndNothingBesides) {
+  constexpr int kWidth = 7, kHeight = 5, kLeft = 2, kRight = 6, kTop = 1, kBottom = 4;
+  std::vector<uint8_t> bitmap(kWidth * kHeight * 4);
+  for (size_t i = 0; i < bitmap.size(); ++i) bitmap[i] = uint8_t(i * 37 + 11);
+  const std::vector<uint8_t> before = bitmap;
+  ptrdiff_t rowBytes = kWidth * 4;
+  // Image row y is bitmap row height - 1 - y.
+  uint8_t* first = bitmap.data() + (kHeight - 1 - kTop) * rowBytes + kLeft * 4;
+  ASSERT_TRUE(ApplyDisplayGammaToRows(first, -rowBytes, kBottom - kTop, kRight - kLeft, GL_UNSIGNED_BYTE, kExponent));
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      size_t at = size_t(((kHeight - 1 - y) * kWidth + x) * 4);
+      std::vector<uint8_t> expected(before.begin() + ptrdiff_t(at), before.begin() + ptrdiff_t(at) + 4);
+      bool inside = x >= kLeft && x < kRight && y >= kTop && y < kBottom;
+      if (inside) ASSERT_TRUE(ApplyDisplayGamma(expected.data(), 1, GL_UNSIGNED_BYTE, kExponent));
+      for (int s = 0; s < 4; ++s) {
+        EXPECT_EQ(bitmap[at + size_t(s)], expected[size_t(s)]) << x << "," << y << " sample " << s;
+      }
+    }
+  }
+}
+
 TEST_F(DisplayGammaTest, ShortsBecomeTheirPowerAcrossTheRange) {
   std::vector<uint16_t> pixels;
   std::vector<uint16_t> values;
