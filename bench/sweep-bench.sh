@@ -20,26 +20,32 @@ key='HKLM\Software\Vellbrook Software\HalvornPro\3.0\OpenGLSettings'
 logs="$top/.wine/prefix/drive_c/users/${USER:-root}/AppData/Local/Vellbrook/HalvornPro3/Logs"
 [ -d "$logs" ] || logs="$top/.wine/prefix/drive_c/users/root/AppData/Local/Vellbrook/HalvornPro3/Logs"
 
-# A dark, softly graded 6000 x 4000 picture with 300 highlights (3 x 3, bright cores) at fixed
-# pseudo-random places and brightnesses, written as an 8-bit PNG.
+# A dark, softly graded 6000 x 4000 picture with 300 round highlights (radius 5 to 12 pixels,
+# edges antialiased) at fixed pseudo-random places, brightnesses and tints, written as an 8-bit
+# PNG. The highlights must be large enough to outlast the analysis's reduction of a 24-megapixel
+# image: 3 x 3 pixel lights vanish in it and leave a sweep without a single star.
 python3 - "$scratch/lights.png" <<'PY'
 import random, struct, sys, zlib
 w, h, n = 6000, 4000, 300
 rng = random.Random(7)
-lights = {}
+rows = {}
 for _ in range(n):
-    x, y = rng.randrange(8, w - 8), rng.randrange(8, h - 8)
+    r = rng.uniform(5.0, 12.0)
+    x, y = rng.uniform(20, w - 20), rng.uniform(20, h - 20)
     level = rng.randrange(200, 256)
     tint = (level, rng.randrange(150, level + 1), rng.randrange(120, level + 1))
-    for dy in (-1, 0, 1):
-        for dx in (-1, 0, 1):
-            lights.setdefault(y + dy, []).append((x + dx, tint if dx == 0 and dy == 0 else tuple(v * 3 // 4 for v in tint)))
+    for py in range(int(y - r - 2), int(y + r + 3)):
+        for px in range(int(x - r - 2), int(x + r + 3)):
+            d = ((px + 0.5 - x) ** 2 + (py + 0.5 - y) ** 2) ** 0.5
+            cover = max(0.0, min(1.0, r + 0.5 - d))
+            if cover > 0: rows.setdefault(py, []).append((px, cover, tint))
 raw = bytearray()
 for y in range(h):
     base = 20 + 30 * y // h
     row = bytearray(bytes((base, base, base + 6)) * w)
-    for x, tint in lights.get(y, ()):
-        row[3 * x:3 * x + 3] = bytes(tint)
+    for x, cover, tint in rows.get(y, ()):
+        old = row[3 * x:3 * x + 3]
+        row[3 * x:3 * x + 3] = bytes(max(o, int(round(o + (t - o) * cover))) for o, t in zip(old, tint))
     raw += b"\0" + row
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
@@ -48,7 +54,7 @@ with open(sys.argv[1], "wb") as f:
             chunk(b"IDAT", zlib.compress(bytes(raw), 1)) + chunk(b"IEND", b""))
 PY
 
-sliders=("Lngt 0 100" "Angl -180 180" "Intn 0 100")
+sliders=("Angl -180 180" "Intn 0 100" "Lngt 0 100")
 {
   echo "wait-idle 300"
   echo "resize 1380 960"
@@ -114,6 +120,8 @@ for kind in ("zoom", "scroll"):
     lat = sorted(navigation[kind])
     if lat: print(f"{kind}-step {float('nan'):.1f} {statistics.median(lat):.0f} {lat[min(len(lat) - 1, int(0.95 * len(lat)))]:.0f} {max(lat):.0f}")
 if not frames: print("none nan nan nan nan")
+m = re.search(r"Light source analysis: (\d+) light sources", log)
+print(f"lights {m.group(1) if m else 0} nan nan nan")
 PY
 }
 
@@ -138,16 +146,17 @@ else
   echo "| setting | slider | frames per second | latency median (ms) | latency 95 % (ms) | latency max (ms) | fps / setting 1 |"
   echo "|---|---|---|---|---|---|---|"
 fi
-declare -A base
+declare -A base lights
 for setting in ${SWEEP_SETTINGS:-1 2 3 4}; do
   declare -A before=() beforeLatency=()
   if [ -n "$baseline" ]; then
     while read -r name fps median p95 max; do
       before[$name]=$fps
       beforeLatency[$name]=$median
-    done < <(run "$setting" "$baseline")
+    done < <(run "$setting" "$baseline" | grep -v '^lights ')
   fi
   while read -r name fps median p95 max; do
+    if [ "$name" = lights ]; then lights[$setting]=$fps; continue; fi
     [ -z "${base[$name]:-}" ] && base[$name]=$fps
     ratio=$(awk -v a="$fps" -v b="${base[$name]}" 'BEGIN {if (a == "nan" || b == "nan" || b + 0 == 0) print "-"; else printf "%.2f", a / b}')
     if [ -n "$baseline" ]; then
@@ -163,5 +172,7 @@ for setting in ${SWEEP_SETTINGS:-1 2 3 4}; do
   done < <(run "$setting")
 done
 "$top/scripts/winrun" reg delete "$key" /v OpenGLOptimizationSetting /f >/dev/null 2>&1 || true
+echo
+echo "Light sources the plug-in detected in the document, at settings ${!lights[*]}: ${lights[*]}."
 echo
 echo "The machine's load average (1, 5, 15 minutes) at the end: $(cut -d' ' -f1-3 /proc/loadavg), on $(nproc) processors."
