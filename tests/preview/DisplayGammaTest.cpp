@@ -53,7 +53,9 @@ TEST_F(DisplayGammaTest, RowsOfABottomUpRectangleAndNothingBesides) {
       size_t at = size_t(((kHeight - 1 - y) * kWidth + x) * 4);
       std::vector<uint8_t> expected(before.begin() + ptrdiff_t(at), before.begin() + ptrdiff_t(at) + 4);
       bool inside = x >= kLeft && x < kRight && y >= kTop && y < kBottom;
-      if (inside) ASSERT_TRUE(ApplyDisplayGamma(expected.data(), 1, GL_UNSIGNED_BYTE, kExponent));
+      if (inside) {
+        ASSERT_TRUE(ApplyDisplayGamma(expected.data(), 1, GL_UNSIGNED_BYTE, kExponent));
+      }
       for (int s = 0; s < 4; ++s) {
         EXPECT_EQ(bitmap[at + size_t(s)], expected[size_t(s)]) << x << "," << y << " sample " << s;
       }
