@@ -105,13 +105,15 @@ bool AddEffectQuad(EffectLayer* layer, int slot, const EffectVertex corners[4]) 
 
 // The slot and colour of a quad of alpha `alpha` and light colour `colour` (fractions): with the
 // scaling program the colour itself; otherwise the exposure level j whose texture holds the
-// template × 256 / 2^j, the most amplified one the colour can still be divided down for.
-int QuadColour(const EffectLayer& layer, const EffectColor& colour, double alpha, float rgba[4]) {
+// template × 256 / 2^j, the most amplified one the colour can still be divided down for. Its
+// strength (largest channel × alpha) chooses the quad's outline.
+int QuadColour(const EffectLayer& layer, const EffectColor& colour, double alpha, float rgba[4], double* strength) {
   double channel[3] = {colour.red / kFraction, colour.green / kFraction, colour.blue / kFraction};
+  double largest = std::max(channel[0], std::max(channel[1], channel[2])) * alpha;
+  *strength = largest;
   double factor = alpha;
   int level = 0;
   if (layer.geometry.levels > 1) {
-    double largest = std::max(channel[0], std::max(channel[1], channel[2])) * alpha;
     level = largest <= 0 ? 0 : std::clamp(int(std::floor(std::log2(1.0 / largest))), 0, kEffectExposureLevels - 1);
     factor = alpha * std::ldexp(1.0, level);
   }
@@ -120,23 +122,22 @@ int QuadColour(const EffectLayer& layer, const EffectColor& colour, double alpha
   return level;
 }
 
-// The template's rectangle, rotated by `turn` (tenths of a degree, clockwise in image
-// coordinates) and scaled about the origin, the centre of the template's pixel (0, 0).
-void QuadCorners(const EffectLayer& layer, double originX, double originY, int64_t turn, double scale, const float rgba[4],
-                 EffectVertex corners[4]) {
+// The outline of the quad, rotated by `turn` (tenths of a degree, clockwise in image
+// coordinates) and scaled about the origin, the centre of the template's pixel (0, 0); texture
+// coordinates follow the corners, so each texel lands where the whole rectangle put it.
+void QuadCorners(const EffectLayer& layer, const QuadOutline& outline, double originX, double originY, int64_t turn, double scale,
+                 const float rgba[4], EffectVertex corners[4]) {
   const EffectTemplate& t = layer.geometry;
   double c = SineOf(turn + 900), s = SineOf(turn);
-  double u[2] = {(t.left - 0.5) * scale, (t.left + t.width - 0.5) * scale};
-  double v[2] = {(t.top - 0.5) * scale, (t.top + t.height - 0.5) * scale};
-  double ts[2] = {0.0, double(t.width) / t.textureWidth}, tt[2] = {0.0, double(t.height) / t.textureHeight};
-  static const int kOrder[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  const double u[4] = {outline.left, outline.right, outline.right, outline.left};
+  const double v[4] = {outline.topAtLeft, outline.topAtRight, outline.bottomAtRight, outline.bottomAtLeft};
   for (int k = 0; k < 4; ++k) {
-    int a = kOrder[k][0], b = kOrder[k][1];
     EffectVertex& vertex = corners[k];
     vertex.red = rgba[0], vertex.green = rgba[1], vertex.blue = rgba[2], vertex.alpha = rgba[3];
-    vertex.s = float(ts[a]), vertex.t = float(tt[b]);
-    vertex.x = float(originX + u[a] * c - v[b] * s);
-    vertex.y = float(originY + u[a] * s + v[b] * c);
+    vertex.s = float((u[k] - t.left + 0.5) / t.textureWidth);
+    vertex.t = float((v[k] - t.top + 0.5) / t.textureHeight);
+    vertex.x = float(originX + (u[k] * c - v[k] * s) * scale);
+    vertex.y = float(originY + (u[k] * s + v[k] * c) * scale);
   }
 }
 
@@ -163,9 +164,12 @@ bool BuildSpikeQuads(EffectLayer* layer, const ParameterSet& request, double sca
       double alpha = std::min(1.0, spikes[k].strength / kFraction) * (light.intensity / kFraction);
       if (alpha <= 0) continue;
       float rgba[4];
-      int slot = QuadColour(*layer, colour, alpha, rgba);
+      double strength = 0;
+      int slot = QuadColour(*layer, colour, alpha, rgba, &strength);
+      const QuadOutline& outline = layer->geometry.outlines[QuadStrengthClass(strength)];
+      if (outline.empty) continue;
       EffectVertex corners[4];
-      QuadCorners(*layer, ox, oy, WrapAngle(spikes[k].angle - 900), scale, rgba, corners);
+      QuadCorners(*layer, outline, ox, oy, WrapAngle(spikes[k].angle - 900), scale, rgba, corners);
       if (!AddEffectQuad(layer, slot, corners)) return false;
     }
   }
@@ -200,9 +204,12 @@ bool BuildSoftFlareQuads(EffectLayer* layer, const ParameterSet& request, double
     EffectColor colour = SaturatedEffectColor(light.red, light.green, light.blue, request.colorSaturation, gEffectRenderMode.grayImage);
     if (convert) ConvertColor(&colour, display.transform, display.tables);
     float rgba[4];
-    int slot = QuadColour(*layer, colour, alphaFraction / kFraction, rgba);
+    double strength = 0;
+    int slot = QuadColour(*layer, colour, alphaFraction / kFraction, rgba, &strength);
+    const QuadOutline& outline = layer->geometry.outlines[QuadStrengthClass(strength)];
+    if (outline.empty) continue;
     EffectVertex corners[4];
-    QuadCorners(*layer, ox, oy, 0, scale, rgba, corners);
+    QuadCorners(*layer, outline, ox, oy, 0, scale, rgba, corners);
     if (!AddEffectQuad(layer, slot, corners)) return false;
   }
   return true;

@@ -10,6 +10,7 @@
 #include "core/BufferManager.h"
 #include "core/ImageRecord.h"
 #include "params/ParameterSet.h"
+#include "preview/QuadOutlines.h"
 #include "shapes/Shape.h"
 
 enum EffectLayerKind : int {
@@ -53,6 +54,7 @@ struct EffectTemplate {
   int32_t textureWidth, textureHeight;
   int levels;  // 1: float samples the shape scaling program scales; else kEffectExposureLevels
   bool empty;  // the generator drew nothing: no quads
+  QuadOutline outlines[kQuadStrengthClasses];  // what a quad covers, by the strength of its light
 };
 
 // What a layer rebuilt since the counters were reset, for the trace and for tests (read from any

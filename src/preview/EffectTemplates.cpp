@@ -91,7 +91,7 @@ bool RasteriseTemplate(EffectLayer* layer, double reference) {
 }
 
 // The template's rectangle from its entries: at least 8 pixels high for a spike, within the
-// largest texture, and padded to powers of two where the driver needs them.
+// largest texture (less its black rows), and padded to powers of two where the driver needs them.
 void MeasureTemplate(EffectLayer* layer) {
   const SubShape& subshape = layer->shape.subshapes[0][0];
   EffectTemplate& t = layer->geometry;
@@ -100,7 +100,7 @@ void MeasureTemplate(EffectLayer* layer) {
   t.levels = levels;
   t.empty = subshape.count == 0;
   if (t.empty) return;
-  int32_t half = gEffectDrawing.maximumTexture / 2;
+  int32_t half = gEffectDrawing.maximumTexture / 2 - 1;
   t.left = std::max(subshape.left, -half);
   t.top = std::max(subshape.top, -half);
   int32_t right = std::min(std::max(subshape.right, t.left + 1), half);
@@ -109,6 +109,13 @@ void MeasureTemplate(EffectLayer* layer) {
     int32_t grow = kMinimumSpikeTemplateHeight - (bottom - t.top);
     t.top -= grow / 2;
     bottom += grow - grow / 2;
+  }
+  // Quad outlines may pass the template's rows at their ends, where the texture must give black:
+  // power-of-two textures clamp to a black row above and below, the others to a black border
+  // (which the 8-bit textures of the power-of-two drivers filter less faithfully).
+  if (gEffectDrawing.powerOfTwo) {
+    t.top -= 1;
+    bottom += 1;
   }
   t.width = right - t.left;
   t.height = bottom - t.top;
@@ -143,7 +150,16 @@ void FillTemplateLevel(const SubShape& subshape, const std::vector<EffectColor>&
 struct PreparedTemplate {
   bool drawn;
   BufferDescriptor image;
+  std::vector<EffectColor> colors;  // the entries' display colours
 };
+
+// Each strength class's outline keeps what shows of the template at the preview's visibility
+// minimum, as the final render keeps each entry by its own light's strength.
+void OutlineTemplate(EffectLayer* layer, const std::vector<EffectColor>& colors) {
+  EffectTemplate& t = layer->geometry;
+  TemplateBounds bounds{t.left, t.top, t.left + t.width, t.top + t.height};
+  OutlineQuadsByStrength(layer->shape.subshapes[0][0], colors, bounds, kPreviewVisibilityMinimum / kFraction, t.outlines);
+}
 
 bool PrepareTemplate(EffectLayer* layer, double reference, PreparedTemplate* prepared) {
   *prepared = PreparedTemplate{};
@@ -151,14 +167,17 @@ bool PrepareTemplate(EffectLayer* layer, double reference, PreparedTemplate* pre
   if (!prepared->drawn) return false;
   MeasureTemplate(layer);
   const EffectTemplate& t = layer->geometry;
-  if (t.empty || t.levels > 1) return true;
+  if (t.empty) return true;
+  const SubShape& subshape = layer->shape.subshapes[0][0];
+  prepared->colors = TemplateDisplayColors(subshape);
+  OutlineTemplate(layer, prepared->colors);
+  if (t.levels > 1) return true;
   uint64_t pixels = uint64_t(t.textureWidth) * uint64_t(t.textureHeight);
   if (ReallocateBuffer(pixels * 3 * sizeof(float), &prepared->image) != 0) {
     prepared->drawn = false;
     return false;
   }
-  const SubShape& subshape = layer->shape.subshapes[0][0];
-  FillTemplateLevel(subshape, TemplateDisplayColors(subshape), t, 3, 1.0, static_cast<float*>(prepared->image.block));
+  FillTemplateLevel(subshape, prepared->colors, t, 3, 1.0, static_cast<float*>(prepared->image.block));
   return true;
 }
 
@@ -214,7 +233,7 @@ bool UploadTemplate(EffectLayer* layer, PreparedTemplate* prepared) {
   if (ReallocateBuffer(pixels * 4 * sizeof(float), &image) != 0) return false;
   auto* samples = static_cast<float*>(image.block);
   const SubShape& subshape = layer->shape.subshapes[0][0];
-  std::vector<EffectColor> colors = TemplateDisplayColors(subshape);
+  const std::vector<EffectColor>& colors = prepared->colors;
   bool loaded = true;
   for (int level = 0; level < t.levels && loaded; ++level) {
     // Levels hold the template × 256 / 2^level.

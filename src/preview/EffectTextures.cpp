@@ -79,12 +79,18 @@ bool InitializeFilterEffects_OpenGL() {
     glGenTextures(kEffectTextureSlots, layer.textures);
     GLint magnification = gEffectDrawing.accelerated ? GL_LINEAR : GL_NEAREST;
     GLint minification = kind != EFFECT_LAYER_SOFT_FLARE && gEffectDrawing.mipmaps ? GL_LINEAR_MIPMAP_LINEAR : magnification;
+    // Quad outlines stay within the template's columns but may pass its rows at their ends:
+    // there the textures of drivers without power-of-two limits have a black border (those with
+    // them get black rows in the template instead).
+    GLint wrapRows = gEffectDrawing.powerOfTwo ? GL_CLAMP_TO_EDGE : GL_CLAMP_TO_BORDER;
+    const GLfloat black[4] = {0, 0, 0, 0};
     for (GLuint texture : layer.textures) {
       glBindTexture(GL_TEXTURE_2D, texture);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magnification);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minification);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrapRows);
+      glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, black);
     }
     glBindTexture(GL_TEXTURE_2D, 0);
     if (gEffectDrawing.pixelBuffers) glGenBuffers(kEffectTextureSlots, layer.unpackBuffers);
