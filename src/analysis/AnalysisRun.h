@@ -55,6 +55,23 @@ struct AnalysisRun {
   AnalysisTimes times;
 };
 
+// Shape statistics kept across candidates: neighbouring candidates climb to the same places. An
+// entry holds while the version, which every step with a fill in any band moves on, is the one it
+// was made under.
+struct StatisticsMemory {
+  BufferDescriptor slots;
+  uint64_t viewVersion;
+};
+
+// What the bands share in each step of detection: the candidates of all their rows are measured
+// first, by whichever band's thread takes them, against views that every band has alike at the
+// start of a step; then each band takes the results of its own row in order. `next` counts the
+// pixels taken since the pass began (atomic), `stepPixels` pixels a step.
+struct DetectionPool {
+  int64_t next;
+  int64_t stepPixels;
+};
+
 // One band of rows of the analysis image, with its own list of light sources and, in detection,
 // its own copy of the analysis image: another band's plateau fill reaches it only between two
 // rows, when the bands are in step, so that no band's result depends on how far another has got.
@@ -71,6 +88,9 @@ struct AnalysisSection {
   HANDLE terminated;
   int index;
   uint32_t bandMaximum;  // pass 1: the band's largest brightness
+  DetectionPool* pool;       // detection: the step's candidates, measured by whichever band is free
+  BufferDescriptor results;  // detection: a CandidateResult for each pixel of the band's current row
+  StatisticsMemory statistics;  // shape statistics this band's thread has measured
 };
 
 inline uint32_t BrightnessOf(const PixelValue& p) { return (p.red + p.green + p.blue) / 3; }

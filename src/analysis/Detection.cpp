@@ -42,27 +42,37 @@ unsigned __stdcall FindBandMaximum(void* argument) noexcept {
 // fills of that row into its view, and only then are the logs emptied.
 void ExchangeFills(AnalysisSection* section) {
   ArriveAndWait(section->lockstep);
+  bool filled = false;
   for (int k = 0; k < section->bandCount; ++k) {
+    filled = filled || section->bands[k].fills.count > 0;
     if (&section->bands[k] != section) FillLoggedPixels(section->view, section->bands[k].fills);
   }
+  if (filled) ++section->statistics.viewVersion;
   ArriveAndWait(section->lockstep);
   section->fills.count = 0;
 }
 
+bool IsCandidate(const ImageRecord& image, int64_t x, int64_t y, uint32_t threshold, bool inlineReadable) {
+  PixelValue p;
+  if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
+  else image.readPixel(&image, x, y, &p);
+  return p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold;
+}
+
+uint32_t CandidateThreshold(const AnalysisRun& run) { return (run.imageMaximum * 50) / 100; }
+
+// The reference: each band measures the candidates of its row itself, one after another.
 unsigned __stdcall AnalyzeSection(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
   RunGuarded("AnalyzeSection", [&] {
     AnalysisRun* run = section->run;
     const ImageRecord& image = section->view;
-    uint32_t threshold = (run->imageMaximum * 50) / 100;
+    uint32_t threshold = CandidateThreshold(*run);
     const bool inlineReadable = IsInlineReadable(image);
     for (int64_t step = 0; step < section->steps && !Stopped(*run); ++step) {
       int64_t y = section->top + step;
       for (int64_t x = section->left; y < section->bottom && x < section->right && !Stopped(*run); ++x) {
-        PixelValue p;
-        if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
-        else image.readPixel(&image, x, y, &p);
-        if (p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold) MeasureCandidate(section, x, y);
+        if (IsCandidate(image, x, y, threshold, inlineReadable)) MeasureCandidate(section, x, y);
       }
       if (y < section->bottom) CountAnalysedRow(run);
       ExchangeFills(section);
@@ -70,6 +80,83 @@ unsigned __stdcall AnalyzeSection(void* argument) noexcept {
     CompactLightSources(&section->list);
   });
   // Also after a failure: the other bands must not wait for this one.
+  LeaveBandLockstep(section->lockstep);
+  SetEvent(section->terminated);
+  return 0;
+}
+
+// Takes the next run of the step's pixels; false when the step has none left.
+bool TakePixels(DetectionPool* pool, int64_t step, int64_t* first, int64_t* end) {
+  constexpr int64_t kRun = 32;
+  const int64_t stepEnd = (step + 1) * pool->stepPixels;
+  int64_t taken = __atomic_load_n(&pool->next, __ATOMIC_RELAXED);
+  do {
+    if (taken >= stepEnd) return false;
+    *first = taken, *end = std::min(taken + kRun, stepEnd);
+  } while (!__atomic_compare_exchange_n(&pool->next, &taken, *end, true, __ATOMIC_RELAXED, __ATOMIC_RELAXED));
+  return true;
+}
+
+// Measures candidates of every band's row of the step, as long as any are left; each band's view
+// holds still meanwhile, and all views are alike, so that it matters not which thread measures.
+void MeasureStepCandidates(AnalysisSection* section, int64_t step) {
+  AnalysisRun* run = section->run;
+  DetectionPool* pool = section->pool;
+  const uint32_t threshold = CandidateThreshold(*run);
+  const int64_t width = section->right - section->left;
+  int64_t first, end;
+  while (!Stopped(*run) && TakePixels(pool, step, &first, &end)) {
+    for (int64_t i = first; i < end; ++i) {
+      int64_t offset = i - step * pool->stepPixels;
+      AnalysisSection& band = section->bands[offset / width];
+      int64_t x = band.left + offset % width, y = band.top + step;
+      if (y >= band.bottom) continue;
+      auto* result = static_cast<CandidateResult*>(band.results.block) + (x - band.left);
+      result->kind = CANDIDATE_NONE;
+      if (IsCandidate(band.view, x, y, threshold, IsInlineReadable(band.view))) {
+        EvaluateCandidate(run, band.view, &section->statistics, x, y, result);
+      }
+    }
+  }
+}
+
+// Takes the row's results in order, as the reference would have measured them: after the band's
+// first fill of the row the view has changed, and the rest of the row is measured again.
+void TakeRowResults(AnalysisSection* section, int64_t y) {
+  AnalysisRun* run = section->run;
+  const auto* results = static_cast<const CandidateResult*>(section->results.block);
+  const uint32_t threshold = CandidateThreshold(*run);
+  const bool inlineReadable = IsInlineReadable(section->view);
+  bool viewChanged = false;
+  for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
+    const CandidateResult& result = results[x - section->left];
+    if (viewChanged) {
+      if (IsCandidate(section->view, x, y, threshold, inlineReadable)) MeasureCandidate(section, x, y);
+    } else if (result.kind == CANDIDATE_LIGHT) {
+      if (!IsInsideLightSource(section->list, result.listX, result.listY)) InsertLightSource(&section->list, result.source);
+    } else if (result.kind == CANDIDATE_FILL || result.kind == CANDIDATE_AGAIN) {
+      MeasureCandidate(section, x, y);
+      viewChanged = section->fills.count > 0;
+    }
+  }
+}
+
+unsigned __stdcall AnalyzeSectionPooled(void* argument) noexcept {
+  auto* section = static_cast<AnalysisSection*>(argument);
+  RunGuarded("AnalyzeSectionPooled", [&] {
+    AnalysisRun* run = section->run;
+    for (int64_t step = 0; step < section->steps && !Stopped(*run); ++step) {
+      MeasureStepCandidates(section, step);
+      ArriveAndWait(section->lockstep);
+      int64_t y = section->top + step;
+      if (y < section->bottom) {
+        TakeRowResults(section, y);
+        CountAnalysedRow(run);
+      }
+      ExchangeFills(section);
+    }
+    CompactLightSources(&section->list);
+  });
   LeaveBandLockstep(section->lockstep);
   SetEvent(section->terminated);
   return 0;
@@ -136,6 +223,8 @@ void MergeBand(LightSourceTable* table, const LightSourceTable& band) {
 
 bool GiveSectionsTheirViews(const ImageRecord& image, AnalysisSection* sections, int count) {
   for (int k = 0; k < count; ++k) {
+    uint64_t width = uint64_t(sections[k].right - sections[k].left);
+    if (ReallocateBuffer(std::max<uint64_t>(width, 1) * sizeof(CandidateResult), &sections[k].results) != 0) return false;
     ImageRecord& view = sections[k].view;
     view = image;
     view.pixels = BufferDescriptor{}, view.mask = BufferDescriptor{};
@@ -190,6 +279,8 @@ void DestroyAnalysisSections(AnalysisSection* sections, int count) {
     ReleaseLightSourceTable(&sections[k].list);
     ReleaseImage(&sections[k].view);
     ReleaseFillLog(&sections[k].fills);
+    DeallocateBuffer(&sections[k].results);
+    DeallocateBuffer(&sections[k].statistics.slots);
   }
   free(sections);
 }
@@ -268,7 +359,10 @@ int16_t DetectLightSources(AnalysisRun* run) {
     sections[k].bands = sections;
     sections[k].bandCount = count;
   }
-  int16_t result = SpawnAnalysisThreadsAndWait(AnalyzeSection, sections, count);
+  DetectionPool pool{0, (sections[0].right - sections[0].left) * count};
+  for (int k = 0; k < count; ++k) sections[k].pool = &pool;
+  AnalysisTask task = UsingReferenceMeasurement() ? AnalyzeSection : AnalyzeSectionPooled;
+  int16_t result = SpawnAnalysisThreadsAndWait(task, sections, count);
   if (result == 0 && !Stopped(*run)) MergeSectionLists(sections, count);
   DestroyAnalysisSections(sections, count);
   return result;

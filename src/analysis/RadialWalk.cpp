@@ -129,7 +129,7 @@ WalkEnd WalkOneDirection(const Walk& walk, int64_t* s, ptrdiff_t stride, int64_t
 }  // namespace
 
 ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y,
-                                          double distances[8]) {
+                                          double distances[8], bool fill) {
   Walk walk;
   walk.linear = image.gammaTables.eightToLinear;
   walk.centre = image.Pixel(x, y);
@@ -152,6 +152,7 @@ ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& i
     // No edge within the search: on a flat plateau wider than the search, fill it away so that
     // none of its pixels is tried again.
     for (int i = 0; i < 8; ++i) distances[i] = -1;
+    if (!fill) return PROFILE_OPEN_PLATEAU;
     return FloodFillPlateau(run, image, log, x, y, walk.c0) ? PROFILE_PLATEAU : PROFILE_FAILED;
   }
   return PROFILE_MEASURED;
