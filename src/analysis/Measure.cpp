@@ -26,7 +26,7 @@ struct CachedStatistics {
   uint64_t viewChanges;  // of the band's view when the entry was made
   ShapeStatistics statistics;
 };
-constexpr uint64_t kBandCacheSlots = 8192;
+constexpr uint64_t kBandCacheSlots = 512;
 constexpr uint64_t kOwnCacheSlots = 256;
 
 struct Probe {
