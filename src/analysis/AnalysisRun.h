@@ -91,6 +91,7 @@ struct AnalysisSection {
   DetectionPool* pool;       // detection: the step's candidates, measured by whichever band is free
   BufferDescriptor results;  // detection: a CandidateResult for each pixel of the band's current row
   StatisticsMemory statistics;  // shape statistics this band's thread has measured
+  BrightnessPlane brightness;   // of the view, when it is 8-bit; filled with it
 };
 
 inline uint32_t BrightnessOf(const PixelValue& p) { return (p.red + p.green + p.blue) / 3; }

@@ -22,6 +22,10 @@ constexpr uint32_t kLinearFull = 0xFFFFFF;
 
 bool Stopped(const AnalysisRun& run) { return run.abort || RunResult() != 0; }
 
+BrightnessPlane* PlaneOf(AnalysisSection* section) {
+  return section->brightness.values.block != nullptr ? &section->brightness : nullptr;
+}
+
 unsigned __stdcall FindBandMaximum(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
   RunGuarded("FindBandMaximum", [&] {
@@ -39,13 +43,16 @@ unsigned __stdcall FindBandMaximum(void* argument) noexcept {
 }
 
 // Between two rows: first every band has finished its row, then every band has taken the others'
-// fills of that row into its view, and only then are the logs emptied.
-void ExchangeFills(AnalysisSection* section) {
+// fills of that row into its view, and only then are the logs emptied. When no band filled, every
+// band sees so alike, and bands that meet again before any can fill (measuredApart: all meet
+// before they take their rows' results) need not wait for each other a second time.
+void ExchangeFills(AnalysisSection* section, bool measuredApart) {
   ArriveAndWait(section->lockstep);
   bool filled = false;
+  for (int k = 0; k < section->bandCount; ++k) filled = filled || section->bands[k].fills.count > 0;
+  if (!filled && measuredApart) return;
   for (int k = 0; k < section->bandCount; ++k) {
-    filled = filled || section->bands[k].fills.count > 0;
-    if (&section->bands[k] != section) FillLoggedPixels(section->view, section->bands[k].fills);
+    if (&section->bands[k] != section) FillLoggedPixels(section->view, section->bands[k].fills, PlaneOf(section));
   }
   if (filled) ++section->statistics.viewVersion;
   ArriveAndWait(section->lockstep);
@@ -75,7 +82,7 @@ unsigned __stdcall AnalyzeSection(void* argument) noexcept {
         if (IsCandidate(image, x, y, threshold, inlineReadable)) MeasureCandidate(section, x, y);
       }
       if (y < section->bottom) CountAnalysedRow(run);
-      ExchangeFills(section);
+      ExchangeFills(section, false);
     }
     CompactLightSources(&section->list);
   });
@@ -114,7 +121,7 @@ void MeasureStepCandidates(AnalysisSection* section, int64_t step) {
       auto* result = static_cast<CandidateResult*>(band.results.block) + (x - band.left);
       result->kind = CANDIDATE_NONE;
       if (IsCandidate(band.view, x, y, threshold, IsInlineReadable(band.view))) {
-        EvaluateCandidate(run, band.view, &section->statistics, x, y, result);
+        EvaluateCandidate(run, band.view, PlaneOf(&band), &section->statistics, x, y, result);
       }
     }
   }
@@ -153,7 +160,7 @@ unsigned __stdcall AnalyzeSectionPooled(void* argument) noexcept {
         TakeRowResults(section, y);
         CountAnalysedRow(run);
       }
-      ExchangeFills(section);
+      ExchangeFills(section, true);
     }
     CompactLightSources(&section->list);
   });
@@ -235,6 +242,12 @@ bool GiveSectionsTheirViews(const ImageRecord& image, AnalysisSection* sections,
       memcpy(view.mask.block, image.mask.block, size_t(image.mask.size));
     }
   }
+  // Without the memory for a plane a band reads the pixels themselves, for the same results.
+  if (!UsingReferenceMeasurement() && MakeBrightnessPlane(sections[0].view, &sections[0].brightness)) {
+    for (int k = 1; k < count; ++k) {
+      if (!CopyBrightnessPlane(sections[0].brightness, &sections[k].brightness)) ReleaseBrightnessPlane(&sections[k].brightness);
+    }
+  }
   return true;
 }
 
@@ -281,6 +294,7 @@ void DestroyAnalysisSections(AnalysisSection* sections, int count) {
     ReleaseFillLog(&sections[k].fills);
     DeallocateBuffer(&sections[k].results);
     DeallocateBuffer(&sections[k].statistics.slots);
+    ReleaseBrightnessPlane(&sections[k].brightness);
   }
   free(sections);
 }

@@ -30,10 +30,14 @@ constexpr uint64_t kBandCacheSlots = 512;
 constexpr uint64_t kOwnCacheSlots = 256;
 
 struct Probe {
-  Probe(AnalysisRun* analysisRun, const ImageRecord& view, CachedStatistics* slots, uint64_t slotCount, uint64_t changes)
-      : run(analysisRun), image(view), cache(slots), cacheSlots(slotCount), viewChanges(changes) {}
+  Probe(AnalysisRun* analysisRun, const ImageRecord& view, const BrightnessPlane* plane, CachedStatistics* slots,
+        uint64_t slotCount, uint64_t changes)
+      : run(analysisRun), image(view), cache(slots), cacheSlots(slotCount), viewChanges(changes) {
+    if (plane != nullptr && !UsingReferenceMeasurement()) brightness = static_cast<const int32_t*>(plane->values.block);
+  }
   AnalysisRun* run;
   const ImageRecord& image;
+  const int32_t* brightness = nullptr;
   CachedStatistics* cache;
   uint64_t cacheSlots;
   uint64_t viewChanges;
@@ -48,7 +52,7 @@ struct Probe {
     CachedStatistics& slot = cache[(hash ^ (hash >> 29)) & (cacheSlots - 1)];  // slot counts are powers of two
     if (slot.shape == shape && slot.x == qx && slot.y == qy && slot.viewChanges == viewChanges) return slot.statistics;
     ShapeStatistics s{};
-    if (!AnalyzeShapeFrom(shape, image, x, y, &s)) {
+    if (!AnalyzeShapeFrom(shape, image, x, y, &s, brightness)) {
       failed = true;
       return s;
     }
@@ -245,9 +249,10 @@ bool Refine(Probe* probe, double* x, double* y, double* r) {
 
 uint32_t RatioFraction(uint32_t channel, uint32_t largest) { return FractionOf(double(channel) / double(largest)); }
 
-ProfileOutcome WalkProfile(AnalysisRun* run, const ImageRecord& view, FillLog* log, int64_t x, int64_t y, double d[8], bool fill) {
-  return IsInlineReadable(view) && !UsingReferenceMeasurement() ? MeasureRadialProfileDirect(run, view, log, x, y, d, fill)
-                                                                : MeasureRadialProfile(run, view, log, x, y, d, fill);
+ProfileOutcome WalkProfile(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, FillLog* log, int64_t x, int64_t y,
+                           double d[8], bool fill) {
+  return IsInlineReadable(view) && !UsingReferenceMeasurement() ? MeasureRadialProfileDirect(run, view, log, x, y, d, fill, plane)
+                                                                : MeasureRadialProfile(run, view, log, x, y, d, fill, plane);
 }
 
 // Everything after the profile, which reads the view and changes nothing: recentring, contrast,
@@ -302,10 +307,11 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   AnalysisRun* run = section->run;
   if (IsInsideLightSource(gLightSourceTable, double(x), double(y))) return;
   double d[8];
-  if (WalkProfile(run, section->view, &section->fills, x, y, d, true) != PROFILE_MEASURED) return;
+  BrightnessPlane* plane = section->brightness.values.block != nullptr ? &section->brightness : nullptr;
+  if (WalkProfile(run, section->view, plane, &section->fills, x, y, d, true) != PROFILE_MEASURED) return;
   CachedStatistics own[kOwnCacheSlots];
   for (CachedStatistics& slot : own) slot.shape = nullptr;
-  Probe probe(run, section->view, own, kOwnCacheSlots, 0);
+  Probe probe(run, section->view, plane, own, kOwnCacheSlots, 0);
   double listX, listY;
   LightSource source;
   if (MeasureFromProfile(&probe, x, y, d, &listX, &listY, &source) && !IsInsideLightSource(section->list, listX, listY)) {
@@ -313,12 +319,13 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   }
 }
 
-void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, StatisticsMemory* memory, int64_t x, int64_t y,
-                       CandidateResult* result) {
+// The plane is not changed: the walk is told not to fill.
+void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory, int64_t x,
+                       int64_t y, CandidateResult* result) {
   result->kind = CANDIDATE_NONE;
   if (IsInsideLightSource(gLightSourceTable, double(x), double(y))) return;
   double d[8];
-  ProfileOutcome profile = WalkProfile(run, view, nullptr, x, y, d, false);
+  ProfileOutcome profile = WalkProfile(run, view, plane, nullptr, x, y, d, false);
   if (profile == PROFILE_OPEN_PLATEAU) result->kind = CANDIDATE_FILL;
   if (profile != PROFILE_MEASURED) return;
   if (memory->slots.block == nullptr) {
@@ -329,6 +336,6 @@ void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, StatisticsMemo
     auto* slots = static_cast<CachedStatistics*>(memory->slots.block);
     for (uint64_t i = 0; i < kBandCacheSlots; ++i) slots[i].shape = nullptr;
   }
-  Probe probe(run, view, static_cast<CachedStatistics*>(memory->slots.block), kBandCacheSlots, memory->viewVersion);
+  Probe probe(run, view, plane, static_cast<CachedStatistics*>(memory->slots.block), kBandCacheSlots, memory->viewVersion);
   if (MeasureFromProfile(&probe, x, y, d, &result->listX, &result->listY, &result->source)) result->kind = CANDIDATE_LIGHT;
 }

@@ -22,8 +22,8 @@ struct CandidateResult {
   double listX, listY;
   LightSource source;
 };
-void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, StatisticsMemory* memory, int64_t x, int64_t y,
-                       CandidateResult* result);
+void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
+                       int64_t x, int64_t y, CandidateResult* result);
 
 // Pieces of the measurement, exposed for tests.
 // PROFILE_OPEN_PLATEAU: a plateau to fill, found by a walk that was told not to fill.
@@ -31,14 +31,15 @@ enum ProfileOutcome { PROFILE_MEASURED, PROFILE_PLATEAU, PROFILE_FAILED, PROFILE
 // Walks and fills the given image, a band's own view of the analysis image; a fill goes into the
 // log too, when there is one.
 ProfileOutcome MeasureRadialProfile(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y,
-                                    double distances[8], bool fill = true);
+                                    double distances[8], bool fill = true, BrightnessPlane* plane = nullptr);
 inline ProfileOutcome MeasureRadialProfile(AnalysisRun* run, int64_t x, int64_t y, double distances[8]) {
   return MeasureRadialProfile(run, run->image, nullptr, x, y, distances);
 }
 // The same profile over an 8-bit view that its record's own reader reads (IsInlineReadable), by
 // direct stepping through the pixel rows; detection uses it unless told to use the reference.
 ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y,
-                                          double distances[8], bool fill = true);
+                                          double distances[8], bool fill = true,
+                                          BrightnessPlane* plane = nullptr);
 // Tests compare detection's direct paths with the per-pixel reference paths they replace.
 void UseReferenceMeasurement(bool reference);
 bool UsingReferenceMeasurement();
