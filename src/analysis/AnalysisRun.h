@@ -63,10 +63,11 @@ struct StatisticsMemory {
   uint64_t viewVersion;
 };
 
-// What the bands share in each step of detection: the candidates of all their rows are measured
-// first, by whichever band's thread takes them, against views that every band has alike at the
-// start of a step; then each band takes the results of its own row in order. `next` counts the
-// pixels taken since the pass began (atomic), `stepPixels` pixels a step.
+// What the bands share in detection: the candidates of all their rows of a batch of steps are
+// measured first, by whichever band's thread takes them, against views that every band has alike
+// at the start of the batch; then each band takes the results of its own rows in order. `next`
+// counts the pixels taken since the pass began (atomic), `stepPixels` pixels a step.
+constexpr int kMostBatchSteps = 16;
 struct DetectionPool {
   int64_t next;
   int64_t stepPixels;
@@ -89,7 +90,13 @@ struct AnalysisSection {
   int index;
   uint32_t bandMaximum;  // pass 1: the band's largest brightness
   DetectionPool* pool;       // detection: the step's candidates, measured by whichever band is free
-  BufferDescriptor results;  // detection: a CandidateResult for each pixel of the band's current row
+  // Detection: for each pixel of the band's rows of a batch, its CandidateKind, and for a light its
+  // CandidateResult; the kinds alone are read for the many pixels without one.
+  BufferDescriptor kinds;
+  BufferDescriptor results;
+  // Detection: the number of the last batch in which a measurement of the band's row of each of
+  // its steps asked for a fill (or to be made again by the band); written by any band's thread.
+  int64_t fillMarks[kMostBatchSteps];
   StatisticsMemory statistics;  // shape statistics this band's thread has measured
   BrightnessPlane brightness;   // of the view, when it is 8-bit; filled with it
 };

@@ -92,56 +92,86 @@ unsigned __stdcall AnalyzeSection(void* argument) noexcept {
   return 0;
 }
 
-// Takes the next run of the step's pixels; false when the step has none left.
-bool TakePixels(DetectionPool* pool, int64_t step, int64_t* first, int64_t* end) {
+// Steps measured together: every band's thread knows them alike, as each works them out from the
+// same marks. Pixels [base, base + steps * stepPixels) of the pool's count are the batch's.
+struct Batch {
+  int64_t number;  // from 1
+  int64_t firstStep, steps;
+  int64_t base;
+};
+
+// Takes the next run of the batch's pixels; false when it has none left.
+bool TakePixels(DetectionPool* pool, int64_t batchEnd, int64_t* first, int64_t* end) {
   constexpr int64_t kRun = 32;
-  const int64_t stepEnd = (step + 1) * pool->stepPixels;
   int64_t taken = __atomic_load_n(&pool->next, __ATOMIC_RELAXED);
   do {
-    if (taken >= stepEnd) return false;
-    *first = taken, *end = std::min(taken + kRun, stepEnd);
+    if (taken >= batchEnd) return false;
+    *first = taken, *end = std::min(taken + kRun, batchEnd);
   } while (!__atomic_compare_exchange_n(&pool->next, &taken, *end, true, __ATOMIC_RELAXED, __ATOMIC_RELAXED));
   return true;
 }
 
-// Measures candidates of every band's row of the step, as long as any are left; each band's view
-// holds still meanwhile, and all views are alike, so that it matters not which thread measures.
-void MeasureStepCandidates(AnalysisSection* section, int64_t step) {
+// Measures candidates of every band's rows of the batch, as long as any are left; each band's
+// view holds still meanwhile, and all views are alike, so that it matters not which thread
+// measures.
+void MeasureBatchCandidates(AnalysisSection* section, const Batch& batch) {
   AnalysisRun* run = section->run;
   DetectionPool* pool = section->pool;
   const uint32_t threshold = CandidateThreshold(*run);
   const int64_t width = section->right - section->left;
   int64_t first, end;
-  while (!Stopped(*run) && TakePixels(pool, step, &first, &end)) {
+  while (!Stopped(*run) && TakePixels(pool, batch.base + batch.steps * pool->stepPixels, &first, &end)) {
     for (int64_t i = first; i < end; ++i) {
-      int64_t offset = i - step * pool->stepPixels;
-      AnalysisSection& band = section->bands[offset / width];
-      int64_t x = band.left + offset % width, y = band.top + step;
+      int64_t offset = i - batch.base, row = offset / pool->stepPixels, inRow = offset % pool->stepPixels;
+      AnalysisSection& band = section->bands[inRow / width];
+      int64_t x = band.left + inRow % width, y = band.top + batch.firstStep + row;
       if (y >= band.bottom) continue;
-      auto* result = static_cast<CandidateResult*>(band.results.block) + (x - band.left);
-      result->kind = CANDIDATE_NONE;
+      int64_t at = row * width + (x - band.left);
+      CandidateResult result;
+      result.kind = CANDIDATE_NONE;
       if (IsCandidate(band.view, x, y, threshold, IsInlineReadable(band.view))) {
-        EvaluateCandidate(run, band.view, PlaneOf(&band), &section->statistics, x, y, result);
+        EvaluateCandidate(run, band.view, PlaneOf(&band), &section->statistics, x, y, &result);
+      }
+      static_cast<uint8_t*>(band.kinds.block)[at] = uint8_t(result.kind);
+      if (result.kind == CANDIDATE_LIGHT) static_cast<CandidateResult*>(band.results.block)[at] = result;
+      if (result.kind == CANDIDATE_FILL || result.kind == CANDIDATE_AGAIN) {
+        __atomic_store_n(&band.fillMarks[row], batch.number, __ATOMIC_RELAXED);
       }
     }
   }
 }
 
+// The batch's steps whose results hold: up to and with the first in which a band may fill, as
+// the views change after it. Read after all have measured and before any measures again.
+int64_t StepsThatHold(const AnalysisSection& section, const Batch& batch, bool* mayFill) {
+  *mayFill = true;
+  for (int64_t row = 0; row < batch.steps; ++row) {
+    for (int k = 0; k < section.bandCount; ++k) {
+      if (__atomic_load_n(&section.bands[k].fillMarks[row], __ATOMIC_RELAXED) == batch.number) return row + 1;
+    }
+  }
+  *mayFill = false;
+  return batch.steps;
+}
+
 // Takes the row's results in order, as the reference would have measured them: after the band's
 // first fill of the row the view has changed, and the rest of the row is measured again.
-void TakeRowResults(AnalysisSection* section, int64_t y) {
+void TakeRowResults(AnalysisSection* section, int64_t row, int64_t y) {
   AnalysisRun* run = section->run;
-  const auto* results = static_cast<const CandidateResult*>(section->results.block);
+  const int64_t first = row * (section->right - section->left);
+  const auto* kinds = static_cast<const uint8_t*>(section->kinds.block) + first;
+  const auto* results = static_cast<const CandidateResult*>(section->results.block) + first;
   const uint32_t threshold = CandidateThreshold(*run);
   const bool inlineReadable = IsInlineReadable(section->view);
   bool viewChanged = false;
   for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
-    const CandidateResult& result = results[x - section->left];
+    const CandidateKind kind = CandidateKind(kinds[x - section->left]);
     if (viewChanged) {
       if (IsCandidate(section->view, x, y, threshold, inlineReadable)) MeasureCandidate(section, x, y);
-    } else if (result.kind == CANDIDATE_LIGHT) {
+    } else if (kind == CANDIDATE_LIGHT) {
+      const CandidateResult& result = results[x - section->left];
       if (!IsInsideLightSource(section->list, result.listX, result.listY)) InsertLightSource(&section->list, result.source);
-    } else if (result.kind == CANDIDATE_FILL || result.kind == CANDIDATE_AGAIN) {
+    } else if (kind == CANDIDATE_FILL || kind == CANDIDATE_AGAIN) {
       MeasureCandidate(section, x, y);
       viewChanged = section->fills.count > 0;
     }
@@ -152,15 +182,26 @@ unsigned __stdcall AnalyzeSectionPooled(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
   RunGuarded("AnalyzeSectionPooled", [&] {
     AnalysisRun* run = section->run;
-    for (int64_t step = 0; step < section->steps && !Stopped(*run); ++step) {
-      MeasureStepCandidates(section, step);
+    // Batches grow while no band fills, and start again from one step after a fill, whose
+    // batch's later steps are measured again.
+    Batch batch{1, 0, 1, 0};
+    while (batch.firstStep < section->steps && !Stopped(*run)) {
+      batch.steps = std::min(batch.steps, section->steps - batch.firstStep);
+      MeasureBatchCandidates(section, batch);
       ArriveAndWait(section->lockstep);
-      int64_t y = section->top + step;
-      if (y < section->bottom) {
-        TakeRowResults(section, y);
+      bool mayFill;
+      int64_t holding = StepsThatHold(*section, batch, &mayFill);
+      for (int64_t row = 0; row < holding && !Stopped(*run); ++row) {
+        int64_t y = section->top + batch.firstStep + row;
+        if (y >= section->bottom) break;
+        TakeRowResults(section, row, y);
         CountAnalysedRow(run);
       }
       ExchangeFills(section, true);
+      batch.base += batch.steps * section->pool->stepPixels;
+      batch.firstStep += holding;
+      batch.steps = mayFill ? 1 : std::min<int64_t>(2 * batch.steps, kMostBatchSteps);
+      ++batch.number;
     }
     CompactLightSources(&section->list);
   });
@@ -231,7 +272,9 @@ void MergeBand(LightSourceTable* table, const LightSourceTable& band) {
 bool GiveSectionsTheirViews(const ImageRecord& image, AnalysisSection* sections, int count) {
   for (int k = 0; k < count; ++k) {
     uint64_t width = uint64_t(sections[k].right - sections[k].left);
-    if (ReallocateBuffer(std::max<uint64_t>(width, 1) * sizeof(CandidateResult), &sections[k].results) != 0) return false;
+    uint64_t pixels = std::max<uint64_t>(width, 1) * kMostBatchSteps;
+    if (ReallocateBuffer(pixels * sizeof(CandidateResult), &sections[k].results) != 0) return false;
+    if (ReallocateBuffer(pixels, &sections[k].kinds) != 0) return false;
     ImageRecord& view = sections[k].view;
     view = image;
     view.pixels = BufferDescriptor{}, view.mask = BufferDescriptor{};
@@ -293,6 +336,7 @@ void DestroyAnalysisSections(AnalysisSection* sections, int count) {
     ReleaseImage(&sections[k].view);
     ReleaseFillLog(&sections[k].fills);
     DeallocateBuffer(&sections[k].results);
+    DeallocateBuffer(&sections[k].kinds);
     DeallocateBuffer(&sections[k].statistics.slots);
     ReleaseBrightnessPlane(&sections[k].brightness);
   }
