@@ -1,5 +1,9 @@
 // Band threads come from the C run-time, not the worker pool: the pool serves the renderers,
 // which may run while the analysis does.
+//
+// Sections: the band tasks (image maximum; detection band by band, the reference; detection in
+// batches of steps measured by whichever band is free), then the merge of the bands' lists, then
+// sections, their views and the threads that run them.
 #include "analysis/Detection.h"
 
 #include <process.h>
@@ -178,9 +182,11 @@ void TakeRowResults(AnalysisSection* section, int64_t row, int64_t y) {
   }
 }
 
-unsigned __stdcall AnalyzeSectionPooled(void* argument) noexcept {
+// Detection: the band measures the batch's candidates with the others, then takes its own rows'
+// results, then exchanges fills; the table is the reference's, whichever thread measured what.
+unsigned __stdcall AnalyzeSectionInBatches(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
-  RunGuarded("AnalyzeSectionPooled", [&] {
+  RunGuarded("AnalyzeSectionInBatches", [&] {
     AnalysisRun* run = section->run;
     // Batches grow while no band fills, and start again from one step after a fill, whose
     // batch's later steps are measured again.
@@ -419,7 +425,7 @@ int16_t DetectLightSources(AnalysisRun* run) {
   }
   DetectionPool pool{0, (sections[0].right - sections[0].left) * count};
   for (int k = 0; k < count; ++k) sections[k].pool = &pool;
-  AnalysisTask task = UsingReferenceMeasurement() ? AnalyzeSection : AnalyzeSectionPooled;
+  AnalysisTask task = UsingReferenceMeasurement() ? AnalyzeSection : AnalyzeSectionInBatches;
   int16_t result = SpawnAnalysisThreadsAndWait(task, sections, count);
   if (result == 0 && !Stopped(*run)) MergeSectionLists(sections, count);
   DestroyAnalysisSections(sections, count);

@@ -1,5 +1,9 @@
 // Measuring a candidate. Radii are quarter pixels throughout, so every disc and ring used is one
 // of the run's precomputed shapes; a failed shape operation drops the measurement.
+//
+// Sections: the probe and its memory of shape statistics, the tests (outliers, contrast), the
+// refinement (hill climb, radius), the measurement after the profile, and the two ways in: a
+// band measuring its own candidate, and any thread measuring one without changing anything.
 #include "analysis/Measure.h"
 
 #include <algorithm>
