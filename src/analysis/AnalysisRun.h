@@ -89,7 +89,7 @@ struct AnalysisSection {
   HANDLE terminated;
   int index;
   uint32_t bandMaximum;  // pass 1: the band's largest brightness
-  DetectionPool* pool;       // detection: the step's candidates, measured by whichever band is free
+  DetectionPool* pool;       // detection: the batch's candidates, measured by whichever band is free
   // Detection: for each pixel of the band's rows of a batch, its CandidateKind, and for a light its
   // CandidateResult; the kinds alone are read for the many pixels without one.
   BufferDescriptor kinds;
