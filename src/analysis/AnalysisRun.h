@@ -55,6 +55,24 @@ struct AnalysisRun {
   AnalysisTimes times;
 };
 
+// Shape statistics kept across candidates: neighbouring candidates climb to the same places. An
+// entry holds while the version, which every step with a fill in any band moves on, is the one it
+// was made under.
+struct StatisticsMemory {
+  BufferDescriptor slots;
+  uint64_t viewVersion;
+};
+
+// What the bands share in detection: the candidates of all their rows of a batch of steps are
+// measured first, by whichever band's thread takes them, against views that every band has alike
+// at the start of the batch; then each band takes the results of its own rows in order. `next`
+// counts the pixels taken since the pass began (atomic), `stepPixels` pixels a step.
+constexpr int kMostBatchSteps = 16;
+struct DetectionPool {
+  int64_t next;
+  int64_t stepPixels;
+};
+
 // One band of rows of the analysis image, with its own list of light sources and, in detection,
 // its own copy of the analysis image: another band's plateau fill reaches it only between two
 // rows, when the bands are in step, so that no band's result depends on how far another has got.
@@ -71,6 +89,16 @@ struct AnalysisSection {
   HANDLE terminated;
   int index;
   uint32_t bandMaximum;  // pass 1: the band's largest brightness
+  DetectionPool* pool;       // detection: the batch's candidates, measured by whichever band is free
+  // Detection: for each pixel of the band's rows of a batch, its CandidateKind, and for a light its
+  // CandidateResult; the kinds alone are read for the many pixels without one.
+  BufferDescriptor kinds;
+  BufferDescriptor results;
+  // Detection: the number of the last batch in which a measurement of the band's row of each of
+  // its steps asked for a fill (or to be made again by the band); written by any band's thread.
+  int64_t fillMarks[kMostBatchSteps];
+  StatisticsMemory statistics;  // shape statistics this band's thread has measured
+  BrightnessPlane brightness;   // of the view, when it is 8-bit; filled with it
 };
 
 inline uint32_t BrightnessOf(const PixelValue& p) { return (p.red + p.green + p.blue) / 3; }

@@ -1,5 +1,8 @@
 #include "analysis/BandLockstep.h"
 
+#include <cstring>
+
+#include "core/EightBitPixels.h"
 #include "core/RunResult.h"
 #include "support/ErrorReport.h"
 
@@ -41,9 +44,34 @@ void LeaveBandLockstep(BandLockstep* lockstep) {
   ReleaseSRWLockExclusive(&lockstep->lock);
 }
 
-void MarkPixelFilled(const ImageRecord& image, int64_t x, int64_t y) {
+bool MakeBrightnessPlane(const ImageRecord& view, BrightnessPlane* plane) {
+  if (!IsInlineReadable(view)) return false;
+  uint64_t count = uint64_t(view.pixels.size) / 4;
+  if (ReallocateBuffer(count * sizeof(int32_t), &plane->values) != 0) return false;
+  const int32_t* linear = view.gammaTables.eightToLinear;
+  const auto* pixels = static_cast<const uint8_t*>(view.pixels.block);
+  auto* values = static_cast<int32_t*>(plane->values.block);
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint8_t* p = pixels + i * 4;
+    values[i] = int32_t((uint32_t(linear[p[2]]) + uint32_t(linear[p[1]]) + uint32_t(linear[p[0]])) / 3);
+  }
+  plane->filled = int32_t(uint32_t(linear[0xFF]) * 3 / 3);
+  return true;
+}
+
+bool CopyBrightnessPlane(const BrightnessPlane& from, BrightnessPlane* to) {
+  if (ReallocateBuffer(from.values.size, &to->values) != 0) return false;
+  memcpy(to->values.block, from.values.block, size_t(from.values.size));
+  to->filled = from.filled;
+  return true;
+}
+
+void ReleaseBrightnessPlane(BrightnessPlane* plane) { DeallocateBuffer(&plane->values); }
+
+void MarkPixelFilled(const ImageRecord& image, int64_t x, int64_t y, BrightnessPlane* plane) {
   uint8_t* pixel = image.Pixel(x, y);
   pixel[0] = pixel[1] = pixel[2] = pixel[3] = 0xFF;
+  if (plane != nullptr) *plane->At(image, x, y) = plane->filled;
   if (image.HasMask()) *image.MaskAt(x, y) = 0;
 }
 
@@ -60,9 +88,9 @@ bool LogFilledPixel(FillLog* log, int64_t x, int64_t y) {
   return true;
 }
 
-void FillLoggedPixels(const ImageRecord& view, const FillLog& log) {
+void FillLoggedPixels(const ImageRecord& view, const FillLog& log, BrightnessPlane* plane) {
   const auto* items = static_cast<const uint64_t*>(log.buffer.block);
-  for (uint64_t i = 0; i < log.count; ++i) MarkPixelFilled(view, int32_t(items[i] & 0xFFFFFFFF), int32_t(items[i] >> 32));
+  for (uint64_t i = 0; i < log.count; ++i) MarkPixelFilled(view, int32_t(items[i] & 0xFFFFFFFF), int32_t(items[i] >> 32), plane);
 }
 
 void ReleaseFillLog(FillLog* log) {

@@ -1,5 +1,9 @@
 // Band threads come from the C run-time, not the worker pool: the pool serves the renderers,
 // which may run while the analysis does.
+//
+// Sections: the band tasks (image maximum; detection band by band, the reference; detection in
+// batches of steps measured by whichever band is free), then the merge of the bands' lists, then
+// sections, their views and the threads that run them.
 #include "analysis/Detection.h"
 
 #include <process.h>
@@ -22,6 +26,10 @@ constexpr uint32_t kLinearFull = 0xFFFFFF;
 
 bool Stopped(const AnalysisRun& run) { return run.abort || RunResult() != 0; }
 
+BrightnessPlane* PlaneOf(AnalysisSection* section) {
+  return section->brightness.values.block != nullptr ? &section->brightness : nullptr;
+}
+
 unsigned __stdcall FindBandMaximum(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
   RunGuarded("FindBandMaximum", [&] {
@@ -39,37 +47,170 @@ unsigned __stdcall FindBandMaximum(void* argument) noexcept {
 }
 
 // Between two rows: first every band has finished its row, then every band has taken the others'
-// fills of that row into its view, and only then are the logs emptied.
-void ExchangeFills(AnalysisSection* section) {
+// fills of that row into its view, and only then are the logs emptied. When no band filled, every
+// band sees so alike, and bands that meet again before any can fill (measuredApart: all meet
+// before they take their rows' results) need not wait for each other a second time.
+void ExchangeFills(AnalysisSection* section, bool measuredApart) {
   ArriveAndWait(section->lockstep);
+  bool filled = false;
+  for (int k = 0; k < section->bandCount; ++k) filled = filled || section->bands[k].fills.count > 0;
+  if (!filled && measuredApart) return;
   for (int k = 0; k < section->bandCount; ++k) {
-    if (&section->bands[k] != section) FillLoggedPixels(section->view, section->bands[k].fills);
+    if (&section->bands[k] != section) FillLoggedPixels(section->view, section->bands[k].fills, PlaneOf(section));
   }
+  if (filled) ++section->statistics.viewVersion;
   ArriveAndWait(section->lockstep);
   section->fills.count = 0;
 }
 
+bool IsCandidate(const ImageRecord& image, int64_t x, int64_t y, uint32_t threshold, bool inlineReadable) {
+  PixelValue p;
+  if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
+  else image.readPixel(&image, x, y, &p);
+  return p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold;
+}
+
+uint32_t CandidateThreshold(const AnalysisRun& run) { return (run.imageMaximum * 50) / 100; }
+
+// The reference: each band measures the candidates of its row itself, one after another.
 unsigned __stdcall AnalyzeSection(void* argument) noexcept {
   auto* section = static_cast<AnalysisSection*>(argument);
   RunGuarded("AnalyzeSection", [&] {
     AnalysisRun* run = section->run;
     const ImageRecord& image = section->view;
-    uint32_t threshold = (run->imageMaximum * 50) / 100;
+    uint32_t threshold = CandidateThreshold(*run);
     const bool inlineReadable = IsInlineReadable(image);
     for (int64_t step = 0; step < section->steps && !Stopped(*run); ++step) {
       int64_t y = section->top + step;
       for (int64_t x = section->left; y < section->bottom && x < section->right && !Stopped(*run); ++x) {
-        PixelValue p;
-        if (inlineReadable) ReadEightBitPixel(image, x, y, &p);
-        else image.readPixel(&image, x, y, &p);
-        if (p.mask >= 0x7FFFFFFF && p.alpha != 0 && BrightnessOf(p) >= threshold) MeasureCandidate(section, x, y);
+        if (IsCandidate(image, x, y, threshold, inlineReadable)) MeasureCandidate(section, x, y);
       }
       if (y < section->bottom) CountAnalysedRow(run);
-      ExchangeFills(section);
+      ExchangeFills(section, false);
     }
     CompactLightSources(&section->list);
   });
   // Also after a failure: the other bands must not wait for this one.
+  LeaveBandLockstep(section->lockstep);
+  SetEvent(section->terminated);
+  return 0;
+}
+
+// Steps measured together: every band's thread knows them alike, as each works them out from the
+// same marks. Pixels [base, base + steps * stepPixels) of the pool's count are the batch's.
+struct Batch {
+  int64_t number;  // from 1
+  int64_t firstStep, steps;
+  int64_t base;
+};
+
+// Takes the next run of the batch's pixels; false when it has none left.
+bool TakePixels(DetectionPool* pool, int64_t batchEnd, int64_t* first, int64_t* end) {
+  constexpr int64_t kRun = 32;
+  int64_t taken = __atomic_load_n(&pool->next, __ATOMIC_RELAXED);
+  do {
+    if (taken >= batchEnd) return false;
+    *first = taken, *end = std::min(taken + kRun, batchEnd);
+  } while (!__atomic_compare_exchange_n(&pool->next, &taken, *end, true, __ATOMIC_RELAXED, __ATOMIC_RELAXED));
+  return true;
+}
+
+// Measures candidates of every band's rows of the batch, as long as any are left; each band's
+// view holds still meanwhile, and all views are alike, so that it matters not which thread
+// measures.
+void MeasureBatchCandidates(AnalysisSection* section, const Batch& batch) {
+  AnalysisRun* run = section->run;
+  DetectionPool* pool = section->pool;
+  const uint32_t threshold = CandidateThreshold(*run);
+  const int64_t width = section->right - section->left;
+  int64_t first, end;
+  while (!Stopped(*run) && TakePixels(pool, batch.base + batch.steps * pool->stepPixels, &first, &end)) {
+    for (int64_t i = first; i < end; ++i) {
+      int64_t offset = i - batch.base, row = offset / pool->stepPixels, inRow = offset % pool->stepPixels;
+      AnalysisSection& band = section->bands[inRow / width];
+      int64_t x = band.left + inRow % width, y = band.top + batch.firstStep + row;
+      if (y >= band.bottom) continue;
+      int64_t at = row * width + (x - band.left);
+      CandidateResult result;
+      result.kind = CANDIDATE_NONE;
+      if (IsCandidate(band.view, x, y, threshold, IsInlineReadable(band.view))) {
+        EvaluateCandidate(run, band.view, PlaneOf(&band), &section->statistics, x, y, &result);
+      }
+      static_cast<uint8_t*>(band.kinds.block)[at] = uint8_t(result.kind);
+      if (result.kind == CANDIDATE_LIGHT) static_cast<CandidateResult*>(band.results.block)[at] = result;
+      if (result.kind == CANDIDATE_FILL || result.kind == CANDIDATE_AGAIN) {
+        __atomic_store_n(&band.fillMarks[row], batch.number, __ATOMIC_RELAXED);
+      }
+    }
+  }
+}
+
+// The batch's steps whose results hold: up to and with the first in which a band may fill, as
+// the views change after it. Read after all have measured and before any measures again.
+int64_t StepsThatHold(const AnalysisSection& section, const Batch& batch, bool* mayFill) {
+  *mayFill = true;
+  for (int64_t row = 0; row < batch.steps; ++row) {
+    for (int k = 0; k < section.bandCount; ++k) {
+      if (__atomic_load_n(&section.bands[k].fillMarks[row], __ATOMIC_RELAXED) == batch.number) return row + 1;
+    }
+  }
+  *mayFill = false;
+  return batch.steps;
+}
+
+// Takes the row's results in order, as the reference would have measured them: after the band's
+// first fill of the row the view has changed, and the rest of the row is measured again.
+void TakeRowResults(AnalysisSection* section, int64_t row, int64_t y) {
+  AnalysisRun* run = section->run;
+  const int64_t first = row * (section->right - section->left);
+  const auto* kinds = static_cast<const uint8_t*>(section->kinds.block) + first;
+  const auto* results = static_cast<const CandidateResult*>(section->results.block) + first;
+  const uint32_t threshold = CandidateThreshold(*run);
+  const bool inlineReadable = IsInlineReadable(section->view);
+  bool viewChanged = false;
+  for (int64_t x = section->left; x < section->right && !Stopped(*run); ++x) {
+    const CandidateKind kind = CandidateKind(kinds[x - section->left]);
+    if (viewChanged) {
+      if (IsCandidate(section->view, x, y, threshold, inlineReadable)) MeasureCandidate(section, x, y);
+    } else if (kind == CANDIDATE_LIGHT) {
+      const CandidateResult& result = results[x - section->left];
+      if (!IsInsideLightSource(section->list, result.listX, result.listY)) InsertLightSource(&section->list, result.source);
+    } else if (kind == CANDIDATE_FILL || kind == CANDIDATE_AGAIN) {
+      MeasureCandidate(section, x, y);
+      viewChanged = section->fills.count > 0;
+    }
+  }
+}
+
+// Detection: the band measures the batch's candidates with the others, then takes its own rows'
+// results, then exchanges fills; the table is the reference's, whichever thread measured what.
+unsigned __stdcall AnalyzeSectionInBatches(void* argument) noexcept {
+  auto* section = static_cast<AnalysisSection*>(argument);
+  RunGuarded("AnalyzeSectionInBatches", [&] {
+    AnalysisRun* run = section->run;
+    // Batches grow while no band fills, and start again from one step after a fill, whose
+    // batch's later steps are measured again.
+    Batch batch{1, 0, 1, 0};
+    while (batch.firstStep < section->steps && !Stopped(*run)) {
+      batch.steps = std::min(batch.steps, section->steps - batch.firstStep);
+      MeasureBatchCandidates(section, batch);
+      ArriveAndWait(section->lockstep);
+      bool mayFill;
+      int64_t holding = StepsThatHold(*section, batch, &mayFill);
+      for (int64_t row = 0; row < holding && !Stopped(*run); ++row) {
+        int64_t y = section->top + batch.firstStep + row;
+        if (y >= section->bottom) break;
+        TakeRowResults(section, row, y);
+        CountAnalysedRow(run);
+      }
+      ExchangeFills(section, true);
+      batch.base += batch.steps * section->pool->stepPixels;
+      batch.firstStep += holding;
+      batch.steps = mayFill ? 1 : std::min<int64_t>(2 * batch.steps, kMostBatchSteps);
+      ++batch.number;
+    }
+    CompactLightSources(&section->list);
+  });
   LeaveBandLockstep(section->lockstep);
   SetEvent(section->terminated);
   return 0;
@@ -136,6 +277,10 @@ void MergeBand(LightSourceTable* table, const LightSourceTable& band) {
 
 bool GiveSectionsTheirViews(const ImageRecord& image, AnalysisSection* sections, int count) {
   for (int k = 0; k < count; ++k) {
+    uint64_t width = uint64_t(sections[k].right - sections[k].left);
+    uint64_t pixels = std::max<uint64_t>(width, 1) * kMostBatchSteps;
+    if (ReallocateBuffer(pixels * sizeof(CandidateResult), &sections[k].results) != 0) return false;
+    if (ReallocateBuffer(pixels, &sections[k].kinds) != 0) return false;
     ImageRecord& view = sections[k].view;
     view = image;
     view.pixels = BufferDescriptor{}, view.mask = BufferDescriptor{};
@@ -144,6 +289,12 @@ bool GiveSectionsTheirViews(const ImageRecord& image, AnalysisSection* sections,
     if (image.HasMask()) {
       if (ReallocateBuffer(image.mask.size, &view.mask) != 0) return false;
       memcpy(view.mask.block, image.mask.block, size_t(image.mask.size));
+    }
+  }
+  // Without the memory for a plane a band reads the pixels themselves, for the same results.
+  if (!UsingReferenceMeasurement() && MakeBrightnessPlane(sections[0].view, &sections[0].brightness)) {
+    for (int k = 1; k < count; ++k) {
+      if (!CopyBrightnessPlane(sections[0].brightness, &sections[k].brightness)) ReleaseBrightnessPlane(&sections[k].brightness);
     }
   }
   return true;
@@ -190,6 +341,10 @@ void DestroyAnalysisSections(AnalysisSection* sections, int count) {
     ReleaseLightSourceTable(&sections[k].list);
     ReleaseImage(&sections[k].view);
     ReleaseFillLog(&sections[k].fills);
+    DeallocateBuffer(&sections[k].results);
+    DeallocateBuffer(&sections[k].kinds);
+    DeallocateBuffer(&sections[k].statistics.slots);
+    ReleaseBrightnessPlane(&sections[k].brightness);
   }
   free(sections);
 }
@@ -268,7 +423,10 @@ int16_t DetectLightSources(AnalysisRun* run) {
     sections[k].bands = sections;
     sections[k].bandCount = count;
   }
-  int16_t result = SpawnAnalysisThreadsAndWait(AnalyzeSection, sections, count);
+  DetectionPool pool{0, (sections[0].right - sections[0].left) * count};
+  for (int k = 0; k < count; ++k) sections[k].pool = &pool;
+  AnalysisTask task = UsingReferenceMeasurement() ? AnalyzeSection : AnalyzeSectionInBatches;
+  int16_t result = SpawnAnalysisThreadsAndWait(task, sections, count);
   if (result == 0 && !Stopped(*run)) MergeSectionLists(sections, count);
   DestroyAnalysisSections(sections, count);
   return result;

@@ -25,8 +25,8 @@ bool Matches(const PixelValue& p, const PixelValue& reference) {
          std::llabs(int64_t(p.blue) - reference.blue) <= reference.blue / 8;
 }
 
-bool MarkFilled(const ImageRecord& image, FillLog* log, int64_t x, int64_t y) {
-  MarkPixelFilled(image, x, y);
+bool MarkFilled(const ImageRecord& image, FillLog* log, BrightnessPlane* plane, int64_t x, int64_t y) {
+  MarkPixelFilled(image, x, y, plane);
   return log == nullptr || LogFilledPixel(log, x, y);
 }
 
@@ -43,10 +43,11 @@ bool Push(FillStack* stack, int64_t x, int64_t y) {
   return true;
 }
 
-bool Fill(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y, const PixelValue& reference) {
+bool Fill(AnalysisRun* run, const ImageRecord& image, FillLog* log, BrightnessPlane* plane, int64_t x, int64_t y,
+          const PixelValue& reference) {
   static constexpr int kNeighbours[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
   FillStack stack;
-  bool complete = MarkFilled(image, log, x, y) && Push(&stack, x, y);
+  bool complete = MarkFilled(image, log, plane, x, y) && Push(&stack, x, y);
   uint64_t visited = 0;
   while (complete && stack.count > 0) {
     if ((++visited & 1023) == 0 && (run->abort || RunResult() != 0)) {
@@ -61,7 +62,7 @@ bool Fill(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, i
       PixelValue p;
       image.readPixel(&image, nx, ny, &p);
       if (!Matches(p, reference)) continue;
-      if (!MarkFilled(image, log, nx, ny) || !Push(&stack, nx, ny)) {
+      if (!MarkFilled(image, log, plane, nx, ny) || !Push(&stack, nx, ny)) {
         complete = false;
         break;
       }
@@ -73,12 +74,13 @@ bool Fill(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, i
 
 }  // namespace
 
-bool FloodFillPlateau(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y, const PixelValue& reference) {
+bool FloodFillPlateau(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y, const PixelValue& reference,
+                      BrightnessPlane* plane) {
   ScopedMutex lock(run->floodFillMutex);
   if (!lock.Owned()) {
     ErrorReport(__LINE__, SystemError, GetLastError())
         .Report(kStyleError, kTitleUnexpectedError, "FloodFillPlateau() - Wait for the flood-fill mutex failed.");
     return false;
   }
-  return Fill(run, image, log, x, y, reference);
+  return Fill(run, image, log, plane, x, y, reference);
 }

@@ -1,5 +1,9 @@
 // Measuring a candidate. Radii are quarter pixels throughout, so every disc and ring used is one
 // of the run's precomputed shapes; a failed shape operation drops the measurement.
+//
+// Sections: the probe and its memory of shape statistics, the tests (outliers, contrast), the
+// refinement (hill climb, radius), the measurement after the profile, and the two ways in: a
+// band measuring its own candidate, and any thread measuring one without changing anything.
 #include "analysis/Measure.h"
 
 #include <algorithm>
@@ -18,37 +22,45 @@ constexpr uint32_t kLinearFull = 0xFFFFFF;
 std::atomic<bool> gReferenceMeasurement{false};
 
 // A measurement's view of the run: shape statistics that remember a failure, and that remember
-// their results, since the refinement asks again and again about the same quarter-pixel places.
-struct Probe {
-  struct CachedStatistics {
-    const Shape* shape;
-    int64_t x, y;  // centre in quarter pixels
-    ShapeStatistics statistics;
-  };
-  static constexpr int kCacheSlots = 256;
+// their results, since the refinement asks again and again about the same quarter-pixel places,
+// and so do the refinements of neighbouring candidates.
+struct CachedStatistics {
+  const Shape* shape;
+  int64_t x, y;  // centre in quarter pixels
+  uint64_t viewChanges;  // of the band's view when the entry was made
+  ShapeStatistics statistics;
+};
+constexpr uint64_t kBandCacheSlots = 512;
+constexpr uint64_t kOwnCacheSlots = 256;
 
-  Probe(AnalysisRun* analysisRun, const ImageRecord& view) : run(analysisRun), image(view) {
-    for (CachedStatistics& slot : cache) slot.shape = nullptr;
+struct Probe {
+  Probe(AnalysisRun* analysisRun, const ImageRecord& view, const BrightnessPlane* plane, CachedStatistics* slots,
+        uint64_t slotCount, uint64_t changes)
+      : run(analysisRun), image(view), cache(slots), cacheSlots(slotCount), viewChanges(changes) {
+    if (plane != nullptr && !UsingReferenceMeasurement()) brightness = static_cast<const int32_t*>(plane->values.block);
   }
   AnalysisRun* run;
   const ImageRecord& image;
+  const int32_t* brightness = nullptr;
+  CachedStatistics* cache;
+  uint64_t cacheSlots;
+  uint64_t viewChanges;
   bool failed = false;
-  CachedStatistics cache[kCacheSlots];
 
   ShapeStatistics Statistics(Shape* shape, double x, double y) {
-    // Statistics depend only on the pixel and quarter phase of the centre.
+    // Statistics depend only on the pixel and quarter phase of the centre, and on the view.
     ShapePosition px = ShapePositionOf(x), py = ShapePositionOf(y);
     int64_t qx = px.pixel * 4 + px.phase, qy = py.pixel * 4 + py.phase;
     uint64_t hash = (uint64_t(qx) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(qy) * 0xC2B2AE3D27D4EB4Full) ^
                     (reinterpret_cast<uintptr_t>(shape) >> 4);
-    CachedStatistics& slot = cache[(hash ^ (hash >> 29)) % kCacheSlots];
-    if (slot.shape == shape && slot.x == qx && slot.y == qy) return slot.statistics;
+    CachedStatistics& slot = cache[(hash ^ (hash >> 29)) & (cacheSlots - 1)];  // slot counts are powers of two
+    if (slot.shape == shape && slot.x == qx && slot.y == qy && slot.viewChanges == viewChanges) return slot.statistics;
     ShapeStatistics s{};
-    if (!AnalyzeShapeFrom(shape, image, x, y, &s)) {
+    if (!AnalyzeShapeFrom(shape, image, x, y, &s, brightness)) {
       failed = true;
       return s;
     }
-    slot = CachedStatistics{shape, qx, qy, s};
+    slot = CachedStatistics{shape, qx, qy, viewChanges, s};
     return s;
   }
   PixelValue Colour(Shape* shape, double x, double y) {
@@ -241,6 +253,55 @@ bool Refine(Probe* probe, double* x, double* y, double* r) {
 
 uint32_t RatioFraction(uint32_t channel, uint32_t largest) { return FractionOf(double(channel) / double(largest)); }
 
+ProfileOutcome WalkProfile(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, FillLog* log, int64_t x, int64_t y,
+                           double d[8], bool fill) {
+  return IsInlineReadable(view) && !UsingReferenceMeasurement() ? MeasureRadialProfileDirect(run, view, log, x, y, d, fill, plane)
+                                                                : MeasureRadialProfile(run, view, log, x, y, d, fill, plane);
+}
+
+// Everything after the profile, which reads the view and changes nothing: recentring, contrast,
+// refinement and colour. The one question left to the band is whether its list already has a
+// light at (*listX, *listY); asking it last instead of first drops the same candidates.
+bool MeasureFromProfile(Probe* probe, int64_t x, int64_t y, double d[8], double* listX, double* listY, LightSource* source) {
+  AnalysisRun* run = probe->run;
+  if (!ClampOutliers(d)) return false;
+  double cx = double(x), cy = double(y);
+  if (!RecentreFromDistances(d, &cx, &cy)) return false;
+  // A candidate is kept when its edges are no more than 1.25 pixels out of balance, that is when
+  // the centre moves by no more than 0.625.
+  if (std::fabs(cx - x) > 0.625 || std::fabs(cy - y) > 0.625) return false;
+  *listX = cx, *listY = cy;
+  double r = MeanPositive(d);
+  if (r <= 0 || r > 128) return false;
+  if (!RecentreFromDistances(d, &cx, &cy)) return false;
+  if (!PassesContrast(probe, cx, cy, r)) return false;
+  if (!Refine(probe, &cx, &cy, &r)) return false;
+  cx = std::trunc(cx * 4) / 4;
+  cy = std::trunc(cy * 4) / 4;
+  r = std::trunc(r * 4) / 4;
+  *source = LightSource{};
+  int w = int(r * 4);
+  PixelValue ring{kLinearFull, kLinearFull, kLinearFull, 0, 0}, disc = ring;
+  if (w < kAnalysisShapes) {
+    ring = probe->Colour(probe->Ring(w), cx, cy);
+    disc = w + 2 < kAnalysisShapes ? probe->Colour(probe->Disc(w + 2), cx, cy) : disc;
+    if (probe->failed) return false;
+  }
+  uint32_t largest = std::max({ring.red, ring.green, ring.blue});
+  source->red = largest == 0 ? kFullFraction : RatioFraction(ring.red, largest);
+  source->green = largest == 0 ? kFullFraction : RatioFraction(ring.green, largest);
+  source->blue = largest == 0 ? kFullFraction : RatioFraction(ring.blue, largest);
+  if (!IsSelectedAndOpaque(*run, probe->image, cx, cy)) return false;
+  if (run->pass == PASS_COARSE && r <= kCoarseRadiusMinimum) return false;
+  source->x = cx;
+  source->y = cy;
+  source->radius = r;
+  source->radiusSquared = r * r;
+  source->brightness = (disc.red + disc.green + disc.blue) / 3;
+  source->state = source->savedState = LIGHT_DETECTED;
+  return true;
+}
+
 }  // namespace
 
 void UseReferenceMeasurement(bool reference) { gReferenceMeasurement.store(reference, std::memory_order_relaxed); }
@@ -250,44 +311,35 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   AnalysisRun* run = section->run;
   if (IsInsideLightSource(gLightSourceTable, double(x), double(y))) return;
   double d[8];
-  const bool direct = IsInlineReadable(section->view) && !UsingReferenceMeasurement();
-  ProfileOutcome profile = direct ? MeasureRadialProfileDirect(run, section->view, &section->fills, x, y, d)
-                                  : MeasureRadialProfile(run, section->view, &section->fills, x, y, d);
-  if (profile != PROFILE_MEASURED) return;
-  if (!ClampOutliers(d)) return;
-  double cx = double(x), cy = double(y);
-  if (!RecentreFromDistances(d, &cx, &cy)) return;
-  // A candidate is kept when its edges are no more than 1.25 pixels out of balance, that is when
-  // the centre moves by no more than 0.625.
-  if (std::fabs(cx - x) > 0.625 || std::fabs(cy - y) > 0.625 || IsInsideLightSource(section->list, cx, cy)) return;
-  double r = MeanPositive(d);
-  if (r <= 0 || r > 128) return;
-  if (!RecentreFromDistances(d, &cx, &cy)) return;
-  Probe probe(run, section->view);
-  if (!PassesContrast(&probe, cx, cy, r)) return;
-  if (!Refine(&probe, &cx, &cy, &r)) return;
-  cx = std::trunc(cx * 4) / 4;
-  cy = std::trunc(cy * 4) / 4;
-  r = std::trunc(r * 4) / 4;
-  LightSource source{};
-  int w = int(r * 4);
-  PixelValue ring{kLinearFull, kLinearFull, kLinearFull, 0, 0}, disc = ring;
-  if (w < kAnalysisShapes) {
-    ring = probe.Colour(probe.Ring(w), cx, cy);
-    disc = w + 2 < kAnalysisShapes ? probe.Colour(probe.Disc(w + 2), cx, cy) : disc;
-    if (probe.failed) return;
+  BrightnessPlane* plane = section->brightness.values.block != nullptr ? &section->brightness : nullptr;
+  if (WalkProfile(run, section->view, plane, &section->fills, x, y, d, true) != PROFILE_MEASURED) return;
+  CachedStatistics own[kOwnCacheSlots];
+  for (CachedStatistics& slot : own) slot.shape = nullptr;
+  Probe probe(run, section->view, plane, own, kOwnCacheSlots, 0);
+  double listX, listY;
+  LightSource source;
+  if (MeasureFromProfile(&probe, x, y, d, &listX, &listY, &source) && !IsInsideLightSource(section->list, listX, listY)) {
+    InsertLightSource(&section->list, source);
   }
-  uint32_t largest = std::max({ring.red, ring.green, ring.blue});
-  source.red = largest == 0 ? kFullFraction : RatioFraction(ring.red, largest);
-  source.green = largest == 0 ? kFullFraction : RatioFraction(ring.green, largest);
-  source.blue = largest == 0 ? kFullFraction : RatioFraction(ring.blue, largest);
-  if (!IsSelectedAndOpaque(*run, section->view, cx, cy)) return;
-  if (run->pass == PASS_COARSE && r <= kCoarseRadiusMinimum) return;
-  source.x = cx;
-  source.y = cy;
-  source.radius = r;
-  source.radiusSquared = r * r;
-  source.brightness = (disc.red + disc.green + disc.blue) / 3;
-  source.state = source.savedState = LIGHT_DETECTED;
-  InsertLightSource(&section->list, source);
+}
+
+// The plane is not changed: the walk is told not to fill.
+void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory, int64_t x,
+                       int64_t y, CandidateResult* result) {
+  result->kind = CANDIDATE_NONE;
+  if (IsInsideLightSource(gLightSourceTable, double(x), double(y))) return;
+  double d[8];
+  ProfileOutcome profile = WalkProfile(run, view, plane, nullptr, x, y, d, false);
+  if (profile == PROFILE_OPEN_PLATEAU) result->kind = CANDIDATE_FILL;
+  if (profile != PROFILE_MEASURED) return;
+  if (memory->slots.block == nullptr) {
+    if (ReallocateBuffer(kBandCacheSlots * sizeof(CachedStatistics), &memory->slots) != 0) {
+      result->kind = CANDIDATE_AGAIN;  // the band measures it itself, with a cache of its own
+      return;
+    }
+    auto* slots = static_cast<CachedStatistics*>(memory->slots.block);
+    for (uint64_t i = 0; i < kBandCacheSlots; ++i) slots[i].shape = nullptr;
+  }
+  Probe probe(run, view, plane, static_cast<CachedStatistics*>(memory->slots.block), kBandCacheSlots, memory->viewVersion);
+  if (MeasureFromProfile(&probe, x, y, d, &result->listX, &result->listY, &result->source)) result->kind = CANDIDATE_LIGHT;
 }

@@ -54,7 +54,7 @@ bool ColourChanged(const PixelValue& p, const PixelValue& c0) {
 }  // namespace
 
 ProfileOutcome MeasureRadialProfile(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y,
-                                    double distances[8]) {
+                                    double distances[8], bool fill, BrightnessPlane* plane) {
   int limit = run->pass == PASS_COARSE ? kCoarseStepLimit : kFineStepLimit;
   PixelValue c0;
   image.readPixel(&image, x, y, &c0);
@@ -104,7 +104,8 @@ ProfileOutcome MeasureRadialProfile(AnalysisRun* run, const ImageRecord& image, 
     // none of its pixels is tried again.
     if (!colourChanged) {
       for (int i = 0; i < 8; ++i) distances[i] = -1;
-      return FloodFillPlateau(run, image, log, x, y, c0) ? PROFILE_PLATEAU : PROFILE_FAILED;
+      if (!fill) return PROFILE_OPEN_PLATEAU;
+      return FloodFillPlateau(run, image, log, x, y, c0, plane) ? PROFILE_PLATEAU : PROFILE_FAILED;
     }
   }
   return PROFILE_MEASURED;

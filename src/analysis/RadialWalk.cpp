@@ -39,6 +39,7 @@ const int64_t* ThresholdsFor(int64_t t) {
 struct Walk {
   const int32_t* linear;  // 8-bit samples to linear light
   const uint8_t* centre;
+  const int32_t* centreBrightness;  // in the view's brightness plane, when it has one
   PixelValue c0;
   const int64_t* thresholds;
   int limit;
@@ -98,16 +99,23 @@ enum WalkEnd { WALK_EDGE, WALK_NONE, WALK_OPEN_PLATEAU };
 
 // One direction: WALK_EDGE with its distance, WALK_NONE when it left the rectangle or found no edge
 // in a changing colour, WALK_OPEN_PLATEAU when it found neither an edge nor a change of colour.
-template <bool kDiagonal>
-WalkEnd WalkOneDirection(const Walk& walk, int64_t* s, ptrdiff_t stride, int64_t inside, double* distance) {
+// `stride` steps through the pixels' bytes, `planeStride` through the brightness plane.
+template <bool kDiagonal, bool kPlane>
+WalkEnd WalkOneDirection(const Walk& walk, int64_t* s, ptrdiff_t stride, ptrdiff_t planeStride, int64_t inside, double* distance) {
   const int last = walk.limit - 1;
   const int reach = inside < last ? int(inside) : last;
   int64_t highest = s[0], lowest = kLinearFull;
   const uint8_t* p = walk.centre;
+  const int32_t* b = walk.centreBrightness;
   for (int k = 1; k <= reach; ++k) {
-    p += stride;
-    uint32_t red = uint32_t(walk.linear[p[2]]), green = uint32_t(walk.linear[p[1]]), blue = uint32_t(walk.linear[p[0]]);
-    s[k] = (red + green + blue) / 3;
+    if (kPlane) {
+      b += planeStride;
+      s[k] = *b;
+    } else {
+      p += stride;
+      uint32_t red = uint32_t(walk.linear[p[2]]), green = uint32_t(walk.linear[p[1]]), blue = uint32_t(walk.linear[p[0]]);
+      s[k] = (red + green + blue) / 3;
+    }
     int64_t lowestBefore = lowest;
     if (s[k] < lowest) lowest = s[k];
     if (k >= 2 && lowest < highest - highest / 35) {
@@ -129,10 +137,11 @@ WalkEnd WalkOneDirection(const Walk& walk, int64_t* s, ptrdiff_t stride, int64_t
 }  // namespace
 
 ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& image, FillLog* log, int64_t x, int64_t y,
-                                          double distances[8]) {
+                                          double distances[8], bool fill, BrightnessPlane* plane) {
   Walk walk;
   walk.linear = image.gammaTables.eightToLinear;
   walk.centre = image.Pixel(x, y);
+  walk.centreBrightness = plane != nullptr ? plane->At(image, x, y) : nullptr;
   walk.c0 = PixelValue{};
   ReadEightBitColour(image, x, y, &walk.c0);
   walk.thresholds = ThresholdsFor(run->imageMaximum / 85);
@@ -145,14 +154,21 @@ ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& i
     distances[d] = -1;
     int dx = kDirections[d][0], dy = kDirections[d][1];
     int64_t inside = std::min(StepsInside(x, dx, int64_t(r.left), int64_t(r.right)), StepsInside(y, dy, int64_t(r.top), int64_t(r.bottom)));
-    ptrdiff_t stride = dx * 4 + dy * rowStride;
-    WalkEnd end = (d & 1) ? WalkOneDirection<true>(walk, s, stride, inside, &distances[d])
-                          : WalkOneDirection<false>(walk, s, stride, inside, &distances[d]);
+    ptrdiff_t stride = dx * 4 + dy * rowStride, planeStride = dx + dy * ptrdiff_t(image.allocatedWidth);
+    WalkEnd end;
+    if (plane != nullptr) {
+      end = (d & 1) ? WalkOneDirection<true, true>(walk, s, stride, planeStride, inside, &distances[d])
+                    : WalkOneDirection<false, true>(walk, s, stride, planeStride, inside, &distances[d]);
+    } else {
+      end = (d & 1) ? WalkOneDirection<true, false>(walk, s, stride, planeStride, inside, &distances[d])
+                    : WalkOneDirection<false, false>(walk, s, stride, planeStride, inside, &distances[d]);
+    }
     if (end != WALK_OPEN_PLATEAU) continue;
     // No edge within the search: on a flat plateau wider than the search, fill it away so that
     // none of its pixels is tried again.
     for (int i = 0; i < 8; ++i) distances[i] = -1;
-    return FloodFillPlateau(run, image, log, x, y, walk.c0) ? PROFILE_PLATEAU : PROFILE_FAILED;
+    if (!fill) return PROFILE_OPEN_PLATEAU;
+    return FloodFillPlateau(run, image, log, x, y, walk.c0, plane) ? PROFILE_PLATEAU : PROFILE_FAILED;
   }
   return PROFILE_MEASURED;
 }

@@ -69,13 +69,22 @@ void SumInside(const SubShape& subshape, const ImageRecord& image, int64_t cx, i
   }
 }
 
+void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, const int32_t* brightness, int64_t cx, int64_t cy,
+                        BrightnessSums* sums) {
+  const int32_t* centre = brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
+  const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
+  const SubShapeEntry* entries = subshape.Entries();
+  for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
+}
+
 uint32_t Round(double v) { return v <= 0.0 ? 0u : v >= kFraction ? uint32_t(kFraction) : uint32_t(v + 0.5); }
 
 }  // namespace
 
 // One pass over the entries; sums are taken about the first brightness, so that the variance
 // keeps its precision when the deviation is small against the mean.
-bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result) {
+bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result,
+                      const int32_t* brightness) {
   if (!CheckShapeType(*shape, "AnalyzeShapeFrom")) return false;
   int64_t cx, cy;
   const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
@@ -83,7 +92,8 @@ bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y
   const bool inlineReadable = IsInlineReadable(image);
   BrightnessSums sums;
   if (inlineReadable && ShapeLiesInside(*subshape, image.rectangle, cx, cy)) {
-    SumInside(*subshape, image, cx, cy, &sums);
+    if (brightness != nullptr) SumInsideFromPlane(*subshape, image, brightness, cx, cy, &sums);
+    else SumInside(*subshape, image, cx, cy, &sums);
   } else {
     const SubShapeEntry* entries = subshape->Entries();
     for (uint32_t i = 0; i < subshape->count; ++i) {

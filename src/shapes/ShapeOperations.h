@@ -16,7 +16,10 @@ struct ShapeStatistics {
   double meanMinusDeviation;
 };
 
-bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result);
+// `brightness`, when given, holds the brightness of every pixel of an 8-bit image, laid out as
+// its pixels, and is read in their place where the shape lies wholly on the image.
+bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result,
+                      const int32_t* brightness = nullptr);
 // The weighted mean colour under a shape, in the image's linear units; alpha and mask full.
 bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, PixelValue* result);
 // Paints the shape, clipped to the image and the tile; entries whose strength is not above the

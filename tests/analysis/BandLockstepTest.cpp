@@ -10,6 +10,7 @@
 #include "ProcessingFixture.h"
 #include "TestSupport.h"
 #include "analysis/BandLockstep.h"
+#include "core/EightBitPixels.h"
 
 TEST(BandLockstep, NoBandStartsAStepBeforeEveryBandHasFinishedThePrevious) {
   BandLockstep lockstep;
@@ -66,5 +67,41 @@ TEST_F(BandFillLog, LoggedFillsReachAnotherViewAsWhiteUnselectedPixels) {
   EXPECT_EQ(view.Pixel(1, 0)[1], 0x20);
   ReleaseFillLog(&log);
   EXPECT_EQ(log.count, 0u);
+  ReleaseImage(&view);
+}
+
+TEST_F(BandFillLog, ABrightnessPlaneFilledWithItsViewStaysThePlaneOfTheView) {
+  ImageRecord view;
+  ImageRect rect{0, 0, 40, 30};
+  ASSERT_TRUE(AllocateImage(&view, rect, rect, plugInModeRGBColor, nullptr, 1.0, true, false));
+  uint32_t h = 99;
+  for (uint64_t i = 0; i < view.pixels.size; ++i) {
+    h = h * 1664525u + 1013904223u;
+    static_cast<uint8_t*>(view.pixels.block)[i] = uint8_t(h >> 24);
+  }
+  BrightnessPlane plane{}, made{};
+  ASSERT_TRUE(MakeBrightnessPlane(view, &plane));
+  auto expectPlaneOfView = [&](const BrightnessPlane& p) {
+    for (int64_t y = 0; y < 30; ++y) {
+      for (int64_t x = 0; x < 40; ++x) {
+        PixelValue colour;
+        ReadEightBitColour(view, x, y, &colour);
+        ASSERT_EQ(uint32_t(*p.At(view, x, y)), (colour.red + colour.green + colour.blue) / 3) << x << ", " << y;
+      }
+    }
+  };
+  ASSERT_NO_FATAL_FAILURE(expectPlaneOfView(plane));
+  FillLog log{};
+  for (int64_t x = 5; x < 25; ++x) ASSERT_TRUE(LogFilledPixel(&log, x, 7 + x % 3));
+  FillLoggedPixels(view, log, &plane);
+  MarkPixelFilled(view, 39, 29, &plane);
+  EXPECT_EQ(view.Pixel(39, 29)[0], 0xFF);
+  ASSERT_NO_FATAL_FAILURE(expectPlaneOfView(plane));
+  ASSERT_TRUE(CopyBrightnessPlane(plane, &made));
+  ASSERT_NO_FATAL_FAILURE(expectPlaneOfView(made));
+  EXPECT_EQ(made.filled, plane.filled);
+  ReleaseBrightnessPlane(&made);
+  ReleaseBrightnessPlane(&plane);
+  ReleaseFillLog(&log);
   ReleaseImage(&view);
 }

@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "analysis/LightSourceAnalysis.h"
 #include "analysis/LightSourceTable.h"
+#include "analysis/Measure.h"
 #include "core/Reducers.h"
 #include "support/SyntheticScene.h"
 
@@ -75,6 +76,7 @@ bool SameEntry(const LightSource& a, const LightSource& b) {
 class DetectionRepeatability : public ProcessingFixture {
  protected:
   void TearDown() override {
+    UseReferenceMeasurement(false);
     StopLightSourceAnalysis();
     ReleaseImage(&m_Image);
     ProcessingFixture::TearDown();
@@ -127,6 +129,25 @@ TEST_F(DetectionRepeatability, PlateausAcrossTheSeamGiveTheSameTableOnEveryRunWi
       Box inside{box.left + 8, box.top + 8, box.right - 8, box.bottom - 8};
       EXPECT_FALSE(inside.Contains(int64_t(e.x), int64_t(e.y))) << "an entry inside a plateau at " << e.x << ", " << e.y;
     }
+  }
+}
+
+TEST_F(DetectionRepeatability, PlateausAcrossTheSeamGiveTheTableOfBandsMeasuringTheirOwnCandidates) {
+  // Candidates measured by either band's thread, plateaus filled and the rest of their rows
+  // measured again, against each band measuring its own row pixel by pixel with the reference
+  // walks: fills reach the other band between rows in both.
+  Scene scene = PlateauScene();
+  ASSERT_TRUE(OpenProfilesFor(scene.mode));
+  ASSERT_TRUE(RenderScene(scene, &m_Image));
+  PaintPlateaus(&m_Image);
+  std::vector<LightSource> apart = DetectOnce();
+  UseReferenceMeasurement(true);
+  std::vector<LightSource> reference = DetectOnce();
+  UseReferenceMeasurement(false);
+  ASSERT_GE(reference.size(), 10u);
+  ASSERT_EQ(apart.size(), reference.size());
+  for (size_t i = 0; i < apart.size(); ++i) {
+    EXPECT_TRUE(SameEntry(apart[i], reference[i])) << "entry " << i << " at " << apart[i].x << ", " << apart[i].y;
   }
 }
 

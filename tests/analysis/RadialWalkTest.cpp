@@ -1,6 +1,7 @@
-// The direct radial walk against the per-pixel reference profile, candidate by candidate, and
-// detection with both against each other, on pale textured plateaus with real lights inside them
-// and at their edges, gentle ramps, flat plateaus to be filled, and the image borders.
+// The direct radial walk, over the pixels and over a brightness plane, against the per-pixel
+// reference profile, candidate by candidate, and detection with both against each other, on pale
+// textured plateaus with real lights inside them and at their edges, gentle ramps, flat plateaus
+// to be filled, and the image borders.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -88,6 +89,8 @@ class RadialWalk : public ProcessingFixture {
     UseReferenceMeasurement(false);
     StopLightSourceAnalysis();
     CloseHandle(m_Run.floodFillMutex);
+    ReleaseBrightnessPlane(&m_Plane);
+    ReleaseImage(&m_Planed);
     ReleaseImage(&m_Direct);
     ReleaseImage(&m_Reference);
     ReleaseImage(&m_Host);
@@ -95,29 +98,38 @@ class RadialWalk : public ProcessingFixture {
   }
   void MakeViews(int32_t width, int32_t height, AnalysisPass pass) {
     ImageRect rect{0, 0, width, height};
-    for (ImageRecord* view : {&m_Direct, &m_Reference}) {
+    for (ImageRecord* view : {&m_Direct, &m_Planed, &m_Reference}) {
       ASSERT_TRUE(CreateImage(view, rect, rect, plugInModeRGBColor, WorkingProfile(), true, false));
       PaintTexture(view, width, height, pass == PASS_COARSE ? kCoarseStepLimit : kFineStepLimit);
     }
     ASSERT_TRUE(IsInlineReadable(m_Direct));
+    ASSERT_TRUE(MakeBrightnessPlane(m_Planed, &m_Plane));
     m_Run.rect = AnalysisRect{0, 0, double(width), double(height)};
     m_Run.imageMaximum = 0xFFFFFF;
     m_Run.pass = pass;
   }
   // Every pixel a candidate, in the order detection takes them: the same outcome, the same
-  // distances to the bit, and after a fill the same view.
+  // distances to the bit, and after a fill the same view and a plane that is still the view's.
+  // A walk told not to fill first says what the filling walk will do, and leaves the view alone.
   void CompareEveryCandidate(int* plateaus, int* measured) {
     const ImageRect& r = m_Direct.rectangle;
     for (int64_t y = r.top; y < r.bottom; ++y) {
       for (int64_t x = r.left; x < r.right; ++x) {
-        double direct[8], reference[8];
+        double unfilled[8], direct[8], planed[8], reference[8];
+        ProfileOutcome told = MeasureRadialProfileDirect(&m_Run, m_Direct, nullptr, x, y, unfilled, false);
         ProfileOutcome a = MeasureRadialProfileDirect(&m_Run, m_Direct, nullptr, x, y, direct);
+        ProfileOutcome p = MeasureRadialProfileDirect(&m_Run, m_Planed, nullptr, x, y, planed, true, &m_Plane);
         ProfileOutcome b = MeasureRadialProfile(&m_Run, m_Reference, nullptr, x, y, reference);
         ASSERT_EQ(a, b) << "at " << x << ", " << y;
+        ASSERT_EQ(p, b) << "at " << x << ", " << y;
+        ASSERT_EQ(told, b == PROFILE_PLATEAU ? PROFILE_OPEN_PLATEAU : b) << "at " << x << ", " << y;
         ASSERT_EQ(memcmp(direct, reference, sizeof direct), 0) << "at " << x << ", " << y;
+        ASSERT_EQ(memcmp(planed, reference, sizeof planed), 0) << "at " << x << ", " << y;
+        ASSERT_EQ(memcmp(unfilled, reference, sizeof unfilled), 0) << "at " << x << ", " << y;
         if (a == PROFILE_PLATEAU) {
           ++*plateaus;
           ASSERT_NO_FATAL_FAILURE(ExpectSameViews());
+          ASSERT_NO_FATAL_FAILURE(ExpectPlaneOfView());
         }
         for (double d : direct) *measured += d >= 0 ? 1 : 0;
       }
@@ -126,9 +138,17 @@ class RadialWalk : public ProcessingFixture {
   void ExpectSameViews() {
     const ImageRect& r = m_Direct.rectangle;
     for (int64_t y = r.top; y < r.bottom; ++y) {
-      ASSERT_EQ(memcmp(m_Direct.Pixel(r.left, y), m_Reference.Pixel(r.left, y), size_t(r.Width()) * 4), 0) << "row " << y;
-      ASSERT_EQ(memcmp(m_Direct.MaskAt(r.left, y), m_Reference.MaskAt(r.left, y), size_t(r.Width())), 0) << "mask row " << y;
+      for (const ImageRecord* view : {&m_Direct, &m_Planed}) {
+        ASSERT_EQ(memcmp(view->Pixel(r.left, y), m_Reference.Pixel(r.left, y), size_t(r.Width()) * 4), 0) << "row " << y;
+        ASSERT_EQ(memcmp(view->MaskAt(r.left, y), m_Reference.MaskAt(r.left, y), size_t(r.Width())), 0) << "mask row " << y;
+      }
     }
+  }
+  void ExpectPlaneOfView() {
+    BrightnessPlane fresh{};
+    ASSERT_TRUE(MakeBrightnessPlane(m_Planed, &fresh));
+    EXPECT_EQ(memcmp(fresh.values.block, m_Plane.values.block, size_t(fresh.values.size)), 0);
+    ReleaseBrightnessPlane(&fresh);
   }
   std::vector<LightSource> Detect() {
     EXPECT_TRUE(StartLightSourceAnalysis(m_Host));
@@ -139,7 +159,8 @@ class RadialWalk : public ProcessingFixture {
     return table;
   }
   AnalysisRun m_Run{};
-  ImageRecord m_Direct, m_Reference, m_Host;
+  ImageRecord m_Direct, m_Planed, m_Reference, m_Host;
+  BrightnessPlane m_Plane{};
 };
 
 }  // namespace

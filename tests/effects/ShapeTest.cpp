@@ -261,8 +261,9 @@ TEST_F(ShapeOnImage, StatisticsWeighTheHalfOfAShapeOnTheImage) {
 }
 
 TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReader) {
-  // The same grainy pixels in a record read directly and in one read through its checked reader;
-  // centres on a quarter grid put shapes wholly on the image, across its edges and off it.
+  // The same grainy pixels in a record read directly, in one read through its checked reader and
+  // through a plane of their brightness; centres on a quarter grid put shapes wholly on the
+  // image, across its edges and off it.
   ImageRect rect{0, 0, 64, 48};
   ImageRecord checked;
   ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
@@ -274,6 +275,12 @@ TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReade
       m_Image.Pixel(0, y)[x] = checked.Pixel(0, y)[x] = uint8_t(h >> 24);
     }
   }
+  std::vector<int32_t> plane(size_t(m_Image.pixels.size / 4));
+  const int32_t* linear = m_Image.gammaTables.eightToLinear;
+  for (size_t i = 0; i < plane.size(); ++i) {
+    const uint8_t* p = static_cast<const uint8_t*>(m_Image.pixels.block) + i * 4;
+    plane[i] = int32_t((uint32_t(linear[p[0]]) + uint32_t(linear[p[1]]) + uint32_t(linear[p[2]])) / 3);
+  }
   ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 0.75), ShapeHolder(GenerateDiscSubShape, 5.5),
                           ShapeHolder(GenerateRingSubShape, 2.5), ShapeHolder(GenerateRingSubShape, 9.25)};
   int wholly = 0;
@@ -281,15 +288,18 @@ TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReade
     ASSERT_TRUE(holder.ok);
     for (double y = -6; y < 54; y += 1.25) {
       for (double x = -6; x < 70; x += 1.75) {
-        ShapeStatistics direct, reference;
+        ShapeStatistics direct, planed, reference;
         ASSERT_TRUE(AnalyzeShapeFrom(&holder.shape, m_Image, x, y, &direct));
+        ASSERT_TRUE(AnalyzeShapeFrom(&holder.shape, m_Image, x, y, &planed, plane.data()));
         ASSERT_TRUE(AnalyzeShapeFrom(&holder.shape, checked, x, y, &reference));
         SCOPED_TRACE(testing::Message() << "radius " << holder.radius << " at " << x << ", " << y);
-        EXPECT_EQ(direct.minimum, reference.minimum);
-        EXPECT_EQ(direct.maximum, reference.maximum);
-        EXPECT_EQ(direct.mean, reference.mean);
-        EXPECT_EQ(direct.standardDeviation, reference.standardDeviation);
-        EXPECT_EQ(direct.meanMinusDeviation, reference.meanMinusDeviation);
+        for (const ShapeStatistics* s : {&direct, &planed}) {
+          EXPECT_EQ(s->minimum, reference.minimum);
+          EXPECT_EQ(s->maximum, reference.maximum);
+          EXPECT_EQ(s->mean, reference.mean);
+          EXPECT_EQ(s->standardDeviation, reference.standardDeviation);
+          EXPECT_EQ(s->meanMinusDeviation, reference.meanMinusDeviation);
+        }
         bool inside = x - holder.radius - 2 >= 0 && x + holder.radius + 2 < 64 && y - holder.radius - 2 >= 0 && y + holder.radius + 2 < 48;
         wholly += inside ? 1 : 0;
       }
