@@ -127,9 +127,11 @@ PY
 
 echo "# The preview while a slider moves"
 echo
-echo "A 6000 x 4000 8-bit document with 300 highlights of graded brightness and colour (Quantity"
-echo "100, so every highlight has its star), the preview about 1000 x 700 at fit, and a hand dragging"
-echo "each slider's thumb across its whole range in 120 steps at 60 steps a second (\`sweep\`)."
+echo "A 6000 x 4000 8-bit document with 300 round highlights (radius 5 to 12 pixels) of graded"
+echo "brightness and colour (Quantity 100, so every highlight the analysis finds has its star), the"
+echo "preview about 1000 x 700 at fit, and a hand dragging each slider's thumb across its whole range"
+echo "in 120 steps at 60 steps a second (\`sweep\`): Angle and Intensity at the other sliders'"
+echo "defaults, then Length, which is left at 100 for the navigation rows."
 echo "Frames per second: the frames the plug-in presented during the sweep over the sweep's"
 echo "duration. Latency: from the parameter change that queued a presented frame to its"
 echo "presentation, from the plug-in's own per-frame trace. The ratio column compares each"
