@@ -51,10 +51,6 @@ void FitViewport(const RECT& target) {
   if (viewport[2] != target.right - target.left || viewport[3] != target.bottom - target.top) SetGLSize(target);
 }
 
-namespace {
-
-}  // namespace
-
 bool PresentOnScreenContext(PreviewTask& task) {
   DWORD waited = 0;
   if (!WaitForResizeMutex(task, &waited)) return false;
