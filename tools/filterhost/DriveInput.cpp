@@ -102,10 +102,29 @@ void PressHeldModifiersAgain(const InputHands* hands, std::vector<INPUT>* events
   events->insert(events->begin(), again.begin(), again.end());
 }
 
-// Sends the events and waits until the dialog's thread took the last one. A move to where the
-// server already has the cursor makes no message, so a move counts as done once the cursor is
-// there and the thread has had its chance to take it.
-bool Send(InputHands* hands, std::vector<INPUT> events, std::string* error) {
+// Whether a window of another thread is in front of the dialog: then input went to it.
+bool AnotherThreadInFront(HWND dialog) {
+  HWND front = GetForegroundWindow();
+  return front != nullptr && IsWindow(dialog) &&
+         GetWindowThreadProcessId(front, nullptr) != GetWindowThreadProcessId(dialog, nullptr);
+}
+
+bool SendOnce(InputHands* hands, std::vector<INPUT> events, std::string* error);
+
+// Sends the events and waits until the dialog's thread took the last one. When they were not
+// taken because another program's window came in front (other tests start programs of their
+// own), the dialog is brought back to the front and the events, which it never saw, are sent
+// once more.
+bool Send(InputHands* hands, const std::vector<INPUT>& events, std::string* error) {
+  if (SendOnce(hands, events, error)) return true;
+  if (!AnotherThreadInFront(hands->dialog)) return false;
+  SetForegroundWindow(hands->dialog);
+  return SendOnce(hands, events, error);
+}
+
+// A move to where the server already has the cursor makes no message, so a move counts as done
+// once the cursor is there and the thread has had its chance to take it.
+bool SendOnce(InputHands* hands, std::vector<INPUT> events, std::string* error) {
   PressHeldModifiersAgain(hands, &events);
   ULONG_PTR tag = 0;
   for (INPUT& input : events) {
