@@ -178,7 +178,11 @@ ProcessResult RunProcess(const std::wstring& commandLine, DWORD timeoutMs) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process{};
   std::wstring mutableLine = commandLine;
-  BOOL started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+  // Without a console window: the test program often has none to share (its output goes to a
+  // pipe), and a new console's window would come in front of the dialogs that driven tests
+  // click on.
+  BOOL started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                                &process);
   CloseHandle(writeEnd);
   if (!started) {
     CloseHandle(readEnd);
