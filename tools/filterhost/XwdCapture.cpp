@@ -113,8 +113,8 @@ bool StartXwd(const std::string& unixOut, std::string* error) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  // No console window, which would cover the very dialog being captured.
-  if (!CreateProcessW(L"Z:\\usr\\bin\\xwd", commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+  // Without a console at all: a console window would cover the very dialog being captured.
+  if (!CreateProcessW(L"Z:\\usr\\bin\\xwd", commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &startup,
                       &process)) {
     *error = "CreateProcessW(Z:\\usr\\bin\\xwd) failed with error " + std::to_string(GetLastError()) +
              " (is x11-apps installed?)";
