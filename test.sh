@@ -5,11 +5,6 @@ top=$(cd "$(dirname "$0")" && pwd)
 trap '"$top/scripts/winstop"' EXIT
 "$top/scripts/build.sh"
 cd "$top/build"
-# A new Wine prefix finishes its set-up in the background, with a window of its own ("Wine
-# configuration is being updated") that comes in front of whatever dialog a driven test is
-# clicking: one program is run first, and the set-up awaited (two minutes at most).
-"$top/scripts/winrun" cmd.exe /c exit >/dev/null 2>&1 || true
-for _ in $(seq 1 240); do pgrep -f 'wineboot\.exe' >/dev/null || break; sleep 0.5; done
 # Now and then, about once in several hundred starts under load, a test's Wine process ends at once
 # with no output at all, before the test program has printed a line. Such a test is run once more,
 # and said so; a test that fails with output of its own fails the run as it is.
