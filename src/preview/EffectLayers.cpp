@@ -35,6 +35,7 @@ std::atomic<int> gTemplateBuilds[EFFECT_LAYER_COUNT];
 std::atomic<int> gQuadBuilds[EFFECT_LAYER_COUNT];
 std::atomic<int> gFailures[EFFECT_LAYER_COUNT];
 std::atomic<uint32_t> gQuadsBuilt[EFFECT_LAYER_COUNT];
+std::atomic<uint64_t> gDrawingStamps{0};
 
 int32_t Trunc90(int32_t failed) { return int32_t(std::trunc(0.9 * failed)); }
 int32_t Trunc111(int32_t failed) { return int32_t(std::trunc(10.0 / 9.0 * failed)); }
@@ -221,6 +222,38 @@ void ResetLayerQuads(EffectLayer* layer) {
   layer->hasQuads = false;
 }
 
+// What the layer drew is gone (a new template, quads dropped): no kept picture of it holds.
+void ForgetLayerDrawing(EffectLayer* layer) {
+  layer->quadsDigest = 0;
+  layer->drawingStamp = NewEffectDrawingStamp();
+}
+
+// Every byte the drawing of the quads reads: vertices and each slot's indices, batch by batch.
+uint64_t QuadsDigest(const EffectLayer& layer) {
+  uint64_t digest = 14695981039346656037ull;
+  auto mix = [&digest](const void* data, size_t bytes) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i + 8 <= bytes; i += 8) {
+      uint64_t word = 0;
+      memcpy(&word, p + i, 8);
+      digest = (digest ^ word) * 1099511628211ull;
+      digest ^= digest >> 29;
+    }
+    for (size_t i = bytes & ~size_t(7); i < bytes; ++i) digest = (digest ^ p[i]) * 1099511628211ull;
+  };
+  mix(&layer.quadCount, sizeof layer.quadCount);
+  const auto* batches = static_cast<const EffectBatch*>(layer.batches.block);
+  for (uint32_t b = 0; b * kQuadsPerBatch < layer.quadCount; ++b) {
+    uint32_t quads = std::min(kQuadsPerBatch, layer.quadCount - b * kQuadsPerBatch);
+    mix(batches[b].vertices.block, size_t(quads) * 4 * sizeof(EffectVertex));
+    for (const EffectIndexBatch& slot : batches[b].slots) {
+      mix(&slot.count, sizeof slot.count);
+      if (slot.count > 0) mix(slot.indices.block, size_t(slot.count) * sizeof(uint16_t));
+    }
+  }
+  return digest;
+}
+
 bool SameRect(const ImageRect& a, const ImageRect& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -229,6 +262,8 @@ bool SameRect(const ImageRect& a, const ImageRect& b) {
 
 EffectLayer gEffectLayers[EFFECT_LAYER_COUNT];
 EffectDrawingCapabilities gEffectDrawing;
+
+uint64_t NewEffectDrawingStamp() { return gDrawingStamps.fetch_add(1) + 1; }
 
 double FinalReferenceSize(const ImageRect& host) {
   double w = double(host.Width()), h = double(host.Height());
@@ -296,6 +331,7 @@ bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const Ima
     layer->parameters = EffectLayerParameters(layer->kind, request);
     layer->hasTemplate = false;
     ResetLayerQuads(layer);
+    ForgetLayerDrawing(layer);
     built = BuildEffectTemplate(layer, reference);
     gTemplateBuilds[layer->kind].fetch_add(1);
     if (built) {
@@ -311,6 +347,7 @@ bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const Ima
     // Cut short by a newer request: the quads are incomplete and the next frame builds them again.
     if (built && PreviewAborted()) {
       ResetLayerQuads(layer);
+      ForgetLayerDrawing(layer);
       return true;
     }
   }
@@ -321,6 +358,7 @@ bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const Ima
   if (!built) {
     // The preview goes on without this layer; the back-off keeps it from retrying as heavy.
     ResetLayerQuads(layer);
+    ForgetLayerDrawing(layer);
     ReleaseSubShape(&layer->shape.subshapes[0][0]);
     layer->hasTemplate = false;
     layer->lastBuildFailed = true;
@@ -333,6 +371,11 @@ bool BuildEffectLayer(EffectLayer* layer, const ParameterSet& request, const Ima
     CopyShapeVerticesToVBO(layer, last);
     CopyShapeIndexArraysToVBO(layer, last);
   }
+  // Many requests rebuild quads that come out as they were (a soft flare under an Angle drag):
+  // the layer's drawing stays as it was, and a kept picture of it stays good.
+  uint64_t digest = QuadsDigest(*layer);
+  if (digest != layer->quadsDigest) layer->drawingStamp = NewEffectDrawingStamp();
+  layer->quadsDigest = digest;
   layer->hasQuads = true;
   layer->lastBuildFailed = false;
   gQuadsBuilt[layer->kind].store(layer->quadCount);

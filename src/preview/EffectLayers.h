@@ -87,6 +87,11 @@ struct EffectLayer {
   BufferDescriptor batches;  // EffectBatch records, zeroed as they are added
   uint32_t batchCapacity;
   uint32_t quadCount;
+  // Changes whenever what the layer draws may have changed (template, quads, or none left), to a
+  // value no layer had before, also across set-ups: a drawing of the layer kept with the stamp it
+  // had then is still right while the stamp is the same.
+  uint64_t drawingStamp;
+  uint64_t quadsDigest;  // of the quads as last built, telling a rebuild that changed nothing
 };
 
 // What the context allows the effect drawing, settled at set-up.
@@ -117,7 +122,9 @@ bool DrawFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& h
 // quads, and the drawing of the layers as built.
 bool BuildFilterEffects_OpenGL(const ParameterSet& parameters, const ImageRect& hostRectangle, const ImageRect& visible);
 bool FilterEffectsHaveQuads();
-bool DrawBuiltFilterEffects_OpenGL();
+// Bit (1 << kind) for each layer with quads to draw.
+uint32_t EffectLayersWithQuads();
+bool DrawBuiltFilterEffects_OpenGL(uint32_t layers = (1u << EFFECT_LAYER_COUNT) - 1);
 bool DrawCompositeOpenGLShape(EffectLayer* layer);
 
 // When a request makes both spike templates stale (a Length or Spike Sharpness drag), prepares
@@ -155,6 +162,9 @@ bool CopyShapeVerticesToVBO(EffectLayer* layer, uint32_t batch);
 bool CopyShapeIndexArraysToVBO(EffectLayer* layer, uint32_t batch);
 bool CopySubShapeIndicesToVBO(EffectLayer* layer, int slot, uint32_t batch);
 void ReleaseEffectBatches(EffectLayer* layer);
+
+// A drawing stamp never handed out before.
+uint64_t NewEffectDrawingStamp();
 
 EffectLayerCounters GetEffectLayerCounters(int kind);
 void ResetEffectLayerCounters();

@@ -74,6 +74,7 @@ bool InitializeFilterEffects_OpenGL() {
     EffectLayer& layer = gEffectLayers[kind];
     memset(static_cast<void*>(&layer), 0, sizeof layer);
     layer.kind = kind;
+    layer.drawingStamp = NewEffectDrawingStamp();
     InitializeShape(&layer.shape, nullptr, &layer.parameters, kind == EFFECT_LAYER_SOFT_FLARE);
     layer.geometry.levels = TemplateLevels();
     glGenTextures(kEffectTextureSlots, layer.textures);
@@ -269,7 +270,15 @@ bool FilterEffectsHaveQuads() {
   return false;
 }
 
-bool DrawBuiltFilterEffects_OpenGL() {
+uint32_t EffectLayersWithQuads() {
+  uint32_t layers = 0;
+  for (const EffectLayer& layer : gEffectLayers) {
+    if (layer.hasQuads && layer.quadCount > 0) layers |= 1u << layer.kind;
+  }
+  return layers;
+}
+
+bool DrawBuiltFilterEffects_OpenGL(uint32_t layers) {
   glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
   glEnableClientState(GL_COLOR_ARRAY);
   glEnableClientState(GL_VERTEX_ARRAY);
@@ -283,7 +292,8 @@ bool DrawBuiltFilterEffects_OpenGL() {
   }
   bool drawn = true;
   for (EffectLayer& layer : gEffectLayers) {
-    if (layer.hasQuads && layer.quadCount > 0) drawn = DrawCompositeOpenGLShape(&layer) && drawn;
+    bool wanted = (layers >> layer.kind) & 1u;
+    if (wanted && layer.hasQuads && layer.quadCount > 0) drawn = DrawCompositeOpenGLShape(&layer) && drawn;
   }
   if (program && !MakeShaderProgramActive(0)) {
     OpenGLErrorReport(__LINE__, OpenGLError, glGetError())

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <GL/glew.h>
 
+#include <atomic>
 #include <cmath>
 
 #include "preview/BackgroundTask.h"
@@ -12,6 +13,12 @@
 #include "support/ErrorReport.h"
 
 namespace {
+
+static_assert(EFFECT_LAYER_COUNT == kSteadyEffectLayerLimit, "a kept picture may hold every layer");
+
+std::atomic<bool> gSteadyEffectsDisabled{false};
+std::atomic<int> gSteadyReused{0};
+std::atomic<int> gSteadyKept{0};
 
 bool BindMainFrameBuffer(ProxyLayer& layer, const RECT& client) {
   if (!AttachFBOForRenderingPreparation(&layer.frameBuffers, client.right, client.bottom, true)) {
@@ -32,8 +39,9 @@ ImageRect VisibleImageArea(const ProxyFrameGeometry& geometry) {
                    int32_t(std::ceil(imageX(d.right))) + 1, int32_t(std::ceil(imageY(d.bottom))) + 1};
 }
 
-// The quads, as built, in the host image's coordinates, placed as the composite places the image.
-void DrawEffectQuads(const ProxyFrameGeometry& geometry, bool built) {
+// The quads of `layers`, as built, in the host image's coordinates, placed as the composite places
+// the image.
+void DrawEffectQuads(const ProxyFrameGeometry& geometry, bool built, uint32_t layers) {
   const ProxyLayer& layer = gProxyLayer;
   double factor = layer.view.zoom / 100.0;
   glMatrixMode(GL_MODELVIEW);
@@ -48,7 +56,7 @@ void DrawEffectQuads(const ProxyFrameGeometry& geometry, bool built) {
   // Each quad is screened onto the ones below, as the final render accumulates its effects.
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  if (!DrawBuiltFilterEffects_OpenGL() || !built) {
+  if (!DrawBuiltFilterEffects_OpenGL(layers) || !built) {
     ErrorReport(__LINE__, TraceMessage).Report("Failed during rendering of Effects.");
   }
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -56,7 +64,49 @@ void DrawEffectQuads(const ProxyFrameGeometry& geometry, bool built) {
   glPopMatrix();
 }
 
+EffectsPlacement PlacementOf(const ProxyFrameGeometry& geometry) {
+  const ProxyLayer& layer = gProxyLayer;
+  return EffectsPlacement{geometry.client, geometry.image, geometry.drawing, layer.view.zoom,
+                          layer.view.scrollX, layer.view.scrollY, layer.imageRect};
+}
+
+// The kept picture holds window pixels: drawn without the image's transform, screened onto the
+// cleared drawing rectangle, which leaves it exactly as kept.
+void DrawSteadyEffects() {
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glLoadIdentity();
+  glEnable(GL_TEXTURE_2D);
+  glEnable(GL_BLEND);
+  glDisable(GL_CULL_FACE);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_COLOR);
+  glColor4f(1, 1, 1, 1);
+  DrawImageTextureSet(gProxyLayer.steadyEffectsSet);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_CULL_FACE);
+  glPopMatrix();
+  gSteadyReused.fetch_add(1);
+}
+
+// Copies what is drawn so far into the kept picture; a multisampled drawing is resolved first and
+// then taken up again where it was.
+bool KeepSteadyEffects(ProxyLayer& layer, const ProxyFrameGeometry& geometry, bool intoFrameBuffers) {
+  const RECT& d = geometry.drawing;
+  if (intoFrameBuffers && !ResolveFBO(&layer.frameBuffers)) return false;
+  TextureSet& set = layer.steadyEffectsSet;
+  set.minificationFilter = GL_NEAREST;
+  set.magnificationFilter = GL_NEAREST;
+  ImageRect area{int32_t(d.left), int32_t(d.top), int32_t(d.right), int32_t(d.bottom)};
+  bool kept = CreateTextureSetFromFramebuffer(&set, area, int32_t(geometry.client.bottom));
+  if (intoFrameBuffers && !BindMainFrameBuffer(layer, geometry.client)) return false;
+  if (kept) gSteadyKept.fetch_add(1);
+  return kept;
+}
+
 }  // namespace
+
+SteadyEffectsCounters GetSteadyEffectsCounters() { return SteadyEffectsCounters{gSteadyReused.load(), gSteadyKept.load()}; }
+void SetSteadyEffectsDisabledForTests(bool disabled) { gSteadyEffectsDisabled.store(disabled); }
 
 bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry) {
   ProxyLayer& layer = gProxyLayer;
@@ -80,8 +130,22 @@ bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry) {
     glScissor(d.left, client.bottom - d.bottom, d.right - d.left, d.bottom - d.top);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
-    DrawEffectQuads(geometry, built);
+    uint32_t layers = EffectLayersWithQuads();
+    uint64_t stamps[kSteadyEffectLayerLimit];
+    for (int kind = 0; kind < EFFECT_LAYER_COUNT; ++kind) stamps[kind] = gEffectLayers[kind].drawingStamp;
+    EffectsPlacement placement = PlacementOf(geometry);
+    EffectsDrawingPlan plan{0, 0, layers};
+    if (built && !gSteadyEffectsDisabled.load()) plan = PlanEffectsDrawing(layer.steadyEffects, layers, stamps, placement);
+    if (plan.fromKept != 0) DrawSteadyEffects();
+    bool kept = false;
+    if (plan.toKeep != 0) {
+      DrawEffectQuads(geometry, built, plan.toKeep);
+      kept = !PreviewAborted() && KeepSteadyEffects(layer, geometry, intoFrameBuffers);
+      glEnable(GL_SCISSOR_TEST);
+    }
+    if (plan.live != 0 || !built) DrawEffectQuads(geometry, built, plan.live);
     glDisable(GL_SCISSOR_TEST);
+    NoteEffectsFrame(&layer.steadyEffects, plan, kept, layers, stamps, placement);
     if (intoFrameBuffers && !ResolveFBO(&layer.frameBuffers)) {
       NoGLError(__LINE__, "Failed during resolution of multisampled texture using glBlitFramebuffer().");
       ok = false;

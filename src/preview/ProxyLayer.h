@@ -7,6 +7,7 @@
 
 #include "params/ParameterSet.h"
 #include "preview/FrameBufferObjects.h"
+#include "preview/SteadyEffects.h"
 #include "preview/TextureSet.h"
 
 struct ProxyLayerView {
@@ -35,6 +36,8 @@ struct ProxyLayer {
   bool screenContext = false;
 
   TextureSet imageSet, effectsSet, framebufferSet, startupSet;
+  TextureSet steadyEffectsSet;  // the picture of the layers that held still
+  SteadyEffectsRecord steadyEffects;
   FrameBufferObjects frameBuffers;
   bool useFrameBuffers = false;
   GLuint checkerboard = 0;
@@ -76,6 +79,14 @@ bool CopyCompositeForGamma(const ProxyFrameGeometry& geometry);
 void DrawGammaCorrectedComposite();
 void DrawFrameDecorations(const ProxyFrameGeometry& geometry);
 void ReportPendingGLError(const char* text);
+// Frames that drew a kept picture of steady effect layers, and pictures kept; tests may have
+// every layer drawn from its quads.
+struct SteadyEffectsCounters {
+  int reused;
+  int kept;
+};
+SteadyEffectsCounters GetSteadyEffectsCounters();
+void SetSteadyEffectsDisabledForTests(bool disabled);
 // Tests draw without the gamma program, as on a driver that cannot compile it.
 void SetGammaProgramDisabledForTests(bool disabled);
 // The 27 steps of a frame's progress to the dialog; 0/0 ends it.

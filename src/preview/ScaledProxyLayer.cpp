@@ -84,6 +84,7 @@ bool PrepareBufferObjects() {
   if (flags.UseVertexBufferObjects) {
     ok = ok && CreateTextureSetVertexBuffer(&layer.imageSet, GL_STATIC_DRAW) &&
          CreateTextureSetVertexBuffer(&layer.effectsSet, GL_DYNAMIC_DRAW) &&
+         CreateTextureSetVertexBuffer(&layer.steadyEffectsSet, GL_DYNAMIC_DRAW) &&
          CreateTextureSetVertexBuffer(&layer.framebufferSet, GL_DYNAMIC_DRAW);
   }
   layer.useFrameBuffers = flags.UseFrameBufferObjects && !flags.MustUsePowerOfTwoSizedTextures;
@@ -92,7 +93,10 @@ bool PrepareBufferObjects() {
   }
   if (ok && flags.UsePixelBufferObjects) {
     ok = CreateTextureSetPixelBuffer(&layer.imageSet, GL_STATIC_DRAW);
-    if (ok && !layer.useFrameBuffers) ok = CreateTextureSetPixelBuffer(&layer.effectsSet, GL_DYNAMIC_DRAW);
+    if (ok && !layer.useFrameBuffers) {
+      ok = CreateTextureSetPixelBuffer(&layer.effectsSet, GL_DYNAMIC_DRAW) &&
+           CreateTextureSetPixelBuffer(&layer.steadyEffectsSet, GL_DYNAMIC_DRAW);
+    }
     if (ok && (!layer.useFrameBuffers || (!layer.gammaProgram && flags.accelerated))) {
       ok = CreateTextureSetPixelBuffer(&layer.framebufferSet, GL_DYNAMIC_DRAW);
     }
@@ -245,7 +249,9 @@ void DestroyScaledProxyLayer() {
   ForgetPreviewPictureBuild();
   if (layer.checkerboard != 0) glDeleteTextures(1, &layer.checkerboard);
   if (layer.backBufferPBO != 0) glDeleteBuffers(1, &layer.backBufferPBO);
-  for (TextureSet* set : {&layer.imageSet, &layer.effectsSet, &layer.startupSet, &layer.framebufferSet}) FreeTextureSet(set);
+  for (TextureSet* set : {&layer.imageSet, &layer.effectsSet, &layer.steadyEffectsSet, &layer.startupSet, &layer.framebufferSet}) {
+    FreeTextureSet(set);
+  }
   DestroyFrameBufferObjects(&layer.frameBuffers);
   DestroyShaderPrograms();
   ReportPendingGLError("OpenGL Function Failed in DestroyScaledProxyLayer().");

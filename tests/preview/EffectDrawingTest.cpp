@@ -97,6 +97,7 @@ class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamI
     window.reset();
     EXPECT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
     DisarmFaults();
+    SetSteadyEffectsDisabledForTests(false);
     gPreviewViewState.previewEnabled = false;
     SetPreviewImageSource(PreviewImageSource{});
     ReleaseHostProxyImage();
@@ -289,6 +290,9 @@ TEST_P(EffectDrawingTest, OnlyWhatAChangeTouchesIsRebuilt) {
 // Intensity keeps the spike templates: the stars it gives from the kept templates are those of
 // templates rasterised afresh at the same settings, pixel for pixel, and it does change them.
 TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
+  // Pixel for pixel: every layer drawn from its quads in the same order, never from a kept
+  // picture of the soft flares, whose other order rounds a few pixels differently.
+  SetSteadyEffectsDisabledForTests(true);
   m_Block.intensity = 40;
   m_Block.secondarySpikeIntensity = 30;
   Show({{70, 60}, {210, 140}});
@@ -483,6 +487,77 @@ TEST_P(EffectDrawingTest, ALayerOutOfMemoryBacksOffAndWarns) {
   Redraw();
   EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).quadBuilds, 1);
   EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).failures, 0);
+}
+
+// Layers that hold still while a slider moves others are drawn from a kept picture of them: the
+// frames are those of every layer drawn from its quads, but for the rounding of another order.
+TEST_P(EffectDrawingTest, KeptPicturesOfSteadyLayersGiveTheStarsOfTheQuads) {
+  m_Block.effectsOnly = 1;
+  m_Block.softFlareIntensity = 80;
+  m_Block.secondarySpikeIntensity = 60;
+  Show({{70, 60}, {210, 140}, {150, 100}, {40, 170}});
+  // A request that changes nothing draws no new effects layer: the angle is turned away and back.
+  auto drawnFromQuads = [&] {
+    SetSteadyEffectsDisabledForTests(true);
+    m_Block.angle = int16_t(m_Block.angle + 1);
+    Redraw();
+    m_Block.angle = int16_t(m_Block.angle - 1);
+    Redraw();
+    std::vector<double> frame = Frame();
+    SetSteadyEffectsDisabledForTests(false);
+    return frame;
+  };
+  auto expectSame = [&](const std::vector<double>& kept, const std::vector<double>& quads, const char* what) {
+    ASSERT_EQ(kept.size(), quads.size());
+    double largest = 0, sum = 0, lit = 0;
+    for (size_t i = 0; i < kept.size(); ++i) {
+      largest = std::max(largest, std::fabs(kept[i] - quads[i]));
+      sum += std::fabs(kept[i] - quads[i]);
+      lit += quads[i] > 0 ? 1 : 0;
+    }
+    EXPECT_GT(lit, 100) << what << ": no stars to compare";
+    EXPECT_LE(largest, 3.0) << what;
+    EXPECT_LE(sum / double(kept.size()), 0.1) << what;
+  };
+  // Angle: the soft flares hold still.
+  SteadyEffectsCounters start = GetSteadyEffectsCounters();
+  for (int16_t angle : {100, 200, 300}) {
+    m_Block.angle = angle;
+    Redraw();
+  }
+  SteadyEffectsCounters dragged = GetSteadyEffectsCounters();
+  EXPECT_EQ(dragged.kept - start.kept, 1);
+  EXPECT_EQ(dragged.reused - start.reused, 2);
+  expectSame(Frame(), drawnFromQuads(), "Angle");
+  // Intensity: the secondary spikes and soft flares hold still.
+  for (int16_t intensity : {45, 65, 85}) {
+    m_Block.intensity = intensity;
+    Redraw();
+  }
+  SteadyEffectsCounters brighter = GetSteadyEffectsCounters();
+  EXPECT_EQ(brighter.kept - dragged.kept, 1);
+  EXPECT_EQ(brighter.reused - dragged.reused, 2);
+  expectSame(Frame(), drawnFromQuads(), "Intensity");
+  // A light hidden while the picture holds its flare: the picture is not used for it.
+  m_Block.angle = 400;
+  Redraw();
+  m_Block.angle = 500;
+  Redraw();
+  std::vector<LightSource> lights = VisibleLights();
+  ASSERT_GE(lights.size(), 4u);
+  ASSERT_TRUE(SetLightSourceStateInRect(&gLightSourceTable, TableRect{0, 0, 100, 100}, STATE_HIDE));
+  m_Block.angle = 600;
+  Redraw();
+  POINT hidden = ScreenPoint(70, 60);
+  EXPECT_EQ(At(hidden.x + 3, hidden.y + 3), 0.0) << "the hidden light's flare stayed";
+  expectSame(Frame(), drawnFromQuads(), "hidden light");
+  // A moved view: the picture is of the old place.
+  m_Block.angle = 700;
+  Redraw();
+  gPreviewViewState.zoom = 50.0;
+  m_Block.angle = 800;
+  Redraw();
+  expectSame(Frame(), drawnFromQuads(), "zoomed out");
 }
 
 TEST_P(EffectDrawingTest, EffectsOnlyShowsTheStarsOverBlack) {
