@@ -146,6 +146,9 @@ bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry) {
     if (plan.live != 0 || !built) DrawEffectQuads(geometry, built, plan.live);
     glDisable(GL_SCISSOR_TEST);
     NoteEffectsFrame(&layer.steadyEffects, plan, kept, layers, stamps, placement);
+    ErrorReport(__LINE__, TraceMessage)
+        .Report("Effect layers (bit per layer): %u from the kept picture, %u kept, %u from quads.", plan.fromKept,
+                kept ? plan.toKeep : 0u, plan.toKeep | plan.live);
     if (intoFrameBuffers && !ResolveFBO(&layer.frameBuffers)) {
       NoGLError(__LINE__, "Failed during resolution of multisampled texture using glBlitFramebuffer().");
       ok = false;
