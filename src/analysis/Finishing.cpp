@@ -8,11 +8,11 @@
 #include <cmath>
 
 #include "analysis/LightSourceTable.h"
+#include "core/Fractions.h"
 #include "core/ImageRecord.h"
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 constexpr double kNormalisedFull = 4294964990.0;  // leaves room for the 2048 floor below 1.0
 constexpr uint32_t kBrightnessFloor = 2048;
 

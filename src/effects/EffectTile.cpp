@@ -9,6 +9,7 @@
 
 #include "analysis/LightSourceTable.h"
 #include "analysis/TableOperations.h"
+#include "core/Fractions.h"
 #include "core/Progress.h"
 #include "core/RunResult.h"
 #include "effects/EffectInstance.h"
@@ -22,7 +23,6 @@ volatile bool gRenderAborted = false;
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 
 // Progress from a painter; false once the user has cancelled.
 bool Advance(uint64_t units) { return AdvanceImageEditorProgress(units) && RunResult() != kUserCanceled; }

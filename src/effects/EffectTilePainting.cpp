@@ -7,14 +7,14 @@
 #include <cstring>
 #include <vector>
 
+#include "core/Fractions.h"
 #include "effects/EffectTile.h"
 #include "effects/RenderBufferPool.h"
 #include "support/Locks.h"
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
-constexpr double kSaturation = 16777216.0 / 4294967294.0;  // 2^24 as a fraction: full strength beyond
+constexpr double kSaturation = 16777216.0 / kFraction;  // 2^24 as a fraction: full strength beyond
 
 }  // namespace
 

@@ -14,13 +14,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/Fractions.h"
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
 #include "effects/StarTables.h"
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 
 uint32_t RoundFraction(double v) { return v <= 0 ? 0u : v >= kFraction ? kFullFraction : uint32_t(v + 0.5); }
 

@@ -11,10 +11,10 @@
 #include <cstring>
 
 #include "core/FastPower.h"
+#include "core/Fractions.h"
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 constexpr double kInverseFraction = 1.0 / kFraction;
 
 // x^1.6 as 2^(1.6 e) × c^1.6 × (m / c)^1.6 for x = 2^e m: two tables and a binomial series in

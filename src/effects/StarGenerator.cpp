@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Fractions.h"
 #include "core/ImageRecord.h"
 #include "core/RunResult.h"
 #include "effects/RenderBufferPool.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 
 uint32_t StrengthOf(double f) { return f >= kFraction ? kFullFraction : f <= 0 ? 0u : uint32_t(f); }
 

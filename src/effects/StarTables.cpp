@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "color/ColorProfiles.h"
+#include "core/Fractions.h"
 #include "support/Locks.h"
 
 const SpikeTableRow kSpikeTable[kSpikeTableSize] = {
@@ -22,7 +23,6 @@ EffectRenderMode gEffectRenderMode{false, 1000.0, 1000.0, 64, false, false, {}, 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kFraction = 4294967294.0;
 constexpr int kFalloffKeys = 8;  // lengths remembered at once: the primary and secondary of a few renders
 constexpr int kSoftFlareSlots = 131072;
 

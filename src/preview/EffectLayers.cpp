@@ -17,6 +17,7 @@
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
 #include "color/ProfileGamma.h"
+#include "core/Fractions.h"
 #include "effects/EffectInstance.h"
 #include "effects/StarGenerator.h"
 #include "effects/StarTables.h"
@@ -28,7 +29,6 @@
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 constexpr uint64_t kAbortCheckMask = 1023;  // lights between looks at the preview's abort flag
 
 std::atomic<int> gTemplateBuilds[EFFECT_LAYER_COUNT];

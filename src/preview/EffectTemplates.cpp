@@ -15,6 +15,7 @@
 
 #include "color/ColorConversion.h"
 #include "color/ColorProfiles.h"
+#include "core/Fractions.h"
 #include "core/ThreadEntry.h"
 #include "effects/SpikeDrawing.h"
 #include "effects/StarGenerator.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 constexpr uint32_t kTemplateStrength = 0xFFFFFFA0;
 constexpr double kFinalBoost = 256.0;  // the final render lifts faint effect light by this much
 constexpr int32_t kMinimumSpikeTemplateHeight = 8;

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Fractions.h"
+
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 
 // Reach of a column's texels: the extreme rows, and whether any texel is there.
 struct ColumnReach {

@@ -6,11 +6,11 @@
 #include <cmath>
 
 #include "core/EightBitPixels.h"
+#include "core/Fractions.h"
 #include "support/ErrorReport.h"
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 constexpr uint32_t kLinearFull = 0xFFFFFF;
 
 bool CheckShapeType(const Shape& shape, const char* operation) {

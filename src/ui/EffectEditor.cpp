@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/TableOperations.h"
+#include "core/Fractions.h"
 #include "preview/PreviewImageSource.h"
 #include "preview/PreviewViewState.h"
 #include "resource.h"
@@ -20,8 +21,7 @@
 
 namespace {
 
-constexpr double kFull = 4294967294.0;
-constexpr double kFraction = 2.3283064376228985e-10;  // 1 / 2^32
+constexpr double kPerFractionUnit = 2.3283064376228985e-10;  // 1 / 2^32
 constexpr double kDisplayGamma = 2.2;
 constexpr double kBalanceExponent = 0.63092;            // log 2 / log 3: one third of the gains → 0.5
 constexpr double kInverseBalanceExponent = 1.5849870031065745;
@@ -81,9 +81,9 @@ int EditorSetForImage() { return CurrentPreviewImageSource().grayImage ? CTLSET_
 
 EditorSliderValues EditorSlidersOfEntry(const LightSource& entry) {
   EditorSliderValues sliders{};
-  double b = entry.brightness * kFraction;
+  double b = entry.brightness * kPerFractionUnit;
   sliders.values[0] = int16_t(std::lround(100.0 * std::pow(b, 1.0 / kDisplayGamma)));
-  double gains[3] = {entry.red * kFraction, entry.green * kFraction, entry.blue * kFraction};
+  double gains[3] = {entry.red * kPerFractionUnit, entry.green * kPerFractionUnit, entry.blue * kPerFractionUnit};
   double m = (gains[0] + gains[1] + gains[2]) / 3.0;
   for (int c = 0; c < 3; ++c) {
     // Gains that are all zero have no balance to show: neutral rather than 0 / 0.
@@ -103,10 +103,10 @@ void ApplyEditorSliders(const EditorSliderValues& sliders, double openingX, doub
     largest = 1;
     c[0] = c[1] = c[2] = 1;
   }
-  entry->brightness = uint32_t(a * kFull + 0.5);
-  entry->red = uint32_t(c[0] / largest * a * kFull);
-  entry->green = uint32_t(c[1] / largest * a * kFull);
-  entry->blue = uint32_t(c[2] / largest * a * kFull);
+  entry->brightness = uint32_t(a * kFraction + 0.5);
+  entry->red = uint32_t(c[0] / largest * a * kFraction);
+  entry->green = uint32_t(c[1] / largest * a * kFraction);
+  entry->blue = uint32_t(c[2] / largest * a * kFraction);
   entry->x = openingX + sliders.values[4] * 0.01;
   entry->y = openingY + sliders.values[5] * 0.01;
 }

@@ -8,12 +8,12 @@
 
 #include "ProcessingFixture.h"
 #include "core/BufferManager.h"
+#include "core/Fractions.h"
 #include "effects/EffectTile.h"
 #include "shapes/Shape.h"
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 
 // A shape whose every phase holds the listed entries, ordered by row unless told otherwise.
 struct ListedShape {

@@ -10,11 +10,11 @@
 
 #include "ProcessingFixture.h"
 #include "core/BufferManager.h"
+#include "core/Fractions.h"
 #include "preview/QuadOutlines.h"
 
 namespace {
 
-constexpr double kFraction = 4294967294.0;
 constexpr double kMinimum = 2048 / kFraction;
 
 struct Texel {
