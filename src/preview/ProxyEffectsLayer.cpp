@@ -70,8 +70,8 @@ EffectsPlacement PlacementOf(const ProxyFrameGeometry& geometry) {
                           layer.view.scrollX, layer.view.scrollY, layer.imageRect};
 }
 
-// The kept picture holds window pixels: drawn without the image's transform, screened onto the
-// cleared drawing rectangle, which leaves it exactly as kept.
+// The kept picture holds window pixels: drawn without the image's transform, screened over the
+// layers drawn from their quads.
 void DrawSteadyEffects() {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
@@ -103,6 +103,29 @@ bool KeepSteadyEffects(ProxyLayer& layer, const ProxyFrameGeometry& geometry, bo
   return kept;
 }
 
+// The layers into the bound framebuffer, the steady ones first when they are to be kept; the
+// plan says which layers the kept picture is to add.
+EffectsDrawingPlan DrawPlannedLayers(ProxyLayer& layer, const ProxyFrameGeometry& geometry, bool built, bool intoFrameBuffers) {
+  uint32_t layers = EffectLayersWithQuads();
+  uint64_t stamps[kSteadyEffectLayerLimit];
+  for (int kind = 0; kind < EFFECT_LAYER_COUNT; ++kind) stamps[kind] = gEffectLayers[kind].drawingStamp;
+  EffectsPlacement placement = PlacementOf(geometry);
+  EffectsDrawingPlan plan{0, 0, layers};
+  if (built && !gSteadyEffectsDisabled.load()) plan = PlanEffectsDrawing(layer.steadyEffects, layers, stamps, placement);
+  bool kept = false;
+  if (plan.toKeep != 0) {
+    DrawEffectQuads(geometry, built, plan.toKeep);
+    kept = !PreviewAborted() && KeepSteadyEffects(layer, geometry, intoFrameBuffers);
+    glEnable(GL_SCISSOR_TEST);
+  }
+  if (plan.live != 0 || !built) DrawEffectQuads(geometry, built, plan.live);
+  NoteEffectsFrame(&layer.steadyEffects, plan, kept, layers, stamps, placement);
+  ErrorReport(__LINE__, TraceMessage)
+      .Report("Effect layers (bit per layer): %u from the kept picture, %u kept, %u from quads.", plan.fromKept,
+              kept ? plan.toKeep : 0u, plan.toKeep | plan.live);
+  return plan;
+}
+
 }  // namespace
 
 SteadyEffectsCounters GetSteadyEffectsCounters() { return SteadyEffectsCounters{gSteadyReused.load(), gSteadyKept.load()}; }
@@ -130,29 +153,15 @@ bool CreateEffectsTextureSet(const ProxyFrameGeometry& geometry) {
     glScissor(d.left, client.bottom - d.bottom, d.right - d.left, d.bottom - d.top);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
-    uint32_t layers = EffectLayersWithQuads();
-    uint64_t stamps[kSteadyEffectLayerLimit];
-    for (int kind = 0; kind < EFFECT_LAYER_COUNT; ++kind) stamps[kind] = gEffectLayers[kind].drawingStamp;
-    EffectsPlacement placement = PlacementOf(geometry);
-    EffectsDrawingPlan plan{0, 0, layers};
-    if (built && !gSteadyEffectsDisabled.load()) plan = PlanEffectsDrawing(layer.steadyEffects, layers, stamps, placement);
-    if (plan.fromKept != 0) DrawSteadyEffects();
-    bool kept = false;
-    if (plan.toKeep != 0) {
-      DrawEffectQuads(geometry, built, plan.toKeep);
-      kept = !PreviewAborted() && KeepSteadyEffects(layer, geometry, intoFrameBuffers);
-      glEnable(GL_SCISSOR_TEST);
-    }
-    if (plan.live != 0 || !built) DrawEffectQuads(geometry, built, plan.live);
+    EffectsDrawingPlan plan = DrawPlannedLayers(layer, geometry, built, intoFrameBuffers);
     glDisable(GL_SCISSOR_TEST);
-    NoteEffectsFrame(&layer.steadyEffects, plan, kept, layers, stamps, placement);
-    ErrorReport(__LINE__, TraceMessage)
-        .Report("Effect layers (bit per layer): %u from the kept picture, %u kept, %u from quads.", plan.fromKept,
-                kept ? plan.toKeep : 0u, plan.toKeep | plan.live);
     if (intoFrameBuffers && !ResolveFBO(&layer.frameBuffers)) {
       NoGLError(__LINE__, "Failed during resolution of multisampled texture using glBlitFramebuffer().");
       ok = false;
     }
+    // After the resolve: the kept picture is the same in every sample, and screened onto one
+    // sample a pixel it costs a multisampled drawing's fraction.
+    if (ok && plan.fromKept != 0) DrawSteadyEffects();
     ImageRect area{int32_t(d.left), int32_t(d.top), int32_t(d.right), int32_t(d.bottom)};
     if (ok && !CreateTextureSetFromFramebuffer(&layer.effectsSet, area, int32_t(client.bottom))) {
       ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "Failed during creation of Effects texture.");
