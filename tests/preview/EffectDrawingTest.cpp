@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -520,25 +521,20 @@ TEST_P(EffectDrawingTest, KeptPicturesOfSteadyLayersGiveTheStarsOfTheQuads) {
     EXPECT_LE(largest, 3.0) << what;
     EXPECT_LE(sum / double(kept.size()), 0.1) << what;
   };
-  // Angle: the soft flares hold still.
-  SteadyEffectsCounters start = GetSteadyEffectsCounters();
-  for (int16_t angle : {100, 200, 300}) {
-    m_Block.angle = angle;
-    Redraw();
-  }
-  SteadyEffectsCounters dragged = GetSteadyEffectsCounters();
-  EXPECT_EQ(dragged.kept - start.kept, 1);
-  EXPECT_EQ(dragged.reused - start.reused, 2);
-  expectSame(Frame(), drawnFromQuads(), "Angle");
-  // Intensity: the secondary spikes and soft flares hold still.
-  for (int16_t intensity : {45, 65, 85}) {
-    m_Block.intensity = intensity;
-    Redraw();
-  }
-  SteadyEffectsCounters brighter = GetSteadyEffectsCounters();
-  EXPECT_EQ(brighter.kept - dragged.kept, 1);
-  EXPECT_EQ(brighter.reused - dragged.reused, 2);
-  expectSame(Frame(), drawnFromQuads(), "Intensity");
+  // A drag of one slider through three values: one picture kept, then drawn twice.
+  auto drag = [&](int16_t ParameterBlock::*slider, std::initializer_list<int16_t> values, const char* what) {
+    SteadyEffectsCounters before = GetSteadyEffectsCounters();
+    for (int16_t value : values) {
+      m_Block.*slider = value;
+      Redraw();
+    }
+    SteadyEffectsCounters after = GetSteadyEffectsCounters();
+    EXPECT_EQ(after.kept - before.kept, 1) << what;
+    EXPECT_EQ(after.reused - before.reused, 2) << what;
+    expectSame(Frame(), drawnFromQuads(), what);
+  };
+  drag(&ParameterBlock::angle, {100, 200, 300}, "Angle");  // the soft flares hold still
+  drag(&ParameterBlock::intensity, {45, 65, 85}, "Intensity");  // so do the secondary spikes
   // A light hidden while the picture holds its flare: the picture is not used for it.
   m_Block.angle = 400;
   Redraw();

@@ -27,6 +27,15 @@ EffectsDrawingPlan Frame(SteadyEffectsRecord* record, uint32_t layers, const uin
   return plan;
 }
 
+// Two frames of an Intensity drag: the secondary spikes and soft flares are kept.
+SteadyEffectsRecord KeptAfterAnIntensityStep(uint64_t stamps[3]) {
+  SteadyEffectsRecord record;
+  Frame(&record, kAll, stamps);
+  stamps[0] += 100;
+  Frame(&record, kAll, stamps);
+  return record;
+}
+
 void ExpectPlan(const EffectsDrawingPlan& plan, uint32_t fromKept, uint32_t toKeep, uint32_t live) {
   EXPECT_EQ(plan.fromKept, fromKept);
   EXPECT_EQ(plan.toKeep, toKeep);
@@ -61,26 +70,20 @@ TEST(SteadyEffects, ALayerThatChangesAfterBeingKeptIsDrawnFromItsQuadsAgain) {
 }
 
 TEST(SteadyEffects, AMovedViewMovesEveryLayerAndForgetsThePicture) {
-  SteadyEffectsRecord record;
   uint64_t stamps[3] = {1, 2, 3};
-  Frame(&record, kAll, stamps);
-  stamps[0] = 4;
-  Frame(&record, kAll, stamps);  // secondary and flare kept
+  SteadyEffectsRecord record = KeptAfterAnIntensityStep(stamps);
   ExpectPlan(Frame(&record, kAll, stamps, Placement(5)), 0, 0, kAll);
   ExpectPlan(Frame(&record, kAll, stamps, Placement(5, 50.0)), 0, 0, kAll);
-  // Back where the picture was made: it was forgotten, so the layers are kept anew first.
+  // The view held still over a frame: every layer did, and they are kept anew.
   ExpectPlan(Frame(&record, kAll, stamps, Placement(5, 50.0)), 0, kAll, 0);
   ExpectPlan(Frame(&record, kAll, stamps, Placement(5, 50.0)), kAll, 0, 0);
 }
 
 TEST(SteadyEffects, APictureOfALayerWithoutQuadsNowIsNotUsed) {
-  SteadyEffectsRecord record;
   uint64_t stamps[3] = {1, 2, 3};
-  Frame(&record, kAll, stamps);
-  stamps[0] = 4;
-  Frame(&record, kAll, stamps);  // secondary and flare kept
+  SteadyEffectsRecord record = KeptAfterAnIntensityStep(stamps);
   // Every light's flare culled or Soft Flare Intensity at 0: no flare quads, the stamp aside.
-  stamps[0] = 5;
+  stamps[0] += 100;
   ExpectPlan(Frame(&record, kPrimary | kSecondary, stamps), 0, kSecondary, kPrimary);
 }
 
