@@ -331,7 +331,12 @@ void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlan
   double d[8];
   ProfileOutcome profile = WalkProfile(run, view, plane, nullptr, x, y, d, false);
   if (profile == PROFILE_OPEN_PLATEAU) result->kind = CANDIDATE_FILL;
-  if (profile != PROFILE_MEASURED) return;
+  if (profile == PROFILE_MEASURED) EvaluateProfiledCandidate(run, view, plane, memory, x, y, d, result);
+}
+
+void EvaluateProfiledCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
+                               int64_t x, int64_t y, double d[8], CandidateResult* result) {
+  result->kind = CANDIDATE_NONE;
   if (memory->slots.block == nullptr) {
     if (ReallocateBuffer(kBandCacheSlots * sizeof(CachedStatistics), &memory->slots) != 0) {
       result->kind = CANDIDATE_AGAIN;  // the band measures it itself, with a cache of its own
