@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/EightBitPixels.h"
+#include "shapes/BrightnessSums.h"
 #include "support/ErrorReport.h"
 
 namespace {
@@ -37,24 +38,6 @@ bool ShapeLiesInside(const SubShape& subshape, const ImageRect& r, int64_t cx, i
   return cx + subshape.left >= r.left && cx + subshape.right <= r.right && cy + subshape.top >= r.top && cy + subshape.bottom <= r.bottom;
 }
 
-// Running weighted sums of brightness about the first pixel's.
-struct BrightnessSums {
-  uint32_t minimum = kFullFraction, maximum = 0;
-  bool any = false;
-  double origin = 0, weightSum = 0, shiftedSum = 0, shiftedSquares = 0;
-
-  void Add(uint32_t brightness, uint32_t entryWeight) {
-    if (!any) origin = brightness, any = true;
-    double weight = entryWeight / kFraction;
-    double shifted = brightness - origin;
-    minimum = std::min(minimum, brightness);
-    maximum = std::max(maximum, brightness);
-    weightSum += weight;
-    shiftedSum += weight * shifted;
-    shiftedSquares += weight * shifted * shifted;
-  }
-};
-
 // A shape wholly on an 8-bit image: no entry needs a bounds test, and each pixel is found by its
 // offset from the centre's.
 void SumInside(const SubShape& subshape, const ImageRecord& image, int64_t cx, int64_t cy, BrightnessSums* sums) {
@@ -74,7 +57,45 @@ void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, cons
   const int32_t* centre = brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
   const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
   const SubShapeEntry* entries = subshape.Entries();
-  for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
+  const double* weights = subshape.UnitWeights();
+  if (weights == nullptr) {
+    for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
+    return;
+  }
+  for (uint32_t i = 0; i < subshape.count; ++i) sums->AddWeighted(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), weights[i]);
+}
+
+// Sums of shapes wholly on an 8-bit image through its brightness plane, taken side by side: each
+// adds its entries in its own order, as SumInsideFromPlane does, while the others' additions fill
+// the time that each addition waits for the one before it.
+template <int N>
+void SumSideBySide(PlaneSum* sums, ptrdiff_t stride) {
+  uint32_t common = sums[0].count;
+  for (int j = 1; j < N; ++j) common = std::min(common, sums[j].count);
+  BrightnessSums s[N];
+  for (uint32_t i = 0; i < common; ++i) {
+    for (int j = 0; j < N; ++j) {
+      const SubShapeEntry& entry = sums[j].entries[i];
+      s[j].AddWeighted(uint32_t(sums[j].centre[entry.dy * stride + entry.dx]), sums[j].weights[i]);
+    }
+  }
+  for (int j = 0; j < N; ++j) {
+    for (uint32_t i = common; i < sums[j].count; ++i) {
+      const SubShapeEntry& entry = sums[j].entries[i];
+      s[j].AddWeighted(uint32_t(sums[j].centre[entry.dy * stride + entry.dx]), sums[j].weights[i]);
+    }
+    sums[j].sums = s[j];
+  }
+}
+
+ShapeStatistics StatisticsOf(const BrightnessSums& sums) {
+  double mean = 0, deviation = 0;
+  if (sums.weightSum > 0) {
+    double shiftedMean = sums.shiftedSum / sums.weightSum;
+    mean = std::min(sums.origin + shiftedMean, kFraction);
+    deviation = std::sqrt(std::max(0.0, sums.shiftedSquares / sums.weightSum - shiftedMean * shiftedMean));
+  }
+  return ShapeStatistics{sums.minimum, sums.maximum, mean, deviation, mean - deviation};
 }
 
 uint32_t Round(double v) { return v <= 0.0 ? 0u : v >= kFraction ? uint32_t(kFraction) : uint32_t(v + 0.5); }
@@ -105,14 +126,51 @@ bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y
       sums.Add((pixel.red + pixel.green + pixel.blue) / 3, entries[i].weight);
     }
   }
-  double mean = 0, deviation = 0;
-  if (sums.weightSum > 0) {
-    double shiftedMean = sums.shiftedSum / sums.weightSum;
-    mean = std::min(sums.origin + shiftedMean, kFraction);
-    deviation = std::sqrt(std::max(0.0, sums.shiftedSquares / sums.weightSum - shiftedMean * shiftedMean));
-  }
-  *result = ShapeStatistics{sums.minimum, sums.maximum, mean, deviation, mean - deviation};
+  *result = StatisticsOf(sums);
   return true;
+}
+
+// Shapes that lie wholly on an 8-bit image with a brightness plane are summed four at a time; the
+// rest one by one.
+void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& image, const int32_t* brightness,
+                       ShapeStatistics* results, bool* measured) {
+  constexpr int kSideBySide = 4;
+  PlaneSum sums[kSideBySide];
+  int indices[kSideBySide];
+  int pending = 0;
+  const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
+  auto sumPending = [&] {
+    // Fewer than four fill the spare lanes with copies of the first, whose sums are left unread.
+    for (int j = pending; j < kSideBySide && pending > 1; ++j) sums[j] = sums[0];
+    bool four = pending > 1 && SumFourSideBySide(sums, stride);
+    if (!four && pending == 4) SumSideBySide<4>(sums, stride);
+    if (!four && pending == 3) SumSideBySide<3>(sums, stride);
+    if (!four && pending == 2) SumSideBySide<2>(sums, stride);
+    if (pending == 1) SumSideBySide<1>(sums, stride);
+    for (int j = 0; j < pending; ++j) results[indices[j]] = StatisticsOf(sums[j].sums), measured[indices[j]] = true;
+    pending = 0;
+  };
+  const bool planed = brightness != nullptr && IsInlineReadable(image);
+  for (int i = 0; i < count; ++i) {
+    const ShapeAt& at = shapes[i];
+    if (!planed || at.shape->type != SHAPE_IMAGE) {
+      measured[i] = AnalyzeShapeFrom(at.shape, image, at.x, at.y, &results[i], brightness);
+      continue;
+    }
+    int64_t cx, cy;
+    const SubShape* subshape = SubShapeFor(at.shape, at.x, at.y, &cx, &cy);
+    if (subshape == nullptr) {
+      results[i] = ShapeStatistics{}, measured[i] = false;
+    } else if (!ShapeLiesInside(*subshape, image.rectangle, cx, cy) || subshape->UnitWeights() == nullptr) {
+      measured[i] = AnalyzeShapeFrom(at.shape, image, at.x, at.y, &results[i], brightness);
+    } else {
+      const int32_t* centre = brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
+      sums[pending] = PlaneSum{subshape->Entries(), subshape->UnitWeights(), subshape->count, centre, BrightnessSums{}};
+      indices[pending++] = i;
+      if (pending == kSideBySide) sumPending();
+    }
+  }
+  sumPending();
 }
 
 bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, PixelValue* result) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -307,6 +308,58 @@ TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReade
   }
   ReleaseImage(&checked);
   EXPECT_GT(wholly, 100) << "many shapes lay wholly on the image";
+}
+
+TEST_F(ShapeOnImage, StatisticsTakenSeveralAtOnceEqualThoseTakenOneByOne) {
+  // Batches of one to eight shapes of differing sizes and phases, wholly on the image and across
+  // its edges, through the brightness plane and without it: every value the same to the bit.
+  ImageRect rect{0, 0, 72, 56};
+  ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
+  uint32_t h = 777;
+  for (int64_t y = 0; y < rect.bottom; ++y) {
+    for (int64_t x = 0; x < rect.right * 4; ++x) {
+      h = h * 1664525u + 1013904223u;
+      m_Image.Pixel(0, y)[x] = uint8_t(h >> 24);
+    }
+  }
+  std::vector<int32_t> plane(size_t(m_Image.pixels.size / 4));
+  const int32_t* linear = m_Image.gammaTables.eightToLinear;
+  for (size_t i = 0; i < plane.size(); ++i) {
+    const uint8_t* p = static_cast<const uint8_t*>(m_Image.pixels.block) + i * 4;
+    plane[i] = int32_t((uint32_t(linear[p[0]]) + uint32_t(linear[p[1]]) + uint32_t(linear[p[2]])) / 3);
+  }
+  ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 0.25), ShapeHolder(GenerateDiscSubShape, 3.75),
+                          ShapeHolder(GenerateDiscSubShape, 6.5),  ShapeHolder(GenerateRingSubShape, 0.5),
+                          ShapeHolder(GenerateRingSubShape, 4.25), ShapeHolder(GenerateRingSubShape, 11.0)};
+  for (ShapeHolder& holder : shapes) ASSERT_TRUE(holder.ok);
+  int together = 0;
+  for (const int32_t* brightness : {static_cast<const int32_t*>(plane.data()), static_cast<const int32_t*>(nullptr)}) {
+    for (int count = 1; count <= 8; ++count) {
+      for (int start = 0; start < 60; ++start) {
+        ShapeAt batch[8];
+        for (int i = 0; i < count; ++i) {
+          int k = start * 8 + i;
+          batch[i] = ShapeAt{&shapes[k % 6].shape, -4 + (k * 7 % 320) * 0.25, -4 + (k * 13 % 256) * 0.25};
+        }
+        ShapeStatistics several[8];
+        bool measured[8];
+        AnalyzeShapesFrom(batch, count, m_Image, brightness, several, measured);
+        for (int i = 0; i < count; ++i) {
+          ShapeStatistics one;
+          ASSERT_TRUE(AnalyzeShapeFrom(batch[i].shape, m_Image, batch[i].x, batch[i].y, &one, brightness));
+          SCOPED_TRACE(testing::Message() << count << " at once, shape " << i << " at " << batch[i].x << ", " << batch[i].y);
+          ASSERT_TRUE(measured[i]);
+          EXPECT_EQ(several[i].minimum, one.minimum);
+          EXPECT_EQ(several[i].maximum, one.maximum);
+          EXPECT_EQ(memcmp(&several[i].mean, &one.mean, sizeof one.mean), 0);
+          EXPECT_EQ(memcmp(&several[i].standardDeviation, &one.standardDeviation, sizeof one.mean), 0);
+          EXPECT_EQ(memcmp(&several[i].meanMinusDeviation, &one.meanMinusDeviation, sizeof one.mean), 0);
+          together += brightness != nullptr && count > 1 ? 1 : 0;
+        }
+      }
+    }
+  }
+  EXPECT_GT(together, 1000);
 }
 
 TEST_F(ShapeOnImage, SamplingGivesTheColourUnderTheShape) {
