@@ -15,6 +15,7 @@
 
 #include "analysis/WalkThresholds.h"
 #include "core/EightBitPixels.h"
+#include "core/ProcessorFeatures.h"
 
 namespace {
 
@@ -104,6 +105,7 @@ bool LaneFindsEdge(const History& h, int k, int lane, bool diagonal, int64_t thr
 struct DirectionWalk {
   const int32_t* centre;  // lane 0's centre in the brightness plane
   ptrdiff_t stride;       // between steps, in the plane
+  int plainSteps;         // steps at which all eight lanes' pixels lie in the plane, walked or not
   int32_t reach[kWalkGroupLanes];
   int32_t centreLevel[kWalkGroupLanes];
   bool diagonal;
@@ -168,7 +170,7 @@ __attribute__((target("avx2"))) void WalkDirection(History* h, DirectionWalk* wa
     at += walk->stride;
     __m256i active = _mm256_and_si256(openMask, _mm256_cmpgt_epi32(reach, _mm256_set1_epi32(k - 1)));
     if (_mm256_testz_si256(active, active)) break;
-    __m256i s = _mm256_maskload_epi32(at, active);
+    __m256i s = k <= walk->plainSteps ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)) : _mm256_maskload_epi32(at, active);
     Store(h->s, k, s);
     __m256i previous = Load(h->s, k - 1);
     if (k <= 7) Store(h->pair, k, _mm256_srli_epi32(_mm256_add_epi32(previous, s), 1));
@@ -225,15 +227,17 @@ int64_t StepsInside(int64_t position, int direction, int64_t low, int64_t high) 
   return direction > 0 ? high - 1 - position : direction < 0 ? position - low : INT64_MAX;
 }
 
+// The steps k from 1 on at which the eight pixels from lane 0's, centre + k * stride and the seven
+// after it, lie in a plane of `size` values: there a plain load may read lanes that are not walked.
+int PlainSteps(ptrdiff_t centre, ptrdiff_t size, ptrdiff_t stride) {
+  if (centre + kWalkGroupLanes + std::min<ptrdiff_t>(stride, 0) > size) return 0;
+  ptrdiff_t steps = stride > 0 ? (size - kWalkGroupLanes - centre) / stride : stride < 0 ? centre / -stride : kCoarseStepLimit;
+  return int(std::max<ptrdiff_t>(0, std::min<ptrdiff_t>(steps, kCoarseStepLimit)));
+}
+
 }  // namespace
 
-bool CanWalkInGroups() {
-  static const bool kAvailable = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return kAvailable;
-}
+bool CanWalkInGroups() { return HasAvx2(); }
 
 void MeasureRadialProfileGroup(AnalysisRun* run, const ImageRecord& image, const BrightnessPlane& plane, int64_t x0, int64_t y,
                                unsigned lanes, ProfileOutcome outcomes[kWalkGroupLanes], double distances[kWalkGroupLanes][8]) {
@@ -244,6 +248,8 @@ void MeasureRadialProfileGroup(AnalysisRun* run, const ImageRecord& image, const
   DirectionWalk walk;
   walk.thresholds = EdgeThresholds(run->imageMaximum / 85);
   walk.centre = plane.At(image, x0, y);
+  const ptrdiff_t centreIndex = walk.centre - static_cast<const int32_t*>(plane.values.block);
+  const ptrdiff_t planeSize = ptrdiff_t(plane.values.size / sizeof(int32_t));
   for (int lane = 0; lane < kWalkGroupLanes; ++lane) {
     outcomes[lane] = PROFILE_MEASURED;
     for (int d = 0; d < 8; ++d) distances[lane][d] = -1;
@@ -255,6 +261,7 @@ void MeasureRadialProfileGroup(AnalysisRun* run, const ImageRecord& image, const
   for (int d = 0; d < 8 && lanes != 0; ++d) {
     const int dx = kDirections[d][0], dy = kDirections[d][1];
     walk.stride = dx + dy * ptrdiff_t(image.allocatedWidth);
+    walk.plainSteps = PlainSteps(centreIndex, planeSize, walk.stride);
     walk.diagonal = (d & 1) != 0;
     walk.bounds = walk.diagonal ? &bounds.diagonal : &bounds.axis;
     walk.lanes = lanes;
