@@ -98,6 +98,13 @@ ShapeStatistics StatisticsOf(const BrightnessSums& sums) {
   return ShapeStatistics{sums.minimum, sums.maximum, mean, deviation, mean - deviation};
 }
 
+// std::round of a level times a weight (non-negative, far below 2^52), without calling it: the
+// detection samples colours under shapes millions of times.
+inline double RoundNonNegative(double v) {
+  double whole = double(int64_t(v));
+  return v - whole >= 0.5 ? whole + 1.0 : whole;
+}
+
 uint32_t Round(double v) { return v <= 0.0 ? 0u : v >= kFraction ? uint32_t(kFraction) : uint32_t(v + 0.5); }
 
 }  // namespace
@@ -188,9 +195,9 @@ bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y,
     if (inlineReadable) ReadEightBitColour(image, px, py, &pixel);
     else image.readPixel(&image, px, py, &pixel);
     double weight = entries[i].weight / kFraction;
-    red += std::round(pixel.red * weight);
-    green += std::round(pixel.green * weight);
-    blue += std::round(pixel.blue * weight);
+    red += RoundNonNegative(pixel.red * weight);
+    green += RoundNonNegative(pixel.green * weight);
+    blue += RoundNonNegative(pixel.blue * weight);
     weightSum += weight;
   }
   *result = PixelValue{0, 0, 0, kFullFraction, kFullFraction};
