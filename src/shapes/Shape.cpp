@@ -164,7 +164,11 @@ bool OrderSubShapeByRow(SubShape* subshape) {
 }
 
 void MakeUnitWeights(SubShape* subshape) {
-  if (subshape->count == 0 || ReallocateBuffer(uint64_t(subshape->count) * sizeof(double), &subshape->unitWeights) != 0) return;
+  // The discs and rings of large lights are measured a few times each; dividing their weights
+  // ahead would cost more than it saves.
+  constexpr uint32_t kMostEntries = 4096;
+  if (subshape->count == 0 || subshape->count > kMostEntries) return;
+  if (ReallocateBuffer(uint64_t(subshape->count) * sizeof(double), &subshape->unitWeights) != 0) return;
   auto* weights = static_cast<double*>(subshape->unitWeights.block);
   const SubShapeEntry* entries = subshape->Entries();
   for (uint32_t i = 0; i < subshape->count; ++i) weights[i] = entries[i].weight / 4294967294.0;

@@ -142,7 +142,8 @@ bool OrderSubShapeByRow(SubShape* subshape);
 // Trims the entries' buffer to the entries and makes the SubShape ready; the second keeps the
 // buffer's room, for a generator whose buffers serve again.
 // Keeps the entries' weights as fractions of one beside them, for the statistics that read every
-// entry of the analysis shapes again and again; without the memory they are divided as read.
+// entry of the analysis shapes again and again; without them (large shapes, no memory) they are
+// divided as read.
 void MakeUnitWeights(SubShape* subshape);
 void PublishSubShape(SubShape* subshape);
 void PublishSubShapeKeepingRoom(SubShape* subshape);
