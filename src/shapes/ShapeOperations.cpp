@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/EightBitPixels.h"
+#include "core/ProcessorFeatures.h"
 #include "shapes/BrightnessSums.h"
 #include "support/ErrorReport.h"
 
@@ -65,26 +66,11 @@ void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, cons
   for (uint32_t i = 0; i < subshape.count; ++i) sums->AddWeighted(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), weights[i]);
 }
 
-// Sums of shapes wholly on an 8-bit image through its brightness plane, taken side by side: each
-// adds its entries in its own order, as SumInsideFromPlane does, while the others' additions fill
-// the time that each addition waits for the one before it.
-template <int N>
-void SumSideBySide(PlaneSum* sums, ptrdiff_t stride) {
-  uint32_t common = sums[0].count;
-  for (int j = 1; j < N; ++j) common = std::min(common, sums[j].count);
-  BrightnessSums s[N];
-  for (uint32_t i = 0; i < common; ++i) {
-    for (int j = 0; j < N; ++j) {
-      const SubShapeEntry& entry = sums[j].entries[i];
-      s[j].AddWeighted(uint32_t(sums[j].centre[entry.dy * stride + entry.dx]), sums[j].weights[i]);
-    }
-  }
-  for (int j = 0; j < N; ++j) {
-    for (uint32_t i = common; i < sums[j].count; ++i) {
-      const SubShapeEntry& entry = sums[j].entries[i];
-      s[j].AddWeighted(uint32_t(sums[j].centre[entry.dy * stride + entry.dx]), sums[j].weights[i]);
-    }
-    sums[j].sums = s[j];
+// One shape's sums through the brightness plane, as SumInsideFromPlane adds them.
+void SumAlone(PlaneSum* sum, ptrdiff_t stride) {
+  for (uint32_t i = 0; i < sum->count; ++i) {
+    const SubShapeEntry& entry = sum->entries[i];
+    sum->sums.AddWeighted(uint32_t(sum->centre[entry.dy * stride + entry.dx]), sum->weights[i]);
   }
 }
 
@@ -137,8 +123,8 @@ bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y
   return true;
 }
 
-// Shapes that lie wholly on an 8-bit image with a brightness plane are summed four at a time; the
-// rest one by one.
+// Shapes that lie wholly on an 8-bit image with a brightness plane are summed four at a time where
+// the processor has AVX2; the rest one by one.
 void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& image, const int32_t* brightness,
                        ShapeStatistics* results, bool* measured) {
   constexpr int kSideBySide = 4;
@@ -149,15 +135,13 @@ void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& imag
   auto sumPending = [&] {
     // Fewer than four fill the spare lanes with copies of the first, whose sums are left unread.
     for (int j = pending; j < kSideBySide && pending > 1; ++j) sums[j] = sums[0];
-    bool four = pending > 1 && SumFourSideBySide(sums, stride);
-    if (!four && pending == 4) SumSideBySide<4>(sums, stride);
-    if (!four && pending == 3) SumSideBySide<3>(sums, stride);
-    if (!four && pending == 2) SumSideBySide<2>(sums, stride);
-    if (pending == 1) SumSideBySide<1>(sums, stride);
+    if (pending < 2 || !SumFourSideBySide(sums, stride)) {
+      for (int j = 0; j < pending; ++j) SumAlone(&sums[j], stride);
+    }
     for (int j = 0; j < pending; ++j) results[indices[j]] = StatisticsOf(sums[j].sums), measured[indices[j]] = true;
     pending = 0;
   };
-  const bool planed = brightness != nullptr && IsInlineReadable(image);
+  const bool planed = brightness != nullptr && IsInlineReadable(image) && HasAvx2();
   for (int i = 0; i < count; ++i) {
     const ShapeAt& at = shapes[i];
     if (!planed || at.shape->type != SHAPE_IMAGE) {
