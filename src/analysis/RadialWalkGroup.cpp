@@ -1,7 +1,7 @@
 // Eight neighbouring candidates of a row walk each direction in step, one lane each: their pixels
 // at a step are neighbours too, and the levels, divisors and thresholds of a step are the same for
 // all. The lanes keep the integers of the single walk (means by exact multiplication, a lane's
-// running highest and lowest); a lane whose drop passes the first half of the edge test is decided
+// running highest and lowest); a lane whose drops pass two bounds that every edge passes is decided
 // by the single walk's own arithmetic, in doubles where it measures a distance.
 //
 // Sections: exact division and the per-step history; the decision of one lane; the walk of one
@@ -36,36 +36,6 @@ struct History {
   alignas(32) int32_t pair[kCoarseStepLimit + 1][kWalkGroupLanes];
   alignas(32) int32_t triple[kCoarseStepLimit + 1][kWalkGroupLanes];
 };
-
-// The edge test, threshold < drop and threshold < drop - lastDrop, in the lanes' own integers: an
-// edge needs drop > first and drop - lastDrop > second. Along an axis these are the test itself.
-// Along a diagonal, whose drops count 100 / c (c = 141, 283, 424) truncated, first is the largest
-// drop that still falls short, and second follows from the truncations, which take less than one
-// from the positive drop and add less than one to the last: 100 (drop - lastDrop) / c must exceed
-// the threshold. The lanes that pass both are tested again with the single walk's arithmetic.
-struct EdgeBounds {
-  int32_t first[kCoarseStepLimit + 1];
-  int32_t second[kCoarseStepLimit + 1];
-};
-struct EdgeBoundTable {
-  int64_t t = -1;
-  EdgeBounds axis, diagonal;
-};
-
-const EdgeBoundTable& EdgeBoundsFor(int64_t t) {
-  static thread_local EdgeBoundTable cached;
-  if (cached.t != t) {
-    const int64_t* thresholds = EdgeThresholds(t);
-    for (int k = 0; k <= kCoarseStepLimit; ++k) {
-      int64_t divisor = k <= 7 ? 141 : k <= 11 ? 283 : 424;
-      cached.axis.first[k] = cached.axis.second[k] = int32_t(thresholds[k]);
-      cached.diagonal.first[k] = int32_t((divisor * (thresholds[k] + 1) + 99) / 100 - 1);
-      cached.diagonal.second[k] = int32_t(divisor * thresholds[k] / 100);
-    }
-    cached.t = t;
-  }
-  return cached;
-}
 
 struct Compared {
   int64_t earlier, later, lastDrop;
@@ -236,6 +206,21 @@ int PlainSteps(ptrdiff_t centre, ptrdiff_t size, ptrdiff_t stride) {
 }
 
 }  // namespace
+
+const EdgeBoundTable& EdgeBoundsFor(int64_t t) {
+  static thread_local EdgeBoundTable cached;
+  if (cached.t != t) {
+    const int64_t* thresholds = EdgeThresholds(t);
+    for (int k = 0; k <= kCoarseStepLimit; ++k) {
+      int64_t divisor = k <= 7 ? 141 : k <= 11 ? 283 : 424;
+      cached.axis.first[k] = cached.axis.second[k] = int32_t(thresholds[k]);
+      cached.diagonal.first[k] = int32_t((divisor * (thresholds[k] + 1) + 99) / 100 - 1);
+      cached.diagonal.second[k] = int32_t(divisor * thresholds[k] / 100);
+    }
+    cached.t = t;
+  }
+  return cached;
+}
 
 bool CanWalkInGroups() { return HasAvx2(); }
 

@@ -1,6 +1,7 @@
 // Neighbouring candidates walked together against each walked alone over the same brightness
 // plane, candidate by candidate and to the bit, on textured plateaus in both passes: groups at
-// every alignment, at the borders, and with lanes left out.
+// every alignment, at the borders, and with lanes left out; and the bounds by which the lanes pick
+// out their possible edges against the edge test itself.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include "ProcessingFixture.h"
 #include "analysis/Measure.h"
 #include "analysis/RadialWalkGroup.h"
+#include "analysis/WalkThresholds.h"
 #include "color/ColorProfiles.h"
 #include "color/ImageProfile.h"
 #include "core/EightBitPixels.h"
@@ -110,5 +112,37 @@ TEST_F(RadialWalkGroup, AGroupWithoutLanesWalksNothing) {
   for (int lane = 0; lane < kWalkGroupLanes; ++lane) {
     EXPECT_EQ(outcomes[lane], PROFILE_MEASURED);
     for (double d : distances[lane]) EXPECT_EQ(d, -1);
+  }
+}
+
+TEST(RadialWalkGroupBounds, AnEdgeAlwaysPassesBothBoundsAndTheFirstIsTheTestItself) {
+  // Every step's bounds for thresholds from the smallest to that of the full range, against the
+  // single walk's test written out: drop > first exactly when the threshold is below the counted
+  // drop, and every edge of the whole test has drop - lastDrop > second, also just at the bounds.
+  for (int64_t t : {int64_t(0), int64_t(1), int64_t(7), int64_t(1000), int64_t(0xFFFFFF / 85)}) {
+    const EdgeBoundTable& table = EdgeBoundsFor(t);
+    const int64_t* thresholds = EdgeThresholds(t);
+    for (int k = 2; k <= kCoarseStepLimit; ++k) {
+      const int64_t threshold = thresholds[k];
+      for (bool diagonal : {false, true}) {
+        const EdgeBounds& b = diagonal ? table.diagonal : table.axis;
+        auto counted = [&](int64_t drop) {
+          return !diagonal ? drop : k <= 7 ? drop * 100 / 141 : k <= 11 ? drop * 100 / 283 : drop * 100 / 424;
+        };
+        for (int64_t drop = b.first[k] - 4; drop <= b.first[k] + 4; ++drop) {
+          ASSERT_EQ(drop > b.first[k], threshold < counted(drop)) << "k " << k << ", t " << t << ", drop " << drop;
+        }
+        bool atSecond = false;
+        for (int64_t drop = b.first[k] + 1; drop <= b.first[k] + 600; ++drop) {
+          for (int64_t z = b.second[k] - 3; z <= b.second[k] + 3; ++z) {
+            int64_t lastDrop = drop - z;
+            bool edge = threshold < counted(drop) && threshold < counted(drop) - counted(lastDrop);
+            ASSERT_TRUE(!edge || z > b.second[k]) << "k " << k << ", t " << t << ", drop " << drop << ", last " << lastDrop;
+            atSecond = atSecond || (edge && z == b.second[k] + 1);
+          }
+        }
+        EXPECT_TRUE(atSecond) << "an edge just above the second bound, k " << k << ", t " << t;
+      }
+    }
   }
 }
