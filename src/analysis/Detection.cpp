@@ -2,8 +2,9 @@
 // which may run while the analysis does.
 //
 // Sections: the band tasks (image maximum; detection band by band, the reference; detection in
-// batches of steps measured by whichever band is free), then the merge of the bands' lists, then
-// sections, their views and the threads that run them.
+// batches of steps measured by whichever band is free, neighbouring candidates of a row walking
+// together), then the merge of the bands' lists, then sections, their views and the threads that
+// run them.
 #include "analysis/Detection.h"
 
 #include <process.h>
@@ -13,6 +14,7 @@
 #include <cstring>
 
 #include "analysis/Measure.h"
+#include "analysis/RadialWalkGroup.h"
 #include "core/EightBitPixels.h"
 #include "core/Reducers.h"
 #include "core/RunResult.h"
@@ -115,32 +117,84 @@ bool TakePixels(DetectionPool* pool, int64_t batchEnd, int64_t* first, int64_t* 
   return true;
 }
 
+// Where pixel i of the pool's count lies: its band, its place and its entry among the band's
+// results of the batch.
+struct BatchPixel {
+  AnalysisSection* band;
+  int64_t x, y, row, at;
+};
+
+BatchPixel LocatePixel(AnalysisSection* section, const Batch& batch, int64_t i) {
+  const DetectionPool* pool = section->pool;
+  const int64_t width = section->right - section->left;
+  int64_t offset = i - batch.base, row = offset / pool->stepPixels, inRow = offset % pool->stepPixels;
+  AnalysisSection* band = &section->bands[inRow / width];
+  int64_t x = band->left + inRow % width;
+  return BatchPixel{band, x, band->top + batch.firstStep + row, row, row * width + (x - band->left)};
+}
+
+void RecordResult(const BatchPixel& pixel, const Batch& batch, const CandidateResult& result) {
+  AnalysisSection& band = *pixel.band;
+  static_cast<uint8_t*>(band.kinds.block)[pixel.at] = uint8_t(result.kind);
+  if (result.kind == CANDIDATE_LIGHT) static_cast<CandidateResult*>(band.results.block)[pixel.at] = result;
+  if (result.kind == CANDIDATE_FILL || result.kind == CANDIDATE_AGAIN) {
+    __atomic_store_n(&band.fillMarks[pixel.row], batch.number, __ATOMIC_RELAXED);
+  }
+}
+
+// `count` pixels of one band's row from `start` on, eight neighbours walking together where the
+// processor and the band's brightness plane allow; each gets the result it would get alone.
+void MeasureRowPixels(AnalysisSection* section, const Batch& batch, const BatchPixel& start, int64_t count) {
+  AnalysisRun* run = section->run;
+  AnalysisSection& band = *start.band;
+  const uint32_t threshold = CandidateThreshold(*run);
+  const bool inlineReadable = IsInlineReadable(band.view);
+  BrightnessPlane* plane = PlaneOf(&band);
+  const bool grouped = plane != nullptr && inlineReadable && CanWalkInGroups();
+  for (int64_t first = 0; first < count && !Stopped(*run); first += kWalkGroupLanes) {
+    const int lanes = int(std::min<int64_t>(kWalkGroupLanes, count - first));
+    unsigned candidates = 0;
+    for (int lane = 0; lane < lanes; ++lane) {
+      int64_t x = start.x + first + lane;
+      if (!IsCandidate(band.view, x, start.y, threshold, inlineReadable)) continue;
+      if (!IsInsideLightSource(gLightSourceTable, double(x), double(start.y))) candidates |= 1u << lane;
+    }
+    ProfileOutcome outcomes[kWalkGroupLanes];
+    double distances[kWalkGroupLanes][8];
+    if (grouped && candidates != 0) {
+      MeasureRadialProfileGroup(run, band.view, *plane, start.x + first, start.y, candidates, outcomes, distances);
+    }
+    for (int lane = 0; lane < lanes; ++lane) {
+      BatchPixel pixel = start;
+      pixel.x += first + lane, pixel.at += first + lane;
+      CandidateResult result;
+      result.kind = CANDIDATE_NONE;
+      const bool candidate = (candidates >> lane & 1) != 0;
+      if (candidate && !grouped) {
+        EvaluateCandidate(run, band.view, plane, &section->statistics, pixel.x, pixel.y, &result);
+      } else if (candidate && outcomes[lane] == PROFILE_OPEN_PLATEAU) {
+        result.kind = CANDIDATE_FILL;
+      } else if (candidate) {
+        EvaluateProfiledCandidate(run, band.view, plane, &section->statistics, pixel.x, pixel.y, distances[lane], &result);
+      }
+      RecordResult(pixel, batch, result);
+    }
+  }
+}
+
 // Measures candidates of every band's rows of the batch, as long as any are left; each band's
 // view holds still meanwhile, and all views are alike, so that it matters not which thread
 // measures.
 void MeasureBatchCandidates(AnalysisSection* section, const Batch& batch) {
   AnalysisRun* run = section->run;
   DetectionPool* pool = section->pool;
-  const uint32_t threshold = CandidateThreshold(*run);
-  const int64_t width = section->right - section->left;
   int64_t first, end;
   while (!Stopped(*run) && TakePixels(pool, batch.base + batch.steps * pool->stepPixels, &first, &end)) {
-    for (int64_t i = first; i < end; ++i) {
-      int64_t offset = i - batch.base, row = offset / pool->stepPixels, inRow = offset % pool->stepPixels;
-      AnalysisSection& band = section->bands[inRow / width];
-      int64_t x = band.left + inRow % width, y = band.top + batch.firstStep + row;
-      if (y >= band.bottom) continue;
-      int64_t at = row * width + (x - band.left);
-      CandidateResult result;
-      result.kind = CANDIDATE_NONE;
-      if (IsCandidate(band.view, x, y, threshold, IsInlineReadable(band.view))) {
-        EvaluateCandidate(run, band.view, PlaneOf(&band), &section->statistics, x, y, &result);
-      }
-      static_cast<uint8_t*>(band.kinds.block)[at] = uint8_t(result.kind);
-      if (result.kind == CANDIDATE_LIGHT) static_cast<CandidateResult*>(band.results.block)[at] = result;
-      if (result.kind == CANDIDATE_FILL || result.kind == CANDIDATE_AGAIN) {
-        __atomic_store_n(&band.fillMarks[row], batch.number, __ATOMIC_RELAXED);
-      }
+    for (int64_t i = first; i < end;) {
+      BatchPixel pixel = LocatePixel(section, batch, i);
+      int64_t count = std::min(end - i, pixel.band->right - pixel.x);
+      if (pixel.y < pixel.band->bottom) MeasureRowPixels(section, batch, pixel, count);
+      i += count;
     }
   }
 }

@@ -47,14 +47,21 @@ struct Probe {
   uint64_t viewChanges;
   bool failed = false;
 
-  ShapeStatistics Statistics(Shape* shape, double x, double y) {
-    // Statistics depend only on the pixel and quarter phase of the centre, and on the view.
+  // Statistics depend only on the pixel and quarter phase of the centre, and on the view.
+  CachedStatistics& SlotFor(Shape* shape, double x, double y, int64_t* qx, int64_t* qy) {
     ShapePosition px = ShapePositionOf(x), py = ShapePositionOf(y);
-    int64_t qx = px.pixel * 4 + px.phase, qy = py.pixel * 4 + py.phase;
-    uint64_t hash = (uint64_t(qx) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(qy) * 0xC2B2AE3D27D4EB4Full) ^
+    *qx = px.pixel * 4 + px.phase, *qy = py.pixel * 4 + py.phase;
+    uint64_t hash = (uint64_t(*qx) * 0x9E3779B97F4A7C15ull) ^ (uint64_t(*qy) * 0xC2B2AE3D27D4EB4Full) ^
                     (reinterpret_cast<uintptr_t>(shape) >> 4);
-    CachedStatistics& slot = cache[(hash ^ (hash >> 29)) & (cacheSlots - 1)];  // slot counts are powers of two
-    if (slot.shape == shape && slot.x == qx && slot.y == qy && slot.viewChanges == viewChanges) return slot.statistics;
+    return cache[(hash ^ (hash >> 29)) & (cacheSlots - 1)];  // slot counts are powers of two
+  }
+  bool Remembers(const CachedStatistics& slot, Shape* shape, int64_t qx, int64_t qy) const {
+    return slot.shape == shape && slot.x == qx && slot.y == qy && slot.viewChanges == viewChanges;
+  }
+  ShapeStatistics Statistics(Shape* shape, double x, double y) {
+    int64_t qx, qy;
+    CachedStatistics& slot = SlotFor(shape, x, y, &qx, &qy);
+    if (Remembers(slot, shape, qx, qy)) return slot.statistics;
     ShapeStatistics s{};
     if (!AnalyzeShapeFrom(shape, image, x, y, &s, brightness)) {
       failed = true;
@@ -62,6 +69,31 @@ struct Probe {
     }
     slot = CachedStatistics{shape, qx, qy, viewChanges, s};
     return s;
+  }
+  // Up to eight at once, each as Statistics gives it; those not remembered are taken side by side.
+  void StatisticsOf(const ShapeAt* shapes, int count, ShapeStatistics* out) {
+    constexpr int kMost = 8;
+    ShapeAt missing[kMost];
+    int where[kMost], n = 0;
+    for (int i = 0; i < count && i < kMost; ++i) {
+      int64_t qx, qy;
+      const CachedStatistics& slot = SlotFor(shapes[i].shape, shapes[i].x, shapes[i].y, &qx, &qy);
+      if (Remembers(slot, shapes[i].shape, qx, qy)) out[i] = slot.statistics;
+      else missing[n] = shapes[i], where[n++] = i;
+    }
+    ShapeStatistics taken[kMost];
+    bool measured[kMost];
+    AnalyzeShapesFrom(missing, n, image, brightness, taken, measured);
+    for (int j = 0; j < n; ++j) {
+      out[where[j]] = measured[j] ? taken[j] : ShapeStatistics{};
+      if (!measured[j]) {
+        failed = true;
+        continue;
+      }
+      int64_t qx, qy;
+      CachedStatistics& slot = SlotFor(missing[j].shape, missing[j].x, missing[j].y, &qx, &qy);
+      slot = CachedStatistics{missing[j].shape, qx, qy, viewChanges, taken[j]};
+    }
   }
   PixelValue Colour(Shape* shape, double x, double y) {
     PixelValue p{};
@@ -118,9 +150,11 @@ bool PassesContrast(Probe* probe, double x, double y, double r) {
   if (q < e) return true;
   int inner = q - e, outerNear = q + e + 3, outerFar = q + e + 11;
   if (outerFar >= kAnalysisShapes) return false;
-  int32_t innerMean = int32_t(probe->Statistics(probe->Ring(inner), x, y).mean);
-  int32_t outerMean = int32_t(std::min(probe->Statistics(probe->Ring(outerNear), x, y).mean,
-                                       probe->Statistics(probe->Ring(outerFar), x, y).mean));
+  const ShapeAt rings[3] = {{probe->Ring(inner), x, y}, {probe->Ring(outerNear), x, y}, {probe->Ring(outerFar), x, y}};
+  ShapeStatistics s[3];
+  probe->StatisticsOf(rings, 3, s);
+  int32_t innerMean = int32_t(s[0].mean);
+  int32_t outerMean = int32_t(std::min(s[1].mean, s[2].mean));
   if (probe->failed) return false;
   int32_t m = int32_t(probe->run->imageMaximum);
   return (m - innerMean) * 11 < (m - outerMean) * 10 || (q < 10 && m < (innerMean - outerMean) * (10 - q));
@@ -137,11 +171,15 @@ bool HillClimb(Probe* probe, double* x, double* y, double r) {
   bool moved = false;
   for (int iteration = 0; iteration < 6 && !probe->failed; ++iteration) {
     double bestScore = score, bestX = *x, bestY = *y;
+    ShapeAt around[8];
     for (int d = 0; d < 8; ++d) {
       double reach = (d & 1) ? step * kDiagonal : step;
-      double nx = *x + kDirections[d][0] * reach, ny = *y + kDirections[d][1] * reach;
-      double s = probe->Statistics(disc, nx, ny).meanMinusDeviation;
-      if (s > bestScore) bestScore = s, bestX = nx, bestY = ny;
+      around[d] = ShapeAt{disc, *x + kDirections[d][0] * reach, *y + kDirections[d][1] * reach};
+    }
+    ShapeStatistics s[8];
+    probe->StatisticsOf(around, 8, s);
+    for (int d = 0; d < 8; ++d) {
+      if (s[d].meanMinusDeviation > bestScore) bestScore = s[d].meanMinusDeviation, bestX = around[d].x, bestY = around[d].y;
     }
     if (!(bestScore > score + 1e-6)) break;
     *x = bestX, *y = bestY, score = bestScore;
@@ -159,9 +197,12 @@ bool LargeRadiusStep(Probe* probe, double x, double y, double* r, int iteration,
   if (background >= kAnalysisShapes || core >= kAnalysisShapes || edge >= kAnalysisShapes || edge < 0) return false;
   double m = probe->run->imageMaximum;
   if (m <= 0) return false;
-  double b = probe->Statistics(probe->Ring(background), x, y).meanMinusDeviation / m;
-  double coreLevel = probe->Statistics(probe->Disc(core), x, y).meanMinusDeviation / m;
-  double edgeLevel = probe->Statistics(probe->Ring(edge), x, y).meanMinusDeviation / m;
+  const ShapeAt shapes[3] = {{probe->Ring(background), x, y}, {probe->Disc(core), x, y}, {probe->Ring(edge), x, y}};
+  ShapeStatistics s[3];
+  probe->StatisticsOf(shapes, 3, s);
+  double b = s[0].meanMinusDeviation / m;
+  double coreLevel = s[1].meanMinusDeviation / m;
+  double edgeLevel = s[2].meanMinusDeviation / m;
   if (probe->failed || b >= 1.0) return false;
   coreLevel = (coreLevel - b) / (1 - b);
   edgeLevel = (edgeLevel - b) / (1 - b);
@@ -331,7 +372,12 @@ void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlan
   double d[8];
   ProfileOutcome profile = WalkProfile(run, view, plane, nullptr, x, y, d, false);
   if (profile == PROFILE_OPEN_PLATEAU) result->kind = CANDIDATE_FILL;
-  if (profile != PROFILE_MEASURED) return;
+  if (profile == PROFILE_MEASURED) EvaluateProfiledCandidate(run, view, plane, memory, x, y, d, result);
+}
+
+void EvaluateProfiledCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
+                               int64_t x, int64_t y, double d[8], CandidateResult* result) {
+  result->kind = CANDIDATE_NONE;
   if (memory->slots.block == nullptr) {
     if (ReallocateBuffer(kBandCacheSlots * sizeof(CachedStatistics), &memory->slots) != 0) {
       result->kind = CANDIDATE_AGAIN;  // the band measures it itself, with a cache of its own

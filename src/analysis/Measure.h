@@ -24,6 +24,10 @@ struct CandidateResult {
 };
 void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
                        int64_t x, int64_t y, CandidateResult* result);
+// The same after the profile, for a candidate outside the table whose walks found no plateau;
+// `d` holds its eight distances and is changed.
+void EvaluateProfiledCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
+                               int64_t x, int64_t y, double d[8], CandidateResult* result);
 
 // Pieces of the measurement, exposed for tests.
 // PROFILE_OPEN_PLATEAU: a plateau to fill, found by a walk that was told not to fill.

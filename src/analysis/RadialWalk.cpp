@@ -9,6 +9,7 @@
 
 #include "analysis/FloodFill.h"
 #include "analysis/Measure.h"
+#include "analysis/WalkThresholds.h"
 #include "core/EightBitPixels.h"
 
 namespace {
@@ -16,24 +17,6 @@ namespace {
 constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
 constexpr double kSqrt2 = 1.4142135623730951;
 constexpr int64_t kLinearFull = 0xFFFFFF;
-
-// The edge threshold T (the image maximum / 85) scaled for the span compared at each step; made
-// once per thread and image maximum, as every candidate of a pass uses the same.
-struct Thresholds {
-  int64_t t = -1;
-  int64_t byStep[kCoarseStepLimit + 1];
-};
-
-const int64_t* ThresholdsFor(int64_t t) {
-  static thread_local Thresholds cached;
-  if (cached.t != t) {
-    for (int k = 0; k <= kCoarseStepLimit; ++k) {
-      cached.byStep[k] = k <= 2 ? t : k == 3 ? t * 10 / 17 : k <= 7 ? t * 5 / 12 : k <= 11 ? t * 2 / 7 : t * 10 / (k + 33);
-    }
-    cached.t = t;
-  }
-  return cached.byStep;
-}
 
 // What one walk sees of the run: the centre, its colour and the thresholds.
 struct Walk {
@@ -144,7 +127,7 @@ ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& i
   walk.centreBrightness = plane != nullptr ? plane->At(image, x, y) : nullptr;
   walk.c0 = PixelValue{};
   ReadEightBitColour(image, x, y, &walk.c0);
-  walk.thresholds = ThresholdsFor(run->imageMaximum / 85);
+  walk.thresholds = EdgeThresholds(run->imageMaximum / 85);
   walk.limit = run->pass == PASS_COARSE ? kCoarseStepLimit : kFineStepLimit;
   const AnalysisRect& r = run->rect;
   const ptrdiff_t rowStride = ptrdiff_t(image.allocatedWidth) * 4;

@@ -86,6 +86,7 @@ bool GenerateDiscSubShape(Shape* shape, int phaseX, int phaseY) {
   if (!Generate(shape, phaseX, phaseY, 0.6, (c + 1) * (c + 1) * kPi + 4, DiscWeight, c + 0.6, -1.0)) {
     return Abandon(&shape->subshapes[phaseX][phaseY]);
   }
+  MakeUnitWeights(&shape->subshapes[phaseX][phaseY]);
   PublishSubShape(&shape->subshapes[phaseX][phaseY]);
   return true;
 }
@@ -98,6 +99,7 @@ bool GenerateRingSubShape(Shape* shape, int phaseX, int phaseY) {
   if (!Generate(shape, phaseX, phaseY, 0.564, c * 2 * kPi * 3 + 4, RingWeight, c + 0.725, hole)) return Abandon(subshape);
   // A ring too thin to cover a pixel still measures the pixel at its centre, lightly.
   if (subshape->count == 0 && !AddSubShapeEntry(subshape, WhiteEntry(0, 0, 0x40000000), 1)) return Abandon(subshape);
+  MakeUnitWeights(subshape);
   PublishSubShape(subshape);
   return true;
 }

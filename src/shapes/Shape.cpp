@@ -21,6 +21,7 @@ uint64_t CapacityOf(const SubShape& subshape) { return subshape.entries.size / k
 void ReleaseSubShape(SubShape* subshape) {
   DeallocateBuffer(&subshape->entries);
   DeallocateBuffer(&subshape->rowStarts);
+  DeallocateBuffer(&subshape->unitWeights);
   DeallocateBuffer(&subshape->preview.batchIndices);
   ReleaseCompactRows(&subshape->compact);
   subshape->count = 0;
@@ -31,7 +32,7 @@ void ReleaseSubShape(SubShape* subshape) {
 }
 
 uint64_t SubShapeBytes(const SubShape& subshape) {
-  return subshape.entries.size + subshape.rowStarts.size + CompactRowBytes(subshape.compact);
+  return subshape.entries.size + subshape.rowStarts.size + subshape.unitWeights.size + CompactRowBytes(subshape.compact);
 }
 
 uint32_t FractionOf(double value) {
@@ -160,6 +161,17 @@ bool OrderSubShapeByRow(SubShape* subshape) {
   }
   subshape->rowOrdered = true;
   return true;
+}
+
+void MakeUnitWeights(SubShape* subshape) {
+  // The discs and rings of large lights are measured a few times each; dividing their weights
+  // ahead would cost more than it saves.
+  constexpr uint32_t kMostEntries = 4096;
+  if (subshape->count == 0 || subshape->count > kMostEntries) return;
+  if (ReallocateBuffer(uint64_t(subshape->count) * sizeof(double), &subshape->unitWeights) != 0) return;
+  auto* weights = static_cast<double*>(subshape->unitWeights.block);
+  const SubShapeEntry* entries = subshape->Entries();
+  for (uint32_t i = 0; i < subshape->count; ++i) weights[i] = entries[i].weight / 4294967294.0;
 }
 
 void PublishSubShape(SubShape* subshape) {

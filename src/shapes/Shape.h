@@ -46,10 +46,12 @@ struct SubShape {
   BufferDescriptor rowStarts;  // bottom - top + 1 indices: row r's entries are [rowStarts[r], rowStarts[r + 1])
   uint8_t paintForm;  // entries hold PaintEntry records; written with release order, read with acquire order
   CompactRows compact;  // the final render's form, for generators that draw it
+  BufferDescriptor unitWeights;  // analysis shapes: each entry's weight as a double, weight / 4294967294
   SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
   const SubShapeEntry* Entries() const { return static_cast<const SubShapeEntry*>(entries.block); }
   const uint32_t* RowStarts() const { return static_cast<const uint32_t*>(rowStarts.block); }
   const PaintEntry* PaintEntries() const { return static_cast<const PaintEntry*>(entries.block); }
+  const double* UnitWeights() const { return static_cast<const double*>(unitWeights.block); }
   bool IsCompact() const { return compact.chains.block != nullptr; }
 };
 
@@ -139,6 +141,10 @@ bool IndexSubShapeRows(SubShape* subshape);
 bool OrderSubShapeByRow(SubShape* subshape);
 // Trims the entries' buffer to the entries and makes the SubShape ready; the second keeps the
 // buffer's room, for a generator whose buffers serve again.
+// Keeps the entries' weights as fractions of one beside them, for the statistics that read every
+// entry of the analysis shapes again and again; without them (large shapes, no memory) they are
+// divided as read.
+void MakeUnitWeights(SubShape* subshape);
 void PublishSubShape(SubShape* subshape);
 void PublishSubShapeKeepingRoom(SubShape* subshape);
 inline bool SubShapeIsReady(const SubShape& subshape) { return __atomic_load_n(&subshape.ready, __ATOMIC_ACQUIRE) != 0; }

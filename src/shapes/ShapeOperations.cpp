@@ -7,6 +7,8 @@
 
 #include "core/EightBitPixels.h"
 #include "core/Fractions.h"
+#include "core/ProcessorFeatures.h"
+#include "shapes/BrightnessSums.h"
 #include "support/ErrorReport.h"
 
 namespace {
@@ -37,24 +39,6 @@ bool ShapeLiesInside(const SubShape& subshape, const ImageRect& r, int64_t cx, i
   return cx + subshape.left >= r.left && cx + subshape.right <= r.right && cy + subshape.top >= r.top && cy + subshape.bottom <= r.bottom;
 }
 
-// Running weighted sums of brightness about the first pixel's.
-struct BrightnessSums {
-  uint32_t minimum = kFullFraction, maximum = 0;
-  bool any = false;
-  double origin = 0, weightSum = 0, shiftedSum = 0, shiftedSquares = 0;
-
-  void Add(uint32_t brightness, uint32_t entryWeight) {
-    if (!any) origin = brightness, any = true;
-    double weight = entryWeight / kFraction;
-    double shifted = brightness - origin;
-    minimum = std::min(minimum, brightness);
-    maximum = std::max(maximum, brightness);
-    weightSum += weight;
-    shiftedSum += weight * shifted;
-    shiftedSquares += weight * shifted * shifted;
-  }
-};
-
 // A shape wholly on an 8-bit image: no entry needs a bounds test, and each pixel is found by its
 // offset from the centre's.
 void SumInside(const SubShape& subshape, const ImageRecord& image, int64_t cx, int64_t cy, BrightnessSums* sums) {
@@ -74,7 +58,37 @@ void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, cons
   const int32_t* centre = brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
   const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
   const SubShapeEntry* entries = subshape.Entries();
-  for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
+  const double* weights = subshape.UnitWeights();
+  if (weights == nullptr) {
+    for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
+    return;
+  }
+  for (uint32_t i = 0; i < subshape.count; ++i) sums->AddWeighted(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), weights[i]);
+}
+
+// One shape's sums through the brightness plane, as SumInsideFromPlane adds them.
+void SumAlone(PlaneSum* sum, ptrdiff_t stride) {
+  for (uint32_t i = 0; i < sum->count; ++i) {
+    const SubShapeEntry& entry = sum->entries[i];
+    sum->sums.AddWeighted(uint32_t(sum->centre[entry.dy * stride + entry.dx]), sum->weights[i]);
+  }
+}
+
+ShapeStatistics StatisticsOf(const BrightnessSums& sums) {
+  double mean = 0, deviation = 0;
+  if (sums.weightSum > 0) {
+    double shiftedMean = sums.shiftedSum / sums.weightSum;
+    mean = std::min(sums.origin + shiftedMean, kFraction);
+    deviation = std::sqrt(std::max(0.0, sums.shiftedSquares / sums.weightSum - shiftedMean * shiftedMean));
+  }
+  return ShapeStatistics{sums.minimum, sums.maximum, mean, deviation, mean - deviation};
+}
+
+// std::round of a level times a weight (non-negative, far below 2^52), without calling it: the
+// detection samples colours under shapes millions of times.
+inline double RoundNonNegative(double v) {
+  double whole = double(int64_t(v));
+  return v - whole >= 0.5 ? whole + 1.0 : whole;
 }
 
 uint32_t Round(double v) { return v <= 0.0 ? 0u : v >= kFraction ? uint32_t(kFraction) : uint32_t(v + 0.5); }
@@ -105,14 +119,49 @@ bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y
       sums.Add((pixel.red + pixel.green + pixel.blue) / 3, entries[i].weight);
     }
   }
-  double mean = 0, deviation = 0;
-  if (sums.weightSum > 0) {
-    double shiftedMean = sums.shiftedSum / sums.weightSum;
-    mean = std::min(sums.origin + shiftedMean, kFraction);
-    deviation = std::sqrt(std::max(0.0, sums.shiftedSquares / sums.weightSum - shiftedMean * shiftedMean));
-  }
-  *result = ShapeStatistics{sums.minimum, sums.maximum, mean, deviation, mean - deviation};
+  *result = StatisticsOf(sums);
   return true;
+}
+
+// Shapes that lie wholly on an 8-bit image with a brightness plane are summed four at a time where
+// the processor has AVX2; the rest one by one.
+void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& image, const int32_t* brightness,
+                       ShapeStatistics* results, bool* measured) {
+  constexpr int kSideBySide = 4;
+  PlaneSum sums[kSideBySide];
+  int indices[kSideBySide];
+  int pending = 0;
+  const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
+  auto sumPending = [&] {
+    // Fewer than four fill the spare lanes with copies of the first, whose sums are left unread.
+    for (int j = pending; j < kSideBySide && pending > 1; ++j) sums[j] = sums[0];
+    if (pending < 2 || !SumFourSideBySide(sums, stride)) {
+      for (int j = 0; j < pending; ++j) SumAlone(&sums[j], stride);
+    }
+    for (int j = 0; j < pending; ++j) results[indices[j]] = StatisticsOf(sums[j].sums), measured[indices[j]] = true;
+    pending = 0;
+  };
+  const bool planed = brightness != nullptr && IsInlineReadable(image) && HasAvx2();
+  for (int i = 0; i < count; ++i) {
+    const ShapeAt& at = shapes[i];
+    if (!planed || at.shape->type != SHAPE_IMAGE) {
+      measured[i] = AnalyzeShapeFrom(at.shape, image, at.x, at.y, &results[i], brightness);
+      continue;
+    }
+    int64_t cx, cy;
+    const SubShape* subshape = SubShapeFor(at.shape, at.x, at.y, &cx, &cy);
+    if (subshape == nullptr) {
+      results[i] = ShapeStatistics{}, measured[i] = false;
+    } else if (!ShapeLiesInside(*subshape, image.rectangle, cx, cy) || subshape->UnitWeights() == nullptr) {
+      measured[i] = AnalyzeShapeFrom(at.shape, image, at.x, at.y, &results[i], brightness);
+    } else {
+      const int32_t* centre = brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
+      sums[pending] = PlaneSum{subshape->Entries(), subshape->UnitWeights(), subshape->count, centre, BrightnessSums{}};
+      indices[pending++] = i;
+      if (pending == kSideBySide) sumPending();
+    }
+  }
+  sumPending();
 }
 
 bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, PixelValue* result) {
@@ -130,9 +179,9 @@ bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y,
     if (inlineReadable) ReadEightBitColour(image, px, py, &pixel);
     else image.readPixel(&image, px, py, &pixel);
     double weight = entries[i].weight / kFraction;
-    red += std::round(pixel.red * weight);
-    green += std::round(pixel.green * weight);
-    blue += std::round(pixel.blue * weight);
+    red += RoundNonNegative(pixel.red * weight);
+    green += RoundNonNegative(pixel.green * weight);
+    blue += RoundNonNegative(pixel.blue * weight);
     weightSum += weight;
   }
   *result = PixelValue{0, 0, 0, kFullFraction, kFullFraction};

@@ -20,6 +20,15 @@ struct ShapeStatistics {
 // its pixels, and is read in their place where the shape lies wholly on the image.
 bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, ShapeStatistics* result,
                       const int32_t* brightness = nullptr);
+// A shape at a centre, for statistics taken several at a time.
+struct ShapeAt {
+  Shape* shape;
+  double x, y;
+};
+// The statistics of several shapes at their centres, each exactly as AnalyzeShapeFrom gives it;
+// `measured` says of each whether it could be taken.
+void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& image, const int32_t* brightness,
+                       ShapeStatistics* results, bool* measured);
 // The weighted mean colour under a shape, in the image's linear units; alpha and mask full.
 bool SampleShapeFrom(Shape* shape, const ImageRecord& image, double x, double y, PixelValue* result);
 // Paints the shape, clipped to the image and the tile; entries whose strength is not above the

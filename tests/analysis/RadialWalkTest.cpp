@@ -17,64 +17,9 @@
 #include "color/ImageProfile.h"
 #include "core/EightBitPixels.h"
 #include "support/SyntheticScene.h"
+#include "support/TexturedPlateaus.h"
 
 namespace {
-
-constexpr double kLinearFull = 16777215.0;
-
-uint32_t Hash(int64_t x, int64_t y, uint32_t seed) {
-  uint32_t h = uint32_t(x) * 0x9E3779B1u ^ uint32_t(y) * 0x85EBCA77u ^ seed * 0xC2B2AE3Du;
-  h ^= h >> 15;
-  h *= 0x2C1B3C6Du;
-  h ^= h >> 13;
-  return h;
-}
-
-// Linear level of a scene made to exercise every way a walk ends: grain of a few percent and of
-// a fifth (edges found early and late, colours that change), a ramp in green alone that rises
-// without an edge by just over an eighth over the search (a colour change only just), a flat pale
-// plateau wider than the search, lights inside and at the edges of the plateaus, and a dark
-// surround that ends some walks at the border.
-struct Level {
-  double red, green, blue;
-};
-
-Level TexturedLevel(int64_t x, int64_t y, int64_t width, int64_t height, int stepLimit) {
-  double grain = (Hash(x, y, 7) >> 8) / 16777216.0;
-  struct Light {
-    double x, y, r;
-  };
-  const Light lights[] = {{0.25, 0.3, 3}, {0.5, 0.5, 6}, {0.2, 0.75, 2}, {0.7, 0.25, 4}, {0.62, 0.78, 1.5}, {0.06, 0.5, 5}};
-  for (const Light& light : lights) {
-    if (std::hypot(x - light.x * width, y - light.y * height) <= light.r) return Level{1.0, 0.98, 0.95};
-  }
-  double u = double(x) / width, v = double(y) / height;
-  if (v < 0.1) return Level{0.02 + 0.01 * grain, 0.02, 0.02};
-  if (u < 0.45 && v < 0.55) {
-    double level = 0.55 + 0.03 * grain;  // the pale wood: within an eighth, no fill for its grain
-    return Level{level, level * 0.97, level * 0.9};
-  }
-  if (u < 0.45) {
-    double level = 0.45 + 0.2 * grain;  // coarse grain: colours change at once
-    return Level{level, level, level * 0.95};
-  }
-  if (v < 0.55) {
-    double rise = std::log(1.134) / (stepLimit - 1);
-    return Level{0.5, 0.5 * std::exp(rise * (x - 0.45 * width)), 0.5};
-  }
-  return Level{0.62, 0.6, 0.58};  // flat: the first candidate fills it
-}
-
-void PaintTexture(ImageRecord* image, int64_t width, int64_t height, int stepLimit) {
-  for (int64_t y = 0; y < height; ++y) {
-    for (int64_t x = 0; x < width; ++x) {
-      Level l = TexturedLevel(x, y, width, height, stepLimit);
-      image->writePixel(image, image->rectangle.left + x, image->rectangle.top + y,
-                        PixelValue{uint32_t(l.red * kLinearFull), uint32_t(l.green * kLinearFull), uint32_t(l.blue * kLinearFull),
-                                   kFullFraction, kFullFraction});
-    }
-  }
-}
 
 bool SameEntry(const LightSource& a, const LightSource& b) { return memcmp(&a, &b, sizeof a) == 0; }
 
@@ -100,7 +45,7 @@ class RadialWalk : public ProcessingFixture {
     ImageRect rect{0, 0, width, height};
     for (ImageRecord* view : {&m_Direct, &m_Planed, &m_Reference}) {
       ASSERT_TRUE(CreateImage(view, rect, rect, plugInModeRGBColor, WorkingProfile(), true, false));
-      PaintTexture(view, width, height, pass == PASS_COARSE ? kCoarseStepLimit : kFineStepLimit);
+      PaintTexturedPlateaus(view, width, height, pass == PASS_COARSE ? kCoarseStepLimit : kFineStepLimit);
     }
     ASSERT_TRUE(IsInlineReadable(m_Direct));
     ASSERT_TRUE(MakeBrightnessPlane(m_Planed, &m_Plane));
@@ -187,7 +132,7 @@ TEST_F(RadialWalk, DetectionFindsTheReferenceTableOnTexturedPlateaus) {
   scene.width = 900;
   scene.height = 640;
   ASSERT_TRUE(RenderScene(scene, &m_Host));
-  PaintTexture(&m_Host, scene.width, scene.height, kFineStepLimit);
+  PaintTexturedPlateaus(&m_Host, scene.width, scene.height, kFineStepLimit);
   std::vector<LightSource> direct = Detect();
   UseReferenceMeasurement(true);
   std::vector<LightSource> reference = Detect();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -31,6 +32,19 @@ struct ShapeHolder {
   Shape shape{};
   bool ok = false;
 };
+
+// Nine pixels weighing exactly one half each, so that odd levels fall half way between integers.
+bool GenerateHalfWeightSquare(Shape* shape, int phaseX, int phaseY) {
+  SubShape* subshape = &shape->subshapes[phaseX][phaseY];
+  if (!ReserveSubShapeEntries(subshape, 9)) return false;
+  for (int dy = -1; dy <= 1; ++dy) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      if (!AddSubShapeEntry(subshape, SubShapeEntry{int16_t(dx), int16_t(dy), 0, 0, 0, 2147483647u}, 1)) return false;
+    }
+  }
+  PublishSubShape(subshape);
+  return true;
+}
 
 double DistanceOf(const SubShapeEntry& e, int phaseX, int phaseY) { return std::hypot(e.dx - phaseX / 4.0, e.dy - phaseY / 4.0); }
 
@@ -307,6 +321,104 @@ TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReade
   }
   ReleaseImage(&checked);
   EXPECT_GT(wholly, 100) << "many shapes lay wholly on the image";
+}
+
+TEST_F(ShapeOnImage, StatisticsTakenSeveralAtOnceEqualThoseTakenOneByOne) {
+  // Batches of one to eight shapes of differing sizes and phases, wholly on the image and across
+  // its edges, through the brightness plane and without it: every value the same to the bit.
+  ImageRect rect{0, 0, 72, 56};
+  ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
+  uint32_t h = 777;
+  for (int64_t y = 0; y < rect.bottom; ++y) {
+    for (int64_t x = 0; x < rect.right * 4; ++x) {
+      h = h * 1664525u + 1013904223u;
+      m_Image.Pixel(0, y)[x] = uint8_t(h >> 24);
+    }
+  }
+  std::vector<int32_t> plane(size_t(m_Image.pixels.size / 4));
+  const int32_t* linear = m_Image.gammaTables.eightToLinear;
+  for (size_t i = 0; i < plane.size(); ++i) {
+    const uint8_t* p = static_cast<const uint8_t*>(m_Image.pixels.block) + i * 4;
+    plane[i] = int32_t((uint32_t(linear[p[0]]) + uint32_t(linear[p[1]]) + uint32_t(linear[p[2]])) / 3);
+  }
+  ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 0.25), ShapeHolder(GenerateDiscSubShape, 3.75),
+                          ShapeHolder(GenerateDiscSubShape, 6.5),  ShapeHolder(GenerateRingSubShape, 0.5),
+                          ShapeHolder(GenerateRingSubShape, 4.25), ShapeHolder(GenerateRingSubShape, 11.0)};
+  for (ShapeHolder& holder : shapes) ASSERT_TRUE(holder.ok);
+  int together = 0;
+  for (const int32_t* brightness : {static_cast<const int32_t*>(plane.data()), static_cast<const int32_t*>(nullptr)}) {
+    for (int count = 1; count <= 8; ++count) {
+      for (int start = 0; start < 60; ++start) {
+        ShapeAt batch[8];
+        for (int i = 0; i < count; ++i) {
+          int k = start * 8 + i;
+          batch[i] = ShapeAt{&shapes[k % 6].shape, -4 + (k * 7 % 320) * 0.25, -4 + (k * 13 % 256) * 0.25};
+        }
+        ShapeStatistics several[8];
+        bool measured[8];
+        AnalyzeShapesFrom(batch, count, m_Image, brightness, several, measured);
+        for (int i = 0; i < count; ++i) {
+          ShapeStatistics one;
+          ASSERT_TRUE(AnalyzeShapeFrom(batch[i].shape, m_Image, batch[i].x, batch[i].y, &one, brightness));
+          SCOPED_TRACE(testing::Message() << count << " at once, shape " << i << " at " << batch[i].x << ", " << batch[i].y);
+          ASSERT_TRUE(measured[i]);
+          EXPECT_EQ(several[i].minimum, one.minimum);
+          EXPECT_EQ(several[i].maximum, one.maximum);
+          EXPECT_EQ(memcmp(&several[i].mean, &one.mean, sizeof one.mean), 0);
+          EXPECT_EQ(memcmp(&several[i].standardDeviation, &one.standardDeviation, sizeof one.mean), 0);
+          EXPECT_EQ(memcmp(&several[i].meanMinusDeviation, &one.meanMinusDeviation, sizeof one.mean), 0);
+          together += brightness != nullptr && count > 1 ? 1 : 0;
+        }
+      }
+    }
+  }
+  EXPECT_GT(together, 1000);
+}
+
+TEST_F(ShapeOnImage, SampledColoursRoundEveryWeightedLevelAsStdRoundDoes) {
+  // The sampled colour against the rule written out with std::round, on grainy pixels under
+  // discs and rings of many sizes and phases, wholly on the image and across its edges.
+  ImageRect rect{0, 0, 48, 40};
+  ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
+  uint32_t h = 4242;
+  for (int64_t y = 0; y < rect.bottom; ++y) {
+    for (int64_t x = 0; x < rect.right * 4; ++x) {
+      h = h * 1664525u + 1013904223u;
+      m_Image.Pixel(0, y)[x] = uint8_t(h >> 24);
+    }
+  }
+  ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 1.25), ShapeHolder(GenerateDiscSubShape, 4.75),
+                          ShapeHolder(GenerateRingSubShape, 3.0), ShapeHolder(GenerateRingSubShape, 7.5),
+                          ShapeHolder(GenerateHalfWeightSquare, 1.0)};
+  int sampled = 0;
+  for (ShapeHolder& holder : shapes) {
+    ASSERT_TRUE(holder.ok);
+    for (double y = -3; y < 43; y += 1.75) {
+      for (double x = -3; x < 51; x += 1.25) {
+        PixelValue colour;
+        ASSERT_TRUE(SampleShapeFrom(&holder.shape, m_Image, x, y, &colour));
+        int64_t cx, cy;
+        const SubShape* subshape = AcquireSubShapeAt(&holder.shape, x, y, &cx, &cy);
+        ASSERT_NE(subshape, nullptr);
+        double sums[3] = {0, 0, 0}, weights = 0;
+        for (uint32_t i = 0; i < subshape->count; ++i) {
+          const SubShapeEntry& e = subshape->Entries()[i];
+          int64_t px = cx + e.dx, py = cy + e.dy;
+          if (px < 0 || py < 0 || px >= rect.right || py >= rect.bottom) continue;
+          PixelValue p = Read(px, py);
+          double weight = e.weight / 4294967294.0;
+          sums[0] += std::round(p.red * weight), sums[1] += std::round(p.green * weight), sums[2] += std::round(p.blue * weight);
+          weights += weight;
+        }
+        if (weights <= 0) continue;
+        EXPECT_EQ(colour.red, uint32_t(sums[0] / weights + 0.5)) << x << ", " << y;
+        EXPECT_EQ(colour.green, uint32_t(sums[1] / weights + 0.5)) << x << ", " << y;
+        EXPECT_EQ(colour.blue, uint32_t(sums[2] / weights + 0.5)) << x << ", " << y;
+        ++sampled;
+      }
+    }
+  }
+  EXPECT_GT(sampled, 500);
 }
 
 TEST_F(ShapeOnImage, SamplingGivesTheColourUnderTheShape) {
