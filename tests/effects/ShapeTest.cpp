@@ -225,6 +225,17 @@ class ShapeOnImage : public ProcessingFixture {
     ASSERT_TRUE(CreateImage(&m_Image, rect, rect, mode, StandardProfile(), false, false));
     FillImageRect(&m_Image, PixelValue{level, level, level, kFullFraction, kFullFraction}, rect);
   }
+  // An 8-bit RGB image of pseudo-random grain, every byte of every pixel drawn from `seed`.
+  void MakeGrainy(int32_t width, int32_t height, uint32_t seed) {
+    ImageRect rect{0, 0, width, height};
+    ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
+    for (int64_t y = 0; y < rect.bottom; ++y) {
+      for (int64_t x = 0; x < rect.right * 4; ++x) {
+        seed = seed * 1664525u + 1013904223u;
+        m_Image.Pixel(0, y)[x] = uint8_t(seed >> 24);
+      }
+    }
+  }
   PixelValue Read(int64_t x, int64_t y) {
     PixelValue p;
     m_Image.readPixel(&m_Image, x, y, &p);
@@ -326,15 +337,7 @@ TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReade
 TEST_F(ShapeOnImage, StatisticsTakenSeveralAtOnceEqualThoseTakenOneByOne) {
   // Batches of one to eight shapes of differing sizes and phases, wholly on the image and across
   // its edges, through the brightness plane and without it: every value the same to the bit.
-  ImageRect rect{0, 0, 72, 56};
-  ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
-  uint32_t h = 777;
-  for (int64_t y = 0; y < rect.bottom; ++y) {
-    for (int64_t x = 0; x < rect.right * 4; ++x) {
-      h = h * 1664525u + 1013904223u;
-      m_Image.Pixel(0, y)[x] = uint8_t(h >> 24);
-    }
-  }
+  MakeGrainy(72, 56, 777);
   std::vector<int32_t> plane(size_t(m_Image.pixels.size / 4));
   const int32_t* linear = m_Image.gammaTables.eightToLinear;
   for (size_t i = 0; i < plane.size(); ++i) {
@@ -378,15 +381,8 @@ TEST_F(ShapeOnImage, StatisticsTakenSeveralAtOnceEqualThoseTakenOneByOne) {
 TEST_F(ShapeOnImage, SampledColoursRoundEveryWeightedLevelAsStdRoundDoes) {
   // The sampled colour against the rule written out with std::round, on grainy pixels under
   // discs and rings of many sizes and phases, wholly on the image and across its edges.
-  ImageRect rect{0, 0, 48, 40};
-  ASSERT_TRUE(CreateImage(&m_Image, rect, rect, plugInModeRGBColor, StandardProfile(), false, false));
-  uint32_t h = 4242;
-  for (int64_t y = 0; y < rect.bottom; ++y) {
-    for (int64_t x = 0; x < rect.right * 4; ++x) {
-      h = h * 1664525u + 1013904223u;
-      m_Image.Pixel(0, y)[x] = uint8_t(h >> 24);
-    }
-  }
+  MakeGrainy(48, 40, 4242);
+  const ImageRect& rect = m_Image.rectangle;
   ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 1.25), ShapeHolder(GenerateDiscSubShape, 4.75),
                           ShapeHolder(GenerateRingSubShape, 3.0), ShapeHolder(GenerateRingSubShape, 7.5),
                           ShapeHolder(GenerateHalfWeightSquare, 1.0)};
