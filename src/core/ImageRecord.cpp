@@ -50,10 +50,6 @@ void ReplaceColourSamples(ImageRecord* image, Convert convert) {
   }
 }
 
-bool SameRect(const ImageRect& a, const ImageRect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 bool CopyPixelByPixel(const ImageRecord& source, ImageRecord* destination, const volatile bool* cancel) {
   for (int64_t y = source.rectangle.top; y < source.rectangle.bottom; ++y) {
     if (cancel != nullptr && *cancel) return false;

@@ -33,6 +33,10 @@ struct ImageRect {
   int64_t Height() const { return int64_t(bottom) - top; }
 };
 
+inline bool SameRect(const ImageRect& a, const ImageRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 struct ImageRecord;
 typedef void (*PixelReader)(const ImageRecord* image, int64_t x, int64_t y, PixelValue* pixel);
 typedef void (*PixelWriter)(ImageRecord* image, int64_t x, int64_t y, const PixelValue& pixel);

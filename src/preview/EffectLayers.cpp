@@ -254,10 +254,6 @@ uint64_t QuadsDigest(const EffectLayer& layer) {
   return digest;
 }
 
-bool SameRect(const ImageRect& a, const ImageRect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 }  // namespace
 
 EffectLayer gEffectLayers[EFFECT_LAYER_COUNT];

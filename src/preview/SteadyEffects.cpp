@@ -2,10 +2,6 @@
 
 namespace {
 
-bool SameRect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 bool StampsHeld(uint32_t layers, const uint64_t then[], const uint64_t now[]) {
   for (int kind = 0; kind < kSteadyEffectLayerLimit; ++kind) {
     if (((layers >> kind) & 1u) != 0 && then[kind] != now[kind]) return false;
@@ -16,10 +12,8 @@ bool StampsHeld(uint32_t layers, const uint64_t then[], const uint64_t now[]) {
 }  // namespace
 
 bool SamePlacement(const EffectsPlacement& a, const EffectsPlacement& b) {
-  const ImageRect &r = a.imageRect, &s = b.imageRect;
-  return SameRect(a.client, b.client) && SameRect(a.image, b.image) && SameRect(a.drawing, b.drawing) && a.zoom == b.zoom &&
-         a.scrollX == b.scrollX && a.scrollY == b.scrollY && r.left == s.left && r.top == s.top && r.right == s.right &&
-         r.bottom == s.bottom;
+  return EqualRect(&a.client, &b.client) && EqualRect(&a.image, &b.image) && EqualRect(&a.drawing, &b.drawing) &&
+         a.zoom == b.zoom && a.scrollX == b.scrollX && a.scrollY == b.scrollY && SameRect(a.imageRect, b.imageRect);
 }
 
 EffectsDrawingPlan PlanEffectsDrawing(const SteadyEffectsRecord& record, uint32_t layers, const uint64_t stamps[],

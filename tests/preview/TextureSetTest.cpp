@@ -21,10 +21,6 @@ class TextureSetTest : public PreviewGLFixture {
   const TexturedVertex* Quad(int index) const { return m_Set.Vertices() + index * 4; }
 };
 
-bool SameRect(const ImageRect& a, const ImageRect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 }  // namespace
 
 TEST_F(TextureSetTest, TilesOverlapByTwoPixelsAndAdvanceByTheMaximumLessTwo) {
