@@ -6,7 +6,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "FilePixels.h"
 #include "TestSupport.h"
@@ -49,6 +51,22 @@ std::wstring UserParametersFolder() {
   return std::wstring(local) + L"\\Vellbrook\\HalvornPro3\\Parameters";
 }
 
+// How two pictures differ, for the message of a failed comparison.
+std::string DifferingSamples(const FilePixels& a, const FilePixels& b) {
+  if (a.width != b.width || a.height != b.height || a.samples.size() != b.samples.size())
+    return "sizes " + std::to_string(a.width) + "x" + std::to_string(a.height) + " and " + std::to_string(b.width) + "x" +
+           std::to_string(b.height);
+  size_t differing = 0;
+  int largest = 0;
+  for (size_t i = 0; i < a.samples.size(); ++i) {
+    int difference = std::abs(int(a.samples[i]) - int(b.samples[i]));
+    differing += difference != 0;
+    largest = std::max(largest, difference);
+  }
+  return std::to_string(differing) + " of " + std::to_string(a.samples.size()) + " bytes differ, by up to " +
+         std::to_string(largest);
+}
+
 }  // namespace
 
 TEST_F(PanelDrive, TypedSteppedAndMovedValuesReachTheActionAndOkPaintsThem) {
@@ -73,6 +91,7 @@ TEST_F(PanelDrive, TypedSteppedAndMovedValuesReachTheActionAndOkPaintsThem) {
       "press OK\n",
       L"--record \"" + Path(L"action.txt") + L"\" --out \"" + Path(L"driven.png") + L"\"");
   ASSERT_EQ(driven.exitCode, 0) << driven.output;
+  SCOPED_TRACE("the driven run printed:\n" + driven.output);
   // The changes queued previews: the last wait showed a later frame than the first.
   const std::string kFrame = "drive: wait-idle: ok frame ";
   size_t first = driven.output.find(kFrame), last = driven.output.rfind(kFrame);
@@ -95,7 +114,8 @@ TEST_F(PanelDrive, TypedSteppedAndMovedValuesReachTheActionAndOkPaintsThem) {
   FilePixels fromDialog, fromSilentRun;
   ASSERT_TRUE(ReadPngForTest(Path(L"driven.png"), &fromDialog));
   ASSERT_TRUE(ReadPngForTest(Path(L"silent.png"), &fromSilentRun));
-  EXPECT_TRUE(fromDialog.samples == fromSilentRun.samples) << "the dialog's OK painted other settings than it recorded";
+  EXPECT_TRUE(fromDialog.samples == fromSilentRun.samples)
+      << "the dialog's OK painted other settings than it recorded: " << DifferingSamples(fromDialog, fromSilentRun);
 }
 
 TEST_F(PanelDrive, SettingsAreSavedLoadedConvertedAndDeletedThroughTheMenu) {
