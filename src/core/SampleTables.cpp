@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "core/Fractions.h"
+
 namespace {
 
 void BuildFloatToHalf(SampleTables* t) {
@@ -60,9 +62,9 @@ SampleTables* BuildSampleTables() {
   auto* t = new SampleTables;
   BuildFloatToHalf(t);
   BuildHalfToFloat(t);
-  for (uint32_t v = 0; v < 256; ++v) t->eightTo32[v] = uint32_t(std::llround(double(v) * 4294967294.0 / 255.0));
+  for (uint32_t v = 0; v < 256; ++v) t->eightTo32[v] = uint32_t(std::llround(double(v) * kFraction / 255.0));
   for (uint32_t v = 0; v < 65536; ++v) {
-    t->sixteenTo32[v] = uint32_t(std::llround(double(v) * 4294967294.0 / 65535.0));
+    t->sixteenTo32[v] = uint32_t(std::llround(double(v) * kFraction / 65535.0));
     t->sixteenTo8[v] = uint8_t(std::lround(double(v) * 255.0 / 65535.0));
   }
   // The half table needs the float-to-half tables above, so it is filled last.

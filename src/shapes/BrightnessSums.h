@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/Fractions.h"
 #include "shapes/Shape.h"
 
 // Running weighted sums of brightness about the first pixel's, so that the variance keeps its
@@ -14,7 +15,7 @@ struct BrightnessSums {
   bool any = false;
   double origin = 0, weightSum = 0, shiftedSum = 0, shiftedSquares = 0;
 
-  void Add(uint32_t brightness, uint32_t entryWeight) { AddWeighted(brightness, entryWeight / 4294967294.0); }
+  void Add(uint32_t brightness, uint32_t entryWeight) { AddWeighted(brightness, entryWeight / kFraction); }
   void AddWeighted(uint32_t brightness, double weight) {
     if (!any) origin = brightness, any = true;
     double shifted = brightness - origin;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/Fractions.h"
 #include "core/RunResult.h"
 #include "support/Locks.h"
 
@@ -171,7 +172,7 @@ void MakeUnitWeights(SubShape* subshape) {
   if (ReallocateBuffer(uint64_t(subshape->count) * sizeof(double), &subshape->unitWeights) != 0) return;
   auto* weights = static_cast<double*>(subshape->unitWeights.block);
   const SubShapeEntry* entries = subshape->Entries();
-  for (uint32_t i = 0; i < subshape->count; ++i) weights[i] = entries[i].weight / 4294967294.0;
+  for (uint32_t i = 0; i < subshape->count; ++i) weights[i] = entries[i].weight / kFraction;
 }
 
 void PublishSubShape(SubShape* subshape) {
