@@ -2,6 +2,7 @@
 // buffers, the quads' vertex and element buffer objects, and the drawing of the quads.
 #include <GL/glew.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "preview/BackgroundTask.h"
@@ -14,6 +15,7 @@
 
 namespace {
 
+std::atomic<bool> gHalfFloatTemplatesAllowed{true};
 
 bool QualityOrSpeed() {
   int setting = gOpenGLSettings.m_OpenGLDrawingMode;
@@ -38,6 +40,7 @@ EffectDrawingCapabilities DetermineCapabilities() {
   const TextureFormat& format = flags.accelerated && QualityOrSpeed() ? flags.format16 : flags.format8;
   caps.internalFormat = format.internalFormat != 0 ? format.internalFormat : GL_RGBA8;
   caps.eightBitLevels = format.dataType == GL_UNSIGNED_BYTE || format.internalFormat == 0;
+  caps.halfFloatTemplate = flags.accelerated && QualityOrSpeed();
   GLint maximum = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maximum);
   caps.maximumTexture = maximum > 0 ? maximum : 1024;
@@ -114,6 +117,8 @@ void DestroyFilterEffects_OpenGL() {
   }
 }
 
+void SetHalfFloatTemplatesAllowed(bool allowed) { gHalfFloatTemplatesAllowed.store(allowed); }
+
 bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum type, GLenum format) {
   const EffectTemplate& t = layer->geometry;
   uint64_t channels = format == GL_RGB ? 3 : 4;
@@ -126,13 +131,11 @@ bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum 
     glBindBuffer(GL_PIXEL_UNPACK_BUFFER, unpack);
     data = nullptr;  // the upload reads the bound buffer from its start
   }
-  // The float template is kept in half floats: every quad samples it eight times (trilinear),
-  // and half the bytes make the spikes about a tenth faster on a software renderer. A 16-bit
-  // normalised format would lose the faint ends, which lie below 1/65535; in half floats the
-  // faintest entry the preview keeps (2048 / 2^32) is a subnormal off by at most 3e-8, about a
-  // five-hundredth of an 8-bit level even times the shader's 256.
   bool floatTemplate = t.levels == 1;
-  GLint internalFormat = floatTemplate ? (format == GL_RGB ? GL_RGB16F : GL_RGBA16F) : gEffectDrawing.internalFormat;
+  bool halfFloats = floatTemplate && gEffectDrawing.halfFloatTemplate && gHalfFloatTemplatesAllowed.load();
+  GLint internalFormat = gEffectDrawing.internalFormat;
+  if (floatTemplate && halfFloats) internalFormat = format == GL_RGB ? GL_RGB16F : GL_RGBA16F;
+  if (floatTemplate && !halfFloats) internalFormat = format == GL_RGB ? GL_RGB32F : GL_RGBA32F;
   glBindTexture(GL_TEXTURE_2D, layer->textures[level]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, t.textureWidth, t.textureHeight, 0, format, type, data);

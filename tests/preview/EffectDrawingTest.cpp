@@ -99,6 +99,7 @@ class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamI
     EXPECT_TRUE(WaitUntil([] { return !BackgroundTaskRunning(); }, 20000));
     DisarmFaults();
     SetSteadyEffectsDisabledForTests(false);
+    SetHalfFloatTemplatesAllowed(true);
     gPreviewViewState.previewEnabled = false;
     SetPreviewImageSource(PreviewImageSource{});
     ReleaseHostProxyImage();
@@ -315,6 +316,36 @@ TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
   Redraw();
   EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).templateBuilds, 2);
   EXPECT_EQ(Frame(), kept);
+}
+
+// Half-float templates (where the levels would be 16-bit) give the stars of 32-bit float ones
+// to a level, the faint ends of long, bright spikes over black included.
+TEST_P(EffectDrawingTest, HalfFloatTemplatesGiveTheStarsOfFullFloatOnes) {
+  // Both frames from the quads, never from a kept picture, whose other order rounds differently.
+  SetSteadyEffectsDisabledForTests(true);
+  m_Block.effectsOnly = 1;
+  m_Block.intensity = 100;
+  m_Block.length = 100;
+  m_Block.secondarySpikeIntensity = 60;
+  Show({{70, 60}, {210, 140}, {160, 40}});
+  std::vector<double> half = Frame();
+  SetHalfFloatTemplatesAllowed(false);
+  m_Block.length = 99;
+  Redraw();
+  m_Block.length = 100;
+  Redraw();
+  SetHalfFloatTemplatesAllowed(true);
+  std::vector<double> full = Frame();
+  ASSERT_EQ(half.size(), full.size());
+  double largest = 0, sum = 0, lit = 0;
+  for (size_t i = 0; i < half.size(); ++i) {
+    largest = std::max(largest, std::fabs(half[i] - full[i]));
+    sum += std::fabs(half[i] - full[i]);
+    lit += full[i] > 0;
+  }
+  EXPECT_GT(lit, double(full.size()) / 20) << "the stars cover little of the frame";
+  EXPECT_LE(largest, 1.0);
+  EXPECT_LE(sum / double(half.size()), 0.05) << largest;
 }
 
 // A Length step makes both spike templates stale; they are rasterised at once, the secondary's
