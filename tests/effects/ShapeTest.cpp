@@ -63,6 +63,18 @@ TEST(ShapePhases, NegativeQuarterLiesInThePixelBeforeAtPhaseThree) {
   p = ShapePositionOf(7.99);
   EXPECT_EQ(p.pixel, 7);
   EXPECT_EQ(p.phase, 3);
+  p = ShapePositionOf(-2.75);
+  EXPECT_EQ(p.pixel, -3);
+  EXPECT_EQ(p.phase, 1);
+  p = ShapePositionOf(-1e-9);
+  EXPECT_EQ(p.pixel, -1);
+  EXPECT_EQ(p.phase, 3);
+  p = ShapePositionOf(-0.0);
+  EXPECT_EQ(p.pixel, 0);
+  EXPECT_EQ(p.phase, 0);
+  p = ShapePositionOf(4095.75);
+  EXPECT_EQ(p.pixel, 4095);
+  EXPECT_EQ(p.phase, 3);
 }
 
 class ShapeModel : public ProcessingFixture {};
