@@ -74,12 +74,13 @@ struct Probe {
   void StatisticsOf(const ShapeAt* shapes, int count, ShapeStatistics* out) {
     constexpr int kMost = 8;
     ShapeAt missing[kMost];
+    CachedStatistics* slots[kMost];
+    int64_t qxs[kMost], qys[kMost];
     int where[kMost], n = 0;
     for (int i = 0; i < count && i < kMost; ++i) {
-      int64_t qx, qy;
-      const CachedStatistics& slot = SlotFor(shapes[i].shape, shapes[i].x, shapes[i].y, &qx, &qy);
-      if (Remembers(slot, shapes[i].shape, qx, qy)) out[i] = slot.statistics;
-      else missing[n] = shapes[i], where[n++] = i;
+      CachedStatistics& slot = SlotFor(shapes[i].shape, shapes[i].x, shapes[i].y, &qxs[n], &qys[n]);
+      if (Remembers(slot, shapes[i].shape, qxs[n], qys[n])) out[i] = slot.statistics;
+      else missing[n] = shapes[i], slots[n] = &slot, where[n++] = i;
     }
     ShapeStatistics taken[kMost];
     bool measured[kMost];
@@ -90,9 +91,7 @@ struct Probe {
         failed = true;
         continue;
       }
-      int64_t qx, qy;
-      CachedStatistics& slot = SlotFor(missing[j].shape, missing[j].x, missing[j].y, &qx, &qy);
-      slot = CachedStatistics{missing[j].shape, qx, qy, viewChanges, taken[j]};
+      *slots[j] = CachedStatistics{missing[j].shape, qxs[j], qys[j], viewChanges, taken[j]};
     }
   }
   PixelValue Colour(Shape* shape, double x, double y) {

@@ -9,13 +9,11 @@
 
 #include "analysis/FloodFill.h"
 #include "analysis/Measure.h"
-#include "analysis/WalkThresholds.h"
+#include "analysis/WalkArithmetic.h"
 #include "core/EightBitPixels.h"
 
 namespace {
 
-constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
-constexpr double kSqrt2 = 1.4142135623730951;
 constexpr int64_t kLinearFull = 0xFFFFFF;
 
 // What one walk sees of the run: the centre, its colour and the thresholds.
@@ -27,11 +25,6 @@ struct Walk {
   const int64_t* thresholds;
   int limit;
 };
-
-// Steps that stay inside the rectangle along one axis of a direction.
-int64_t StepsInside(int64_t position, int direction, int64_t low, int64_t high) {
-  return direction > 0 ? high - 1 - position : direction < 0 ? position - low : INT64_MAX;
-}
 
 struct Levels {
   int64_t earlier, later, lastDrop;
@@ -57,23 +50,14 @@ inline Levels LevelsAt(const int64_t* s, int k) {
   return Levels{(s[k - 8] + s[k - 7] + s[k - 6]) / 3, v, v - (s[k - 2] + s[k - 1] + s[k]) / 3, 3.0, k - 7.0};
 }
 
-// A diagonal's drops count per unit of axis length: times 100 over 141, 283 or 424 as its span grows.
-inline int64_t DiagonalDrop(int64_t drop, int k) {
-  return k <= 7 ? drop * 100 / 141 : k <= 11 ? drop * 100 / 283 : drop * 100 / 424;
-}
-
-inline bool ColourChanged(uint32_t red, uint32_t green, uint32_t blue, const PixelValue& c0) {
-  return std::llabs(int64_t(red) - c0.red) > c0.red / 8 || std::llabs(int64_t(green) - c0.green) > c0.green / 8 ||
-         std::llabs(int64_t(blue) - c0.blue) > c0.blue / 8;
-}
-
 // Whether the colour changed anywhere along a walk that found no edge in its whole search: asked
 // only then, as only then does it decide between no distance and a plateau to fill.
 bool ColourChangedAlong(const Walk& walk, ptrdiff_t stride, int steps) {
   const uint8_t* p = walk.centre;
   for (int k = 1; k <= steps; ++k) {
     p += stride;
-    if (ColourChanged(uint32_t(walk.linear[p[2]]), uint32_t(walk.linear[p[1]]), uint32_t(walk.linear[p[0]]), walk.c0)) return true;
+    uint32_t red = uint32_t(walk.linear[p[2]]), green = uint32_t(walk.linear[p[1]]), blue = uint32_t(walk.linear[p[0]]);
+    if (WalkColourChanged(red, green, blue, walk.c0)) return true;
   }
   return false;
 }
@@ -108,7 +92,7 @@ WalkEnd WalkOneDirection(const Walk& walk, int64_t* s, ptrdiff_t stride, ptrdiff
       int64_t threshold = walk.thresholds[k];
       if (threshold < drop && threshold < drop - lastDrop) {
         double f = e.earlier == e.later ? 0.5 : double(e.earlier - (highest + lowestBefore) / 2) / double(e.earlier - e.later);
-        *distance = kDiagonal ? f * e.span * kSqrt2 + e.start * kSqrt2 : f * e.span + e.start;
+        *distance = kDiagonal ? f * e.span * kWalkSqrt2 + e.start * kWalkSqrt2 : f * e.span + e.start;
         return WALK_EDGE;
       }
     }
@@ -135,8 +119,9 @@ ProfileOutcome MeasureRadialProfileDirect(AnalysisRun* run, const ImageRecord& i
   s[0] = BrightnessOf(walk.c0);
   for (int d = 0; d < 8; ++d) {
     distances[d] = -1;
-    int dx = kDirections[d][0], dy = kDirections[d][1];
-    int64_t inside = std::min(StepsInside(x, dx, int64_t(r.left), int64_t(r.right)), StepsInside(y, dy, int64_t(r.top), int64_t(r.bottom)));
+    int dx = kWalkDirections[d][0], dy = kWalkDirections[d][1];
+    int64_t inside = std::min(WalkStepsInside(x, dx, int64_t(r.left), int64_t(r.right)),
+                              WalkStepsInside(y, dy, int64_t(r.top), int64_t(r.bottom)));
     ptrdiff_t stride = dx * 4 + dy * rowStride, planeStride = dx + dy * ptrdiff_t(image.allocatedWidth);
     WalkEnd end;
     if (plane != nullptr) {

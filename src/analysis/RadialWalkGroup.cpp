@@ -13,14 +13,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "analysis/WalkThresholds.h"
+#include "analysis/WalkArithmetic.h"
 #include "core/EightBitPixels.h"
 #include "core/ProcessorFeatures.h"
 
 namespace {
 
-constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
-constexpr double kSqrt2 = 1.4142135623730951;
 constexpr int32_t kLinearFull = 0xFFFFFF;
 
 // floor(x / c) = (x * m) >> 32 with m = floor(2^32 / c) + 1 for every x below 2^32 / c: the
@@ -53,10 +51,6 @@ Compared ComparedAt(const History& h, int k, int lane) {
   return Compared{triple(k - 6), triple(k - 3), triple(k - 3) - triple(k), 3.0, k - 7.0};
 }
 
-inline int64_t DiagonalDrop(int64_t drop, int k) {
-  return k <= 7 ? drop * 100 / 141 : k <= 11 ? drop * 100 / 283 : drop * 100 / 424;
-}
-
 // The whole edge test of one lane at step k, with the single walk's arithmetic; true with the
 // distance when it finds the edge.
 bool LaneFindsEdge(const History& h, int k, int lane, bool diagonal, int64_t threshold, int64_t highest, int64_t lowestBefore,
@@ -66,7 +60,7 @@ bool LaneFindsEdge(const History& h, int k, int lane, bool diagonal, int64_t thr
   if (diagonal) drop = DiagonalDrop(drop, k), lastDrop = DiagonalDrop(lastDrop, k);
   if (!(threshold < drop && threshold < drop - lastDrop)) return false;
   double f = e.earlier == e.later ? 0.5 : double(e.earlier - (highest + lowestBefore) / 2) / double(e.earlier - e.later);
-  *distance = diagonal ? f * e.span * kSqrt2 + e.start * kSqrt2 : f * e.span + e.start;
+  *distance = diagonal ? f * e.span * kWalkSqrt2 + e.start * kWalkSqrt2 : f * e.span + e.start;
   return true;
 }
 
@@ -176,11 +170,6 @@ __attribute__((target("avx2"))) void WalkDirection(History* h, DirectionWalk* wa
   }
 }
 
-bool ColourChanged(uint32_t red, uint32_t green, uint32_t blue, const PixelValue& c0) {
-  return std::llabs(int64_t(red) - c0.red) > c0.red / 8 || std::llabs(int64_t(green) - c0.green) > c0.green / 8 ||
-         std::llabs(int64_t(blue) - c0.blue) > c0.blue / 8;
-}
-
 // Whether the colour changed anywhere along a walk that found no edge in its whole search.
 bool ColourChangedAlong(const ImageRecord& image, int64_t x, int64_t y, int dx, int dy, int steps, const PixelValue& c0) {
   const int32_t* linear = image.gammaTables.eightToLinear;
@@ -188,13 +177,9 @@ bool ColourChangedAlong(const ImageRecord& image, int64_t x, int64_t y, int dx, 
   const ptrdiff_t stride = dx * 4 + dy * ptrdiff_t(image.allocatedWidth) * 4;
   for (int k = 1; k <= steps; ++k) {
     p += stride;
-    if (ColourChanged(uint32_t(linear[p[2]]), uint32_t(linear[p[1]]), uint32_t(linear[p[0]]), c0)) return true;
+    if (WalkColourChanged(uint32_t(linear[p[2]]), uint32_t(linear[p[1]]), uint32_t(linear[p[0]]), c0)) return true;
   }
   return false;
-}
-
-int64_t StepsInside(int64_t position, int direction, int64_t low, int64_t high) {
-  return direction > 0 ? high - 1 - position : direction < 0 ? position - low : INT64_MAX;
 }
 
 // The steps k from 1 on at which the eight pixels from lane 0's, centre + k * stride and the seven
@@ -244,15 +229,15 @@ void MeasureRadialProfileGroup(AnalysisRun* run, const ImageRecord& image, const
   }
   History history;
   for (int d = 0; d < 8 && lanes != 0; ++d) {
-    const int dx = kDirections[d][0], dy = kDirections[d][1];
+    const int dx = kWalkDirections[d][0], dy = kWalkDirections[d][1];
     walk.stride = dx + dy * ptrdiff_t(image.allocatedWidth);
     walk.plainSteps = PlainSteps(centreIndex, planeSize, walk.stride);
     walk.diagonal = (d & 1) != 0;
     walk.bounds = walk.diagonal ? &bounds.diagonal : &bounds.axis;
     walk.lanes = lanes;
     for (int lane = 0; lane < kWalkGroupLanes; ++lane) {
-      int64_t inside = std::min(StepsInside(x0 + lane, dx, int64_t(r.left), int64_t(r.right)),
-                                StepsInside(y, dy, int64_t(r.top), int64_t(r.bottom)));
+      int64_t inside = std::min(WalkStepsInside(x0 + lane, dx, int64_t(r.left), int64_t(r.right)),
+                                WalkStepsInside(y, dy, int64_t(r.top), int64_t(r.bottom)));
       walk.reach[lane] = (lanes >> lane & 1) ? int32_t(std::min<int64_t>(inside, last)) : 0;
     }
     WalkDirection(&history, &walk);

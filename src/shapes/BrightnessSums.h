@@ -11,7 +11,7 @@
 // Running weighted sums of brightness about the first pixel's, so that the variance keeps its
 // precision when the deviation is small against the mean.
 struct BrightnessSums {
-  uint32_t minimum = 0xFFFFFFFE, maximum = 0;
+  uint32_t minimum = kFullFraction, maximum = 0;
   bool any = false;
   double origin = 0, weightSum = 0, shiftedSum = 0, shiftedSquares = 0;
 

@@ -139,12 +139,12 @@ bool IndexSubShapeRows(SubShape* subshape);
 // Groups the entries by row, in place, and records where each row starts, so that the final
 // render can paint a shape row by row; false (nothing changed) when the row index has no memory.
 bool OrderSubShapeByRow(SubShape* subshape);
-// Trims the entries' buffer to the entries and makes the SubShape ready; the second keeps the
-// buffer's room, for a generator whose buffers serve again.
 // Keeps the entries' weights as fractions of one beside them, for the statistics that read every
 // entry of the analysis shapes again and again; without them (large shapes, no memory) they are
 // divided as read.
 void MakeUnitWeights(SubShape* subshape);
+// Trims the entries' buffer to the entries and makes the SubShape ready; the second keeps the
+// buffer's room, for a generator whose buffers serve again.
 void PublishSubShape(SubShape* subshape);
 void PublishSubShapeKeepingRoom(SubShape* subshape);
 inline bool SubShapeIsReady(const SubShape& subshape) { return __atomic_load_n(&subshape.ready, __ATOMIC_ACQUIRE) != 0; }

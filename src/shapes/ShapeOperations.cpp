@@ -53,25 +53,32 @@ void SumInside(const SubShape& subshape, const ImageRecord& image, int64_t cx, i
   }
 }
 
-void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, const int32_t* brightness, int64_t cx, int64_t cy,
-                        BrightnessSums* sums) {
-  const int32_t* centre = brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
-  const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
-  const SubShapeEntry* entries = subshape.Entries();
-  const double* weights = subshape.UnitWeights();
-  if (weights == nullptr) {
-    for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
-    return;
-  }
-  for (uint32_t i = 0; i < subshape.count; ++i) sums->AddWeighted(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), weights[i]);
+// The brightness plane's value for pixel (cx, cy): the plane holds one value per pixel of the
+// image's allocation, in the same order.
+const int32_t* PlaneAt(const ImageRecord& image, const int32_t* brightness, int64_t cx, int64_t cy) {
+  return brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
 }
 
-// One shape's sums through the brightness plane, as SumInsideFromPlane adds them.
+// One shape's sums through the brightness plane, its weights kept as fractions of one.
 void SumAlone(PlaneSum* sum, ptrdiff_t stride) {
   for (uint32_t i = 0; i < sum->count; ++i) {
     const SubShapeEntry& entry = sum->entries[i];
     sum->sums.AddWeighted(uint32_t(sum->centre[entry.dy * stride + entry.dx]), sum->weights[i]);
   }
+}
+
+void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, const int32_t* brightness, int64_t cx, int64_t cy,
+                        BrightnessSums* sums) {
+  const int32_t* centre = PlaneAt(image, brightness, cx, cy);
+  const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
+  const SubShapeEntry* entries = subshape.Entries();
+  if (subshape.UnitWeights() == nullptr) {
+    for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
+    return;
+  }
+  PlaneSum sum{entries, subshape.UnitWeights(), subshape.count, centre, *sums};
+  SumAlone(&sum, stride);
+  *sums = sum.sums;
 }
 
 ShapeStatistics StatisticsOf(const BrightnessSums& sums) {
@@ -155,7 +162,7 @@ void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& imag
     } else if (!ShapeLiesInside(*subshape, image.rectangle, cx, cy) || subshape->UnitWeights() == nullptr) {
       measured[i] = AnalyzeShapeFrom(at.shape, image, at.x, at.y, &results[i], brightness);
     } else {
-      const int32_t* centre = brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
+      const int32_t* centre = PlaneAt(image, brightness, cx, cy);
       sums[pending] = PlaneSum{subshape->Entries(), subshape->UnitWeights(), subshape->count, centre, BrightnessSums{}};
       indices[pending++] = i;
       if (pending == kSideBySide) sumPending();

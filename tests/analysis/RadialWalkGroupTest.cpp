@@ -10,7 +10,7 @@
 #include "ProcessingFixture.h"
 #include "analysis/Measure.h"
 #include "analysis/RadialWalkGroup.h"
-#include "analysis/WalkThresholds.h"
+#include "analysis/WalkArithmetic.h"
 #include "color/ColorProfiles.h"
 #include "color/ImageProfile.h"
 #include "core/EightBitPixels.h"

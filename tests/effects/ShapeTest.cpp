@@ -248,6 +248,17 @@ class ShapeOnImage : public ProcessingFixture {
       }
     }
   }
+  // The image's linear brightness per pixel, the mean of its three channels, as the detection's
+  // plane holds it.
+  std::vector<int32_t> LinearBrightnessPlane() const {
+    std::vector<int32_t> plane(size_t(m_Image.pixels.size / 4));
+    const int32_t* linear = m_Image.gammaTables.eightToLinear;
+    for (size_t i = 0; i < plane.size(); ++i) {
+      const uint8_t* p = static_cast<const uint8_t*>(m_Image.pixels.block) + i * 4;
+      plane[i] = int32_t((uint32_t(linear[p[0]]) + uint32_t(linear[p[1]]) + uint32_t(linear[p[2]])) / 3);
+    }
+    return plane;
+  }
   PixelValue Read(int64_t x, int64_t y) {
     PixelValue p;
     m_Image.readPixel(&m_Image, x, y, &p);
@@ -312,12 +323,7 @@ TEST_F(ShapeOnImage, StatisticsOnAnEightBitImageEqualThoseThroughTheRecordsReade
       m_Image.Pixel(0, y)[x] = checked.Pixel(0, y)[x] = uint8_t(h >> 24);
     }
   }
-  std::vector<int32_t> plane(size_t(m_Image.pixels.size / 4));
-  const int32_t* linear = m_Image.gammaTables.eightToLinear;
-  for (size_t i = 0; i < plane.size(); ++i) {
-    const uint8_t* p = static_cast<const uint8_t*>(m_Image.pixels.block) + i * 4;
-    plane[i] = int32_t((uint32_t(linear[p[0]]) + uint32_t(linear[p[1]]) + uint32_t(linear[p[2]])) / 3);
-  }
+  std::vector<int32_t> plane = LinearBrightnessPlane();
   ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 0.75), ShapeHolder(GenerateDiscSubShape, 5.5),
                           ShapeHolder(GenerateRingSubShape, 2.5), ShapeHolder(GenerateRingSubShape, 9.25)};
   int wholly = 0;
@@ -350,12 +356,7 @@ TEST_F(ShapeOnImage, StatisticsTakenSeveralAtOnceEqualThoseTakenOneByOne) {
   // Batches of one to eight shapes of differing sizes and phases, wholly on the image and across
   // its edges, through the brightness plane and without it: every value the same to the bit.
   MakeGrainy(72, 56, 777);
-  std::vector<int32_t> plane(size_t(m_Image.pixels.size / 4));
-  const int32_t* linear = m_Image.gammaTables.eightToLinear;
-  for (size_t i = 0; i < plane.size(); ++i) {
-    const uint8_t* p = static_cast<const uint8_t*>(m_Image.pixels.block) + i * 4;
-    plane[i] = int32_t((uint32_t(linear[p[0]]) + uint32_t(linear[p[1]]) + uint32_t(linear[p[2]])) / 3);
-  }
+  std::vector<int32_t> plane = LinearBrightnessPlane();
   ShapeHolder shapes[] = {ShapeHolder(GenerateDiscSubShape, 0.25), ShapeHolder(GenerateDiscSubShape, 3.75),
                           ShapeHolder(GenerateDiscSubShape, 6.5),  ShapeHolder(GenerateRingSubShape, 0.5),
                           ShapeHolder(GenerateRingSubShape, 4.25), ShapeHolder(GenerateRingSubShape, 11.0)};
