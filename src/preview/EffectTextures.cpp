@@ -132,10 +132,9 @@ bool LoadShapeTexture(EffectLayer* layer, int level, const void* pixels, GLenum 
     data = nullptr;  // the upload reads the bound buffer from its start
   }
   bool floatTemplate = t.levels == 1;
-  bool halfFloats = floatTemplate && gEffectDrawing.halfFloatTemplate && gHalfFloatTemplatesAllowed.load();
-  GLint internalFormat = gEffectDrawing.internalFormat;
-  if (floatTemplate && halfFloats) internalFormat = format == GL_RGB ? GL_RGB16F : GL_RGBA16F;
-  if (floatTemplate && !halfFloats) internalFormat = format == GL_RGB ? GL_RGB32F : GL_RGBA32F;
+  bool halfFloats = gEffectDrawing.halfFloatTemplate && gHalfFloatTemplatesAllowed.load();
+  GLint floatFormat = halfFloats ? (format == GL_RGB ? GL_RGB16F : GL_RGBA16F) : (format == GL_RGB ? GL_RGB32F : GL_RGBA32F);
+  GLint internalFormat = floatTemplate ? floatFormat : gEffectDrawing.internalFormat;
   glBindTexture(GL_TEXTURE_2D, layer->textures[level]);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, t.textureWidth, t.textureHeight, 0, format, type, data);

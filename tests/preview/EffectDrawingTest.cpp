@@ -134,6 +134,14 @@ class EffectDrawingTest : public HostRecordFixture, public ::testing::WithParamI
     ASSERT_TRUE(window->PumpUntil([&] { return window->FramesCaughtUp(); }));
     ASSERT_FALSE(reports.HasReportContaining("Parameter Set Processing Failed")) << AllReports();
   }
+  // The same settings again, reached through another Length: every template is rasterised anew.
+  void RedrawWithNewTemplates() {
+    const int16_t length = m_Block.length;
+    m_Block.length = int16_t(length > 1 ? length - 1 : length + 1);
+    Redraw();
+    m_Block.length = length;
+    Redraw();
+  }
   // Where image point (x, y) lands in the preview, the image centred in the frame.
   POINT ScreenPoint(double x, double y) const {
     double zoom = gPreviewViewState.zoom;
@@ -309,11 +317,7 @@ TEST_P(EffectDrawingTest, IntensityRescalesTheQuadsOverTheKeptTemplates) {
   }
   std::vector<double> kept = Frame();
   EXPECT_NE(kept, faint) << "Intensity changed nothing on the screen";
-  // The same settings reached through another Length: every template is rasterised again.
-  m_Block.length = int16_t(m_Block.length + 1);
-  Redraw();
-  m_Block.length = int16_t(m_Block.length - 1);
-  Redraw();
+  RedrawWithNewTemplates();
   EXPECT_EQ(GetEffectLayerCounters(EFFECT_LAYER_PRIMARY).templateBuilds, 2);
   EXPECT_EQ(Frame(), kept);
 }
@@ -330,10 +334,7 @@ TEST_P(EffectDrawingTest, HalfFloatTemplatesGiveTheStarsOfFullFloatOnes) {
   Show({{70, 60}, {210, 140}, {160, 40}});
   std::vector<double> half = Frame();
   SetHalfFloatTemplatesAllowed(false);
-  m_Block.length = 99;
-  Redraw();
-  m_Block.length = 100;
-  Redraw();
+  RedrawWithNewTemplates();
   SetHalfFloatTemplatesAllowed(true);
   std::vector<double> full = Frame();
   ASSERT_EQ(half.size(), full.size());
