@@ -50,6 +50,7 @@ void CaptureBox(HWND owner, const char* text, const char* title, UINT style) {
 std::wstring BuiltPluginPath() { return WindowsPathOf(BUILT_PLUGIN_PATH); }
 std::wstring ExamplesPath() { return WindowsPathOf(EXAMPLES_PATH); }
 std::wstring BuiltFilterHostPath() { return WindowsPathOf(BUILT_FILTERHOST_PATH); }
+std::wstring BuiltCoverWindowPath() { return WindowsPathOf(BUILT_COVER_WINDOW_PATH); }
 
 std::wstring MakeScratchFolder(const wchar_t* name) {
   wchar_t temp[MAX_PATH];

@@ -11,6 +11,7 @@
 std::wstring BuiltPluginPath();
 std::wstring ExamplesPath();  // the repository's examples folder
 std::wstring BuiltFilterHostPath();
+std::wstring BuiltCoverWindowPath();  // tools/coverwindow: a window of another program
 std::wstring MakeScratchFolder(const wchar_t* name);
 void RemoveFolderTree(const std::wstring& folder);
 std::vector<uint8_t> ReadWholeFile(const std::wstring& path);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "Driver.h"
+#include "ForeignWindows.h"
 #include "PngFiles.h"
 #include "support/StandInDialog.h"
 #include "TestSupport.h"
@@ -43,7 +44,83 @@ class DriveInput : public ::testing::Test {
   DriveSession m_Session;
 };
 
+// A window of another program over `area` for `milliseconds`, as another test's window appears
+// over a driven dialog; shown when the constructor returns, unless Shown() says otherwise.
+class CoverWindow {
+ public:
+  CoverWindow(const RECT& area, int milliseconds) {
+    std::wstring line = L"\"" + BuiltCoverWindowPath() + L"\" " + std::to_wstring(area.left) + L" " +
+                        std::to_wstring(area.top) + L" " + std::to_wstring(area.right - area.left) + L" " +
+                        std::to_wstring(area.bottom - area.top) + L" " + std::to_wstring(milliseconds);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_Process)) return;
+    CloseHandle(m_Process.hThread);
+    ULONGLONG deadline = GetTickCount64() + 20000;
+    while (ForeignWindowOver(area) == nullptr && GetTickCount64() < deadline) Sleep(10);
+    m_Shown = ForeignWindowOver(area) != nullptr;
+  }
+  ~CoverWindow() {
+    if (m_Process.hProcess == nullptr) return;
+    if (WaitForSingleObject(m_Process.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(m_Process.hProcess, 1);
+    CloseHandle(m_Process.hProcess);
+  }
+  CoverWindow(const CoverWindow&) = delete;
+  CoverWindow& operator=(const CoverWindow&) = delete;
+  bool Shown() const { return m_Shown; }
+
+ private:
+  PROCESS_INFORMATION m_Process{};
+  bool m_Shown = false;
+};
+
 }  // namespace
+
+// Other tests run beside the driven ones and show windows of their own. One over a click's point
+// would take the click, and one over a capture would be in the picture: both wait until it goes.
+TEST_F(DriveInput, ClicksAndScreenshotsWaitForAnotherProgramsWindowToGo) {
+  constexpr int kCoverMs = 1500;
+  RECT preview{};
+  GetWindowRect(m_Dialog.Control(kPreviewControlId), &preview);
+  RECT corner{preview.left, preview.top, preview.left + 120, preview.top + 90};
+  ULONGLONG started = GetTickCount64();
+  {
+    CoverWindow cover(corner, kCoverMs);
+    ASSERT_TRUE(cover.Shown());
+    RunOk("click 30 40");
+  }
+  EXPECT_GE(GetTickCount64() - started, ULONGLONG(kCoverMs));
+  auto downs = EventsOf(WM_LBUTTONDOWN);
+  ASSERT_EQ(downs.size(), 1u) << "the click went to the other program's window";
+  EXPECT_EQ(downs[0].at.x, 30);
+  EXPECT_EQ(downs[0].at.y, 40);
+
+  std::wstring folder = MakeScratchFolder(L"covered");
+  std::wstring file = folder + L"\\dialog.png";
+  std::string narrow(file.begin(), file.end());
+  RECT middle{(preview.left + preview.right) / 2 - 40, (preview.top + preview.bottom) / 2 - 30,
+              (preview.left + preview.right) / 2 + 40, (preview.top + preview.bottom) / 2 + 30};
+  started = GetTickCount64();
+  {
+    CoverWindow cover(middle, kCoverMs);
+    ASSERT_TRUE(cover.Shown());
+    RunOk("screenshot " + narrow);
+  }
+  EXPECT_GE(GetTickCount64() - started, ULONGLONG(kCoverMs));
+  RECT window{};
+  GetWindowRect(m_Dialog.Window(), &window);
+  FilePixels pixels;
+  std::vector<uint8_t> profile;
+  std::string error;
+  ASSERT_TRUE(ReadPngFile(file, &pixels, &profile, &error)) << error;
+  // The stand-in's preview is the gray stock brush; the other program's window is white.
+  const uint8_t* centre = pixels.Row((preview.top + preview.bottom) / 2 - window.top) +
+                          3 * ((preview.left + preview.right) / 2 - window.left);
+  EXPECT_EQ(centre[0], 0x80);
+  EXPECT_EQ(centre[1], 0x80);
+  EXPECT_EQ(centre[2], 0x80);
+  RemoveFolderTree(folder);
+}
 
 TEST_F(DriveInput, ClicksLandAtPreviewCoordinates) {
   RunOk("click 30 40");
@@ -212,7 +289,8 @@ TEST_F(DriveInput, ScreenshotHasTheDialogsSizeAndShowsThePreview) {
   RECT window{}, preview{};
   GetWindowRect(m_Dialog.Window(), &window);
   GetWindowRect(m_Dialog.Control(kPreviewControlId), &preview);
-  EXPECT_EQ(report, "ok " + std::to_string(window.right - window.left) + "x" + std::to_string(window.bottom - window.top));
+  EXPECT_EQ(report, "ok " + std::to_string(window.right - window.left) + "x" + std::to_string(window.bottom - window.top) +
+                        " at (" + std::to_string(window.left) + "," + std::to_string(window.top) + ")");
   FilePixels pixels;
   std::vector<uint8_t> profile;
   std::string error;

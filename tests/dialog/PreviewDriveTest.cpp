@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -152,16 +153,28 @@ TEST_F(PreviewDrive, ResizingWhileFramesAreDrawnLeavesTheDialogAnsweringAndNoSta
   bool sideBorder = left > 4;
   int sampleX = sideBorder ? 2 : shot.width / 2, sampleY = sideBorder ? shot.height / 2 : 2;
   reference = shot.Row(sampleY) + size_t(sampleX) * size_t(shot.channels);
-  int mismatches = 0;
+  int mismatches = 0, firstX = -1, firstY = -1;
+  RECT spread{shot.width, shot.height, -1, -1};
   for (int y = 2; y < shot.height - 2; ++y) {
     for (int x = 2; x < shot.width - 2; ++x) {
       bool inside = x >= left - 1 && x <= left + scaledWidth && y >= top - 1 && y <= top + scaledHeight;
       if (inside) continue;
       const uint8_t* pixel = shot.Row(y) + size_t(x) * size_t(shot.channels);
-      mismatches += memcmp(pixel, reference, 3) != 0;
+      if (memcmp(pixel, reference, 3) == 0) continue;
+      if (mismatches++ == 0) firstX = x, firstY = y;
+      spread = RECT{std::min<LONG>(spread.left, x), std::min<LONG>(spread.top, y), std::max<LONG>(spread.right, x),
+                    std::max<LONG>(spread.bottom, y)};
     }
   }
-  EXPECT_EQ(mismatches, 0) << "pixels outside the image differ from the background";
+  if (mismatches > 0) {
+    const uint8_t* first = shot.Row(firstY) + size_t(firstX) * size_t(shot.channels);
+    ADD_FAILURE() << mismatches << " pixels outside the image differ from the background (" << int(reference[0]) << ","
+                  << int(reference[1]) << "," << int(reference[2]) << ") in a " << shot.width << "x" << shot.height
+                  << " shot, from (" << spread.left << "," << spread.top << ") to (" << spread.right << "," << spread.bottom
+                  << "); the first, at (" << firstX << "," << firstY << "), is " << int(first[0]) << "," << int(first[1])
+                  << "," << int(first[2]) << "; the image fills (" << left << "," << top << ") to ("
+                  << left + scaledWidth << "," << top + scaledHeight << ")\n" << run.output;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "ForeignWindows.h"
+
 namespace {
 
 // Tags in the extra information of every event we send: a fixed high part and a counter.
@@ -15,6 +17,7 @@ std::atomic<ULONG_PTR> gLastTagTaken{kTagBase};
 std::atomic<int> gForeignModifierReleases{0};  // Shift 1, Ctrl 2, Alt 4: released by other input
 constexpr DWORD kMoveLimitMs = 2000;
 constexpr int kMoveAttempts = 3;
+constexpr UINT kAnswerLimitMs = 1000;
 
 bool IsInputMessage(UINT message) {
   return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -109,6 +112,33 @@ bool AnotherThreadInFront(HWND dialog) {
          GetWindowThreadProcessId(front, nullptr) != GetWindowThreadProcessId(dialog, nullptr);
 }
 
+// Where an absolute mouse event puts the cursor: the inverse of Normalized.
+POINT ScreenPointOf(const INPUT& event) {
+  auto back = [](LONG n, int origin, int size) { return LONG(origin + int64_t(n) * size / 65536); };
+  return POINT{back(event.mi.dx, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN)),
+               back(event.mi.dy, GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN))};
+}
+
+// A window of another program where one of the mouse events lands, or null. The X server hands a
+// click to the window it shows there, which may be another test's window above the dialog.
+HWND ForeignWindowAt(const std::vector<INPUT>& events) {
+  for (const INPUT& event : events) {
+    if (event.type != INPUT_MOUSE) continue;
+    POINT point = ScreenPointOf(event);
+    if (HWND window = ForeignWindowOver(RECT{point.x, point.y, point.x + 1, point.y + 1})) return window;
+  }
+  return nullptr;
+}
+
+bool WaitUntilPointsUncovered(const std::vector<INPUT>& events, DWORD limitMs) {
+  ULONGLONG deadline = GetTickCount64() + limitMs;
+  while (ForeignWindowAt(events) != nullptr) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
 bool SendOnce(InputHands* hands, std::vector<INPUT> events, std::string* error);
 
 // Sends the events and waits until the dialog's thread took the last one. When they were not
@@ -125,6 +155,10 @@ bool Send(InputHands* hands, const std::vector<INPUT>& events, std::string* erro
 // A move to where the server already has the cursor makes no message, so a move counts as done
 // once the cursor is there and the thread has had its chance to take it.
 bool SendOnce(InputHands* hands, std::vector<INPUT> events, std::string* error) {
+  if (!WaitUntilPointsUncovered(events, kForeignWindowLimitMs)) {
+    *error = "a window of another program stays where the mouse must go: " + DescribeWindow(ForeignWindowAt(events));
+    return false;
+  }
   PressHeldModifiersAgain(hands, &events);
   ULONG_PTR tag = 0;
   for (INPUT& input : events) {
@@ -152,8 +186,16 @@ bool SendOnce(InputHands* hands, std::vector<INPUT> events, std::string* error) 
       SendMessageTimeoutW(hands->dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, hands->timeoutMs, &ignored);
     return true;
   }
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  DWORD_PTR ignored = 0;
+  bool answers = IsWindow(hands->dialog) &&
+                 SendMessageTimeoutW(hands->dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerLimitMs, &ignored) != 0;
   *error = "the dialog's thread did not take the input within " + std::to_string(hands->timeoutMs / 1000) +
-           " s (is another window in front?)";
+           " s (is another window in front?); in front: " + DescribeWindow(GetForegroundWindow()) +
+           "; under the cursor at (" + std::to_string(cursor.x) + "," + std::to_string(cursor.y) +
+           "): " + DescribeWindow(WindowFromPoint(cursor)) + "; the dialog " +
+           (answers ? "answers messages" : "does not answer messages within a second");
   return false;
 }
 

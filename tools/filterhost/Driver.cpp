@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "DriveView.h"
+#include "ForeignWindows.h"
 #include "PngFiles.h"
 #include "XwdCapture.h"
 
@@ -54,6 +55,13 @@ std::string ControlText(HWND control) {
   return utf8;
 }
 
+// The window a click at `point` reaches, once no other program's window lies there: the windows
+// of tests running beside this one come and go within a test.
+HWND WindowOnTopAt(POINT point) {
+  WaitUntilUncovered(RECT{point.x, point.y, point.x + 1, point.y + 1}, kForeignWindowLimitMs);
+  return WindowFromPoint(point);
+}
+
 bool WaitFor(const DriveSession& session, DWORD timeoutMs, bool (*holds)(HWND, const void*), HWND control, const void* data) {
   ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
@@ -84,7 +92,7 @@ HWND ReachableControl(const DriveSession& session, int id, POINT* centre, std::s
   RECT rectangle{};
   GetWindowRect(control, &rectangle);
   *centre = POINT{(rectangle.left + rectangle.right) / 2, (rectangle.top + rectangle.bottom) / 2};
-  HWND top = WindowFromPoint(*centre);
+  HWND top = WindowOnTopAt(*centre);
   if (top == nullptr) return *error = "control " + Describe(id) + " is off the screen", nullptr;
   // A tool tip that the last command left up goes as soon as the pointer moves on to the control.
   char className[64] = "";
@@ -100,7 +108,7 @@ bool PreviewPoint(const DriveSession& session, int x, int y, POINT* screen, std:
     return *error = "the dialog has no visible preview window (control 1040)", false;
   *screen = POINT{x, y};
   ClientToScreen(preview, screen);
-  HWND top = WindowFromPoint(*screen);
+  HWND top = WindowOnTopAt(*screen);
   if (top == nullptr || GetAncestor(top, GA_ROOT) != session.dialog)
     return *error = "the point (" + std::to_string(x) + "," + std::to_string(y) + ") is not over the dialog", false;
   return true;
@@ -436,22 +444,30 @@ bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::stri
     GetWindowRect(session->dialog, &rectangle);
   }
   // The X screen may still show the window's previous paint; a capture counts once the next one
-  // shows the same picture.
+  // shows the same picture, with no other program's window over it before or after.
   FilePixels pixels, previous;
   ULONGLONG deadline = GetTickCount64() + kScreenshotShowLimitMs;
   bool settled = false;
   do {
+    if (!WaitUntilUncovered(rectangle, kForeignWindowLimitMs)) {
+      *report = "a window of another program stays over the capture: " + DescribeWindow(ForeignWindowOver(rectangle));
+      return false;
+    }
     previous = std::move(pixels);
     // An xwd that stalls on a busy X server is tried once more before the command fails.
     if (!CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report) &&
         !CaptureScreenRectangle(rectangle, kScreenshotLimitMs, &pixels, report)) {
       return false;
     }
-    settled = !IsUniform(pixels) && pixels.samples == previous.samples;
+    bool uncovered = ForeignWindowOver(rectangle) == nullptr;
+    settled = uncovered && !IsUniform(pixels) && pixels.samples == previous.samples;
+    if (!uncovered) pixels = FilePixels{};
   } while (!settled && GetTickCount64() < deadline);
+  if (pixels.samples.empty()) return *report = "windows of other programs kept coming over the capture", false;
   if (IsUniform(pixels)) return *report = "the screen shows nothing of the dialog (a uniform rectangle)", false;
   if (!WritePngFile(command.file, pixels, {}, 1, report)) return false;
-  *report = "ok " + std::to_string(pixels.width) + "x" + std::to_string(pixels.height);
+  *report = "ok " + std::to_string(pixels.width) + "x" + std::to_string(pixels.height) + " at (" +
+            std::to_string(rectangle.left) + "," + std::to_string(rectangle.top) + ")";
   return true;
 }
 
@@ -466,7 +482,7 @@ bool IsSizeGrip(HWND window) {
 }
 
 bool AnswersAsSizingCorner(HWND dialog, POINT point) {
-  HWND under = WindowFromPoint(point);
+  HWND under = WindowOnTopAt(point);
   if (under == nullptr || GetAncestor(under, GA_ROOT) != dialog) return false;
   return IsSizeGrip(under) || SendWithLimit(under, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTBOTTOMRIGHT;
 }
