@@ -468,6 +468,8 @@ bool RunScreenshot(const DriveCommand& command, DriveSession* session, std::stri
   if (!WritePngFile(command.file, pixels, {}, 1, report)) return false;
   *report = "ok " + std::to_string(pixels.width) + "x" + std::to_string(pixels.height) + " at (" +
             std::to_string(rectangle.left) + "," + std::to_string(rectangle.top) + ")";
+  std::string over = DescribeWindowsOver(rectangle, session->dialog);
+  if (!over.empty()) *report += " under " + over;
   return true;
 }
 

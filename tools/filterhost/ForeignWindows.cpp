@@ -49,3 +49,30 @@ std::string DescribeWindow(HWND window) {
   return "'" + std::string(narrow) + "' of process " + std::to_string(process) + " at (" + std::to_string(r.left) + "," +
          std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
+
+namespace {
+
+struct OverlapListing {
+  RECT area;
+  HWND except;
+  std::string found;
+};
+
+BOOL CALLBACK ListOverlappingWindow(HWND window, LPARAM data) {
+  auto* listing = reinterpret_cast<OverlapListing*>(data);
+  RECT rectangle{}, overlap{};
+  if (window == listing->except || !IsWindowVisible(window) || !GetWindowRect(window, &rectangle) ||
+      !IntersectRect(&overlap, &rectangle, &listing->area)) {
+    return TRUE;
+  }
+  listing->found += (listing->found.empty() ? "" : "; ") + DescribeWindow(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::string DescribeWindowsOver(const RECT& area, HWND except) {
+  OverlapListing listing{area, except, {}};
+  EnumWindows(ListOverlappingWindow, reinterpret_cast<LPARAM>(&listing));
+  return listing.found;
+}

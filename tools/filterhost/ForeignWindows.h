@@ -16,3 +16,6 @@ HWND ForeignWindowOver(const RECT& area);
 bool WaitUntilUncovered(const RECT& area, DWORD limitMs);
 // The window's class, process and place, for reports: "'Class' of process 12 at (1,2)-(3,4)".
 std::string DescribeWindow(HWND window);
+// Every visible top-level window but `except` that overlaps `area`, of any process, described for
+// a report; empty when there is none.
+std::string DescribeWindowsOver(const RECT& area, HWND except);
