@@ -56,9 +56,8 @@ class CoverWindow {
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_Process)) return;
     CloseHandle(m_Process.hThread);
-    ULONGLONG deadline = GetTickCount64() + 20000;
-    while (ForeignWindowOver(area) == nullptr && GetTickCount64() < deadline) Sleep(10);
-    m_Shown = ForeignWindowOver(area) != nullptr;
+    // The program is idle once its window is shown and it waits for messages.
+    m_Shown = WaitForInputIdle(m_Process.hProcess, 20000) == 0 && ForeignWindowOver(area) != nullptr;
   }
   ~CoverWindow() {
     if (m_Process.hProcess == nullptr) return;

@@ -119,24 +119,16 @@ POINT ScreenPointOf(const INPUT& event) {
                back(event.mi.dy, GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN))};
 }
 
-// A window of another program where one of the mouse events lands, or null. The X server hands a
-// click to the window it shows there, which may be another test's window above the dialog.
-HWND ForeignWindowAt(const std::vector<INPUT>& events) {
+// Where the mouse events land, a pixel each. The X server hands a click to the window it shows
+// there, which may be another test's window above the dialog.
+std::vector<RECT> MousePoints(const std::vector<INPUT>& events) {
+  std::vector<RECT> points;
   for (const INPUT& event : events) {
     if (event.type != INPUT_MOUSE) continue;
     POINT point = ScreenPointOf(event);
-    if (HWND window = ForeignWindowOver(RECT{point.x, point.y, point.x + 1, point.y + 1})) return window;
+    points.push_back(RECT{point.x, point.y, point.x + 1, point.y + 1});
   }
-  return nullptr;
-}
-
-bool WaitUntilPointsUncovered(const std::vector<INPUT>& events, DWORD limitMs) {
-  ULONGLONG deadline = GetTickCount64() + limitMs;
-  while (ForeignWindowAt(events) != nullptr) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(20);
-  }
-  return true;
+  return points;
 }
 
 bool SendOnce(InputHands* hands, std::vector<INPUT> events, std::string* error);
@@ -155,8 +147,10 @@ bool Send(InputHands* hands, const std::vector<INPUT>& events, std::string* erro
 // A move to where the server already has the cursor makes no message, so a move counts as done
 // once the cursor is there and the thread has had its chance to take it.
 bool SendOnce(InputHands* hands, std::vector<INPUT> events, std::string* error) {
-  if (!WaitUntilPointsUncovered(events, kForeignWindowLimitMs)) {
-    *error = "a window of another program stays where the mouse must go: " + DescribeWindow(ForeignWindowAt(events));
+  std::vector<RECT> points = MousePoints(events);
+  if (!WaitUntilUncovered(points.data(), points.size(), kForeignWindowLimitMs)) {
+    *error = "a window of another program stays where the mouse must go: " +
+             DescribeWindow(ForeignWindowOver(points.data(), points.size()));
     return false;
   }
   PressHeldModifiersAgain(hands, &events);

@@ -1,35 +1,52 @@
 #include "ForeignWindows.h"
 
+#include <vector>
+
 namespace {
 
-struct CoverSearch {
-  RECT area;
-  DWORD ownProcess;
-  HWND found;
+// Visible top-level windows over any of the areas, but those of `skippedProcess` (none when 0)
+// and `skippedWindow`; only the first when `firstOnly`.
+struct OverlapSearch {
+  const RECT* areas;
+  size_t count;
+  DWORD skippedProcess;
+  HWND skippedWindow;
+  bool firstOnly;
+  std::vector<HWND> found;
 };
 
-BOOL CALLBACK NoteCoveringWindow(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<CoverSearch*>(data);
+BOOL CALLBACK NoteOverlappingWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<OverlapSearch*>(data);
+  if (window == search->skippedWindow || !IsWindowVisible(window) || IsIconic(window)) return TRUE;
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (process == search->ownProcess || !IsWindowVisible(window) || IsIconic(window)) return TRUE;
+  if (search->skippedProcess != 0 && process == search->skippedProcess) return TRUE;
   RECT rectangle{}, overlap{};
-  if (!GetWindowRect(window, &rectangle) || !IntersectRect(&overlap, &rectangle, &search->area)) return TRUE;
-  search->found = window;
-  return FALSE;
+  if (!GetWindowRect(window, &rectangle)) return TRUE;
+  for (size_t i = 0; i < search->count; ++i) {
+    if (!IntersectRect(&overlap, &rectangle, &search->areas[i])) continue;
+    search->found.push_back(window);
+    return search->firstOnly ? FALSE : TRUE;
+  }
+  return TRUE;
+}
+
+std::vector<HWND> WindowsOver(const RECT* areas, size_t count, DWORD skippedProcess, HWND skippedWindow, bool firstOnly) {
+  OverlapSearch search{areas, count, skippedProcess, skippedWindow, firstOnly, {}};
+  EnumWindows(NoteOverlappingWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace
 
-HWND ForeignWindowOver(const RECT& area) {
-  CoverSearch search{area, GetCurrentProcessId(), nullptr};
-  EnumWindows(NoteCoveringWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+HWND ForeignWindowOver(const RECT* areas, size_t count) {
+  std::vector<HWND> found = WindowsOver(areas, count, GetCurrentProcessId(), nullptr, true);
+  return found.empty() ? nullptr : found.front();
 }
 
-bool WaitUntilUncovered(const RECT& area, DWORD limitMs) {
+bool WaitUntilUncovered(const RECT* areas, size_t count, DWORD limitMs) {
   ULONGLONG deadline = GetTickCount64() + limitMs;
-  while (ForeignWindowOver(area) != nullptr) {
+  while (ForeignWindowOver(areas, count) != nullptr) {
     if (GetTickCount64() >= deadline) return false;
     Sleep(20);
   }
@@ -50,29 +67,8 @@ std::string DescribeWindow(HWND window) {
          std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
 
-namespace {
-
-struct OverlapListing {
-  RECT area;
-  HWND except;
-  std::string found;
-};
-
-BOOL CALLBACK ListOverlappingWindow(HWND window, LPARAM data) {
-  auto* listing = reinterpret_cast<OverlapListing*>(data);
-  RECT rectangle{}, overlap{};
-  if (window == listing->except || !IsWindowVisible(window) || !GetWindowRect(window, &rectangle) ||
-      !IntersectRect(&overlap, &rectangle, &listing->area)) {
-    return TRUE;
-  }
-  listing->found += (listing->found.empty() ? "" : "; ") + DescribeWindow(window);
-  return TRUE;
-}
-
-}  // namespace
-
 std::string DescribeWindowsOver(const RECT& area, HWND except) {
-  OverlapListing listing{area, except, {}};
-  EnumWindows(ListOverlappingWindow, reinterpret_cast<LPARAM>(&listing));
-  return listing.found;
+  std::string described;
+  for (HWND window : WindowsOver(&area, 1, 0, except, false)) described += (described.empty() ? "" : "; ") + DescribeWindow(window);
+  return described;
 }
