@@ -1,5 +1,6 @@
 #include "analysis/BandLockstep.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/EightBitPixels.h"
@@ -75,22 +76,56 @@ void MarkPixelFilled(const ImageRecord& image, int64_t x, int64_t y, BrightnessP
   if (image.HasMask()) *image.MaskAt(x, y) = 0;
 }
 
+void MarkRunFilled(const ImageRecord& image, int64_t from, int64_t to, int64_t y, BrightnessPlane* plane) {
+  const size_t count = size_t(to - from + 1);
+  memset(image.Pixel(from, y), 0xFF, count * 4);
+  if (plane != nullptr) std::fill_n(plane->At(image, from, y), count, plane->filled);
+  if (image.HasMask()) memset(image.MaskAt(from, y), 0, count);
+}
+
+namespace {
+
+// Room for `more` entries; a plateau can cover most of the image, so the log grows by half of
+// itself at least, not by a fixed step.
+bool ReserveLog(FillLog* log, uint64_t more) {
+  if ((log->count + more) * sizeof(uint64_t) <= log->buffer.size) return true;
+  uint64_t entries = std::max(log->count + more, log->count + std::max(kLogGrowth, log->count / 2));
+  int16_t code = ReallocateBufferPreserveContents(entries * sizeof(uint64_t), &log->buffer);
+  if (code == 0) return true;
+  ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Unable to allocate memory for a flood fill list.");
+  SetRunResult(code);
+  return false;
+}
+
+uint64_t LogEntry(int64_t x, int64_t y) { return (uint64_t(uint32_t(y)) << 32) | uint32_t(x); }
+
+}  // namespace
+
 bool LogFilledPixel(FillLog* log, int64_t x, int64_t y) {
-  if (log->count * sizeof(uint64_t) >= log->buffer.size) {
-    int16_t code = ReallocateBufferPreserveContents((log->count + kLogGrowth) * sizeof(uint64_t), &log->buffer);
-    if (code != 0) {
-      ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Unable to allocate memory for a flood fill list.");
-      SetRunResult(code);
-      return false;
-    }
-  }
-  static_cast<uint64_t*>(log->buffer.block)[log->count++] = (uint64_t(uint32_t(y)) << 32) | uint32_t(x);
+  if (!ReserveLog(log, 1)) return false;
+  static_cast<uint64_t*>(log->buffer.block)[log->count++] = LogEntry(x, y);
   return true;
 }
 
+bool LogFilledRun(FillLog* log, int64_t from, int64_t to, int64_t y) {
+  if (!ReserveLog(log, uint64_t(to - from + 1))) return false;
+  auto* items = static_cast<uint64_t*>(log->buffer.block);
+  for (int64_t x = from; x <= to; ++x) items[log->count++] = LogEntry(x, y);
+  return true;
+}
+
+// Entries of neighbouring pixels of a row, as a fill by runs logs them, are filled as one run.
 void FillLoggedPixels(const ImageRecord& view, const FillLog& log, BrightnessPlane* plane) {
   const auto* items = static_cast<const uint64_t*>(log.buffer.block);
-  for (uint64_t i = 0; i < log.count; ++i) MarkPixelFilled(view, int32_t(items[i] & 0xFFFFFFFF), int32_t(items[i] >> 32), plane);
+  const bool byRuns = IsInlineReadable(view);
+  for (uint64_t i = 0; i < log.count;) {
+    uint64_t end = i + 1;
+    while (byRuns && end < log.count && items[end] == items[end - 1] + 1 && (items[end] >> 32) == (items[i] >> 32)) ++end;
+    const int64_t x = int32_t(items[i] & 0xFFFFFFFF), y = int32_t(items[i] >> 32);
+    if (end - i > 1) MarkRunFilled(view, x, x + int64_t(end - i) - 1, y, plane);
+    else MarkPixelFilled(view, x, y, plane);
+    i = end;
+  }
 }
 
 void ReleaseFillLog(FillLog* log) {

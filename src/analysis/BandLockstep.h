@@ -47,7 +47,11 @@ void LeaveBandLockstep(BandLockstep* lockstep);
 
 // False, with the run result set and the failure reported, when the log cannot grow.
 bool LogFilledPixel(FillLog* log, int64_t x, int64_t y);
+// The pixels from (from, y) to (to, y), `to` included, as LogFilledPixel logs them one by one.
+bool LogFilledRun(FillLog* log, int64_t from, int64_t to, int64_t y);
 void FillLoggedPixels(const ImageRecord& view, const FillLog& log, BrightnessPlane* plane = nullptr);
 void ReleaseFillLog(FillLog* log);
 // Makes a pixel white, opaque and unselected: no candidate test or fill accepts it again.
 void MarkPixelFilled(const ImageRecord& image, int64_t x, int64_t y, BrightnessPlane* plane = nullptr);
+// The same for the pixels from (from, y) to (to, y), `to` included, of an 8-bit view.
+void MarkRunFilled(const ImageRecord& image, int64_t from, int64_t to, int64_t y, BrightnessPlane* plane = nullptr);
