@@ -127,6 +127,8 @@ struct PhotoResult {
   uint64_t count;
   uint32_t digest;
   double seconds;
+  AnalysisTimes phases;
+  AnalysisCounts counts;
 };
 
 // FNV-1a over every entry's bytes: two runs with the same digest found the same table.
@@ -138,10 +140,12 @@ uint32_t TableDigest(const LightSourceTable& table) {
 }
 
 void KeepCount(void* context, double seconds) {
-  *static_cast<PhotoResult*>(context) = PhotoResult{gLightSourceTable.count, TableDigest(gLightSourceTable), seconds};
+  *static_cast<PhotoResult*>(context) =
+      PhotoResult{gLightSourceTable.count, TableDigest(gLightSourceTable), seconds, GetLightSourceAnalysisTimes(),
+                  GetLightSourceAnalysisCounts()};
 }
 
-void ReportPhotos(const std::wstring& folder, const std::wstring& only) {
+void ReportPhotos(const std::wstring& folder, const std::wstring& only, int runs) {
   printf("## Photographs\n\n");
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\s*.*").c_str(), &found);
@@ -149,7 +153,8 @@ void ReportPhotos(const std::wstring& folder, const std::wstring& only) {
     printf("The shared test photographs were not found; nothing measured.\n\n");
     return;
   }
-  printf("| photo | light sources | table digest | detection time (s) |\n|---|---|---|---|\n");
+  printf("| photo | light sources | table digest | detection time (s) | of which: maximum and analysis images / coarse pass / "
+         "fine pass (s) | refinements spared / measured after all |\n|---|---|---|---|---|---|\n");
   std::vector<std::wstring> names;
   do {
     std::wstring name = found.cFileName;
@@ -158,17 +163,22 @@ void ReportPhotos(const std::wstring& folder, const std::wstring& only) {
   } while (FindNextFileW(search, &found));
   FindClose(search);
   std::sort(names.begin(), names.end());
-  for (const std::wstring& name : names) {
-    ImageFileDetection request;
-    request.input = folder + L"\\" + name;
-    PhotoResult result{0, 0, 0};
-    std::string error;
-    std::string narrow(name.begin(), name.end());
-    if (DetectInImageFile(request, KeepCount, &result, &error)) {
-      printf("| %s | %llu | %08X | %.3f |\n", narrow.c_str(), static_cast<unsigned long long>(result.count), result.digest,
-             result.seconds);
-    } else {
-      printf("| %s | %s | | |\n", narrow.c_str(), error.c_str());
+  for (int run = 0; run < runs; ++run) {
+    for (const std::wstring& name : names) {
+      ImageFileDetection request;
+      request.input = folder + L"\\" + name;
+      PhotoResult result{0, 0, 0, AnalysisTimes{}, AnalysisCounts{}};
+      std::string error;
+      std::string narrow(name.begin(), name.end());
+      if (DetectInImageFile(request, KeepCount, &result, &error)) {
+        const AnalysisTimes& t = result.phases;
+        printf("| %s | %llu | %08X | %.3f | %.3f / %.3f / %.3f | %llu / %llu |\n", narrow.c_str(),
+               static_cast<unsigned long long>(result.count), result.digest, result.seconds,
+               t.imageMaximum + t.analysisImages[0] + t.analysisImages[1], t.detection[0], t.detection[1],
+               static_cast<unsigned long long>(result.counts.spared), static_cast<unsigned long long>(result.counts.measuredAfterAll));
+      } else {
+        printf("| %s | %s | | | | |\n", narrow.c_str(), error.c_str());
+      }
     }
   }
   printf("\n");
@@ -207,11 +217,13 @@ void ReportScaling() {
 
 int wmain(int argc, wchar_t** argv) {
   std::wstring photos = argc > 1 ? argv[1] : L"..\\shared\\testimages";
-  // `--photos [part of a name]` measures only the photographs (those whose names contain the part);
+  // `--photos [part of a name] [runs]` measures only the photographs (those whose names contain the
+  // part), each as many times as asked, one row a run;
   // `--scaling` only the time against image size.
   bool photosOnly = argc > 2 && std::wstring(argv[2]) == L"--photos";
   bool scalingOnly = argc > 2 && std::wstring(argv[2]) == L"--scaling";
   std::wstring only = argc > 3 ? argv[3] : L"";
+  const int runs = argc > 4 ? std::max(1, _wtoi(argv[4])) : 1;
   int16_t result = 0;
   gResult = &result;
   InitializeBufferManager();
@@ -229,6 +241,6 @@ int wmain(int argc, wchar_t** argv) {
   TerminateBufferManager();
   gResult = nullptr;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  if (!scalingOnly) ReportPhotos(photos, only);
+  if (!scalingOnly) ReportPhotos(photos, only, runs);
   return 0;
 }

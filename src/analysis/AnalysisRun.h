@@ -33,6 +33,13 @@ struct AnalysisTimes {
   double finishing;
 };
 
+// Candidates whose refinement detection spared, as a light measured before them seemed to cover
+// them, and of those the ones their band measured after all; for the reports and tests.
+struct AnalysisCounts {
+  uint64_t spared;  // atomic
+  uint64_t measuredAfterAll;  // atomic
+};
+
 struct AnalysisRun {
   ImageRecord host;   // private copy of the host image
   ImageRecord image;  // the analysis image of the current pass
@@ -53,6 +60,7 @@ struct AnalysisRun {
   uint64_t rowsTotal;
   volatile bool abort;
   AnalysisTimes times;
+  AnalysisCounts counts;
 };
 
 // Shape statistics kept across candidates: neighbouring candidates climb to the same places. An

@@ -133,13 +133,40 @@ BatchPixel LocatePixel(AnalysisSection* section, const Batch& batch, int64_t i) 
   return BatchPixel{band, x, band->top + batch.firstStep + row, row, row * width + (x - band->left)};
 }
 
+// The kind is written after the result, as other threads read the kinds of the batch's earlier
+// pixels while it is measured (CoveredByEarlierLight).
 void RecordResult(const BatchPixel& pixel, const Batch& batch, const CandidateResult& result) {
   AnalysisSection& band = *pixel.band;
-  static_cast<uint8_t*>(band.kinds.block)[pixel.at] = uint8_t(result.kind);
-  if (result.kind == CANDIDATE_LIGHT) static_cast<CandidateResult*>(band.results.block)[pixel.at] = result;
+  if (result.kind == CANDIDATE_LIGHT || result.kind == CANDIDATE_COVERED) {
+    static_cast<CandidateResult*>(band.results.block)[pixel.at] = result;
+  }
+  __atomic_store_n(&static_cast<uint8_t*>(band.kinds.block)[pixel.at], uint8_t(result.kind), __ATOMIC_RELEASE);
   if (result.kind == CANDIDATE_FILL || result.kind == CANDIDATE_AGAIN) {
     __atomic_store_n(&band.fillMarks[pixel.row], batch.number, __ATOMIC_RELAXED);
   }
+}
+
+// Whether a light that the band will have taken before the pixel, if it takes it at all, covers
+// the pixel's list point: one of the band's list, or one measured at an earlier pixel of the
+// batch near it. Only a guess, which spares the refinement of the many neighbours of a light
+// that find it again: the band asks its list again when it takes the pixel.
+bool CoveredByEarlierLight(const BatchPixel& pixel, double listX, double listY) {
+  constexpr int64_t kReach = 8;  // pixels from a light's candidate to a list point it covers
+  const AnalysisSection& band = *pixel.band;
+  const int64_t width = band.right - band.left;
+  const auto* kinds = static_cast<const uint8_t*>(band.kinds.block);
+  const auto* results = static_cast<const CandidateResult*>(band.results.block);
+  const int64_t left = std::max(band.left, pixel.x - kReach) - band.left;
+  for (int64_t row = std::max<int64_t>(0, pixel.row - kReach); row <= pixel.row; ++row) {
+    const int64_t right = (row == pixel.row ? pixel.x : std::min(band.right, pixel.x + kReach + 1)) - band.left;
+    for (int64_t at = row * width + left; at < row * width + right; ++at) {
+      if (__atomic_load_n(&kinds[at], __ATOMIC_ACQUIRE) != CANDIDATE_LIGHT) continue;
+      const LightSource& light = results[at].source;
+      const double dx = light.x - listX, dy = light.y - listY;
+      if (dx * dx + dy * dy <= light.radiusSquared) return true;
+    }
+  }
+  return IsInsideLightSource(band.list, listX, listY);
 }
 
 // `count` pixels of one band's row from `start` on, eight neighbours walking together where the
@@ -174,8 +201,13 @@ void MeasureRowPixels(AnalysisSection* section, const Batch& batch, const BatchP
         EvaluateCandidate(run, band.view, plane, &section->statistics, pixel.x, pixel.y, &result);
       } else if (candidate && outcomes[lane] == PROFILE_OPEN_PLATEAU) {
         result.kind = CANDIDATE_FILL;
-      } else if (candidate) {
-        EvaluateProfiledCandidate(run, band.view, plane, &section->statistics, pixel.x, pixel.y, distances[lane], &result);
+      } else if (candidate && ListPointFromProfile(distances[lane], pixel.x, pixel.y, &result.listX, &result.listY)) {
+        if (CoveredByEarlierLight(pixel, result.listX, result.listY)) {
+          result.kind = CANDIDATE_COVERED;
+          __atomic_add_fetch(&run->counts.spared, 1, __ATOMIC_RELAXED);
+        } else {
+          EvaluateFromListPoint(run, band.view, plane, &section->statistics, distances[lane], &result);
+        }
       }
       RecordResult(pixel, batch, result);
     }
@@ -229,6 +261,12 @@ void TakeRowResults(AnalysisSection* section, int64_t row, int64_t y) {
     } else if (kind == CANDIDATE_LIGHT) {
       const CandidateResult& result = results[x - section->left];
       if (!IsInsideLightSource(section->list, result.listX, result.listY)) InsertLightSource(&section->list, result.source);
+    } else if (kind == CANDIDATE_COVERED) {
+      const CandidateResult& result = results[x - section->left];
+      if (IsInsideLightSource(section->list, result.listX, result.listY)) continue;
+      __atomic_add_fetch(&run->counts.measuredAfterAll, 1, __ATOMIC_RELAXED);
+      MeasureCandidate(section, x, y);
+      viewChanged = section->fills.count > 0;
     } else if (kind == CANDIDATE_FILL || kind == CANDIDATE_AGAIN) {
       MeasureCandidate(section, x, y);
       viewChanged = section->fills.count > 0;
@@ -257,6 +295,8 @@ unsigned __stdcall AnalyzeSectionInBatches(void* argument) noexcept {
         TakeRowResults(section, row, y);
         CountAnalysedRow(run);
       }
+      // Pixels of the next batch not yet measured must not show this batch's lights.
+      memset(section->kinds.block, CANDIDATE_NONE, size_t(batch.steps * (section->right - section->left)));
       ExchangeFills(section, true);
       batch.base += batch.steps * section->pool->stepPixels;
       batch.firstStep += holding;
@@ -335,6 +375,7 @@ bool GiveSectionsTheirViews(const ImageRecord& image, AnalysisSection* sections,
     uint64_t pixels = std::max<uint64_t>(width, 1) * kMostBatchSteps;
     if (ReallocateBuffer(pixels * sizeof(CandidateResult), &sections[k].results) != 0) return false;
     if (ReallocateBuffer(pixels, &sections[k].kinds) != 0) return false;
+    memset(sections[k].kinds.block, CANDIDATE_NONE, size_t(pixels));
     ImageRecord& view = sections[k].view;
     view = image;
     view.pixels = BufferDescriptor{}, view.mask = BufferDescriptor{};

@@ -242,3 +242,4 @@ void GetLightSourceAnalysisProgress(uint64_t* done, uint64_t* total) {
 bool LightSourceAnalysisFailed() { return gAnalysisFailed; }
 
 AnalysisTimes GetLightSourceAnalysisTimes() { return gAnalysis.times; }
+AnalysisCounts GetLightSourceAnalysisCounts() { return gAnalysis.counts; }

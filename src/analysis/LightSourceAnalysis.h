@@ -20,6 +20,8 @@ bool LightSourceAnalysisFailed();
 struct AnalysisTimes;
 // Seconds spent in each phase of the last analysis, valid once it has ended.
 AnalysisTimes GetLightSourceAnalysisTimes();
+struct AnalysisCounts;
+AnalysisCounts GetLightSourceAnalysisCounts();
 
 // The analysis scale of an image: its larger pass is limited to a diagonal of about 2000 pixels.
 double AnalysisScaleOf(int64_t width, int64_t height);

@@ -299,18 +299,12 @@ ProfileOutcome WalkProfile(AnalysisRun* run, const ImageRecord& view, Brightness
                                                                 : MeasureRadialProfile(run, view, log, x, y, d, fill, plane);
 }
 
-// Everything after the profile, which reads the view and changes nothing: recentring, contrast,
-// refinement and colour. The one question left to the band is whether its list already has a
-// light at (*listX, *listY); asking it last instead of first drops the same candidates.
-bool MeasureFromProfile(Probe* probe, int64_t x, int64_t y, double d[8], double* listX, double* listY, LightSource* source) {
+// Everything after the list point, which reads the view and changes nothing: recentring,
+// contrast, refinement and colour. The one question left to the band is whether its list already
+// has a light at the list point; asking it last instead of first drops the same candidates.
+bool MeasureFromListPoint(Probe* probe, const double d[8], double listX, double listY, LightSource* source) {
   AnalysisRun* run = probe->run;
-  if (!ClampOutliers(d)) return false;
-  double cx = double(x), cy = double(y);
-  if (!RecentreFromDistances(d, &cx, &cy)) return false;
-  // A candidate is kept when its edges are no more than 1.25 pixels out of balance, that is when
-  // the centre moves by no more than 0.625.
-  if (std::fabs(cx - x) > 0.625 || std::fabs(cy - y) > 0.625) return false;
-  *listX = cx, *listY = cy;
+  double cx = listX, cy = listY;
   double r = MeanPositive(d);
   if (r <= 0 || r > 128) return false;
   if (!RecentreFromDistances(d, &cx, &cy)) return false;
@@ -358,7 +352,8 @@ void MeasureCandidate(AnalysisSection* section, int64_t x, int64_t y) {
   Probe probe(run, section->view, plane, own, kOwnCacheSlots, 0);
   double listX, listY;
   LightSource source;
-  if (MeasureFromProfile(&probe, x, y, d, &listX, &listY, &source) && !IsInsideLightSource(section->list, listX, listY)) {
+  if (ListPointFromProfile(d, x, y, &listX, &listY) && MeasureFromListPoint(&probe, d, listX, listY, &source) &&
+      !IsInsideLightSource(section->list, listX, listY)) {
     InsertLightSource(&section->list, source);
   }
 }
@@ -377,6 +372,24 @@ void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlan
 void EvaluateProfiledCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
                                int64_t x, int64_t y, double d[8], CandidateResult* result) {
   result->kind = CANDIDATE_NONE;
+  if (!ListPointFromProfile(d, x, y, &result->listX, &result->listY)) return;
+  EvaluateFromListPoint(run, view, plane, memory, d, result);
+}
+
+bool ListPointFromProfile(double d[8], int64_t x, int64_t y, double* listX, double* listY) {
+  if (!ClampOutliers(d)) return false;
+  double cx = double(x), cy = double(y);
+  if (!RecentreFromDistances(d, &cx, &cy)) return false;
+  // A candidate is kept when its edges are no more than 1.25 pixels out of balance, that is when
+  // the centre moves by no more than 0.625.
+  if (std::fabs(cx - x) > 0.625 || std::fabs(cy - y) > 0.625) return false;
+  *listX = cx, *listY = cy;
+  return true;
+}
+
+void EvaluateFromListPoint(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
+                           const double d[8], CandidateResult* result) {
+  result->kind = CANDIDATE_NONE;
   if (memory->slots.block == nullptr) {
     if (ReallocateBuffer(kBandCacheSlots * sizeof(CachedStatistics), &memory->slots) != 0) {
       result->kind = CANDIDATE_AGAIN;  // the band measures it itself, with a cache of its own
@@ -386,5 +399,5 @@ void EvaluateProfiledCandidate(AnalysisRun* run, const ImageRecord& view, Bright
     for (uint64_t i = 0; i < kBandCacheSlots; ++i) slots[i].shape = nullptr;
   }
   Probe probe(run, view, plane, static_cast<CachedStatistics*>(memory->slots.block), kBandCacheSlots, memory->viewVersion);
-  if (MeasureFromProfile(&probe, x, y, d, &result->listX, &result->listY, &result->source)) result->kind = CANDIDATE_LIGHT;
+  if (MeasureFromListPoint(&probe, d, result->listX, result->listY, &result->source)) result->kind = CANDIDATE_LIGHT;
 }

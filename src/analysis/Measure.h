@@ -15,6 +15,9 @@ enum CandidateKind {
   CANDIDATE_LIGHT,  // a light source, unless the band's list has one at (listX, listY)
   CANDIDATE_FILL,   // a plateau to fill: the band measures it itself
   CANDIDATE_AGAIN,  // not measured (no memory): the band measures it itself
+  // Not measured past its list point, which a light found just before it seems to cover: dropped
+  // if the band's list covers (listX, listY) when the band takes it, else the band measures it.
+  CANDIDATE_COVERED,
   CANDIDATE_COUNT
 };
 struct CandidateResult {
@@ -28,6 +31,12 @@ void EvaluateCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlan
 // `d` holds its eight distances and is changed.
 void EvaluateProfiledCandidate(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
                                int64_t x, int64_t y, double d[8], CandidateResult* result);
+// The same in two steps. First the place the band's list is asked about, the recentred centre;
+// false when the candidate is dropped before (its edges out of balance). `d` is changed.
+bool ListPointFromProfile(double d[8], int64_t x, int64_t y, double* listX, double* listY);
+// Then the rest, from the distances as the first step left them and the list point in `result`.
+void EvaluateFromListPoint(AnalysisRun* run, const ImageRecord& view, BrightnessPlane* plane, StatisticsMemory* memory,
+                           const double d[8], CandidateResult* result);
 
 // Pieces of the measurement, exposed for tests.
 // PROFILE_OPEN_PLATEAU: a plateau to fill, found by a walk that was told not to fill.

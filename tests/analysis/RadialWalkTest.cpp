@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ProcessingFixture.h"
+#include "analysis/AnalysisRun.h"
 #include "analysis/LightSourceAnalysis.h"
 #include "analysis/LightSourceTable.h"
 #include "analysis/Measure.h"
@@ -138,6 +139,33 @@ TEST_F(RadialWalk, DetectionFindsTheReferenceTableOnTexturedPlateaus) {
   std::vector<LightSource> reference = Detect();
   UseReferenceMeasurement(false);
   ASSERT_GE(reference.size(), 5u) << "the lights in the plateaus are found";
+  ASSERT_EQ(direct.size(), reference.size());
+  for (size_t i = 0; i < direct.size(); ++i) {
+    EXPECT_TRUE(SameEntry(direct[i], reference[i])) << "entry " << i << " at " << direct[i].x << ", " << direct[i].y;
+  }
+}
+
+TEST_F(RadialWalk, NeighboursOfLightsOnBrightGrainAreSparedTheirRefinementForTheReferenceTable) {
+  // Every pixel of the grain is a candidate, and the many neighbours of each light that find it
+  // again are not refined: the table must still be the one of bands measuring every candidate.
+  Scene scene;
+  scene.width = 640;
+  scene.height = 420;
+  scene.background = 0.56;
+  scene.noise = 0.12;
+  for (int i = 0; i < 70; ++i) {
+    scene.lights.push_back(SceneLight{30.0 + (i % 10) * 60 + (i % 3) * 0.25, 30.0 + (i / 10) * 55 + (i % 4) * 0.5, 1.5 + (i % 12) * 0.5});
+    scene.lights.back().soft = i % 2 == 1;
+  }
+  ASSERT_TRUE(RenderScene(scene, &m_Host));
+  std::vector<LightSource> direct = Detect();
+  AnalysisCounts counts = GetLightSourceAnalysisCounts();
+  UseReferenceMeasurement(true);
+  std::vector<LightSource> reference = Detect();
+  UseReferenceMeasurement(false);
+  EXPECT_GT(counts.spared, 100u) << "neighbours of lights were spared";
+  EXPECT_EQ(GetLightSourceAnalysisCounts().spared, 0u) << "the reference spares nothing";
+  ASSERT_GE(reference.size(), 60u);
   ASSERT_EQ(direct.size(), reference.size());
   for (size_t i = 0; i < direct.size(); ++i) {
     EXPECT_TRUE(SameEntry(direct[i], reference[i])) << "entry " << i << " at " << direct[i].x << ", " << direct[i].y;
