@@ -9,17 +9,17 @@
 
 namespace {
 
-__attribute__((target("avx2"))) void SumFour(PlaneSum* p, ptrdiff_t stride, uint32_t common) {
-  auto brightness = [&](int j, uint32_t i) {
-    const SubShapeEntry& entry = p[j].entries[i];
-    return p[j].centre[entry.dy * stride + entry.dx];
-  };
-  const __m256d origin = _mm256_cvtepi32_pd(_mm_setr_epi32(brightness(0, 0), brightness(1, 0), brightness(2, 0), brightness(3, 0)));
+__attribute__((target("avx2"))) void SumFour(PlaneSum* p, uint32_t common) {
+  // Each lane's entries and centre in registers of their own, not read through the records.
+  const PlaneEntry *e0 = p[0].entries, *e1 = p[1].entries, *e2 = p[2].entries, *e3 = p[3].entries;
+  const int32_t *c0 = p[0].centre, *c1 = p[1].centre, *c2 = p[2].centre, *c3 = p[3].centre;
+  auto brightness = [&](int j, uint32_t i) { return p[j].centre[p[j].entries[i].offset]; };
+  const __m256d origin = _mm256_cvtepi32_pd(_mm_setr_epi32(c0[e0[0].offset], c1[e1[0].offset], c2[e2[0].offset], c3[e3[0].offset]));
   __m256d weightSum = _mm256_setzero_pd(), shiftedSum = _mm256_setzero_pd(), squares = _mm256_setzero_pd();
   __m128i minimum = _mm_set1_epi32(int32_t(0xFFFFFFFEu)), maximum = _mm_setzero_si128();
   for (uint32_t i = 0; i < common; ++i) {
-    __m128i level = _mm_setr_epi32(brightness(0, i), brightness(1, i), brightness(2, i), brightness(3, i));
-    __m256d weight = _mm256_setr_pd(p[0].weights[i], p[1].weights[i], p[2].weights[i], p[3].weights[i]);
+    __m128i level = _mm_setr_epi32(c0[e0[i].offset], c1[e1[i].offset], c2[e2[i].offset], c3[e3[i].offset]);
+    __m256d weight = _mm256_setr_pd(e0[i].weight, e1[i].weight, e2[i].weight, e3[i].weight);
     __m256d shifted = _mm256_sub_pd(_mm256_cvtepi32_pd(level), origin);
     minimum = _mm_min_epu32(minimum, level);
     maximum = _mm_max_epu32(maximum, level);
@@ -40,16 +40,16 @@ __attribute__((target("avx2"))) void SumFour(PlaneSum* p, ptrdiff_t stride, uint
     BrightnessSums& s = p[j].sums;
     s.any = true, s.origin = origins[j], s.minimum = minima[j], s.maximum = maxima[j];
     s.weightSum = weights[j], s.shiftedSum = sums[j], s.shiftedSquares = squareSums[j];
-    for (uint32_t i = common; i < p[j].count; ++i) s.AddWeighted(uint32_t(brightness(j, i)), p[j].weights[i]);
+    for (uint32_t i = common; i < p[j].count; ++i) s.AddWeighted(uint32_t(brightness(j, i)), p[j].entries[i].weight);
   }
 }
 
 }  // namespace
 
-bool SumFourSideBySide(PlaneSum* shapes, ptrdiff_t stride) {
+bool SumFourSideBySide(PlaneSum* shapes) {
   uint32_t common = shapes[0].count;
   for (int j = 1; j < 4; ++j) common = std::min(common, shapes[j].count);
   if (common == 0 || !HasAvx2()) return false;
-  SumFour(shapes, stride, common);
+  SumFour(shapes, common);
   return true;
 }

@@ -27,11 +27,10 @@ struct BrightnessSums {
   }
 };
 
-// A shape wholly on an 8-bit image, read through the image's brightness plane: its entries, their
-// weights as fractions of one, and the plane at its centre pixel.
+// A shape wholly on an 8-bit image, read through the image's brightness plane: its plane entries
+// and the plane at its centre pixel.
 struct PlaneSum {
-  const SubShapeEntry* entries;
-  const double* weights;
+  const PlaneEntry* entries;
   uint32_t count;
   const int32_t* centre;
   BrightnessSums sums;
@@ -39,4 +38,4 @@ struct PlaneSum {
 
 // Sums every entry of four shapes into their `sums`, each exactly as AddWeighted adds them one by
 // one; false, with nothing summed, when the processor cannot (no AVX2, or a shape without entries).
-bool SumFourSideBySide(PlaneSum* shapes, ptrdiff_t stride);
+bool SumFourSideBySide(PlaneSum* shapes);

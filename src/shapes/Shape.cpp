@@ -23,6 +23,10 @@ void ReleaseSubShape(SubShape* subshape) {
   DeallocateBuffer(&subshape->entries);
   DeallocateBuffer(&subshape->rowStarts);
   DeallocateBuffer(&subshape->unitWeights);
+  for (int k = 0; k < 2; ++k) {
+    DeallocateBuffer(&subshape->planeEntries[k]);
+    __atomic_store_n(&subshape->planeStrides[k], int64_t(0), __ATOMIC_RELEASE);
+  }
   DeallocateBuffer(&subshape->preview.batchIndices);
   ReleaseCompactRows(&subshape->compact);
   subshape->count = 0;
@@ -33,7 +37,8 @@ void ReleaseSubShape(SubShape* subshape) {
 }
 
 uint64_t SubShapeBytes(const SubShape& subshape) {
-  return subshape.entries.size + subshape.rowStarts.size + subshape.unitWeights.size + CompactRowBytes(subshape.compact);
+  return subshape.entries.size + subshape.rowStarts.size + subshape.unitWeights.size + subshape.planeEntries[0].size +
+         subshape.planeEntries[1].size + CompactRowBytes(subshape.compact);
 }
 
 uint32_t FractionOf(double value) {
@@ -173,6 +178,28 @@ void MakeUnitWeights(SubShape* subshape) {
   auto* weights = static_cast<double*>(subshape->unitWeights.block);
   const SubShapeEntry* entries = subshape->Entries();
   for (uint32_t i = 0; i < subshape->count; ++i) weights[i] = entries[i].weight / kFraction;
+}
+
+const PlaneEntry* PlaneEntriesFor(SubShape* subshape, int64_t stride) {
+  for (int k = 0; k < 2; ++k) {
+    if (__atomic_load_n(&subshape->planeStrides[k], __ATOMIC_ACQUIRE) == stride) return subshape->PlaneEntries(k);
+  }
+  const double* weights = subshape->UnitWeights();
+  if (weights == nullptr || stride == 0) return nullptr;
+  ScopedExclusiveLock lock(subshape->mutex);
+  int free = -1;
+  for (int k = 0; k < 2; ++k) {
+    if (subshape->planeStrides[k] == stride) return subshape->PlaneEntries(k);
+    if (subshape->planeStrides[k] == 0 && free < 0) free = k;
+  }
+  if (free < 0 || ReallocateBuffer(uint64_t(subshape->count) * sizeof(PlaneEntry), &subshape->planeEntries[free]) != 0) {
+    return nullptr;
+  }
+  auto* made = static_cast<PlaneEntry*>(subshape->planeEntries[free].block);
+  const SubShapeEntry* entries = subshape->Entries();
+  for (uint32_t i = 0; i < subshape->count; ++i) made[i] = PlaneEntry{weights[i], entries[i].dy * stride + entries[i].dx};
+  __atomic_store_n(&subshape->planeStrides[free], stride, __ATOMIC_RELEASE);
+  return made;
 }
 
 void PublishSubShape(SubShape* subshape) {

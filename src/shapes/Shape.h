@@ -26,6 +26,13 @@ struct PaintEntry {
 };
 static_assert(sizeof(PaintEntry) == 16, "four paint entries to a cache line");
 
+// An analysis shape's entry as the statistics read it through a brightness plane: its weight as
+// a fraction of one and its place in a plane of a given row stride, relative to the centre's.
+struct PlaneEntry {
+  double weight;
+  int64_t offset;
+};
+
 // What a SubShape holds when it serves as a preview texture slot.
 struct PreviewSlot {
   uint32_t texture;
@@ -47,11 +54,17 @@ struct SubShape {
   uint8_t paintForm;  // entries hold PaintEntry records; written with release order, read with acquire order
   CompactRows compact;  // the final render's form, for generators that draw it
   BufferDescriptor unitWeights;  // analysis shapes: each entry's weight as a double, weight / 4294967294
+  // Analysis shapes with unit weights: their plane entries for up to two row strides (a detection
+  // run's coarse and fine images); a stride of 0 is a free place. Strides are written with release
+  // order under the mutex, once each, and read with acquire order.
+  BufferDescriptor planeEntries[2];
+  int64_t planeStrides[2];
   SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
   const SubShapeEntry* Entries() const { return static_cast<const SubShapeEntry*>(entries.block); }
   const uint32_t* RowStarts() const { return static_cast<const uint32_t*>(rowStarts.block); }
   const PaintEntry* PaintEntries() const { return static_cast<const PaintEntry*>(entries.block); }
   const double* UnitWeights() const { return static_cast<const double*>(unitWeights.block); }
+  const PlaneEntry* PlaneEntries(int k) const { return static_cast<const PlaneEntry*>(planeEntries[k].block); }
   bool IsCompact() const { return compact.chains.block != nullptr; }
 };
 
@@ -143,6 +156,9 @@ bool OrderSubShapeByRow(SubShape* subshape);
 // entry of the analysis shapes again and again; without them (large shapes, no memory) they are
 // divided as read.
 void MakeUnitWeights(SubShape* subshape);
+// The SubShape's plane entries for a plane of the given row stride, made on first use; null for a
+// SubShape without unit weights, or when no place or memory is left for them.
+const PlaneEntry* PlaneEntriesFor(SubShape* subshape, int64_t stride);
 // Trims the entries' buffer to the entries and makes the SubShape ready; the second keeps the
 // buffer's room, for a generator whose buffers serve again.
 void PublishSubShape(SubShape* subshape);

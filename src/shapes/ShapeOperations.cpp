@@ -23,8 +23,8 @@ bool CheckShapeType(const Shape& shape, const char* operation) {
 }
 
 // The SubShape for the centre, with its entries present.
-const SubShape* SubShapeFor(Shape* shape, double x, double y, int64_t* pixelX, int64_t* pixelY) {
-  const SubShape* subshape = AcquireSubShapeAt(shape, x, y, pixelX, pixelY);
+SubShape* SubShapeFor(Shape* shape, double x, double y, int64_t* pixelX, int64_t* pixelY) {
+  SubShape* subshape = AcquireSubShapeAt(shape, x, y, pixelX, pixelY);
   if (subshape == nullptr) return nullptr;
   if (subshape->entries.block == nullptr) {
     ErrorReport(__LINE__, DebugMessage).Report(kStyleError, kTitleUnexpectedError, "NULL SubShapeEntry pointer detected.");
@@ -59,12 +59,9 @@ const int32_t* PlaneAt(const ImageRecord& image, const int32_t* brightness, int6
   return brightness + (image.Pixel(cx, cy) - static_cast<const uint8_t*>(image.pixels.block)) / 4;
 }
 
-// One shape's sums through the brightness plane, its weights kept as fractions of one.
-void SumAlone(PlaneSum* sum, ptrdiff_t stride) {
-  for (uint32_t i = 0; i < sum->count; ++i) {
-    const SubShapeEntry& entry = sum->entries[i];
-    sum->sums.AddWeighted(uint32_t(sum->centre[entry.dy * stride + entry.dx]), sum->weights[i]);
-  }
+// One shape's sums through the brightness plane, by its plane entries.
+void SumAlone(PlaneSum* sum) {
+  for (uint32_t i = 0; i < sum->count; ++i) sum->sums.AddWeighted(uint32_t(sum->centre[sum->entries[i].offset]), sum->entries[i].weight);
 }
 
 void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, const int32_t* brightness, int64_t cx, int64_t cy,
@@ -72,13 +69,12 @@ void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, cons
   const int32_t* centre = PlaneAt(image, brightness, cx, cy);
   const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
   const SubShapeEntry* entries = subshape.Entries();
-  if (subshape.UnitWeights() == nullptr) {
-    for (uint32_t i = 0; i < subshape.count; ++i) sums->Add(uint32_t(centre[entries[i].dy * stride + entries[i].dx]), entries[i].weight);
-    return;
+  const double* weights = subshape.UnitWeights();
+  for (uint32_t i = 0; i < subshape.count; ++i) {
+    uint32_t level = uint32_t(centre[entries[i].dy * stride + entries[i].dx]);
+    if (weights != nullptr) sums->AddWeighted(level, weights[i]);
+    else sums->Add(level, entries[i].weight);
   }
-  PlaneSum sum{entries, subshape.UnitWeights(), subshape.count, centre, *sums};
-  SumAlone(&sum, stride);
-  *sums = sum.sums;
 }
 
 ShapeStatistics StatisticsOf(const BrightnessSums& sums) {
@@ -142,8 +138,8 @@ void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& imag
   auto sumPending = [&] {
     // Fewer than four fill the spare lanes with copies of the first, whose sums are left unread.
     for (int j = pending; j < kSideBySide && pending > 1; ++j) sums[j] = sums[0];
-    if (pending < 2 || !SumFourSideBySide(sums, stride)) {
-      for (int j = 0; j < pending; ++j) SumAlone(&sums[j], stride);
+    if (pending < 2 || !SumFourSideBySide(sums)) {
+      for (int j = 0; j < pending; ++j) SumAlone(&sums[j]);
     }
     for (int j = 0; j < pending; ++j) results[indices[j]] = StatisticsOf(sums[j].sums), measured[indices[j]] = true;
     pending = 0;
@@ -156,14 +152,15 @@ void AnalyzeShapesFrom(const ShapeAt* shapes, int count, const ImageRecord& imag
       continue;
     }
     int64_t cx, cy;
-    const SubShape* subshape = SubShapeFor(at.shape, at.x, at.y, &cx, &cy);
+    SubShape* subshape = SubShapeFor(at.shape, at.x, at.y, &cx, &cy);
+    const PlaneEntry* entries = subshape != nullptr ? PlaneEntriesFor(subshape, stride) : nullptr;
     if (subshape == nullptr) {
       results[i] = ShapeStatistics{}, measured[i] = false;
-    } else if (!ShapeLiesInside(*subshape, image.rectangle, cx, cy) || subshape->UnitWeights() == nullptr) {
+    } else if (!ShapeLiesInside(*subshape, image.rectangle, cx, cy) || entries == nullptr) {
       measured[i] = AnalyzeShapeFrom(at.shape, image, at.x, at.y, &results[i], brightness);
     } else {
       const int32_t* centre = PlaneAt(image, brightness, cx, cy);
-      sums[pending] = PlaneSum{subshape->Entries(), subshape->UnitWeights(), subshape->count, centre, BrightnessSums{}};
+      sums[pending] = PlaneSum{entries, subshape->count, centre, BrightnessSums{}};
       indices[pending++] = i;
       if (pending == kSideBySide) sumPending();
     }

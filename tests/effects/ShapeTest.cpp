@@ -208,6 +208,37 @@ TEST_F(ShapeModel, SixteenPhasesAcquiredFromEightThreadsAreEachBuiltOnce) {
   }
 }
 
+TEST_F(ShapeModel, PlaneEntriesAreMadeOnceForEachOfTwoStridesAndRefusedForAThird) {
+  ShapeHolder disc(GenerateDiscSubShape, 3.25);
+  ASSERT_TRUE(disc.ok);
+  SubShape* s = AcquireSubShape(&disc.shape, 1, 2);
+  ASSERT_NE(s, nullptr);
+  ASSERT_NE(s->UnitWeights(), nullptr);
+  // Eight threads ask for the same stride at once: one list, made once, for all of them.
+  const PlaneEntry* seen[8] = {};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) threads.emplace_back([&, t] { seen[t] = PlaneEntriesFor(s, 1000); });
+  for (auto& thread : threads) thread.join();
+  ASSERT_NE(seen[0], nullptr);
+  for (const PlaneEntry* entries : seen) EXPECT_EQ(entries, seen[0]);
+  const PlaneEntry* other = PlaneEntriesFor(s, 37);
+  ASSERT_NE(other, nullptr);
+  EXPECT_NE(other, seen[0]);
+  EXPECT_EQ(PlaneEntriesFor(s, 1000), seen[0]) << "the first stride's entries stay";
+  EXPECT_EQ(PlaneEntriesFor(s, 64), nullptr) << "no place for a third stride";
+  for (uint32_t i = 0; i < s->count; ++i) {
+    const SubShapeEntry& e = s->Entries()[i];
+    ASSERT_EQ(seen[0][i].offset, e.dy * 1000 + e.dx);
+    ASSERT_EQ(other[i].offset, e.dy * 37 + e.dx);
+    ASSERT_EQ(memcmp(&seen[0][i].weight, &s->UnitWeights()[i], sizeof(double)), 0);
+  }
+  // Released with the phase, which is generated afresh with free places.
+  ReleaseSubShape(s);
+  s = AcquireSubShape(&disc.shape, 1, 2);
+  ASSERT_NE(s, nullptr);
+  EXPECT_NE(PlaneEntriesFor(s, 64), nullptr);
+}
+
 TEST_F(ShapeModel, ASinglePhaseShapeServesEveryPositionFromPhaseZero) {
   memset(gGenerations, 0, sizeof gGenerations);
   ShapeHolder shape(CountingGenerator, 0.0, true);

@@ -13,7 +13,7 @@ namespace {
 
 struct Lane {
   std::vector<SubShapeEntry> entries;
-  std::vector<double> weights;
+  std::vector<PlaneEntry> planeEntries;
 };
 
 bool SameSums(const BrightnessSums& a, const BrightnessSums& b) {
@@ -41,13 +41,14 @@ TEST(BrightnessSums, FourSideBySideAddAsEachAddsAlone) {
       for (int i = 0; i < count; ++i) {
         h = h * 1664525u + 1013904223u;
         uint32_t weight = (h >> 28) < 9 ? 0xFFFFFFFEu : h % 0xFFFFFFFEu;
-        lanes[j].entries.push_back(SubShapeEntry{int16_t(int(h >> 4 & 15) - 8), int16_t(int(h >> 12 & 15) - 8), 0, 0, 0, weight});
-        lanes[j].weights.push_back(weight / 4294967294.0);
+        SubShapeEntry entry{int16_t(int(h >> 4 & 15) - 8), int16_t(int(h >> 12 & 15) - 8), 0, 0, 0, weight};
+        lanes[j].entries.push_back(entry);
+        lanes[j].planeEntries.push_back(PlaneEntry{weight / 4294967294.0, entry.dy * kStride + entry.dx});
       }
       const int32_t* centre = plane.data() + (20 + j * 5) * kStride + 30 - j;
-      sums[j] = PlaneSum{lanes[j].entries.data(), lanes[j].weights.data(), uint32_t(count), centre, BrightnessSums{}};
+      sums[j] = PlaneSum{lanes[j].planeEntries.data(), uint32_t(count), centre, BrightnessSums{}};
     }
-    ASSERT_TRUE(SumFourSideBySide(sums, kStride));
+    ASSERT_TRUE(SumFourSideBySide(sums));
     for (int j = 0; j < 4; ++j) {
       BrightnessSums alone;
       for (const SubShapeEntry& e : lanes[j].entries) alone.Add(uint32_t(sums[j].centre[e.dy * kStride + e.dx]), e.weight);
@@ -58,11 +59,10 @@ TEST(BrightnessSums, FourSideBySideAddAsEachAddsAlone) {
 
 TEST(BrightnessSums, AShapeWithoutEntriesLeavesTheFourToBeSummedAlone) {
   int32_t level = 5;
-  SubShapeEntry entry{0, 0, 0, 0, 0, 0xFFFFFFFEu};
-  double weight = 1.0;
+  PlaneEntry entry{1.0, 0};
   PlaneSum sums[4];
-  for (PlaneSum& s : sums) s = PlaneSum{&entry, &weight, 1, &level, BrightnessSums{}};
+  for (PlaneSum& s : sums) s = PlaneSum{&entry, 1, &level, BrightnessSums{}};
   sums[2].count = 0;
-  EXPECT_FALSE(SumFourSideBySide(sums, 1));
+  EXPECT_FALSE(SumFourSideBySide(sums));
   for (const PlaneSum& s : sums) EXPECT_FALSE(s.sums.any);
 }
