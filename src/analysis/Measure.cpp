@@ -94,11 +94,23 @@ struct Probe {
       *slots[j] = CachedStatistics{missing[j].shape, qxs[j], qys[j], viewChanges, taken[j]};
     }
   }
+  // The radius steps of small highlights sample the same disc at the same place up to six times.
   PixelValue Colour(Shape* shape, double x, double y) {
+    if (shape == lastColour.shape && x == lastColour.x && y == lastColour.y) return lastColour.value;
     PixelValue p{};
-    if (!SampleShapeFrom(shape, image, x, y, &p)) failed = true;
+    if (!SampleShapeFrom(shape, image, x, y, &p)) {
+      failed = true;
+      return p;
+    }
+    lastColour = SampledColour{shape, x, y, p};
     return p;
   }
+  struct SampledColour {
+    Shape* shape;
+    double x, y;
+    PixelValue value;
+  };
+  SampledColour lastColour{nullptr, 0, 0, PixelValue{}};
   Shape* Disc(int i) { return &run->discs[i]; }
   Shape* Ring(int i) { return &run->rings[i]; }
 };

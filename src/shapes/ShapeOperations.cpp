@@ -64,10 +64,16 @@ void SumAlone(PlaneSum* sum) {
   for (uint32_t i = 0; i < sum->count; ++i) sum->sums.AddWeighted(uint32_t(sum->centre[sum->entries[i].offset]), sum->entries[i].weight);
 }
 
-void SumInsideFromPlane(const SubShape& subshape, const ImageRecord& image, const int32_t* brightness, int64_t cx, int64_t cy,
+void SumInsideFromPlane(SubShape& subshape, const ImageRecord& image, const int32_t* brightness, int64_t cx, int64_t cy,
                         BrightnessSums* sums) {
   const int32_t* centre = PlaneAt(image, brightness, cx, cy);
   const ptrdiff_t stride = ptrdiff_t(image.allocatedWidth);
+  if (const PlaneEntry* planeEntries = PlaneEntriesFor(&subshape, stride)) {
+    PlaneSum sum{planeEntries, subshape.count, centre, *sums};
+    SumAlone(&sum);
+    *sums = sum.sums;
+    return;
+  }
   const SubShapeEntry* entries = subshape.Entries();
   const double* weights = subshape.UnitWeights();
   for (uint32_t i = 0; i < subshape.count; ++i) {
@@ -104,7 +110,7 @@ bool AnalyzeShapeFrom(Shape* shape, const ImageRecord& image, double x, double y
                       const int32_t* brightness) {
   if (!CheckShapeType(*shape, "AnalyzeShapeFrom")) return false;
   int64_t cx, cy;
-  const SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
+  SubShape* subshape = SubShapeFor(shape, x, y, &cx, &cy);
   if (subshape == nullptr) return false;
   const bool inlineReadable = IsInlineReadable(image);
   BrightnessSums sums;
