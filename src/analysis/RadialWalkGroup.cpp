@@ -1,11 +1,12 @@
 // Eight neighbouring candidates of a row walk each direction in step, one lane each: their pixels
 // at a step are neighbours too, and the levels, divisors and thresholds of a step are the same for
 // all. The lanes keep the integers of the single walk (means by exact multiplication, a lane's
-// running highest and lowest); a lane whose drops pass two bounds that every edge passes is decided
-// by the single walk's own arithmetic, in doubles where it measures a distance.
+// running highest and lowest); the lanes whose drops pass two bounds that every edge passes are
+// decided together with the single walk's own arithmetic, in doubles where it measures a distance.
 //
-// Sections: exact division and the per-step history; the decision of one lane; the walk of one
-// direction (AVX2); the colour along a walk that found nothing; the group's profiles.
+// Sections: exact division and the per-step history; the walk of one direction (AVX2), with the
+// decision of the lanes at an edge; the colour along a walk that found nothing; the group's
+// profiles.
 #include "analysis/RadialWalkGroup.h"
 
 #include <immintrin.h>
@@ -34,35 +35,6 @@ struct History {
   alignas(32) int32_t pair[kCoarseStepLimit + 1][kWalkGroupLanes];
   alignas(32) int32_t triple[kCoarseStepLimit + 1][kWalkGroupLanes];
 };
-
-struct Compared {
-  int64_t earlier, later, lastDrop;
-  double span, start;
-};
-
-Compared ComparedAt(const History& h, int k, int lane) {
-  auto s = [&](int j) { return int64_t(h.s[j][lane]); };
-  auto pair = [&](int j) { return int64_t(h.pair[j][lane]); };
-  auto triple = [&](int j) { return int64_t(h.triple[j][lane]); };
-  if (k == 2) return Compared{s(0), s(1), s(1) - s(2), 1.0, 0.0};
-  if (k == 3) return Compared{pair(1), pair(2), pair(2) - pair(3), 1.0, 0.5};
-  if (k <= 7) return Compared{pair(k - 3), pair(k - 2), pair(k - 1) - pair(k), 1.0, k - 3.5};
-  if (k <= 11) return Compared{triple(k - 4), triple(k - 2), triple(k - 2) - triple(k), 2.0, k - 5.0};
-  return Compared{triple(k - 6), triple(k - 3), triple(k - 3) - triple(k), 3.0, k - 7.0};
-}
-
-// The whole edge test of one lane at step k, with the single walk's arithmetic; true with the
-// distance when it finds the edge.
-bool LaneFindsEdge(const History& h, int k, int lane, bool diagonal, int64_t threshold, int64_t highest, int64_t lowestBefore,
-                   double* distance) {
-  Compared e = ComparedAt(h, k, lane);
-  int64_t drop = e.earlier - e.later, lastDrop = e.lastDrop;
-  if (diagonal) drop = DiagonalDrop(drop, k), lastDrop = DiagonalDrop(lastDrop, k);
-  if (!(threshold < drop && threshold < drop - lastDrop)) return false;
-  double f = e.earlier == e.later ? 0.5 : double(e.earlier - (highest + lowestBefore) / 2) / double(e.earlier - e.later);
-  *distance = diagonal ? f * e.span * kWalkSqrt2 + e.start * kWalkSqrt2 : f * e.span + e.start;
-  return true;
-}
 
 // One direction for the lanes of the group: the lanes that found an edge (with their distances)
 // and, of the rest, those that walked to their limit without one.
@@ -100,8 +72,8 @@ __attribute__((target("avx2"))) inline void Store(int32_t (*rows)[kWalkGroupLane
   _mm256_store_si256(reinterpret_cast<__m256i*>(rows[j]), v);
 }
 
-// The drop and the last drop at step k (k >= 2), as ComparedAt forms them.
-__attribute__((target("avx2"))) inline void DropsAt(History* h, int k, __m256i* drop, __m256i* lastDrop) {
+// The levels compared at step k (k >= 2), the drop and the last drop, as ComparedAt forms them.
+__attribute__((target("avx2"))) inline void DropsAt(History* h, int k, __m256i* compared, __m256i* drop, __m256i* lastDrop) {
   __m256i earlier, later, lastEarlier, lastLater;
   if (k == 2) {
     earlier = Load(h->s, 0), later = lastEarlier = Load(h->s, 1), lastLater = Load(h->s, 2);
@@ -114,8 +86,57 @@ __attribute__((target("avx2"))) inline void DropsAt(History* h, int k, __m256i* 
   } else {
     earlier = Load(h->triple, k - 6), later = lastEarlier = Load(h->triple, k - 3), lastLater = Load(h->triple, k);
   }
+  compared[0] = earlier, compared[1] = later;
   *drop = _mm256_sub_epi32(earlier, later);
   *lastDrop = _mm256_sub_epi32(lastEarlier, lastLater);
+}
+
+// Four lanes of an integer vector, from the half-th on, as doubles.
+__attribute__((target("avx2"))) inline __m256d HalfAsDoubles(__m256i v, int half) {
+  return _mm256_cvtepi32_pd(half == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1));
+}
+
+// A diagonal's drop as DiagonalDrop counts it, drop * 100 / c truncated: the products stay below
+// 2^31 (levels below 2^24), where the quotient of doubles truncates to the integer quotient, as
+// no quotient that is not whole lies within 2^-9 of a whole one and the division errs by far less.
+__attribute__((target("avx2"))) inline __m256d DiagonalDrops(__m256i drop, int half, double c) {
+  __m256d hundreds = HalfAsDoubles(_mm256_mullo_epi32(drop, _mm256_set1_epi32(100)), half);
+  return _mm256_round_pd(_mm256_div_pd(hundreds, _mm256_set1_pd(c)), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+}
+
+// The lanes of `candidates` that find the edge at step k, with their distances in `distance`: the
+// whole edge test and the distance of LaneFindsEdge, four lanes to a vector, each rounded as the
+// single walk rounds it (its divisions and products in the same order, none fused).
+__attribute__((target("avx2"))) unsigned EdgesAt(int k, bool diagonal, int64_t threshold, const __m256i compared[2], __m256i drop,
+                                                  __m256i lastDrop, __m256i highest, __m256i lowestBefore, unsigned candidates,
+                                                  double distance[kWalkGroupLanes]) {
+  const double span = k <= 7 ? 1.0 : k <= 11 ? 2.0 : 3.0;
+  const double start = k == 2 ? 0.0 : k == 3 ? 0.5 : k <= 7 ? k - 3.5 : k <= 11 ? k - 5.0 : k - 7.0;
+  const double c = k <= 7 ? 141.0 : k <= 11 ? 283.0 : 424.0;
+  const __m256d t = _mm256_set1_pd(double(threshold));
+  // Levels below 2^24: the midpoint's sum and every difference stay far inside 32 bits.
+  const __m256i mid = _mm256_srli_epi32(_mm256_add_epi32(highest, lowestBefore), 1);
+  const __m256i numerator = _mm256_sub_epi32(compared[0], mid), denominator = _mm256_sub_epi32(compared[0], compared[1]);
+  unsigned found = diagonal ? 0u : candidates;  // along an axis the bounds were the test itself
+  alignas(32) double distances[kWalkGroupLanes];
+  for (int half = 0; half < 2; ++half) {
+    if (diagonal) {
+      __m256d d = DiagonalDrops(drop, half, c), last = DiagonalDrops(lastDrop, half, c);
+      __m256d edge = _mm256_and_pd(_mm256_cmp_pd(t, d, _CMP_LT_OQ), _mm256_cmp_pd(t, _mm256_sub_pd(d, last), _CMP_LT_OQ));
+      found |= unsigned(_mm256_movemask_pd(edge)) << (4 * half) & candidates;
+    }
+    // The single walk's f of one half for levels alike never serves: an edge's drop is positive.
+    __m256d f = _mm256_div_pd(HalfAsDoubles(numerator, half), HalfAsDoubles(denominator, half));
+    __m256d d = diagonal ? _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(f, _mm256_set1_pd(span)), _mm256_set1_pd(kWalkSqrt2)),
+                                         _mm256_set1_pd(start * kWalkSqrt2))
+                         : _mm256_add_pd(_mm256_mul_pd(f, _mm256_set1_pd(span)), _mm256_set1_pd(start));
+    _mm256_store_pd(distances + 4 * half, d);
+  }
+  for (unsigned lanes = found; lanes != 0; lanes &= lanes - 1) {
+    const int lane = __builtin_ctz(lanes);
+    distance[lane] = distances[lane];
+  }
+  return found;
 }
 
 __attribute__((target("avx2"))) void WalkDirection(History* h, DirectionWalk* walk) {
@@ -146,23 +167,17 @@ __attribute__((target("avx2"))) void WalkDirection(History* h, DirectionWalk* wa
       // holds, as the highest only rises and the lowest only falls.
       __m256i level = _mm256_sub_epi32(highest, DivideSmall(highest, magic35));
       testing = _mm256_or_si256(testing, _mm256_cmpgt_epi32(level, lowest));
-      __m256i drop, lastDrop;
-      DropsAt(h, k, &drop, &lastDrop);
+      __m256i compared[2], drop, lastDrop;
+      DropsAt(h, k, compared, &drop, &lastDrop);
       __m256i edge = _mm256_and_si256(_mm256_cmpgt_epi32(drop, _mm256_set1_epi32(walk->bounds->first[k])),
                                       _mm256_cmpgt_epi32(_mm256_sub_epi32(drop, lastDrop), _mm256_set1_epi32(walk->bounds->second[k])));
       __m256i passing = _mm256_and_si256(_mm256_and_si256(active, testing), edge);
       unsigned candidates = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(passing)));
       if (candidates != 0) {
-        alignas(32) int32_t highs[kWalkGroupLanes], lows[kWalkGroupLanes];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(highs), highest);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lows), lowestBefore);
-        for (int lane = 0; lane < kWalkGroupLanes; ++lane) {
-          if (!(candidates >> lane & 1)) continue;
-          if (LaneFindsEdge(*h, k, lane, walk->diagonal, walk->thresholds[k], highs[lane], lows[lane], &walk->distance[lane])) {
-            walk->edges |= 1u << lane;
-            open &= ~(1u << lane);
-          }
-        }
+        unsigned found = EdgesAt(k, walk->diagonal, walk->thresholds[k], compared, drop, lastDrop, highest, lowestBefore, candidates,
+                                 walk->distance);
+        walk->edges |= found;
+        open &= ~found;
         openMask = LaneMask(open);
       }
     }
@@ -191,6 +206,16 @@ int PlainSteps(ptrdiff_t centre, ptrdiff_t size, ptrdiff_t stride) {
 }
 
 }  // namespace
+
+__attribute__((target("avx2"))) void DiagonalDropsOfEight(const int32_t drops[kWalkGroupLanes], int k, int64_t counted[kWalkGroupLanes]) {
+  const __m256i drop = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(drops));
+  const double c = k <= 7 ? 141.0 : k <= 11 ? 283.0 : 424.0;
+  for (int half = 0; half < 2; ++half) {
+    alignas(32) double d[4];
+    _mm256_store_pd(d, DiagonalDrops(drop, half, c));
+    for (int i = 0; i < 4; ++i) counted[4 * half + i] = int64_t(d[i]);
+  }
+}
 
 const EdgeBoundTable& EdgeBoundsFor(int64_t t) {
   static thread_local EdgeBoundTable cached;

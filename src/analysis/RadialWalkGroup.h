@@ -25,6 +25,10 @@ struct EdgeBoundTable {
 // The bounds by step for the edge threshold T = t; made once per thread and t.
 const EdgeBoundTable& EdgeBoundsFor(int64_t t);
 
+// Eight drops along a diagonal as the group's walk counts them at step k, for the tests that hold
+// them against DiagonalDrop; only when CanWalkInGroups().
+void DiagonalDropsOfEight(const int32_t drops[kWalkGroupLanes], int k, int64_t counted[kWalkGroupLanes]);
+
 // Whether this processor walks groups (AVX2); without, every candidate walks alone.
 bool CanWalkInGroups();
 // The profiles of the candidates (x0 + lane, y) whose bits are set in `lanes`, each exactly as

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "ProcessingFixture.h"
 #include "analysis/Measure.h"
@@ -142,6 +143,37 @@ TEST(RadialWalkGroupBounds, AnEdgeAlwaysPassesBothBoundsAndTheFirstIsTheTestItse
           }
         }
         EXPECT_TRUE(atSecond) << "an edge just above the second bound, k " << k << ", t " << t;
+      }
+    }
+  }
+}
+
+TEST(RadialWalkGroupBounds, DiagonalDropsCountedInVectorsAreTheSingleWalksTruncatedQuotients) {
+  if (!CanWalkInGroups()) GTEST_SKIP() << "this processor walks every candidate alone";
+  // Drops of both signs up to the full level, around every multiple of the divisors where the
+  // truncation toward zero and the quotient's rounding could part, for each span of steps.
+  std::vector<int32_t> drops;
+  for (int32_t c : {141, 283, 424}) {
+    for (int32_t m : {0, 1, 2, 3, 97, 1000, 117000, 167772}) {
+      for (int32_t step = -2; step <= 2; ++step) {
+        int64_t base = int64_t(m) * c;  // drop * 100 is a multiple of c near here
+        for (int64_t drop : {(base + step) / 100, (base + step + 99) / 100}) drops.push_back(int32_t(drop)), drops.push_back(int32_t(-drop));
+      }
+    }
+  }
+  uint32_t h = 7;
+  for (int i = 0; i < 4000; ++i) {
+    h = h * 1664525u + 1013904223u;
+    drops.push_back(int32_t(h % 0x2000000u) - 0x1000000);
+  }
+  drops.push_back(0xFFFFFF), drops.push_back(-0xFFFFFF);
+  while (drops.size() % kWalkGroupLanes != 0) drops.push_back(1);
+  for (int k : {4, 7, 8, 11, 12, 266}) {
+    for (size_t i = 0; i < drops.size(); i += kWalkGroupLanes) {
+      int64_t counted[kWalkGroupLanes];
+      DiagonalDropsOfEight(&drops[i], k, counted);
+      for (int lane = 0; lane < kWalkGroupLanes; ++lane) {
+        ASSERT_EQ(counted[lane], DiagonalDrop(drops[i + lane], k)) << "drop " << drops[i + lane] << " at step " << k;
       }
     }
   }
