@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "analysis/GroupListPoints.h"
 #include "analysis/Measure.h"
 #include "analysis/RadialWalkGroup.h"
 #include "core/EightBitPixels.h"
@@ -187,9 +188,13 @@ void MeasureRowPixels(AnalysisSection* section, const Batch& batch, const BatchP
       if (!IsInsideLightSource(gLightSourceTable, double(x), double(start.y))) candidates |= 1u << lane;
     }
     ProfileOutcome outcomes[kWalkGroupLanes];
-    double distances[kWalkGroupLanes][8];
+    double distances[kWalkGroupLanes][8], listX[kWalkGroupLanes], listY[kWalkGroupLanes];
+    unsigned balanced = 0;
     if (grouped && candidates != 0) {
       MeasureRadialProfileGroup(run, band.view, *plane, start.x + first, start.y, candidates, outcomes, distances);
+      unsigned measured = 0;
+      for (int lane = 0; lane < lanes; ++lane) measured |= (outcomes[lane] == PROFILE_MEASURED ? 1u : 0u) << lane;
+      balanced = ListPointsOfGroup(distances, candidates & measured, start.x + first, start.y, listX, listY);
     }
     for (int lane = 0; lane < lanes; ++lane) {
       BatchPixel pixel = start;
@@ -201,7 +206,8 @@ void MeasureRowPixels(AnalysisSection* section, const Batch& batch, const BatchP
         EvaluateCandidate(run, band.view, plane, &section->statistics, pixel.x, pixel.y, &result);
       } else if (candidate && outcomes[lane] == PROFILE_OPEN_PLATEAU) {
         result.kind = CANDIDATE_FILL;
-      } else if (candidate && ListPointFromProfile(distances[lane], pixel.x, pixel.y, &result.listX, &result.listY)) {
+      } else if (balanced >> lane & 1) {
+        result.listX = listX[lane], result.listY = listY[lane];
         if (CoveredByEarlierLight(pixel, result.listX, result.listY)) {
           result.kind = CANDIDATE_COVERED;
           __atomic_add_fetch(&run->counts.spared, 1, __ATOMIC_RELAXED);

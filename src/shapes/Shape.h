@@ -43,22 +43,24 @@ struct PreviewSlot {
   uint64_t unpackSize;
 };
 
+// The fields detection reads for every shape statistic come first, so that they share the
+// first cache line: detection measures millions of statistics over thousands of SubShapes.
 struct SubShape {
   uint8_t ready;  // written with release order under the mutex, read with acquire order
   int32_t left, top, right, bottom;  // bounds of the offsets; right and bottom exclusive
   uint32_t count;
+  // Analysis shapes with unit weights: their plane entries for up to two row strides (a detection
+  // run's coarse and fine images); a stride of 0 is a free place. Strides are written with release
+  // order under the mutex, once each, and read with acquire order.
+  int64_t planeStrides[2];
   BufferDescriptor entries;
+  BufferDescriptor planeEntries[2];  // for planeStrides[0] and [1]
   PreviewSlot preview;
   bool rowOrdered;  // entries (or paint entries) grouped by dy, top row first, and rowStarts filled
   BufferDescriptor rowStarts;  // bottom - top + 1 indices: row r's entries are [rowStarts[r], rowStarts[r + 1])
   uint8_t paintForm;  // entries hold PaintEntry records; written with release order, read with acquire order
   CompactRows compact;  // the final render's form, for generators that draw it
   BufferDescriptor unitWeights;  // analysis shapes: each entry's weight as a double, weight / 4294967294
-  // Analysis shapes with unit weights: their plane entries for up to two row strides (a detection
-  // run's coarse and fine images); a stride of 0 is a free place. Strides are written with release
-  // order under the mutex, once each, and read with acquire order.
-  BufferDescriptor planeEntries[2];
-  int64_t planeStrides[2];
   SRWLOCK mutex;  // guards generation; a slim lock, as 2 × 1056 analysis shapes need 33,792 of them
   const SubShapeEntry* Entries() const { return static_cast<const SubShapeEntry*>(entries.block); }
   const uint32_t* RowStarts() const { return static_cast<const uint32_t*>(rowStarts.block); }
