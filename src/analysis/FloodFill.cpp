@@ -33,15 +33,19 @@ bool MarkFilled(const ImageRecord& image, FillLog* log, BrightnessPlane* plane, 
   return log == nullptr || LogFilledPixel(log, x, y);
 }
 
+// Room in a stack of `count` items of `size` bytes for one more; false, with the failure reported
+// and the run result set, when it cannot grow.
+bool RoomForOneMore(BufferDescriptor* buffer, uint64_t count, uint64_t size) {
+  if (count * size < buffer->size) return true;
+  int16_t code = ReallocateBufferPreserveContents((count + kStackGrowth) * size, buffer);
+  if (code == 0) return true;
+  ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Unable to allocate memory for a flood fill list.");
+  SetRunResult(code);
+  return false;
+}
+
 bool Push(FillStack* stack, int64_t x, int64_t y) {
-  if (stack->count * sizeof(uint64_t) >= stack->buffer.size) {
-    int16_t code = ReallocateBufferPreserveContents((stack->count + kStackGrowth) * sizeof(uint64_t), &stack->buffer);
-    if (code != 0) {
-      ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Unable to allocate memory for a flood fill list.");
-      SetRunResult(code);
-      return false;
-    }
-  }
+  if (!RoomForOneMore(&stack->buffer, stack->count, sizeof(uint64_t))) return false;
   stack->Items()[stack->count++] = (uint64_t(uint32_t(y)) << 32) | uint32_t(x);
   return true;
 }
@@ -90,14 +94,7 @@ struct SpanStack {
 };
 
 bool PushSpan(SpanStack* stack, const Span& span) {
-  if (stack->count * sizeof(Span) >= stack->buffer.size) {
-    int16_t code = ReallocateBufferPreserveContents((stack->count + kStackGrowth) * sizeof(Span), &stack->buffer);
-    if (code != 0) {
-      ErrorReport(__LINE__, UserMessage).Report(kStyleError, kTitleExitingPlugin, "Unable to allocate memory for a flood fill list.");
-      SetRunResult(code);
-      return false;
-    }
-  }
+  if (!RoomForOneMore(&stack->buffer, stack->count, sizeof(Span))) return false;
   stack->Items()[stack->count++] = span;
   return true;
 }
