@@ -72,7 +72,7 @@ __attribute__((target("avx2"))) inline void Store(int32_t (*rows)[kWalkGroupLane
   _mm256_store_si256(reinterpret_cast<__m256i*>(rows[j]), v);
 }
 
-// The levels compared at step k (k >= 2), the drop and the last drop, as ComparedAt forms them.
+// The levels compared at step k (k >= 2), the drop and the last drop, as the single walk forms them.
 __attribute__((target("avx2"))) inline void DropsAt(History* h, int k, __m256i* compared, __m256i* drop, __m256i* lastDrop) {
   __m256i earlier, later, lastEarlier, lastLater;
   if (k == 2) {
@@ -105,14 +105,14 @@ __attribute__((target("avx2"))) inline __m256d DiagonalDrops(__m256i drop, int h
 }
 
 // The lanes of `candidates` that find the edge at step k, with their distances in `distance`: the
-// whole edge test and the distance of LaneFindsEdge, four lanes to a vector, each rounded as the
+// whole edge test and the distance of the single walk, four lanes to a vector, each rounded as the
 // single walk rounds it (its divisions and products in the same order, none fused).
 __attribute__((target("avx2"))) unsigned EdgesAt(int k, bool diagonal, int64_t threshold, const __m256i compared[2], __m256i drop,
                                                   __m256i lastDrop, __m256i highest, __m256i lowestBefore, unsigned candidates,
                                                   double distance[kWalkGroupLanes]) {
   const double span = k <= 7 ? 1.0 : k <= 11 ? 2.0 : 3.0;
   const double start = k == 2 ? 0.0 : k == 3 ? 0.5 : k <= 7 ? k - 3.5 : k <= 11 ? k - 5.0 : k - 7.0;
-  const double c = k <= 7 ? 141.0 : k <= 11 ? 283.0 : 424.0;
+  const double c = double(DiagonalDivisor(k));
   const __m256d t = _mm256_set1_pd(double(threshold));
   // Levels below 2^24: the midpoint's sum and every difference stay far inside 32 bits.
   const __m256i mid = _mm256_srli_epi32(_mm256_add_epi32(highest, lowestBefore), 1);
@@ -209,7 +209,7 @@ int PlainSteps(ptrdiff_t centre, ptrdiff_t size, ptrdiff_t stride) {
 
 __attribute__((target("avx2"))) void DiagonalDropsOfEight(const int32_t drops[kWalkGroupLanes], int k, int64_t counted[kWalkGroupLanes]) {
   const __m256i drop = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(drops));
-  const double c = k <= 7 ? 141.0 : k <= 11 ? 283.0 : 424.0;
+  const double c = double(DiagonalDivisor(k));
   for (int half = 0; half < 2; ++half) {
     alignas(32) double d[4];
     _mm256_store_pd(d, DiagonalDrops(drop, half, c));
@@ -222,7 +222,7 @@ const EdgeBoundTable& EdgeBoundsFor(int64_t t) {
   if (cached.t != t) {
     const int64_t* thresholds = EdgeThresholds(t);
     for (int k = 0; k <= kCoarseStepLimit; ++k) {
-      int64_t divisor = k <= 7 ? 141 : k <= 11 ? 283 : 424;
+      int64_t divisor = DiagonalDivisor(k);
       cached.axis.first[k] = cached.axis.second[k] = int32_t(thresholds[k]);
       cached.diagonal.first[k] = int32_t((divisor * (thresholds[k] + 1) + 99) / 100 - 1);
       cached.diagonal.second[k] = int32_t(divisor * thresholds[k] / 100);

@@ -35,6 +35,8 @@ inline int64_t WalkStepsInside(int64_t position, int direction, int64_t low, int
 }
 
 // A diagonal's drops count per unit of axis length: times 100 over 141, 283 or 424 as its span grows.
+inline int64_t DiagonalDivisor(int k) { return k <= 7 ? 141 : k <= 11 ? 283 : 424; }
+// Divides by constants, each a multiplication, as the walks call it at every step.
 inline int64_t DiagonalDrop(int64_t drop, int k) {
   return k <= 7 ? drop * 100 / 141 : k <= 11 ? drop * 100 / 283 : drop * 100 / 424;
 }
